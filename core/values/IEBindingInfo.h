@@ -1,0 +1,33 @@
+// TBindingInfo: where a rule variable's value lives in a match - which pattern's fact, which
+// slot, which element of a multislot.  It sits with the values because a value may hold one and
+// then resolves itself to the bound slot value in an evaluation context.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "IEConsts.h"
+#include "platform/Object.h"
+
+namespace rulecore {
+
+class TBindingInfo : public platform::TPersistent {
+  PLATFORM_CLASS(TBindingInfo, platform::TPersistent)
+ public:
+  TBindingInfo() = default;
+  TBindingInfo(int32_t FactIndex, std::string SlotIndex, int32_t SubIndex)
+      : FactIndex(FactIndex), SlotIndex(std::move(SlotIndex)), SubIndex(SubIndex) {}
+
+  void Assign(const platform::TPersistent& Source) override;
+  bool SameBinding(const TBindingInfo& Other) const noexcept {
+    return FactIndex == Other.FactIndex && SubIndex == Other.SubIndex && SlotIndex == Other.SlotIndex;
+  }
+  // "FactIdx=n SlotIdx=slot SubIdx=n"
+  virtual std::string GetToString() const;
+
+  int32_t FactIndex = 0;
+  std::string SlotIndex;
+  int32_t SubIndex = NoSubIndex;
+};
+
+}  // namespace rulecore

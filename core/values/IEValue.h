@@ -1,0 +1,326 @@
+// TIEValue: the single tagged value of the engine (slot values, constants, arguments, results,
+// bindings, list elements), handled through the counted reference IIEValue.
+//
+// Contents
+//   1. Forward declarations of the payload classes of other layers
+//   2. TIEText        - the counted, immutable text of the text kinds
+//   3. Seams          - what a value needs from a call expression and an evaluation context
+//   4. TIEValue       - construction, getters, setters, equality, hash, text, copying, resolving
+//   5. Shared constants
+//
+// Layout: the kind byte, one 8-byte payload and one pointer to rarely used fields (OnChange and
+// the owned-object link), besides the object header; see the static_assert in IEValue.cpp.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "IEConsts.h"
+#include "platform/Cloneable.h"
+#include "platform/Ref.h"
+
+namespace platform {
+class TComponent;
+}
+namespace vaguecore {
+class TIFuzzySet;
+}
+
+namespace rulecore {
+
+// --- 1. payload classes ---------------------------------------------------------------------
+class TIEValue;
+class TValueVector;
+class TSingletonsVector;
+class TFunctionCall;
+class TFact;
+class TBindingInfo;
+using IIEValue = platform::Ref<TIEValue>;
+using IValueVector = platform::Ref<TValueVector>;
+using ISingletonsVector = platform::Ref<TSingletonsVector>;
+using IFunCall = platform::Ref<TFunctionCall>;
+using IFact = platform::Ref<TFact>;
+using IFuzzySet = platform::Ref<vaguecore::TIFuzzySet>;
+
+// --- 2. text payload ------------------------------------------------------------------------
+// Immutable, counted text with its hash computed once.  Copying a text value shares it.
+class TIEText {
+ public:
+  static TIEText* Make(std::string_view Text);  // returned with one reference
+  // A constant text over a string literal (never freed).
+  struct TStatic {};
+  constexpr TIEText(TStatic, std::string_view Literal) noexcept
+      : Count_(ImmortalCount), Size_(static_cast<uint32_t>(Literal.size())),
+        Hash_(CalculateHash(Literal)), Data_(Literal.data()) {}
+
+  void AddRef() const noexcept {
+    if (Count_.load(std::memory_order_relaxed) < ImmortalCount) Count_.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Release() const noexcept {
+    if (Count_.load(std::memory_order_relaxed) >= ImmortalCount) return;
+    if (Count_.fetch_sub(1, std::memory_order_acq_rel) == 1) Free();
+  }
+  std::string_view View() const noexcept { return {Data_, Size_}; }
+  uint32_t Hash() const noexcept { return Hash_; }
+
+ private:
+  static constexpr int32_t ImmortalCount = 1 << 30;
+  TIEText(uint32_t Size, uint32_t Hash, const char* Data) noexcept
+      : Count_(1), Size_(Size), Hash_(Hash), Data_(Data) {}
+  void Free() const noexcept;
+
+  mutable std::atomic<int32_t> Count_;
+  uint32_t Size_;
+  uint32_t Hash_;
+  const char* Data_;
+};
+
+// --- 3. seams to the layers above -----------------------------------------------------------
+
+// The call expression a dtFunCall value holds.  The function layer implements it; a value only
+// needs to evaluate the call when it resolves itself.
+class TFunCallBase : public platform::TCloneable {
+  PLATFORM_CLASS(TFunCallBase, platform::TCloneable)
+ public:
+  virtual void Execute(platform::TObject* Context, IIEValue& Result) = 0;
+};
+
+// What an evaluation context offers a value that resolves itself in it.  The rule layer's
+// evaluation context implements it; any other object passed as context counts as no context.
+class IValueContext {
+ public:
+  // The value bound to a variable name, or nothing when no binding (or no value) exists.
+  virtual IIEValue FindVariableValue(std::string_view Name) = 0;
+  // The value a pattern binding designates in the context's current match.
+  virtual IIEValue ResolvePatternBinding(const TBindingInfo& Binding) = 0;
+  // A new fuzzy value built from a singletons vector, its points resolved in this context.
+  virtual IIEValue ResolveSingletons(TSingletonsVector& Singletons) = 0;
+
+ protected:
+  ~IValueContext() = default;
+};
+
+// --- 4. the value ----------------------------------------------------------------------------
+using TIEValueChangeEvent = std::function<void(TIEValue& Value)>;
+
+class TIEValueNexus;
+
+class TIEValue final : public platform::TCloneable {
+  PLATFORM_CLASS(TIEValue, platform::TCloneable)
+ public:
+  // Construction.  Text and integer kinds outside their families fail with SInvalidValueType.
+  TIEValue() noexcept = default;
+  TIEValue(std::string_view Text, TIEType Kind);
+  TIEValue(int32_t Value, TIEType Kind);
+  explicit TIEValue(double Value) noexcept;
+  TIEValue(platform::TObject* Object, bool Owned);
+  explicit TIEValue(void* Address) noexcept;
+  explicit TIEValue(const platform::TClass* Class) noexcept;
+  // A copy made by the interface form of Assign.
+  explicit TIEValue(const IIEValue& Source);
+  // dtFunCall, dtFact, dtList, dtSingletons or dtFuzzy after the class of the reference; the
+  // reference is stored, not copied.
+  template <class T, class = decltype(T::ValueKind)>
+  explicit TIEValue(const platform::Ref<T>& Payload) {
+    StoreInterface(T::ValueKind, Payload.get());
+  }
+  ~TIEValue() override;
+
+  // Shared-constant construction (see IEValue.cpp).
+  struct TConstant {};
+  constexpr TIEValue(TConstant, const TIEText* Text) noexcept
+      : TCloneable(TImmortal{}), DType_(dtAtom), Payload_{.Text = Text} {}
+  constexpr TIEValue(TConstant, double Value) noexcept
+      : TCloneable(TImmortal{}), DType_(dtFloat), Payload_{.Float = Value} {}
+  constexpr TIEValue(TConstant, TValueVector* List) noexcept;
+
+  TIEType GetDType() const noexcept { return DType_; }
+
+  // --- getters: convert or fail with SNotCorrectType ---
+  std::string GetAsString() const;
+  std::string GetAsAtom() const { return GetAsString(); }
+  std::string GetAsVariable() const { return GetAsString(); }
+  std::string GetAsSlot() const { return GetAsString(); }
+  std::string GetAsMultiSlot() const { return GetAsString(); }
+  std::string GetAsMultiVariable() const { return GetAsString(); }
+  int32_t GetAsInteger() const;
+  double GetAsFloat() const;
+  double GetAsNumeric() const { return GetAsFloat(); }
+  int32_t GetAsFactId() const;
+  int32_t GetAsDescriptor() const;
+  void* GetAsExternalAddress() const;
+  platform::TObject* GetAsObject() const;
+  platform::TObject* GetAsOwnedObject() const { return GetAsObject(); }
+  const platform::TClass* GetAsClass() const;
+  IValueVector GetAsList() const;
+  ISingletonsVector GetAsSingletons() const;
+  template <class T = TFunctionCall>
+  platform::Ref<T> GetAsFunCall() const {
+    return platform::Ref<T>(static_cast<T*>(InterfacePayload(dtFunCall)));
+  }
+  template <class T = TFact>
+  platform::Ref<T> GetAsFact() const {
+    return platform::Ref<T>(static_cast<T*>(InterfacePayload(dtFact)));
+  }
+  template <class T = vaguecore::TIFuzzySet>
+  platform::Ref<T> GetAsFuzzy() const {
+    return platform::Ref<T>(static_cast<T*>(InterfacePayload(dtFuzzy)));
+  }
+
+  // Fast access for the text kinds: the text without a copy (empty for other kinds).
+  std::string_view GetText() const noexcept { return IsText() ? Payload_.Text->View() : std::string_view(); }
+  bool IsText() const noexcept { return IEStringTypes.Contains(DType_); }
+  // The payload object of an interface kind (nullptr for other kinds).
+  platform::TCloneable* GetInterface() const noexcept {
+    return IEInterfaceTypes.Contains(DType_) ? Payload_.Intf : nullptr;
+  }
+
+  // --- setters: release the old payload, store, then raise OnChange ---
+  void SetAsAtom(std::string_view Value) { SetText(dtAtom, Value); }
+  void SetAsString(std::string_view Value) { SetText(dtString, Value); }
+  void SetAsVariable(std::string_view Value) { SetText(dtVariable, Value); }
+  void SetAsMultiVariable(std::string_view Value) { SetText(dtMultiVariable, Value); }
+  void SetAsSlot(std::string_view Value) { SetText(dtSlot, Value); }
+  void SetAsMultiSlot(std::string_view Value) { SetText(dtMultiSlot, Value); }
+  void SetAsInteger(int32_t Value) { SetInteger(dtInteger, Value); }
+  void SetAsFactId(int32_t Value) { SetInteger(dtFactId, Value); }
+  void SetAsDescriptor(int32_t Value) { SetInteger(dtDescriptor, Value); }
+  void SetAsFloat(double Value);
+  void SetAsObject(platform::TObject* Value);
+  void SetAsOwnedObject(platform::TObject* Value);
+  void SetAsClass(const platform::TClass* Value);
+  void SetAsExternalAddress(void* Value);
+  void SetAsList(const IValueVector& Value);
+  void SetAsSingletons(const ISingletonsVector& Value);
+  template <class T>
+  void SetAsFunCall(const platform::Ref<T>& Value) {
+    static_assert(T::ValueKind == dtFunCall);
+    SetInterface(dtFunCall, Value.get());
+  }
+  template <class T>
+  void SetAsFact(const platform::Ref<T>& Value) {
+    static_assert(T::ValueKind == dtFact);
+    SetInterface(dtFact, Value.get());
+  }
+  template <class T>
+  void SetAsFuzzy(const platform::Ref<T>& Value) {
+    static_assert(T::ValueKind == dtFuzzy);
+    SetInterface(dtFuzzy, Value.get());
+  }
+  // Releases the payload and any owned object and becomes dtNone, without OnChange.
+  void Reset() noexcept;
+
+  bool IsOwningObject() const noexcept;
+  const TIEValueChangeEvent& GetOnChange() const noexcept;
+  void SetOnChange(TIEValueChangeEvent Handler);
+
+  // --- comparison, hash, text ---
+  using TCloneable::Equals;
+  bool Equals(const TCloneable* Other) const override;
+  // Strict: equal kinds (integer 1 is not float 1.0), texts case-sensitive, floats exact.
+  bool Equals(const TIEValue* Other) const;
+  bool Equals(const IIEValue& Other) const { return Equals(Other.get()); }
+  // Lenient: converts the other value to this value's kind; a failed conversion raises.
+  bool EqualsStar(const TIEValue* Other) const;
+  bool EqualsStar(const IIEValue& Other) const { return EqualsStar(Other.get()); }
+  uint32_t GetHashCode() const override;
+  std::string GetToString() const override;
+  std::string ToString() const { return GetToString(); }
+
+  // --- copying ---
+  using TCloneable::Assign;
+  // Object form: shares lists, calls, facts, singletons and fuzzy sets.
+  void Assign(const platform::TPersistent& Source) override;
+  // Interface form: as the object form, but a list is cloned.
+  void Assign(const platform::ICloneable& Source) override;
+  void Assign(const IIEValue& Source) { Assign(platform::ICloneable(Source)); }
+  void AssignTo(platform::TPersistent& Dest) const override;
+  IIEValue Clone() const;
+
+  // --- evaluation ---
+  // Variables give their bound value, calls their result, pattern bindings the bound slot
+  // value, singletons a new fuzzy value; every other value gives itself.
+  IIEValue Resolve(platform::TObject* Context);
+
+  // For the owned-component link: the owned component was destroyed by someone else.
+  void OwnedComponentDestroyed(platform::TComponent* Component) noexcept;
+
+ protected:
+  platform::ICloneable DoClone() const override;
+
+ private:
+  union TPayload {
+    int32_t Int;
+    double Float;
+    const TIEText* Text;
+    platform::TCloneable* Intf;
+    platform::TObject* Object;
+    const platform::TClass* Class;
+    void* Address;
+  };
+  struct TExtra {
+    TIEValueChangeEvent OnChange;
+    TIEValueNexus* Nexus = nullptr;  // link to an owned component
+    bool OwnsObject = false;         // set while the value owns its object
+  };
+
+  platform::TCloneable* InterfacePayload(TIEType Kind) const;
+  [[noreturn]] void NotCorrectType(const char* Word) const;
+  void SetText(TIEType Kind, std::string_view Value);
+  void SetInteger(TIEType Kind, int32_t Value);
+  void SetInterface(TIEType Kind, platform::TCloneable* Payload);
+  void StoreInterface(TIEType Kind, platform::TCloneable* Payload) noexcept;
+  void StoreText(TIEType Kind, std::string_view Value);
+  void StoreOwnedObject(platform::TObject* Object);
+  void CopyOwnedObjectFrom(const TIEValue& Source);
+  void Changed();
+  TExtra& Extra();
+  void CheckMutable() const noexcept;
+
+  TIEType DType_ = dtNone;
+  TPayload Payload_{.Int = 0};
+  TExtra* Extra_ = nullptr;
+};
+
+// Safe float-to-integer truncation toward zero: false for NaN and values outside 32 bits.
+bool TruncToInteger(double Value, int32_t& Result) noexcept;
+// Text read as a 32-bit integer: optional sign, then decimal digits or "$" and hex digits.
+bool TextToInteger(std::string_view Text, int32_t& Result) noexcept;
+// Text read as a float with "." as decimal separator (surrounding blanks allowed).
+bool TextToFloat(std::string_view Text, double& Result) noexcept;
+// Four-decimal fixed form of a float ("%.4f").
+std::string FloatToText(double Value);
+
+// Convenience makers.
+IIEValue NewAtom(std::string_view Text);
+IIEValue NewString(std::string_view Text);
+IIEValue NewInteger(int32_t Value);
+IIEValue NewFloat(double Value);
+IIEValue NewValue(std::string_view Text, TIEType Kind);
+
+// --- 5. shared constants ----------------------------------------------------------------------
+// Fourteen values shared by every engine in the process, never changed and never freed.
+extern const IIEValue FCTrue;
+extern const IIEValue FCFalse;
+extern const IIEValue FCEmptyString;
+extern const IIEValue FCNil;
+extern const IIEValue FCNilList;
+extern const IIEValue FCCatch;
+extern const IIEValue FCFinally;
+extern const IIEValue FCExcept;
+extern const IIEValue FCElse;
+extern const IIEValue FCDo;
+extern const IIEValue FCEOF;
+extern const IIEValue FCThen;
+extern const IIEValue FCPI;
+extern const IIEValue FCZero;
+
+// True exactly when Value is (by identity) one of the fourteen shared constants.
+bool IsValueConstant(const TIEValue* Value) noexcept;
+inline bool IsValueConstant(const IIEValue& Value) noexcept { return IsValueConstant(Value.get()); }
+inline const IIEValue& BoolValue(bool B) noexcept { return B ? FCTrue : FCFalse; }
+
+}  // namespace rulecore

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Developer entry point: installs what is missing, builds and runs.
+#   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite
+#   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
+#   ./dev.sh deps    only install the Debian packages the build needs
+set -euo pipefail
+cd "$(dirname "$0")"
+
+JOBS="${JOBS:-2}"
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+
+deps() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  fi
+}
+
+configure() {  # configure DIR BUILD_TYPE SANITIZE
+  cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE="$2" -DRULE_SANITIZE="$3" >/dev/null
+}
+
+case "${1:-test}" in
+  deps) deps ;;
+  test)
+    deps
+    configure build/test Debug ON
+    cmake --build build/test -j "$JOBS"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      ctest --test-dir build/test -j "$JOBS" --output-on-failure
+    ;;
+  bench)
+    deps
+    configure build/release Release OFF
+    cmake --build build/release -j "$JOBS"
+    for b in build/release/bin/*_bench; do "$b" "${@:2}"; done
+    ;;
+  *) echo "usage: $0 [test|bench|deps]" >&2; exit 2 ;;
+esac

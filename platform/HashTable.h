@@ -1,0 +1,190 @@
+// TStringHashTable<V>: a string-keyed hash table with case-sensitive keys.
+//
+// Entries keep their insertion order, which is also the order of index access and of the key
+// cursor, so every listing built from a table is deterministic.  Owners may watch additions,
+// deletions and clearing (OnNotify) and batched changes (OnChange after EndUpdate).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Enum.h"
+#include "Exceptions.h"
+
+namespace platform {
+
+PLATFORM_ENUM(TTableNotification, tnAdded, tnDeleted, tnCleared)
+// htSparse hashes with the system's string hash (which samples long keys); htFull hashes every
+// character (better spread for long keys sharing most characters).
+PLATFORM_ENUM(THashType, htSparse, htFull)
+
+uint32_t HashKey(std::string_view Key, THashType Type) noexcept;
+
+template <class V>
+class TStringHashTable {
+ public:
+  using TNotifyEvent = std::function<void(const std::string& Key, const V& Value, TTableNotification)>;
+  using TChangeEvent = std::function<void()>;
+
+  static constexpr int DefaultCapacity = 101;
+
+  explicit TStringHashTable(int Capacity = DefaultCapacity, double LoadFactor = 0.75,
+                            THashType HashType = htSparse)
+      : Index_(0, THasher{HashType}), Capacity_(Capacity), LoadFactor_(LoadFactor), HashType_(HashType) {
+    Configure();
+  }
+  TStringHashTable(const TStringHashTable&) = delete;
+  TStringHashTable& operator=(const TStringHashTable&) = delete;
+  ~TStringHashTable() = default;
+
+  int GetCapacity() const noexcept { return Capacity_; }
+  void SetCapacity(int Value) {
+    Capacity_ = Value < 1 ? 1 : Value;
+    Configure();
+  }
+  double GetLoadFactor() const noexcept { return LoadFactor_; }
+  void SetLoadFactor(double Value) {
+    LoadFactor_ = (Value > 0.05 && Value <= 16) ? Value : 0.75;
+    Configure();
+  }
+  THashType GetHashType() const noexcept { return HashType_; }
+  void SetHashType(THashType Value) {
+    if (Value == HashType_) return;
+    HashType_ = Value;
+    Rebuild();
+  }
+
+  int Count() const noexcept { return static_cast<int>(Entries_.size()); }
+  bool Empty() const noexcept { return Entries_.empty(); }
+
+  // Stores Value under Key and returns the value it replaced (an empty V when new).
+  V Put(const std::string& Key, V Value) {
+    auto It = Index_.find(Key);
+    if (It != Index_.end()) {
+      V Old = std::exchange(Entries_[It->second].second, std::move(Value));
+      Notify(Key, Old, tnDeleted);
+      Notify(Key, Entries_[It->second].second, tnAdded);
+      Changed();
+      return Old;
+    }
+    Entries_.emplace_back(Key, std::move(Value));
+    Index_.emplace(Key, Entries_.size() - 1);
+    Notify(Key, Entries_.back().second, tnAdded);
+    Changed();
+    return V();
+  }
+
+  V Get(std::string_view Key) const {
+    auto It = Index_.find(std::string(Key));
+    return It == Index_.end() ? V() : Entries_[It->second].second;
+  }
+  // Pointer to the stored value, or nullptr.
+  const V* Find(std::string_view Key) const {
+    auto It = Index_.find(std::string(Key));
+    return It == Index_.end() ? nullptr : &Entries_[It->second].second;
+  }
+  V* Find(std::string_view Key) {
+    auto It = Index_.find(std::string(Key));
+    return It == Index_.end() ? nullptr : &Entries_[It->second].second;
+  }
+  bool ContainsKey(std::string_view Key) const { return Find(Key) != nullptr; }
+  bool ContainsKey(std::string_view Key, V& Found) const {
+    if (const V* P = Find(Key)) {
+      Found = *P;
+      return true;
+    }
+    return false;
+  }
+
+  // Removes Key and returns its value (an empty V when absent).
+  V Remove(std::string_view Key) {
+    auto It = Index_.find(std::string(Key));
+    if (It == Index_.end()) return V();
+    const size_t Pos = It->second;
+    Index_.erase(It);
+    std::pair<std::string, V> Gone = std::move(Entries_[Pos]);
+    Entries_.erase(Entries_.begin() + static_cast<std::ptrdiff_t>(Pos));
+    for (auto& [K, I] : Index_)
+      if (I > Pos) --I;
+    Notify(Gone.first, Gone.second, tnDeleted);
+    Changed();
+    return std::move(Gone.second);
+  }
+
+  void Clear() {
+    if (Entries_.empty()) return;
+    std::vector<std::pair<std::string, V>> Old;
+    Old.swap(Entries_);
+    Index_.clear();
+    Notify(std::string(), V(), tnCleared);
+    Changed();
+  }
+
+  const std::string& KeyAt(int I) const { return Entries_.at(Checked(I)).first; }
+  const V& ValueAt(int I) const { return Entries_.at(Checked(I)).second; }
+  V& ValueAt(int I) { return Entries_.at(Checked(I)).second; }
+
+  // Key cursor: Reset, then NextKey until EndOfTable.
+  void Reset() const noexcept { Cursor_ = 0; }
+  bool EndOfTable() const noexcept { return Cursor_ >= Entries_.size(); }
+  const std::string& NextKey() const { return Entries_.at(Cursor_++).first; }
+
+  auto begin() const noexcept { return Entries_.begin(); }
+  auto end() const noexcept { return Entries_.end(); }
+
+  void BeginUpdate() noexcept { ++UpdateCount_; }
+  void EndUpdate() {
+    if (UpdateCount_ > 0 && --UpdateCount_ == 0 && Pending_) {
+      Pending_ = false;
+      if (OnChange) OnChange();
+    }
+  }
+
+  TNotifyEvent OnNotify;
+  TChangeEvent OnChange;
+
+ private:
+  struct THasher {
+    THashType Type;
+    size_t operator()(const std::string& K) const noexcept { return HashKey(K, Type); }
+  };
+
+  size_t Checked(int I) const {
+    if (I < 0 || I >= Count()) ListIndexError(I);
+    return static_cast<size_t>(I);
+  }
+  void Configure() {
+    Index_.max_load_factor(static_cast<float>(LoadFactor_));
+    Index_.reserve(static_cast<size_t>(Capacity_));
+  }
+  void Rebuild() {
+    Index_ = std::unordered_map<std::string, size_t, THasher>(0, THasher{HashType_});
+    Configure();
+    for (size_t I = 0; I < Entries_.size(); ++I) Index_.emplace(Entries_[I].first, I);
+  }
+  void Notify(const std::string& Key, const V& Value, TTableNotification What) {
+    if (OnNotify) OnNotify(Key, Value, What);
+  }
+  void Changed() {
+    if (UpdateCount_ > 0)
+      Pending_ = true;
+    else if (OnChange)
+      OnChange();
+  }
+
+  std::vector<std::pair<std::string, V>> Entries_;
+  std::unordered_map<std::string, size_t, THasher> Index_;
+  int Capacity_;
+  double LoadFactor_;
+  THashType HashType_;
+  mutable size_t Cursor_ = 0;
+  int UpdateCount_ = 0;
+  bool Pending_ = false;
+};
+
+}  // namespace platform

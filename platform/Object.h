@@ -1,0 +1,134 @@
+// The root of the object model: TObject with run-time class information and the intrusive
+// reference count, TPersistent with assignment, and the process-wide class registry.
+//
+// Every object carries one atomic reference count.  Objects handled through Ref<T> (values,
+// facts, lists, ...) are freed by their last release; objects that are never put in a Ref
+// (components, nodes) simply never touch the count.  Depends on nothing but the standard library.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace platform {
+
+class TObject;
+class TComponent;
+
+// Run-time description of a class: its name, its parent and how to make an instance by name.
+struct TClass {
+  using TFactory = TObject* (*)(TComponent* Owner);
+
+  const char* Name;
+  const TClass* Parent;
+  TFactory Factory;  // nullptr for abstract classes and classes without a usable constructor
+
+  bool InheritsFrom(const TClass& Other) const noexcept;
+  // Creates an instance; components get Owner, other classes the plain constructor.
+  TObject* CreateInstance(TComponent* Owner = nullptr) const;
+};
+
+namespace detail {
+template <class T>
+TClass::TFactory FactoryFor() noexcept {
+  if constexpr (std::is_abstract_v<T>) {
+    return nullptr;
+  } else if constexpr (std::is_constructible_v<T, TComponent*>) {
+    return [](TComponent* Owner) -> TObject* { return new T(Owner); };
+  } else if constexpr (std::is_default_constructible_v<T>) {
+    return [](TComponent*) -> TObject* { return new T(); };
+  } else {
+    return nullptr;
+  }
+}
+}  // namespace detail
+
+// Declares the class information of a class derived from TObject.  Place it first in the class
+// body; it leaves the access at private.
+#define PLATFORM_CLASS(Self, ParentClass)                                                       \
+ public:                                                                                       \
+  static const ::platform::TClass& StaticClass() noexcept {                                    \
+    static const ::platform::TClass Info{#Self, &ParentClass::StaticClass(),                   \
+                                         ::platform::detail::FactoryFor<Self>()};              \
+    return Info;                                                                               \
+  }                                                                                            \
+  const ::platform::TClass& ClassType() const noexcept override { return StaticClass(); }     \
+                                                                                               \
+ private:
+
+class TObject {
+ public:
+  TObject() noexcept = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject();
+
+  static const TClass& StaticClass() noexcept;
+  virtual const TClass& ClassType() const noexcept { return StaticClass(); }
+  std::string ClassName() const { return ClassType().Name; }
+  bool InheritsFrom(const TClass& Class) const noexcept { return ClassType().InheritsFrom(Class); }
+  template <class T>
+  bool Is() const noexcept {
+    return dynamic_cast<const T*>(this) != nullptr;
+  }
+
+  // --- reference counting (used through Ref<T>) ---
+  // A count at or above ImmortalCount marks an object that lives for the whole process; adding
+  // and releasing references to it writes nothing, so threads can share it freely.
+  static constexpr int32_t ImmortalCount = 1 << 30;
+
+  void AddRef() const noexcept {
+    if (RefCount_.load(std::memory_order_relaxed) < ImmortalCount)
+      RefCount_.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Release() const noexcept {
+    if (RefCount_.load(std::memory_order_relaxed) >= ImmortalCount) return;
+    if (RefCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) DestroyCounted();
+  }
+  int32_t RefCount() const noexcept { return RefCount_.load(std::memory_order_relaxed); }
+  bool IsImmortal() const noexcept { return RefCount() >= ImmortalCount; }
+  // Marks this object as living until the process ends.
+  void MakeImmortal() noexcept { RefCount_.store(ImmortalCount, std::memory_order_relaxed); }
+
+ protected:
+  struct TImmortal {};
+  // Constant-initialisable form for objects defined as immortal globals.
+  explicit constexpr TObject(TImmortal) noexcept : RefCount_(ImmortalCount) {}
+
+ private:
+  void DestroyCounted() const noexcept;
+  mutable std::atomic<int32_t> RefCount_{0};
+};
+
+// An object that can copy its contents from another.  The default Assign asks the source to
+// assign itself to this object, and AssignTo fails with the standard assignment error.
+class TPersistent : public TObject {
+  PLATFORM_CLASS(TPersistent, TObject)
+ public:
+  TPersistent() noexcept = default;
+  virtual void Assign(const TPersistent& Source);
+  virtual void AssignTo(TPersistent& Dest) const;
+
+ protected:
+  explicit constexpr TPersistent(TImmortal Tag) noexcept : TObject(Tag) {}
+  [[noreturn]] void AssignError(const TPersistent* Source) const;
+};
+
+// --- class registry -------------------------------------------------------------------------
+// Filled at start-up by the libraries; look-ups are case-insensitive as class names are.
+void RegisterClass(const TClass& Class);
+void UnRegisterClass(const TClass& Class);
+const TClass* FindClass(std::string_view Name) noexcept;
+// As FindClass, but a missing class raises EClassNotFound.
+const TClass& GetClass(std::string_view Name);
+TObject* CreateObjectByName(std::string_view Name, TComponent* Owner = nullptr);
+
+template <class T>
+void RegisterClass() {
+  RegisterClass(T::StaticClass());
+}
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/HashTable.h"
+#include "platform/InterfaceList.h"
+#include "platform/Object.h"
+#include "platform/Set.h"
+
+using namespace platform;
+
+namespace {
+PLATFORM_ENUM(TColour, clRed, clGreen, clBlue, clBlack)
+using TColours = TSet<TColour, 4>;
+
+class TItem : public TObject {
+ public:
+  explicit TItem(int V) : V(V) {}
+  int V;
+};
+}  // namespace
+
+TEST(EnumSets, SetAlgebraAndNames) {
+  constexpr TColours Warm{clRed};
+  constexpr TColours Dark{clBlack, clBlue};
+  static_assert((Warm | Dark).Count() == 3);
+  static_assert(!(Warm & Dark).Contains(clRed));
+  static_assert(TColours::All().Count() == 4);
+  TColours S = Warm | Dark;
+  S.Exclude(clBlue);
+  EXPECT_TRUE(S.Contains(clBlack));
+  EXPECT_FALSE(S.Contains(clBlue));
+  EXPECT_TRUE(Warm <= S);
+  std::vector<TColour> Seen;
+  S.ForEach([&](TColour C) { Seen.push_back(C); });
+  EXPECT_EQ(Seen, (std::vector<TColour>{clRed, clBlack}));
+  EXPECT_EQ(EnumName(clBlue), "clBlue");
+  EXPECT_EQ(EnumInfo<TColour>().OrdinalOf("CLGREEN"), 1u);
+  EXPECT_FALSE(EnumInfo<TColour>().OrdinalOf("clPink").has_value());
+}
+
+TEST(StringHashTable, PutReturnsPreviousAndKeepsInsertionOrder) {
+  TStringHashTable<int> T;
+  EXPECT_EQ(T.GetCapacity(), 101);
+  EXPECT_EQ(T.Put("b", 1), 0);
+  EXPECT_EQ(T.Put("a", 2), 0);
+  EXPECT_EQ(T.Put("c", 3), 0);
+  EXPECT_EQ(T.Put("a", 20), 2);  // replacement keeps the position
+  EXPECT_EQ(T.KeyAt(1), "a");
+  EXPECT_EQ(T.Get("a"), 20);
+  EXPECT_FALSE(T.ContainsKey("A"));  // keys are case-sensitive
+  EXPECT_EQ(T.Remove("b"), 1);
+  EXPECT_EQ(T.Remove("b"), 0);
+  EXPECT_EQ(T.KeyAt(0), "a");
+  EXPECT_EQ(T.Get("c"), 3);  // index still right after the removal shifted entries
+  int Found = 0;
+  EXPECT_TRUE(T.ContainsKey("c", Found));
+  EXPECT_EQ(Found, 3);
+  std::vector<std::string> Keys;
+  for (T.Reset(); !T.EndOfTable();) Keys.push_back(T.NextKey());
+  EXPECT_EQ(Keys, (std::vector<std::string>{"a", "c"}));
+  T.SetHashType(htFull);  // rehashing keeps every entry reachable
+  EXPECT_EQ(T.Get("a"), 20);
+  EXPECT_EQ(T.Get("c"), 3);
+}
+
+TEST(StringHashTable, NotifiesAndBatchesChanges) {
+  TStringHashTable<int> T;
+  std::vector<std::string> Events;
+  int Changes = 0;
+  T.OnNotify = [&](const std::string& K, const int& V, TTableNotification N) {
+    Events.push_back(EnumName(N) + ":" + K + "=" + std::to_string(V));
+  };
+  T.OnChange = [&] { ++Changes; };
+  T.Put("x", 1);
+  EXPECT_EQ(Changes, 1);
+  T.BeginUpdate();
+  T.Put("x", 2);
+  T.Put("y", 3);
+  T.Remove("x");
+  EXPECT_EQ(Changes, 1);
+  T.EndUpdate();
+  EXPECT_EQ(Changes, 2);
+  T.Clear();
+  EXPECT_EQ(Events, (std::vector<std::string>{"tnAdded:x=1", "tnDeleted:x=1", "tnAdded:x=2", "tnAdded:y=3",
+                                              "tnDeleted:x=2", "tnCleared:=0"}));
+  EXPECT_EQ(T.Count(), 0);
+}
+
+TEST(InterfaceList, IdentityOperationsAndNotices) {
+  TInterfaceList<TItem> L;
+  int Added = 0, Deleted = 0;
+  L.OnNotify = [&](const Ref<TItem>&, TListNotification N) { (N == lnAdded ? Added : Deleted)++; };
+  Ref<TItem> A(new TItem(1)), B(new TItem(2));
+  L.Add(A);
+  L.Add(B);
+  L.Insert(0, B);
+  EXPECT_EQ(L.IndexOf(B.get()), 0);
+  EXPECT_EQ(L.Remove(B.get()), 0);
+  EXPECT_EQ(L.IndexOf(B.get()), 1);
+  EXPECT_THROW(L.Insert(5, A), EListError);
+  EXPECT_THROW(L.Delete(-1), EListError);
+  L.Clear();
+  EXPECT_EQ(Added, 3);
+  EXPECT_EQ(Deleted, 3);
+  EXPECT_EQ(A->RefCount(), 1);
+}
