@@ -78,7 +78,10 @@ std::string Spec(std::string_view Flags, int Width, int Precision, std::string_v
   std::string S = "%";
   S += Flags;
   if (Width > 0) S += std::to_string(Width);
-  if (Precision >= 0) S += "." + std::to_string(Precision);
+  if (Precision >= 0) {
+    S += '.';
+    S += std::to_string(Precision);
+  }
   S += Length;
   S += Conversion;
   return S;
