@@ -17,14 +17,19 @@ namespace platform {
 
 class TObject;
 class TComponent;
+struct TPropInfo;
+template <class C>
+class TPropertyList;
 
 // Run-time description of a class: its name, its parent and how to make an instance by name.
 struct TClass {
   using TFactory = TObject* (*)(TComponent* Owner);
+  using TDeclareProperties = void (*)(std::vector<TPropInfo>& Target);
 
   const char* Name;
   const TClass* Parent;
   TFactory Factory;  // nullptr for abstract classes and classes without a usable constructor
+  TDeclareProperties DeclareProperties = nullptr;  // the class's own published properties
 
   bool InheritsFrom(const TClass& Other) const noexcept;
   // Creates an instance; components get Owner, other classes the plain constructor.
@@ -44,6 +49,17 @@ TClass::TFactory FactoryFor() noexcept {
     return nullptr;
   }
 }
+// Defined in Properties.h, which every class that publishes properties includes.
+template <class T>
+void DeclarePropertiesThunk(std::vector<TPropInfo>& Target);
+
+template <class T>
+TClass::TDeclareProperties PropertiesFor() noexcept {
+  if constexpr (requires(TPropertyList<T>& L) { T::DeclareProperties(L); })
+    return &DeclarePropertiesThunk<T>;
+  else
+    return nullptr;
+}
 }  // namespace detail
 
 // Declares the class information of a class derived from TObject.  Place it first in the class
@@ -52,7 +68,8 @@ TClass::TFactory FactoryFor() noexcept {
  public:                                                                                       \
   static const ::platform::TClass& StaticClass() noexcept {                                    \
     static const ::platform::TClass Info{#Self, &ParentClass::StaticClass(),                   \
-                                         ::platform::detail::FactoryFor<Self>()};              \
+                                         ::platform::detail::FactoryFor<Self>(),               \
+                                         ::platform::detail::PropertiesFor<Self>()};           \
     return Info;                                                                               \
   }                                                                                            \
   const ::platform::TClass& ClassType() const noexcept override { return StaticClass(); }     \

@@ -109,3 +109,120 @@ TEST(RefCounting, CastsKeepCounts) {
   Down.Reset();
   EXPECT_EQ(LiveCounted, 0);
 }
+
+#include "platform/Properties.h"
+
+namespace {
+
+PLATFORM_ENUM(TMood, mdCalm, mdAngry)
+using TMoods = TSet<TMood, 2>;
+
+class TAnimal : public TComponent {
+  PLATFORM_CLASS(TAnimal, TComponent)
+ public:
+  using TComponent::TComponent;
+  using TSpeakEvent = std::function<void(TObject* Sender, std::string& Text)>;
+
+  static void DeclareProperties(TPropertyList<TAnimal>& P) {
+    P.Add("Legs", &TAnimal::GetLegs, &TAnimal::SetLegs, 4);
+    P.Add("Weight", &TAnimal::GetWeight, &TAnimal::SetWeight, 1.5);
+    P.Add("Sound", &TAnimal::GetSound, &TAnimal::SetSound);
+    P.Add("Tame", &TAnimal::GetTame, &TAnimal::SetTame, true);
+    P.Add("Mood", &TAnimal::GetMood, &TAnimal::SetMood, mdCalm);
+    P.Add("Moods", &TAnimal::GetMoods, &TAnimal::SetMoods);
+    P.Add("Friend", &TAnimal::GetFriend, &TAnimal::SetFriend);
+    P.Add("OnSpeak", &TAnimal::GetOnSpeak, &TAnimal::SetOnSpeak);
+    P.Add("Id", &TAnimal::GetId, nullptr);
+  }
+  int GetLegs() const { return Legs; }
+  void SetLegs(int V) { Legs = V; }
+  double GetWeight() const { return Weight; }
+  void SetWeight(double V) { Weight = V; }
+  const std::string& GetSound() const { return Sound; }
+  void SetSound(const std::string& V) { Sound = V; }
+  bool GetTame() const { return Tame; }
+  void SetTame(bool V) { Tame = V; }
+  TMood GetMood() const { return Mood; }
+  void SetMood(TMood V) { Mood = V; }
+  TMoods GetMoods() const { return Moods; }
+  void SetMoods(TMoods V) { Moods = V; }
+  TAnimal* GetFriend() const { return Friend; }
+  void SetFriend(TAnimal* V) { Friend = V; }
+  const TSpeakEvent& GetOnSpeak() const { return OnSpeak; }
+  void SetOnSpeak(TSpeakEvent V) { OnSpeak = std::move(V); }
+  int GetId() const { return 99; }
+
+  int Legs = 0;
+  double Weight = 0;
+  std::string Sound;
+  bool Tame = false;
+  TMood Mood = mdAngry;
+  TMoods Moods;
+  TAnimal* Friend = nullptr;
+  TSpeakEvent OnSpeak;
+};
+
+class TDog : public TAnimal {
+  PLATFORM_CLASS(TDog, TAnimal)
+ public:
+  using TAnimal::TAnimal;
+  using TNotify = std::function<void(TObject*)>;
+  static void DeclareProperties(TPropertyList<TDog>& P) {
+    P.Add("Legs", &TDog::GetLegs, &TDog::SetLegs, 3);  // redeclared with another default
+    P.Add("OnBark", &TDog::GetOnBark, &TDog::SetOnBark);
+  }
+  const TNotify& GetOnBark() const { return OnBark; }
+  void SetOnBark(TNotify V) { OnBark = std::move(V); }
+  TNotify OnBark;
+};
+
+}  // namespace
+
+TEST(PublishedProperties, TablesKindsDefaultsAndAccess) {
+  const auto& List = GetPropList(TDog::StaticClass());
+  ASSERT_EQ(List.size(), 10u);
+  EXPECT_EQ(List[0]->Name, "Legs");
+  EXPECT_EQ(List.back()->Name, "OnBark");
+  const TPropInfo* Mood = GetPropInfo(TAnimal::StaticClass(), "mood");
+  ASSERT_NE(Mood, nullptr);
+  EXPECT_EQ(Mood->Kind, pkEnumeration);
+  EXPECT_EQ(Mood->EnumType->NameOf(1), "mdAngry");
+  EXPECT_EQ(GetPropInfo(TAnimal::StaticClass(), "Moods")->Kind, pkSet);
+  EXPECT_EQ(GetPropInfo(TAnimal::StaticClass(), "Friend")->Kind, pkObject);
+  EXPECT_EQ(GetPropInfo(TAnimal::StaticClass(), "OnSpeak")->Kind, pkEvent);
+  EXPECT_EQ(GetPropInfo(TComponent::StaticClass(), "Legs"), nullptr);
+
+  TDog Dog;
+  SetDefaults(Dog);
+  EXPECT_EQ(Dog.Legs, 3);
+  EXPECT_EQ(Dog.Weight, 1.5);
+  EXPECT_TRUE(Dog.Tame);
+  EXPECT_EQ(Dog.Mood, mdCalm);
+  EXPECT_FALSE(GetPropInfo(TDog::StaticClass(), "Legs")->IsStored(Dog));
+  SetPropValue(Dog, "Sound", std::string("woof"));
+  SetPropValue(Dog, "Moods", int64_t{3});
+  TAnimal Cat;
+  SetPropValue(Dog, "Friend", static_cast<TObject*>(&Cat));
+  EXPECT_EQ(Dog.Sound, "woof");
+  EXPECT_EQ(Dog.Moods.Count(), 2u);
+  EXPECT_EQ(Dog.Friend, &Cat);
+  EXPECT_EQ(std::get<int64_t>(GetPropValue(Dog, "Id")), 99);
+  EXPECT_THROW(SetPropValue(Dog, "Id", int64_t{1}), EPropertyError);
+  EXPECT_THROW(SetPropValue(Dog, "Nope", int64_t{1}), EPropertyError);
+  EXPECT_THROW(SetPropValue(Dog, "Legs", std::string("x")), EPropertyError);
+}
+
+TEST(PublishedProperties, SwapEventsExchangesSameNamedHandlers) {
+  TDog A;
+  TAnimal B;
+  A.OnSpeak = [](TObject*, std::string& T) { T = "from A"; };
+  B.OnSpeak = [](TObject*, std::string& T) { T = "from B"; };
+  A.OnBark = [](TObject*) {};
+  SwapEvents(A, B);
+  std::string Text;
+  A.OnSpeak(&A, Text);
+  EXPECT_EQ(Text, "from B");
+  B.OnSpeak(&B, Text);
+  EXPECT_EQ(Text, "from A");
+  EXPECT_TRUE(A.OnBark);  // B publishes no OnBark: left alone
+}

@@ -1,0 +1,177 @@
+// Published properties: per class, a table of name, kind, getter, setter and stored default.
+// Component streaming, the object package and SwapEvents work from these tables.
+//
+// A class publishes properties by defining
+//     static void DeclareProperties(platform::TPropertyList<TMyClass>& P) {
+//       P.Add("Salience", &TMyClass::GetSalience, &TMyClass::SetSalience, 0);
+//       P.Add("OnFire", &TMyClass::GetOnFire, &TMyClass::SetOnFire);
+//     }
+// The kind follows from the getter's type: integers, floats, text, booleans, named enumerations,
+// sets, object pointers and events (std::function members).  Tables include the parent's
+// properties first.
+#pragma once
+
+#include <any>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include "Enum.h"
+#include "Exceptions.h"
+#include "Object.h"
+#include "Set.h"
+
+namespace platform {
+
+PLATFORM_ENUM(TPropKind, pkInteger, pkFloat, pkString, pkBoolean, pkEnumeration, pkSet, pkObject, pkEvent)
+
+// A property value in transit.  Integers, enumerations and sets travel as int64_t (sets as their
+// bit mask), events as std::any holding the std::function.
+using TPropValue = std::variant<std::monostate, int64_t, double, std::string, bool, TObject*, std::any>;
+
+struct TPropInfo {
+  std::string Name;
+  TPropKind Kind = pkInteger;
+  std::function<TPropValue(const TObject&)> Get;
+  std::function<void(TObject&, const TPropValue&)> Set;  // empty for read-only properties
+  bool HasDefault = false;
+  TPropValue Default;
+  const TEnumInfo* EnumType = nullptr;  // enumerations and sets
+  const void* EventType = nullptr;      // identifies the std::function type of an event
+
+  bool IsStored(const TObject& Instance) const;  // false when the value equals the default
+};
+
+namespace detail {
+template <class T>
+struct IsStdFunction : std::false_type {};
+template <class R, class... A>
+struct IsStdFunction<std::function<R(A...)>> : std::true_type {};
+template <class T>
+struct IsTSet : std::false_type {};
+template <class E, unsigned N>
+struct IsTSet<TSet<E, N>> : std::true_type {
+  using Enum = E;
+};
+template <class T>
+const void* TypeKey() noexcept {
+  static const char Key = 0;
+  return &Key;
+}
+}  // namespace detail
+
+template <class C>
+class TPropertyList {
+ public:
+  explicit TPropertyList(std::vector<TPropInfo>& Target) : Target_(Target) {}
+
+  // Getter: a const member function returning the value (or a const reference to it); Setter: a
+  // member function taking it, or nullptr for a read-only property.
+  template <class B, class G, class S>
+  TPropInfo& Add(std::string Name, G (B::*Getter)() const, S Setter) {
+    static_assert(std::is_base_of_v<B, C>);
+    return AddImpl<std::remove_cvref_t<G>>(std::move(Name), Getter, Setter, false, {});
+  }
+  template <class B, class G, class S, class D>
+  TPropInfo& Add(std::string Name, G (B::*Getter)() const, S Setter, D Default) {
+    static_assert(std::is_base_of_v<B, C>);
+    using V = std::remove_cvref_t<G>;
+    return AddImpl<V>(std::move(Name), Getter, Setter, true, ToProp(static_cast<V>(Default)));
+  }
+
+ private:
+  template <class V>
+  static TPropValue ToProp(const V& Value) {
+    if constexpr (std::is_same_v<V, bool>) return Value;
+    else if constexpr (std::is_enum_v<V>) return static_cast<int64_t>(Value);
+    else if constexpr (std::is_integral_v<V>) return static_cast<int64_t>(Value);
+    else if constexpr (std::is_floating_point_v<V>) return static_cast<double>(Value);
+    else if constexpr (std::is_convertible_v<V, std::string_view>) return std::string(Value);
+    else if constexpr (detail::IsTSet<V>::value) return static_cast<int64_t>(Value.Mask());
+    else if constexpr (std::is_pointer_v<V>) return static_cast<TObject*>(const_cast<std::remove_const_t<std::remove_pointer_t<V>>*>(Value));
+    else if constexpr (detail::IsStdFunction<V>::value) return std::any(Value);
+    else static_assert(sizeof(V) == 0, "unsupported property type");
+  }
+
+  template <class V>
+  static V FromProp(const TPropValue& P) {
+    if constexpr (std::is_same_v<V, bool>) return std::get<bool>(P);
+    else if constexpr (std::is_enum_v<V>) return static_cast<V>(std::get<int64_t>(P));
+    else if constexpr (std::is_integral_v<V>) return static_cast<V>(std::get<int64_t>(P));
+    else if constexpr (std::is_floating_point_v<V>) return static_cast<V>(std::get<double>(P));
+    else if constexpr (std::is_convertible_v<V, std::string_view>) return V(std::get<std::string>(P));
+    else if constexpr (detail::IsTSet<V>::value) return V::FromMask(static_cast<typename V::TMask>(std::get<int64_t>(P)));
+    else if constexpr (std::is_pointer_v<V>) return dynamic_cast<V>(std::get<TObject*>(P));
+    else if constexpr (detail::IsStdFunction<V>::value) {
+      const std::any& A = std::get<std::any>(P);
+      return A.has_value() ? std::any_cast<V>(A) : V();
+    } else static_assert(sizeof(V) == 0, "unsupported property type");
+  }
+
+  template <class V>
+  static constexpr TPropKind KindOf() {
+    if constexpr (std::is_same_v<V, bool>) return pkBoolean;
+    else if constexpr (std::is_enum_v<V>) return pkEnumeration;
+    else if constexpr (std::is_integral_v<V>) return pkInteger;
+    else if constexpr (std::is_floating_point_v<V>) return pkFloat;
+    else if constexpr (std::is_convertible_v<V, std::string_view>) return pkString;
+    else if constexpr (detail::IsTSet<V>::value) return pkSet;
+    else if constexpr (std::is_pointer_v<V>) return pkObject;
+    else return pkEvent;
+  }
+
+  template <class V, class G, class S>
+  TPropInfo& AddImpl(std::string Name, G Getter, S Setter, bool HasDefault, TPropValue Default) {
+    TPropInfo Info;
+    Info.Name = std::move(Name);
+    Info.Kind = KindOf<V>();
+    Info.Get = [Getter](const TObject& O) -> TPropValue { return ToProp<V>((static_cast<const C&>(O).*Getter)()); };
+    if constexpr (!std::is_same_v<S, std::nullptr_t>)
+      Info.Set = [Setter](TObject& O, const TPropValue& P) { (static_cast<C&>(O).*Setter)(FromProp<V>(P)); };
+    Info.HasDefault = HasDefault;
+    Info.Default = std::move(Default);
+    if constexpr (std::is_enum_v<V> && !std::is_same_v<V, bool>) Info.EnumType = &EnumInfoOf(V{});
+    if constexpr (detail::IsTSet<V>::value) Info.EnumType = &EnumInfoOf(typename detail::IsTSet<V>::Enum{});
+    if constexpr (detail::IsStdFunction<V>::value) Info.EventType = detail::TypeKey<V>();
+    Target_.push_back(std::move(Info));
+    return Target_.back();
+  }
+
+  std::vector<TPropInfo>& Target_;
+};
+
+namespace detail {
+template <class T>
+void DeclarePropertiesThunk(std::vector<TPropInfo>& Target) {
+  TPropertyList<T> List(Target);
+  T::DeclareProperties(List);
+}
+}  // namespace detail
+
+// Every published property of Class, the parent's first.
+const std::vector<const TPropInfo*>& GetPropList(const TClass& Class);
+inline const std::vector<const TPropInfo*>& GetPropList(const TObject& Instance) {
+  return GetPropList(Instance.ClassType());
+}
+// Case-insensitive look-up; nullptr when the class publishes no such property.
+const TPropInfo* GetPropInfo(const TClass& Class, std::string_view Name);
+TPropValue GetPropValue(const TObject& Instance, std::string_view Name);
+// Raises EPropertyError for an unknown or read-only property.
+void SetPropValue(TObject& Instance, std::string_view Name, const TPropValue& Value);
+// Stores every property with a default into Instance.
+void SetDefaults(TObject& Instance);
+
+class EPropertyError : public Exception {
+  using Exception::Exception;
+};
+
+// Exchanges the values of every event property that both objects publish under the same name
+// (and with the same handler type).
+void SwapEvents(TObject& A, TObject& B);
+
+}  // namespace platform
