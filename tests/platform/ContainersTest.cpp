@@ -106,3 +106,28 @@ TEST(InterfaceList, IdentityOperationsAndNotices) {
   EXPECT_EQ(Deleted, 3);
   EXPECT_EQ(A->RefCount(), 1);
 }
+
+#include "platform/StringList.h"
+
+TEST(StringList, EntriesObjectsAndText) {
+  TStringList L;
+  TItem A(1);
+  L.Add("alpha", &A, 7);
+  L.Add("Beta");
+  L.Insert(0, "zero");
+  EXPECT_EQ(L.IndexOf("BETA"), 2);
+  EXPECT_EQ(L.IndexOfObject(&A), 1);
+  EXPECT_EQ(L.Data(1), 7);
+  EXPECT_EQ(L.GetText(), "zero\r\nalpha\r\nBeta\r\n");
+  EXPECT_THROW(L.Strings(3), EListError);
+  L.SetText("one\rtwo\r\nthree\nfour");
+  EXPECT_EQ(L.Count(), 4);
+  EXPECT_EQ(L.Strings(3), "four");
+  TStringList Copy;
+  Copy.Assign(L);
+  EXPECT_EQ(Copy.GetText(), L.GetText());
+  TOutlineNode Root("root");
+  Root.AddChild("a").AddChild("a1");
+  EXPECT_EQ(Root.Child(0).Child(0).Text, "a1");
+  EXPECT_THROW(Root.Child(1), EListError);
+}
