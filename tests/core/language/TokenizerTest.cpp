@@ -205,6 +205,7 @@ TEST(TokenizerScan, LineEndsOfEveryKind) {
   EXPECT_EQ(Lines("a\n\rb\r\r\nc"), "1 3 5 5 ");
   EXPECT_EQ(Lines("a ;c\r\nb ;d\rc ;e\n"), "1 2 3 4 ");
   EXPECT_EQ(Lines("a\\\nb c"), "2 2 2 ");  // an escaped line end still ends a line
+  EXPECT_EQ(Lines("a\\\rb\nc"), "2 3 3 ");  // and the LF after "b" is not taken for its pair
 
   TIEClipsStream S(InMemory, "a\nb");
   S.SetLineNumber(10);
