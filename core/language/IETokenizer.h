@@ -1,0 +1,147 @@
+// The tokenizer of the rule language.
+//
+// TIETokenizerStream is the abstract tokenizer: a text stream that hands out tokens with
+// look-ahead.  TIEClipsStream is the tokenizer of the parenthesised rule language.  It reads one
+// whole parenthesised expression ahead (so a parser can peek at a construct's head), counts
+// lines, carries the comments and white space before each token in the token, and records the
+// text of the expression being parsed so that error messages can quote it.
+//
+// Contents
+//   1. TIETokenizerStream - the operations every tokenizer offers
+//   2. TIEClipsStream     - scanning, classification, look-ahead, record
+//
+// Depends on core/values and the platform layer.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "IEStreamToken.h"
+#include "core/values/IESymbolGenerator.h"
+#include "platform/TextStream.h"
+
+namespace rulecore {
+
+// --- 1. the abstract tokenizer ----------------------------------------------------------------
+
+// Hints for FinishToken besides the punctuation characters themselves.
+inline constexpr int HintWord = 0;
+inline constexpr int HintEndOfStream = -1;
+inline constexpr int HintString = '"';
+inline constexpr int HintCRLF = '\r';
+
+class TIETokenizerStream : public platform::TTextStream {
+  PLATFORM_CLASS(TIETokenizerStream, platform::TTextStream)
+ public:
+  using TTextStream::TTextStream;
+
+  // Empties the look-ahead and the recorded expression text.
+  virtual void Clear() = 0;
+  // Drops the rest of the current line.
+  virtual void DiscardUntilEOL() = 0;
+  // Error recovery: drops tokens until the parenthesis depth is back to 0 or the text ends.
+  virtual void MoveToNextConstruct() = 0;
+  virtual IStreamToken NextToken() = 0;
+  // Makes Token the next one NextToken returns.
+  virtual void PutBackToken(const IStreamToken& Token) = 0;
+  // The name of the construct at the current position ("defrule" for "(defrule ..."), without
+  // consuming anything; empty when there is none.
+  virtual std::string Head() = 0;
+  // Scans the characters of the next token.
+  virtual IStreamToken BuildNextToken() = 0;
+  // The one place tokens are made: Hint is HintWord, HintString, a punctuation character,
+  // HintCRLF or HintEndOfStream.  Any other hint raises EIEParseException.
+  virtual IStreamToken FinishToken(int Hint, std::string_view Text) = 0;
+};
+
+// --- 2. the rule-language tokenizer -----------------------------------------------------------
+
+class TIEClipsStream : public TIETokenizerStream {
+  PLATFORM_CLASS(TIEClipsStream, TIETokenizerStream)
+ public:
+  using TIETokenizerStream::TIETokenizerStream;
+
+  // Single characters read through the tokenizer keep its line count right.  They are the
+  // characters after everything already scanned: tokens held in the look-ahead stay there.
+  int GetChar() override;
+  void PutBackChar(int C) override;
+  std::string GetLine() override;
+
+  void Clear() override;
+  void DiscardUntilEOL() override;
+  void MoveToNextConstruct() override;
+  // Returns the next token; when the look-ahead is empty it first reads the next expression.
+  IStreamToken NextToken() override;
+  void PutBackToken(const IStreamToken& Token) override;
+  std::string Head() override;
+  IStreamToken BuildNextToken() override;
+  IStreamToken FinishToken(int Hint, std::string_view Text) override;
+
+  // Reads one expression ahead: tokens up to the one that closes the first "(", or a single
+  // token when the first is not "(", or up to the end of the text.  Iterative, so nesting depth
+  // costs memory, never stack.
+  void PrepareSExp();
+
+  // The token NextToken returned last (reading one when none was read yet).
+  IStreamToken GetCurrentToken();
+  // The line the scanner is on (the first line is 1).
+  int32_t GetLineNumber() const noexcept { return LineNumber_; }
+  void SetLineNumber(int32_t Value) noexcept { LineNumber_ = Value; }
+  // "(" returned minus ")" returned, less what was put back.
+  int32_t GetParenthesisDepth() const noexcept { return Depth_; }
+  // The recorded text of the expression read so far: each token returned since the expression
+  // began, in its text form followed by a blank, with CR LF before a token on a later line.
+  // Built when asked for (it is only read to word an error).
+  std::string ToString() const;
+
+  // Source of the names of anonymous variables (not owned; the engine sets itself).  Without
+  // one the tokenizer numbers them itself, distinct within this stream.
+  ISymbolGenerator* GetSymbolGenerator() const noexcept { return Generator_; }
+  void SetSymbolGenerator(ISymbolGenerator* Value) noexcept { Generator_ = Value; }
+
+ protected:
+  // Reads a string literal after its opening quote into Scan_.
+  void ReadString();
+  // Reads a comment after its ';' into the pending white space.
+  void ReadComment();
+  // Reads a word starting with First and finishes its token.
+  IStreamToken ReadWord(int First);
+  std::string GenerateSymbol(std::string_view Prefix);
+
+ private:
+  // Character reading with line counting: a line ends at LF, at CR, or at CR LF taken together.
+  int ReadCounted() {
+    const int C = ReadChar();
+    if (C > '\r') {
+      AfterCR_ = false;
+      return C;
+    }
+    return CountLineEnd(C);
+  }
+  int CountLineEnd(int C) noexcept;
+  void UnreadCounted(int C);
+  // Reads through the end of the current line, appending its text to Line when given.
+  bool ReadLineCounted(std::string* Line);
+  IStreamToken ClassifyWord(std::string_view Word);
+  IStreamToken MakeToken(int32_t DataType, std::string_view Text, double Number, bool KeepWhiteSpace);
+  void ResetRecord();
+
+  ISymbolGenerator* Generator_ = nullptr;
+  int32_t BlankCount_ = 0;
+  int32_t LineNumber_ = 1;
+  bool AfterCR_ = false;        // the last character read was a CR
+  bool LastLFCounted_ = false;  // the last LF read ended a line (it did not follow a CR)
+  std::string Scan_;            // the word or string being scanned (reused)
+  std::string WhiteSpace_;      // white space and comments since the last token (reused)
+  std::deque<IStreamToken> LookAhead_;
+  int32_t Depth_ = 0;
+  // The tokens returned since the current expression began: the record, and the current token
+  // (the last of them).  Putting the last one back takes it off again.
+  std::vector<IStreamToken> Returned_;
+  IStreamToken Earlier_;  // the current token when Returned_ was last emptied
+};
+
+}  // namespace rulecore
