@@ -103,7 +103,11 @@ class TObject {
   }
   void Release() const noexcept {
     if (RefCount_.load(std::memory_order_relaxed) >= ImmortalCount) return;
-    if (RefCount_.fetch_sub(1, std::memory_order_acq_rel) == 1) DestroyCounted();
+    const int32_t Left = RefCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (Left == 0)
+      DestroyCounted();
+    else if (HasReleaseHook_)
+      ReleaseHook(Left);
   }
   int32_t RefCount() const noexcept { return RefCount_.load(std::memory_order_relaxed); }
   bool IsImmortal() const noexcept { return RefCount() >= ImmortalCount; }
@@ -111,6 +115,11 @@ class TObject {
   void MakeImmortal() noexcept { RefCount_.store(ImmortalCount, std::memory_order_relaxed); }
 
  protected:
+  // Objects that must act when their count falls to a particular value (to break a reference
+  // cycle they own) enable the hook; it is called after each release that leaves Left > 0.
+  void EnableReleaseHook() noexcept { HasReleaseHook_ = true; }
+  virtual void ReleaseHook(int32_t Left) const noexcept { (void)Left; }
+
   struct TImmortal {};
   // Constant-initialisable form for objects defined as immortal globals.
   explicit constexpr TObject(TImmortal) noexcept : RefCount_(ImmortalCount) {}
@@ -118,6 +127,7 @@ class TObject {
  private:
   void DestroyCounted() const noexcept;
   mutable std::atomic<int32_t> RefCount_{0};
+  bool HasReleaseHook_ = false;
 };
 
 // An object that can copy its contents from another.  The default Assign asks the source to

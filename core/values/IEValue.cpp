@@ -539,7 +539,9 @@ bool TIEValue::Equals(const TIEValue* Other) const {
       case dtList:
       case dtSingletons: return Payload_.Intf->Equals(Other->Payload_.Intf);
       // A fuzzy set decides for itself; it accepts crisp numbers and other fuzzy values.
-      case dtFuzzy: return Payload_.Intf->Equals(Other);
+      case dtFuzzy:
+        return Payload_.Intf->Equals(Other->DType_ == dtFuzzy ? static_cast<const TCloneable*>(Other->Payload_.Intf)
+                                                              : static_cast<const TCloneable*>(Other));
       case dtObject: return Payload_.Object == Other->Payload_.Object;
       case dtExternalAddress: return Payload_.Address == Other->Payload_.Address;
       case dtClass: return false;

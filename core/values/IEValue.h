@@ -125,7 +125,7 @@ class TIEValue final : public platform::TCloneable {
   // reference is stored, not copied.
   template <class T, class = decltype(T::ValueKind)>
   explicit TIEValue(const platform::Ref<T>& Payload) {
-    StoreInterface(T::ValueKind, Payload.get());
+    StoreInterface(static_cast<TIEType>(T::ValueKind), Payload.get());
   }
   ~TIEValue() override;
 
@@ -207,7 +207,7 @@ class TIEValue final : public platform::TCloneable {
   }
   template <class T>
   void SetAsFuzzy(const platform::Ref<T>& Value) {
-    static_assert(T::ValueKind == dtFuzzy);
+    static_assert(static_cast<TIEType>(T::ValueKind) == dtFuzzy);
     SetInterface(dtFuzzy, Value.get());
   }
   // Releases the payload and any owned object and becomes dtNone, without OnChange.

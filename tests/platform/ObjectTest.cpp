@@ -226,3 +226,23 @@ TEST(PublishedProperties, SwapEventsExchangesSameNamedHandlers) {
   EXPECT_EQ(Text, "from A");
   EXPECT_TRUE(A.OnBark);  // B publishes no OnBark: left alone
 }
+
+namespace {
+class THooked : public TObject {
+ public:
+  THooked() { EnableReleaseHook(); }
+  mutable std::vector<int32_t> Seen;
+
+ protected:
+  void ReleaseHook(int32_t Left) const noexcept override { Seen.push_back(Left); }
+};
+}  // namespace
+
+TEST(RefCounting, ReleaseHookSeesTheRemainingCount) {
+  Ref<THooked> A = MakeRef<THooked>();
+  {
+    Ref<THooked> B = A;
+    Ref<TObject> C(A.get());  // released through the base type: the hook still runs
+  }
+  EXPECT_EQ(A->Seen, (std::vector<int32_t>{2, 1}));
+}
