@@ -1,0 +1,42 @@
+// IReasoner: the function-registry side of an engine.  The engine implements it; functions,
+// calls and defined types reach the engine that calls, parses and prints them through it.
+// Components are not counted, so an IReasoner is referred to by plain pointer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/Ref.h"
+
+namespace rulecore {
+
+class TFunctionCall;
+class TFact;
+class TIEUserFunction;
+class TInterpretedFunction;
+class TIEDefinedType;
+class TUserFunctions;
+
+class IReasoner {
+ public:
+  // Canonical texts of the constructs (the engine's pretty printer).
+  virtual std::string PrettyPrint(const TFunctionCall& FunCall) = 0;
+  virtual std::string PrettyPrint(const TFact& Fact) = 0;
+  virtual std::string PrettyPrint(const TIEUserFunction& Function) = 0;
+  virtual std::string PrettyPrint(const TInterpretedFunction& Function) = 0;
+  virtual std::string PrettyPrint(const TIEDefinedType& Type) = 0;
+
+  // The function table.
+  virtual void AddUserFunction(const platform::Ref<TIEUserFunction>& Function) = 0;
+  virtual void RemoveUserFunction(const platform::Ref<TIEUserFunction>& Function) = 0;
+  virtual bool ContainsUserFunction(std::string_view Name) = 0;
+  virtual bool ContainsUserFunction(std::string_view Name, platform::Ref<TIEUserFunction>& Function) = 0;
+  virtual platform::Ref<TIEUserFunction> GetUserFunction(std::string_view Name) = 0;
+  virtual TUserFunctions& GetUserFunctions() = 0;
+  virtual void SetUserFunction(std::string_view Name, const platform::Ref<TIEUserFunction>& Function) = 0;
+
+ protected:
+  ~IReasoner() = default;
+};
+
+}  // namespace rulecore
