@@ -13,7 +13,7 @@
 #include "IEConsts.h"
 #include "IEValue.h"
 #include "ValueVector.h"
-#include "fuzzy/FuzzyVariable.h"
+#include "fuzzy/IFuzzyLogic.h"
 #include "platform/Cloneable.h"
 
 namespace platform {
