@@ -48,17 +48,13 @@ class TWalkSide {
   bool Done() const noexcept { return Next_ >= P_.size(); }
   const TFzyPoint& Current() const noexcept { return P_[Next_]; }
   void Pass() noexcept { ++Next_; }
-  // Membership just right of X, for X at or after the last passed point and before the next.
-  TFzyFloat After(TFzyFloat X) const noexcept {
+  // Membership at X, for X at or after the last passed point and before the next one: just
+  // right of the last passed point when X is its position.
+  TFzyFloat At(TFzyFloat X) const noexcept {
     if (Next_ == 0) return P_[0].Y;
     const TFzyPoint& Prev = P_[Next_ - 1];
     if (Done() || FloatEquals(Prev.X, X)) return Prev.Y;
     return TFuzzySet::InterpolateY(Prev.X, Prev.Y, P_[Next_].X, P_[Next_].Y, X);
-  }
-  // Membership just left of X, for X up to the next point.
-  TFzyFloat Before(TFzyFloat X) const noexcept {
-    if (!Done() && FloatEquals(P_[Next_].X, X)) return P_[Next_].Y;
-    return After(X);
   }
 
  private:
@@ -76,53 +72,43 @@ bool MergeWalk(const std::vector<TFzyPoint>& A, const std::vector<TFzyPoint>& B,
     return false;
   }
   TWalkSide SA(A), SB(B);
+  // Position of the last visit and both memberships just right of it.
   bool Started = false;
-  TFzyFloat LastX = 0;
+  TFzyFloat LastX = 0, RightA = 0, RightB = 0;
   while (!SA.Done() || !SB.Done()) {
     enum { Both, OnlyA, OnlyB } Step;
-    TFzyFloat X;
     if (SA.Done()) {
       Step = OnlyB;
-      X = SB.Current().X;
     } else if (SB.Done()) {
       Step = OnlyA;
-      X = SA.Current().X;
     } else {
       const TFzyFloat XA = SA.Current().X, XB = SB.Current().X;
       Step = FloatEquals(XA, XB) ? Both : (XA < XB ? OnlyA : OnlyB);
-      X = Step == OnlyB ? XB : XA;
     }
+    const TFzyPoint PA = Step == OnlyB ? TFzyPoint{} : SA.Current();
+    const TFzyPoint PB = Step == OnlyA ? TFzyPoint{} : SB.Current();
+    const TFzyFloat X = Step == OnlyB ? PB.X : PA.X;
+    // Both memberships just left of X: a set with its next point here has that point's Y.
+    const TFzyFloat LeftA = Step == OnlyB ? SA.At(X) : PA.Y;
+    const TFzyFloat LeftB = Step == OnlyA ? SB.At(X) : PB.Y;
     if (Started && X - LastX > FuzzyTolerance) {
-      const TFzyFloat A0 = SA.After(LastX), B0 = SB.After(LastX);
-      const TFzyFloat A1 = SA.Before(X), B1 = SB.Before(X);
-      const TFzyFloat D0 = A0 - B0, D1 = A1 - B1;
+      const TFzyFloat D0 = RightA - RightB, D1 = LeftA - LeftB;
       if ((D0 < -FuzzyTolerance && D1 > FuzzyTolerance) || (D0 > FuzzyTolerance && D1 < -FuzzyTolerance)) {
         const TFzyFloat T = D0 / (D0 - D1);
-        const TFzyFloat XC = LastX + T * (X - LastX), YC = A0 + T * (A1 - A0);
+        const TFzyFloat XC = LastX + T * (X - LastX), YC = RightA + T * (LeftA - RightA);
         if (Visit(XC, YC, XC, YC)) return true;
       }
     }
+    if (Step != OnlyB) SA.Pass();
+    if (Step != OnlyA) SB.Pass();
+    // A set without a point here keeps its value on both sides of X.
+    RightA = PA.Y;
+    RightB = PB.Y;
     bool Stop = false;
     switch (Step) {
-      case Both: {
-        const TFzyPoint PA = SA.Current(), PB = SB.Current();
-        SA.Pass();
-        SB.Pass();
-        Stop = Visit(PA.X, PA.Y, PB.X, PB.Y);
-        break;
-      }
-      case OnlyA: {
-        const TFzyPoint PA = SA.Current();
-        SA.Pass();
-        Stop = Visit(PA.X, PA.Y, PA.X, SB.After(PA.X));
-        break;
-      }
-      case OnlyB: {
-        const TFzyPoint PB = SB.Current();
-        SB.Pass();
-        Stop = Visit(PB.X, SA.After(PB.X), PB.X, PB.Y);
-        break;
-      }
+      case Both: Stop = Visit(PA.X, PA.Y, PB.X, PB.Y); break;
+      case OnlyA: Stop = Visit(X, PA.Y, X, RightB = LeftB); break;
+      case OnlyB: Stop = Visit(X, RightA = LeftA, X, PB.Y); break;
     }
     if (Stop) return true;
     LastX = X;
@@ -276,10 +262,14 @@ Ref<TFuzzySet> TFuzzySet::Union(const TFuzzySet& Set, TFuzzyOperation Operation)
 }
 
 Ref<TFuzzySet> TFuzzySet::ZadehCombine(const TFuzzySet& Set, bool IsUnion) const {
+  // The result is a copy of the argument whose points are then replaced (the copy of the
+  // points themselves is needed only when they stay).
   Ref<TFuzzySet> R = NewResultSet();
-  R->Assign(Set);  // starts as a copy of the argument
   const TFuzzySetValues &A = *Values_, &B = *Set.Values_;
-  if (!A.Empty() && !B.Empty()) {
+  if (A.Empty()) {
+    R->Assign(Set);
+  } else if (!B.Empty()) {
+    R->CopyPropertiesFrom(Set);
     std::vector<TFzyPoint> P;
     const bool ConstA = A.IsConstant(), ConstB = B.IsConstant();
     if (ConstA && ConstB) {
@@ -299,7 +289,8 @@ Ref<TFuzzySet> TFuzzySet::ZadehCombine(const TFuzzySet& Set, bool IsUnion) const
       CompactFlatRuns(P);
     }
     R->ReplacePoints(P);
-  } else if (B.Empty() && !A.Empty()) {
+  } else {
+    R->CopyPropertiesFrom(Set);
     R->ReplacePoints(A.GetPoints());
   }
   R->Name_ = CreateFuzzyName(Name_, Set.Name_, IsUnion ? FuzzyUnionKeywords[foZadeh] : FuzzyIntersectionKeywords[foZadeh]);
@@ -316,12 +307,11 @@ Ref<TFuzzySet> TFuzzySet::Operator(const TFuzzySet& Set, const TFuzzyOperator& C
   // the ground from under it.
   const std::vector<TFzyPoint> A = Values_->GetPoints(), B = Set.Values_->GetPoints();
   Ref<TFuzzySet> R = NewResultSet();
-  R->Assign(*this);
+  R->CopyPropertiesFrom(*this);
   {
     TQuietEdit Quiet(*R);
     TFuzzySetValues& Out = *R->Values_;
     TBracket Bracket(Out);
-    Out.Clear();
     if (Callback)
       MergeWalk(A, B, [&](TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2) {
         return Callback(Out, X1, Y1, X2, Y2);

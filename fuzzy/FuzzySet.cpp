@@ -92,11 +92,15 @@ void TFuzzySet::Assign(const platform::TPersistent& Source) {
     TQuietEdit Quiet(*this);
     Values_->Assign(*S->Values_);
   }
-  Name_ = S->Name_;
-  SetType_ = S->SetType_;
-  InflectionPoint_ = S->InflectionPoint_;
-  Expression_ = S->Expression_;
+  CopyPropertiesFrom(*S);
   Changed(false);
+}
+
+void TFuzzySet::CopyPropertiesFrom(const TFuzzySet& Other) {
+  Name_ = Other.Name_;
+  SetType_ = Other.SetType_;
+  InflectionPoint_ = Other.InflectionPoint_;
+  Expression_ = Other.Expression_;
 }
 
 void TFuzzySet::UpdateFuzzySetValue(TFuzzySetValue*) { PointsEdited(); }
@@ -188,16 +192,6 @@ TFzyFloat TFuzzySet::DegreeOfMembership(TFzyFloat X) const {
     if (XI > X) return InterpolateY(V.GetXValue(I - 1), V.GetYValue(I - 1), XI, V.GetYValue(I), X);
   }
   return V.GetYValue(N - 1);  // only reached in a list caught out of order inside an update bracket
-}
-
-TFzyFloat TFuzzySet::InterpolateY(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat X) noexcept {
-  if (X1 == X2) return Y2;
-  return Y1 + (X - X1) / (X2 - X1) * (Y2 - Y1);
-}
-
-TFzyFloat TFuzzySet::InterpolateX(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat Y) noexcept {
-  if (Y1 == Y2) return X2;
-  return X1 + (Y - Y1) / (Y2 - Y1) * (X2 - X1);
 }
 
 TFzyFloat TFuzzySet::GetSlope(const TFuzzySetValue& P1, const TFuzzySetValue& P2) noexcept {

@@ -91,9 +91,13 @@ class TFuzzySet : public platform::TCollectionItem {
   // --- membership and geometry --------------------------------------------------------------------
   TFzyFloat DegreeOfMembership(TFzyFloat X) const;
   // Y on the line through (X1, Y1) and (X2, Y2) at X; Y2 when X1 = X2 exactly.
-  static TFzyFloat InterpolateY(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat X) noexcept;
+  static TFzyFloat InterpolateY(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat X) noexcept {
+    return X1 == X2 ? Y2 : Y1 + (X - X1) / (X2 - X1) * (Y2 - Y1);
+  }
   // X on that line at Y; X2 when Y1 = Y2 exactly.
-  static TFzyFloat InterpolateX(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat Y) noexcept;
+  static TFzyFloat InterpolateX(TFzyFloat X1, TFzyFloat Y1, TFzyFloat X2, TFzyFloat Y2, TFzyFloat Y) noexcept {
+    return Y1 == Y2 ? X2 : X1 + (Y - Y1) / (Y2 - Y1) * (X2 - X1);
+  }
   // Slope from P1 to P2; the sign of the rise for a vertical segment.
   static TFzyFloat GetSlope(const TFuzzySetValue& P1, const TFuzzySetValue& P2) noexcept;
   // From Index, over the neighbours (by Step) sharing its X within the tolerance: the index of
@@ -172,6 +176,8 @@ class TFuzzySet : public platform::TCollectionItem {
   platform::Ref<TFuzzySet> Combine(const TFuzzySet& Set, TCombineFn Fn) const;
   platform::Ref<TFuzzySet> ZadehCombine(const TFuzzySet& Set, bool IsUnion) const;
   void TakeUniverseOf(const TFuzzySet& Other);
+  // What Assign copies besides the points.
+  void CopyPropertiesFrom(const TFuzzySet& Other);
   // Appends N points of an S (Growth) or Z curve without raising N.
   void AppendCurve(int N, TFzyFloat Left, TFzyFloat Right, bool Growth);
   void GenerateShape(TFuzzySetType Type);

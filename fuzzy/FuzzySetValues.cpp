@@ -26,12 +26,6 @@ class TFuzzySetValues::TQuiet {
 
 // --- TFuzzySetValue ------------------------------------------------------------------------------
 
-TFuzzySetValues* TFuzzySetValue::GetValues() const noexcept {
-  platform::TCollection* C = GetCollection();
-  return C && C->ClassType().InheritsFrom(TFuzzySetValues::StaticClass()) ? static_cast<TFuzzySetValues*>(C)
-                                                                            : nullptr;
-}
-
 TFzyFloat TFuzzySetValue::ClampX(TFzyFloat X) const {
   const TFuzzySetValues* L = GetValues();
   const TFuzzySet* S = L ? L->GetFuzzySet() : nullptr;
@@ -95,6 +89,10 @@ void TFuzzySetValue::Assign(const platform::TPersistent& Source) {
 TFuzzySetValues::TFuzzySetValues(TFuzzySet* FuzzySet)
     : platform::TCollection(TFuzzySetValue::StaticClass(), FuzzySet), FuzzySet_(FuzzySet) {}
 
+TFuzzySetValues::~TFuzzySetValues() {
+  for (int I = 0; I < GetCount(); ++I) GetItem(I)->List_ = nullptr;
+}
+
 TFuzzySetValue* TFuzzySetValues::Add() { return static_cast<TFuzzySetValue*>(platform::TCollection::Add()); }
 
 TFuzzySetValue* TFuzzySetValues::Insert(int Index) {
@@ -114,11 +112,34 @@ std::vector<TFzyPoint> TFuzzySetValues::GetPoints() const {
   return R;
 }
 
+// The same as adding each point through SetValue inside one bracket, without the per-point
+// bookkeeping: the order flags are worked out once at the end.
 void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) {
   TBracket Bracket(*this);
   Clear();
-  Sorted_ = Unique_ = true;  // an empty list is both
-  for (const TFzyPoint& P : Points) Add()->SetValue(P.X, P.Y);
+  const bool InSet = FuzzySet_ != nullptr;
+  const TFzyFloat Min = InSet ? FuzzySet_->GetXRange(1) : 0, Max = InSet ? FuzzySet_->GetXRange(0) : 0;
+  BulkLoading_ = true;
+  try {
+    for (const TFzyPoint& P : Points) {
+      TFuzzySetValue* V = Add();
+      V->X_ = InSet ? std::min(std::max(P.X, Min), Max) : P.X;
+      V->Y_ = InSet && P.Y < 0 ? 0 : P.Y;
+    }
+  } catch (...) {
+    BulkLoading_ = false;
+    throw;
+  }
+  BulkLoading_ = false;
+  Sorted_ = Unique_ = true;
+  int Run = 1;
+  for (int I = 1; I < GetCount(); ++I) {
+    const TFuzzySetValue &Prev = *GetItem(I - 1), &Cur = *GetItem(I);
+    if (Cur.X_ < Prev.X_ - FuzzyTolerance) Sorted_ = false;
+    Run = FloatEquals(Cur.X_, Prev.X_) ? Run + 1 : 1;
+    if (Run > 3 || Cur.Equals(Prev)) Unique_ = false;
+  }
+  Unique_ = Unique_ && Sorted_;
 }
 
 void TFuzzySetValues::Append(const TFuzzySetValues& Values) { Append(Values, 0, Values.GetCount()); }
@@ -389,8 +410,10 @@ void TFuzzySetValues::Update(TCollectionItem* Item) {
 void TFuzzySetValues::Notify(TCollectionItem& Item, TCollectionNotification Action) {
   const int I = Item.GetIndex();
   const int Count = GetCount();
+  auto& P = static_cast<TFuzzySetValue&>(Item);
   if (Action == platform::cnAdded) {
-    auto& P = static_cast<TFuzzySetValue&>(Item);
+    P.List_ = this;
+    if (BulkLoading_) return;
     int Last = Count - 1;
     if (Last == I) --Last;
     P.X_ = Last >= 0 ? GetXValue(Last) + 1 : 0;
@@ -398,9 +421,11 @@ void TFuzzySetValues::Notify(TCollectionItem& Item, TCollectionNotification Acti
     P.X_ = P.ClampX(P.X_);
     // Inserted before other points, the new point is out of order until it gets its value.
     if (Sorted_ && I + 1 < Count && P.X_ > GetXValue(I + 1) + FuzzyTolerance) Sorted_ = false;
-  } else if (Unique_ && I > 0 && I + 1 < Count && GetItem(I - 1)->Equals(*GetItem(I + 1))) {
-    Unique_ = false;  // the neighbours of a leaving point meet
+    return;
   }
+  P.List_ = nullptr;
+  if (Unique_ && I > 0 && I + 1 < Count && GetItem(I - 1)->Equals(*GetItem(I + 1)))
+    Unique_ = false;  // the neighbours of a leaving point meet
 }
 
 }  // namespace vaguecore

@@ -57,7 +57,7 @@ class TFuzzySetValue : public platform::TCollectionItem {
   // From another point: SetValue(Source.X, Source.Y).
   void Assign(const platform::TPersistent& Source) override;
 
-  // The list holding the point, nullptr for a free point.
+  // The list holding the point, nullptr for a free point (or one in another kind of collection).
   TFuzzySetValues* GetValues() const noexcept;
 
  private:
@@ -68,12 +68,15 @@ class TFuzzySetValue : public platform::TCollectionItem {
 
   TFzyFloat X_ = 0;
   TFzyFloat Y_ = 0;
+  // Set by the list the point joins; only trusted while the point's collection is that list.
+  TFuzzySetValues* List_ = nullptr;
 };
 
 class TFuzzySetValues : public platform::TCollection {
   PLATFORM_CLASS(TFuzzySetValues, platform::TCollection)
  public:
   explicit TFuzzySetValues(TFuzzySet* FuzzySet = nullptr);
+  ~TFuzzySetValues() override;
 
   // The owner set, nullptr for a list of its own.
   TFuzzySet* GetFuzzySet() const noexcept { return FuzzySet_; }
@@ -147,6 +150,11 @@ class TFuzzySetValues : public platform::TCollection {
   TFuzzySet* FuzzySet_;
   bool Sorted_ = true;
   bool Unique_ = true;
+  bool BulkLoading_ = false;  // SetPoints gives new points their values itself
 };
+
+inline TFuzzySetValues* TFuzzySetValue::GetValues() const noexcept {
+  return List_ && GetCollection() == List_ ? List_ : nullptr;
+}
 
 }  // namespace vaguecore

@@ -92,14 +92,9 @@ TCollectionItem* TCollection::FindItemID(int ID) const noexcept {
 }
 
 Ref<TCollectionItem> TCollection::NewItem() const {
-  TObject* Obj = ItemClass_->CreateInstance();
-  auto* Item = dynamic_cast<TCollectionItem*>(Obj);
-  if (!Item) {
-    const TClass& Made = Obj->ClassType();
-    delete Obj;
-    WrongItemClass(Made, *ItemClass_);
-  }
-  return Ref<TCollectionItem>(Item);
+  // The constructor checked that the item class descends from TCollectionItem, and a class's
+  // factory makes an instance of exactly that class.
+  return Ref<TCollectionItem>(static_cast<TCollectionItem*>(ItemClass_->CreateInstance()));
 }
 
 TCollectionItem* TCollection::Add() {
