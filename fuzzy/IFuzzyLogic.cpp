@@ -60,13 +60,13 @@ void TIFuzzySet::SetName(const std::string& Name) {
 TFzyFloat TIFuzzySet::GetXMaximum() const {
   if (Variable_) return Variable_->GetMaximum();
   const TFuzzySetValues& V = GetValues();
-  return V.Count() ? V.GetXValue(V.Count() - 1) : FuzzyUnboundedMaximum;
+  return V.GetCount() ? V.GetXValue(V.GetCount() - 1) : FuzzyUnboundedMaximum;
 }
 
 TFzyFloat TIFuzzySet::GetXMinimum() const {
   if (Variable_) return Variable_->GetMinimum();
   const TFuzzySetValues& V = GetValues();
-  return V.Count() ? V.GetXValue(0) : FuzzyUnboundedMinimum;
+  return V.GetCount() ? V.GetXValue(0) : FuzzyUnboundedMinimum;
 }
 
 TFzyFloat TIFuzzySet::GetXRange(int Index) const {
@@ -191,8 +191,8 @@ TFzyFloat TIFuzzySet::FuzzyEquals(const TCloneable* Other) const {
 bool TIFuzzySet::EqualsValues(const TFuzzySet& Other) const {
   const TFuzzySetValues& A = GetValues();
   const TFuzzySetValues& B = Other.GetValues();
-  if (A.Count() != B.Count()) return false;
-  for (int I = 0; I < A.Count(); ++I)
+  if (A.GetCount() != B.GetCount()) return false;
+  for (int I = 0; I < A.GetCount(); ++I)
     if (!FloatEquals(A.GetXValue(I), B.GetXValue(I)) || !FloatEquals(A.GetYValue(I), B.GetYValue(I))) return false;
   return true;
 }
@@ -206,7 +206,7 @@ uint32_t TIFuzzySet::GetHashCode() const {
 std::string TIFuzzySet::ValuesToString() const {
   std::string Text = "(";
   const TFuzzySetValues& V = GetValues();
-  for (int I = 0; I < V.Count(); ++I) Text += platform::Format("(%.4f %.4f) ", {V.GetXValue(I), V.GetYValue(I)});
+  for (int I = 0; I < V.GetCount(); ++I) Text += platform::Format("(%.4f %.4f) ", {V.GetXValue(I), V.GetYValue(I)});
   return Text + ")";
 }
 
@@ -214,7 +214,7 @@ std::string TIFuzzySet::GetToString() const {
   if (Parser_) return Parser_->PrettyPrint(*this, false);
   std::string Text = "(" + GetName() + " ";
   const TFuzzySetValues& V = GetValues();
-  for (int I = 0; I < V.Count(); ++I) Text += platform::Format("(%.4f %.4f) ", {V.GetXValue(I), V.GetYValue(I)});
+  for (int I = 0; I < V.GetCount(); ++I) Text += platform::Format("(%.4f %.4f) ", {V.GetXValue(I), V.GetYValue(I)});
   return Text + ")";
 }
 

@@ -63,7 +63,7 @@ std::string F4(double V) { return platform::Format("%.4f", {V}); }
 double MeanOfMaximaOf(const vaguecore::TFuzzySetValues& V) {
   double Max = -1, Sum = 0;
   int Count = 0;
-  for (int I = 0; I < V.Count(); ++I) {
+  for (int I = 0; I < V.GetCount(); ++I) {
     const double Y = V.GetYValue(I);
     if (Count > 0 && vaguecore::FloatEquals(Y, Max)) {
       Sum += V.GetXValue(I);
@@ -78,7 +78,7 @@ double MeanOfMaximaOf(const vaguecore::TFuzzySetValues& V) {
 }
 
 bool SymmetricAbout(const vaguecore::TFuzzySetValues& V, double C) {
-  const int N = V.Count();
+  const int N = V.GetCount();
   for (int I = 0; I < N; ++I) {
     const int J = N - 1 - I;
     if (!vaguecore::FloatEquals(V.GetXValue(I) + V.GetXValue(J), 2 * C)) return false;
@@ -89,7 +89,7 @@ bool SymmetricAbout(const vaguecore::TFuzzySetValues& V, double C) {
 
 std::string PointsText(const vaguecore::TFuzzySetValues& V) {
   std::string Text = "(";
-  for (int I = 0; I < V.Count(); ++I) Text += "(" + F4(V.GetXValue(I)) + " " + F4(V.GetYValue(I)) + ") ";
+  for (int I = 0; I < V.GetCount(); ++I) Text += "(" + F4(V.GetXValue(I)) + " " + F4(V.GetYValue(I)) + ") ";
   return Text + ")";
 }
 
@@ -98,7 +98,7 @@ std::string PointsText(const vaguecore::TFuzzySetValues& V) {
 std::string FuzzyShapeText(const vaguecore::TIFuzzySet& Set) {
   using namespace vaguecore;
   const TFuzzySetValues& V = Set.GetValues();
-  const int N = V.Count();
+  const int N = V.GetCount();
   if (N == 0 || Set.GetSetType() == fstUserDefined)
     return Set.GetExpression().empty() ? PointsText(V) : Set.GetExpression();
   const double First = V.GetXValue(0), Last = V.GetXValue(N - 1);

@@ -11,6 +11,7 @@
 #include "IEBindingInfo.h"
 #include "IEException.h"
 #include "ValueVector.h"
+#include "fuzzy/IFuzzyLogic.h"
 #include "platform/Component.h"
 #include "platform/NoDestroy.h"
 
@@ -393,6 +394,9 @@ int32_t TIEValue::GetAsInteger() const {
       NotCorrectType("integer");
     case dtExternalAddress:
       return static_cast<int32_t>(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Payload_.Address)));
+    case dtFuzzy:
+      if (TruncToInteger(std::nearbyint(Defuzzified()), Result)) return Result;
+      NotCorrectType("integer");
     default: NotCorrectType("integer");
   }
 }
@@ -410,8 +414,14 @@ double TIEValue::GetAsFloat() const {
     case dtFactId:
     case dtDescriptor: return Payload_.Int;
     case dtFloat: return Payload_.Float;
+    case dtFuzzy: return Defuzzified();
     default: NotCorrectType("numeric");
   }
+}
+
+double TIEValue::Defuzzified() const {
+  // Defuzzifying records the compatibility index in the set, which is not part of its value.
+  return static_cast<vaguecore::TIFuzzySet*>(Payload_.Intf)->Defuzzify();
 }
 
 int32_t TIEValue::GetAsFactId() const {

@@ -279,6 +279,7 @@ class TIEValue final : public platform::TCloneable {
   void Changed();
   TExtra& Extra();
   void CheckMutable() const noexcept;
+  double Defuzzified() const;
 
   TIEType DType_ = dtNone;
   TPayload Payload_{.Int = 0};

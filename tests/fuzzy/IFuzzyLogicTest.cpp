@@ -134,7 +134,7 @@ TEST(FuzzySetInterface, OperationsNameResultsAndKeepOperands) {
   EXPECT_NEAR(Either->DegreeOfMembership(25), 0.5, 1e-9);
   IFuzzySet Both = Either->Intersection(*Hot, foProduct);
   EXPECT_EQ(Both->GetExpression(), "(hot or cold) and-product hot");
-  EXPECT_EQ(Hot->GetValues().Count(), 2);
+  EXPECT_EQ(Hot->GetValues().GetCount(), 2);
   IFuzzySet Cut = Hot->AlphaCutoff(0.5, false);
   EXPECT_EQ(Cut->GetName(), "hot (alpha=0.5000)");
   EXPECT_EQ(Cut->GetVariable().get(), V.get());

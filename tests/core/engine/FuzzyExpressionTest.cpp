@@ -62,12 +62,12 @@ TEST(FuzzyExpressionEvaluation, TermsHedgesKeywordsAndNumbers) {
   IIEValue R = EvaluateFuzzyExpression(V, *Words({"very", "hot", "or", "not", "cold"}), Operands);
   ASSERT_EQ(R->GetDType(), dtFuzzy);
   IFuzzySet Set = R->GetAsFuzzy();
-  EXPECT_EQ(Set->GetName(), "very hot or not cold");
+  EXPECT_EQ(Set->GetName(), "[very hot] or [not cold]");
   EXPECT_NEAR(Set->DegreeOfMembership(100), 1.0, 1e-9);
   EXPECT_NEAR(Set->DegreeOfMembership(0), 0.0, 1e-9);
   // Hedging a term never changes the stored term.
   EXPECT_EQ(V->GetFuzzySet("hot")->GetName(), "hot");
-  EXPECT_EQ(V->GetFuzzySet("hot")->GetValues().Count(), 2);
+  EXPECT_EQ(V->GetFuzzySet("hot")->GetValues().GetCount(), 2);
 
   IIEValue Two = EvaluateFuzzyExpression(V, *Words({"hot", "cold"}), Operands);
   ASSERT_EQ(Two->GetDType(), dtList);
@@ -87,7 +87,7 @@ TEST(FuzzyExpressionEvaluation, TermsHedgesKeywordsAndNumbers) {
   IValueVector Crisp = NewList();
   Crisp->Add(NewInteger(30));
   IFuzzySet Spike = EvaluateFuzzyExpression(V, *Crisp, Operands)->GetAsFuzzy();
-  EXPECT_EQ(Spike->GetValues().Count(), 3);
+  EXPECT_EQ(Spike->GetValues().GetCount(), 3);
   EXPECT_NEAR(Spike->MeanOfMaxima(), 30, 1e-9);
 
   IValueVector Existing = NewList();
@@ -126,4 +126,15 @@ TEST(FuzzyText, SetsAndVariablesPrintAsRuleText) {
             "        (term cold ((0.0000 1.0000) (50.0000 0.0000) ))\r\n"
             "        (term hot ((50.0000 0.0000) (100.0000 1.0000) ))\r\n"
             "        (term medium (tri 25.0000 50.0000 75.0000))\r\n    )");
+}
+
+TEST(FuzzyValues, NumericConversionsDefuzzify) {
+  IFuzzyVariable V = Temperature();
+  IIEValue Medium = MakeRef<TIEValue>(V->GetFuzzySet("medium"));
+  EXPECT_NEAR(Medium->GetAsFloat(), 50.0, 1e-6);
+  EXPECT_EQ(Medium->GetAsInteger(), 50);
+  EXPECT_EQ(Medium->GetAsString(), Medium->ToString());
+  IIEValue Other = MakeRef<TIEValue>(V->GetFuzzySet("hot"));
+  EXPECT_TRUE(Medium->Equals(Other));  // threshold 0: overlapping sets match
+  EXPECT_FALSE(Medium->Equals(NewInteger(50)));  // plain sets do not compare with numbers
 }

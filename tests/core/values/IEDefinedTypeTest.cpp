@@ -247,6 +247,6 @@ TEST(DefinedTypeText, PrintedFormAndOutline) {
   EXPECT_EQ(Node.Child(3).Text, "Range: 0.5000-9.5000");
   platform::TStringList Lines;
   T->AssignTo(Lines);
-  EXPECT_EQ(Lines.Count(), 5);
+  EXPECT_EQ(Lines.Count(), 6);
   EXPECT_EQ(Lines.Strings(0), "(deftype percent ");
 }
