@@ -114,7 +114,7 @@ void ExpectPointwise(const TFuzzySet& A, const TFuzzySet& B, const TFuzzySet& R,
   Xs.insert(Xs.end(), XB.begin(), XB.end());
   if (Xs.empty()) return;
   const TFzyFloat Lo = *std::min_element(Xs.begin(), Xs.end()) - 5, Hi = *std::max_element(Xs.begin(), Xs.end()) + 5;
-  constexpr int Samples = 1000;
+  constexpr int Samples = 600;
   TFzyFloat Worst = 0, WorstX = 0;
   for (int K = 0; K <= Samples; ++K) {
     const TFzyFloat X = Lo + (Hi - Lo) * (K + 0.37) / Samples;
@@ -197,7 +197,7 @@ TEST(FuzzyMergeWalk, MatchesPointwiseEvaluation) {
         const TFzyFloat Lo = *std::min_element(All.begin(), All.end()) - 5;
         const TFzyFloat Hi = *std::max_element(All.begin(), All.end()) + 5;
         TFzyFloat Sampled = 0;
-        for (TFzyFloat X = Lo; X <= Hi; X += (Hi - Lo) / 1009)
+        for (TFzyFloat X = Lo; X <= Hi; X += (Hi - Lo) / 601)
           if (!Near(X, All, 1e-3)) Sampled = std::max(Sampled, std::min(A->DegreeOfMembership(X), B->DegreeOfMembership(X)));
         EXPECT_GE(Height, Sampled - 2e-4) << Kinds << "height" << Describe(*A, *B, *A->Intersection(*B));
       }

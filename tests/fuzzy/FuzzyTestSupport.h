@@ -23,13 +23,6 @@ inline Ref<TFuzzySet> MakeSet(std::initializer_list<TFzyPoint> Points, const std
   return S;
 }
 
-inline Ref<TFuzzySet> MakeSetFrom(const std::vector<TFzyPoint>& Points, const std::string& Name = "") {
-  auto S = platform::MakeRef<TFuzzySet>();
-  S->GetValues().SetPoints(Points);
-  if (!Name.empty()) S->SetName(Name);
-  return S;
-}
-
 // A variable stand-in: a universe [Min, Max] owning a collection of sets.
 class TTestUniverse : public platform::TPersistent, public IFuzzyUniverse {
  public:
