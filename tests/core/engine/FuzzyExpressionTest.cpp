@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "tests/core/ErrorText.h"
+
 #include "core/engine/FuzzyExpression.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 
 using namespace rulecore;
+using rulecore::testing::ErrorOf;
 using namespace vaguecore;
 using platform::MakeRef;
 
@@ -32,15 +35,6 @@ std::string Postfix(const TValueVector& Items) {
     for (const auto& Item : Expression) Text += (Item.Kind == fikOperand ? Item.Value->ToString() : Item.Text) + " ";
   }
   return Text;
-}
-
-std::string ErrorOf(const std::function<void()>& F) {
-  try {
-    F();
-  } catch (const EIEException& E) {
-    return E.what();
-  }
-  return "(no error)";
 }
 
 }  // namespace

@@ -1,23 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "tests/core/ErrorText.h"
+
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEDefinedType.h"
 #include "core/values/IEException.h"
 #include "platform/StringList.h"
 
 using namespace rulecore;
+using rulecore::testing::ErrorOf;
 using platform::MakeRef;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& F) {
-  try {
-    F();
-  } catch (const EIEException& E) {
-    return E.what();
-  }
-  return "(no error)";
-}
 
 IIEDefinedType NewType(const std::string& Name = "implicit") {
   IIEDefinedType T = MakeRef<TIEDefinedType>();

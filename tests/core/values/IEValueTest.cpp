@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/core/ErrorText.h"
+
 #include <cmath>
 #include <limits>
 #include <map>
@@ -13,20 +15,12 @@
 #include "platform/Component.h"
 
 using namespace rulecore;
+using rulecore::testing::ErrorOf;
 using platform::MakeRef;
 using platform::TComponent;
 using platform::TObject;
 
 namespace {
-
-std::string ErrorOf(const std::function<void()>& F) {
-  try {
-    F();
-  } catch (const EIEException& E) {
-    return E.what();
-  }
-  return "(no error)";
-}
 
 // A call expression that adds its two integer arguments (stands in for the function layer).
 class TAddCall final : public TFunCallBase {
