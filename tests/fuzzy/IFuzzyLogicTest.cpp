@@ -160,3 +160,44 @@ TEST(FuzzySetInterface, FuzzyComparisonUsesTheThreshold) {
   V->SetDefuzzificationMethod(dmMeanOfMaxima);
   EXPECT_EQ(Hot->Defuzzify(), 100);
 }
+
+TEST(FuzzyVariableTables, TableKeysByNameAndRemovesByVariable) {
+  TFuzzyVariableTable Table;
+  IFuzzyVariable Heat = Temperature();
+  IFuzzyVariable Speed = MakeRef<TIFuzzyVariable>("speed");
+  Table.Add(Heat);
+  Table.Add(Speed);
+  EXPECT_EQ(Table.Count(), 2);
+  EXPECT_EQ(Table.GetItem("temperature"), Heat);
+  EXPECT_EQ(Table.GetItem(1), Speed);
+  EXPECT_TRUE(Table.ContainsKey("speed"));
+  EXPECT_TRUE(Table.ContainsVariable(Speed.get()));
+  IFuzzyVariable Stranger = MakeRef<TIFuzzyVariable>("speed");
+  EXPECT_FALSE(Table.ContainsVariable(Stranger.get()));
+  EXPECT_FALSE(Table.Remove(Stranger.get()));
+  EXPECT_EQ(Table.Remove(Speed.get()), Speed);
+  EXPECT_FALSE(Table.ContainsKey("speed"));
+  EXPECT_EQ(Table.Remove("temperature"), Heat);
+  EXPECT_EQ(Table.Count(), 0);
+}
+
+TEST(FuzzyVariableTables, StringsCarryCountedVariables) {
+  TFuzzyVariableStrings Strings;
+  int Before = LiveVariables;
+  {
+    IFuzzyVariable Counted = MakeRef<TCountedVariable>("counted");
+    EXPECT_EQ(Strings.Add("first", Counted), 0);
+  }
+  EXPECT_EQ(LiveVariables, Before + 1);  // the list keeps it alive
+  EXPECT_EQ(Strings.Add("Second", Temperature()), 1);
+  EXPECT_EQ(Strings.IndexOf("SECOND"), 1);
+  EXPECT_EQ(Strings.IndexOf("third"), -1);
+  EXPECT_EQ(Strings.GetVariable(0)->GetName(), "counted");
+  Strings.PutVariable(0, nullptr);
+  EXPECT_EQ(LiveVariables, Before);
+  EXPECT_EQ(Strings.GetString(0), "first");
+  EXPECT_THROW(Strings.GetVariable(2), platform::EListError);
+  EXPECT_THROW(Strings.Delete(-1), platform::EListError);
+  Strings.Delete(0);
+  EXPECT_EQ(Strings.GetString(0), "Second");
+}

@@ -244,3 +244,88 @@ TEST(DefinedTypeText, PrintedFormAndOutline) {
   EXPECT_EQ(Lines.Count(), 6);
   EXPECT_EQ(Lines.Strings(0), "(deftype percent ");
 }
+
+TEST(DefinedTypeFuzzy, BecomingFuzzyCreatesAVariableWithRangeAndUnits) {
+  IIEDefinedType T = NewType("heat");
+  T->SetRangeLimited(true);
+  T->SetMinRange(0);
+  T->SetMaxRange(40);
+  T->SetUnits("celsius");
+  T->SetBaseTypes({dtFuzzy});
+  const IFuzzyVariable& Variable = T->GetFuzzyType();
+  ASSERT_TRUE(Variable);
+  EXPECT_EQ(Variable->GetName(), "heat");
+  EXPECT_EQ(Variable->GetMinimum(), 0);
+  EXPECT_EQ(Variable->GetMaximum(), 40);
+  EXPECT_EQ(Variable->GetUnits(), "celsius");
+  // Range and units keep flowing to the variable after it exists.
+  T->SetMaxRange(50);
+  T->SetUnits("kelvin");
+  EXPECT_EQ(Variable->GetMaximum(), 50);
+  EXPECT_EQ(Variable->GetUnits(), "kelvin");
+  // A second fuzzy setting keeps the variable; leaving fuzzy drops it.
+  T->SetBaseTypes({dtFuzzy});
+  EXPECT_EQ(T->GetFuzzyType(), Variable);
+  T->SetBaseTypes({dtFloat});
+  EXPECT_FALSE(T->GetFuzzyType());
+  EXPECT_EQ(T->GetBaseTypes(), TIETypes{dtFloat});
+}
+
+TEST(DefinedTypeFuzzy, AttachedVariableDrivesTypeAndValidation) {
+  IIEDefinedType T = NewType("temperature");
+  IFuzzyVariable Variable = MakeRef<vaguecore::TIFuzzyVariable>("temperature");
+  vaguecore::SetUniverse(*Variable, -10, 110);
+  Variable->SetUnits("C");
+  IFuzzySet Hot = Variable->Add("hot");
+  Hot->GetValues().SetPoints(std::vector<vaguecore::TFzyPoint>{{50, 0}, {100, 1}});
+  T->SetFuzzyType(Variable);
+  EXPECT_EQ(T->GetBaseTypes(), TIETypes{dtFuzzy});
+  EXPECT_EQ(T->GetMinRange(), -10);
+  EXPECT_EQ(T->GetMaxRange(), 110);
+  EXPECT_EQ(T->GetUnits(), "C");
+
+  // A set of this variable is valid; one of another variable is not.
+  EXPECT_TRUE(T->IsValid(MakeRef<TIEValue>(Hot)));
+  IFuzzyVariable Other = MakeRef<vaguecore::TIFuzzyVariable>("pressure");
+  const IIEValue Foreign = MakeRef<TIEValue>(Other->Add("high"));
+  EXPECT_FALSE(T->IsValid(Foreign));
+  EXPECT_EQ(T->GetInvalidValueString(*Foreign), "Value \"" + Foreign->GetAsString() + "\" is not valid, invalid fuzzy value");
+  // Crisp kinds that become fuzzy values later are accepted, others are not.
+  EXPECT_TRUE(T->IsValid(NewAtom("hot")));
+  EXPECT_TRUE(T->IsValid(NewInteger(20)));
+  EXPECT_TRUE(T->IsValid(MakeRef<TIEValue>(MakeRef<TSingletonsVector>())));
+  EXPECT_TRUE(T->IsValid(MakeRef<TIEValue>(ListOf({NewAtom("hot"), NewFloat(3)}))));
+  EXPECT_FALSE(T->IsValid(MakeRef<TIEValue>(ListOf({NewAtom("hot"), Foreign}))));
+  IIEValue FactId = MakeRef<TIEValue>();
+  FactId->SetAsFactId(1);
+  EXPECT_FALSE(T->IsValid(FactId));
+
+  // The default is the variable's empty set, never a stored term.
+  const IIEValue Default = T->CreateValidDefault(false);
+  ASSERT_EQ(Default->GetDType(), dtFuzzy);
+  EXPECT_EQ(Default->GetAsFuzzy()->GetVariable(), Variable);
+  EXPECT_EQ(Default->GetAsFuzzy()->GetName(), "__Empty");
+  EXPECT_FALSE(Default->GetAsFuzzy()->GetDefined());
+  EXPECT_EQ(Variable->GetFuzzySet("hot"), Hot);
+  // Detaching the variable leaves a fuzzy type whose default is nil.
+  T->SetFuzzyType(nullptr);
+  EXPECT_EQ(T->GetBaseTypes(), TIETypes{dtFuzzy});
+  EXPECT_EQ(T->CreateValidDefault(false), FCNil);
+}
+
+TEST(DefinedTypeFuzzy, CopiesCloneTheVariableAndCompareByTerms) {
+  IIEDefinedType T = NewType("speed");
+  T->SetBaseTypes({dtFuzzy});
+  T->GetFuzzyType()->Add("fast")->GetValues().SetPoints(std::vector<vaguecore::TFzyPoint>{{0, 0}, {1, 1}});
+  IIEDefinedType Copy = NewType("speed");
+  Copy->Assign(*T);
+  ASSERT_TRUE(Copy->GetFuzzyType());
+  EXPECT_NE(Copy->GetFuzzyType(), T->GetFuzzyType());
+  EXPECT_TRUE(T->Equals(Copy.get()));
+  // Equality asks whether every term of this type's variable exists in the other's.
+  Copy->GetFuzzyType()->Add("slow");
+  EXPECT_FALSE(Copy->Equals(T.get()));
+  IIEDefinedType Crisp = NewType("speed");
+  EXPECT_FALSE(T->Equals(Crisp.get()));
+  EXPECT_FALSE(Crisp->Equals(T.get()));
+}
