@@ -85,6 +85,7 @@ class TIEText {
 class TFunCallBase : public platform::TCloneable {
   PLATFORM_CLASS(TFunCallBase, platform::TCloneable)
  public:
+  static constexpr TIEType ValueKind = dtFunCall;
   virtual void Execute(platform::TObject* Context, IIEValue& Result) = 0;
 };
 

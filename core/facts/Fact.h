@@ -1,0 +1,149 @@
+// TFact: one record of working memory - its template, the identifier the engine assigns when
+// the fact is asserted, and one value per slot in a fact value table (TFactValues).
+//
+// The value table is keyed by slot name and caches the template's slot object in each entry.
+// It is a small flat array rather than a bucket table: facts have few slots, and a fact filled
+// by its template keeps its entries in the template's slot order, so a slot's entry is found at
+// the slot's position without comparing names (the matching network relies on that).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FactTemplate.h"
+
+namespace rulecore {
+
+class TFactValues {
+ public:
+  struct TEntry {
+    IFactSlot Slot;  // the template's slot; its name is the entry's key
+    IIEValue Value;
+  };
+  using TChangeEvent = std::function<void()>;
+
+  TFactValues() = default;
+  TFactValues(const TFactValues&) = delete;
+  TFactValues& operator=(const TFactValues&) = delete;
+
+  // Settings kept for the published interface; lookups do not depend on them.
+  int GetCapacity() const noexcept { return Capacity_; }
+  void SetCapacity(int Value) noexcept { Capacity_ = Value < 1 ? 1 : Value; }
+  double GetLoadFactor() const noexcept { return LoadFactor_; }
+  void SetLoadFactor(double Value) noexcept { LoadFactor_ = Value > 0 ? Value : 0.75; }
+  int GetHashType() const noexcept { return HashType_; }
+  void SetHashType(int Value) noexcept { HashType_ = Value; }
+  const TChangeEvent& GetOnChange() const noexcept { return OnChange_; }
+  void SetOnChange(TChangeEvent Value) { OnChange_ = std::move(Value); }
+
+  int Count() const noexcept { return static_cast<int>(Entries_.size()); }
+  const TEntry& Entry(int Index) const { return Entries_[static_cast<size_t>(Index)]; }
+  // Index of the entry keyed Name, or -1.  Hint is where the entry is expected.
+  int Find(std::string_view Name, int Hint = -1) const noexcept;
+  // Stores Value (and the slot) under the slot's name, replacing an entry of that name.
+  void Put(const IFactSlot& Slot, IIEValue Value);
+  void PutAt(int Index, IIEValue Value);
+  void Reserve(int Count) { Entries_.reserve(static_cast<size_t>(Count)); }
+  void Remove(std::string_view Name);
+  void Clear();
+  std::vector<TEntry>& Entries() noexcept { return Entries_; }
+  const std::vector<TEntry>& Entries() const noexcept { return Entries_; }
+
+ private:
+  void Changed() const {
+    if (OnChange_) OnChange_();
+  }
+
+  std::vector<TEntry> Entries_;
+  int Capacity_ = 101;
+  double LoadFactor_ = 0.75;
+  int HashType_ = 1;
+  TChangeEvent OnChange_;
+};
+
+// Walks a value table once: HasMoreElements, NextElement/NextKey, CurrentElement/CurrentKey,
+// GetCount (entries not yet visited), Reset.  Asking past the end raises the table error.
+class TFactValueHashtableEnumerator {
+ public:
+  explicit TFactValueHashtableEnumerator(const TFactValues& Values) : Values_(Values) { Reset(); }
+  bool HasMoreElements() const noexcept { return Next_ < Values_.Count(); }
+  IIEValue NextElement();
+  std::string NextKey();
+  IIEValue CurrentElement() const;
+  std::string CurrentKey() const;
+  int GetCount() const noexcept { return Values_.Count() - Next_; }
+  void Reset() noexcept {
+    Next_ = 0;
+    Current_ = -1;
+  }
+
+ private:
+  void Advance();
+  const TFactValues& Values_;
+  int Next_ = 0;
+  int Current_ = -1;
+};
+
+class TFact final : public platform::TCloneable {
+  PLATFORM_CLASS(TFact, platform::TCloneable)
+ public:
+  static constexpr TIEType ValueKind = dtFact;
+
+  explicit TFact(const IFactTemplate& Template = nullptr);
+  // A fact of Template that copies Source (see Assign).
+  TFact(const IFactTemplate& Template, const TFact& Source);
+  ~TFact() override;
+  TFact(const TFact&) = delete;
+  TFact& operator=(const TFact&) = delete;
+
+  int32_t GetID() const noexcept { return ID_; }
+  void SetID(int32_t Value) noexcept { ID_ = Value; }
+  const IFactTemplate& GetTemplate() const noexcept { return Template_; }
+  void SetTemplate(const IFactTemplate& Value);
+
+  // The stored value of a slot; a slot never set gets a clone of its default first.
+  const IIEValue& GetValue(std::string_view Name);
+  // As GetValue, but false instead of failing for a name that is not a slot.
+  bool ContainsKey(std::string_view Name, IIEValue& Value);
+  // Stores Value itself (shared, not copied); with dynamic checking the value is validated and
+  // may be converted in place (integer to float, lexeme to fuzzy value).
+  void SetValue(std::string_view Name, const IIEValue& Value);
+  TFactValues& GetSlotValues() noexcept { return Values_; }
+  const TFactValues& GetSlotValues() const noexcept { return Values_; }
+  std::vector<std::string> GetSlotNames() const;
+  void AssignValues(const TFact& Other);
+
+  using TCloneable::Equals;
+  bool Equals(const TCloneable* Other) const override;
+  bool Equals(const TFact* Other) const;
+  uint32_t GetHashCode() const override;
+  std::string GetToString() const override;
+  std::string ToString() const { return GetToString(); }
+  // "f-<id> <text>", the id zero-padded to the width of the engine's next fact id.
+  std::string GetToIDString() const;
+
+  using TCloneable::Assign;
+  void Assign(const platform::TPersistent& Source) override;
+  void Assign(const platform::ICloneable& Source) override;
+  IFact Clone() const;
+
+ protected:
+  platform::ICloneable DoClone() const override;
+
+ private:
+  friend class TFactTemplate;
+  // Entry index for the template's slot Name, creating the entry from the default when missing.
+  int EntryFor(std::string_view Name, bool Raise);
+  int EntryForSlot(int SlotIndex);
+  void CheckAndConvert(const TFactSlot& Slot, TIEValue& Value) const;
+  void CopyFrom(const TFact& Source, bool InterfaceForm);
+
+  TFactValues Values_;
+  int32_t ID_ = -1;
+  IFactTemplate Template_;
+};
+
+}  // namespace rulecore
