@@ -26,7 +26,6 @@ class TFactTemplates : public platform::TStringHashTable<IFactTemplate> {
   // Reports the template to the engine and removes it; unknown names are ignored.
   IFactTemplate Remove(std::string_view Name);
   IFactTemplate GetItem(std::string_view Name) const { return Get(Name); }
-  void Clear();
 
  private:
   TInferenceEngine* Engine_;

@@ -49,6 +49,10 @@ class TFactValues {
   void Reserve(int Count) { Entries_.reserve(static_cast<size_t>(Count)); }
   void Remove(std::string_view Name);
   void Clear();
+  void Replace(std::vector<TEntry>&& Entries) {
+    Entries_ = std::move(Entries);
+    Changed();
+  }
   std::vector<TEntry>& Entries() noexcept { return Entries_; }
   const std::vector<TEntry>& Entries() const noexcept { return Entries_; }
 

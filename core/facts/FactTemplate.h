@@ -118,6 +118,8 @@ class TFactTemplate final : public platform::TCloneable {
   void SetBackwardChaining(bool Value) noexcept { BackwardChaining_ = Value; }
   bool IsOrdered() const noexcept { return Ordered_; }
   bool IsFuzzy() const;
+  // The owning engine asks for values to be checked against slot types as they are stored.
+  bool DynamicChecks() const;
 
   // --- slots (in slot-name order) ---
   int GetSlotCount() const noexcept { return static_cast<int>(Slots_.size()); }
@@ -169,7 +171,6 @@ class TFactTemplate final : public platform::TCloneable {
   void SlotRenamed(TFactSlot* Slot, const TIEName& NewName);
   void SlotTypesChanged() noexcept { TypesDirty_ = true; }
   void SlotsChanged() noexcept;
-  bool DynamicChecks() const;
 
   bool BackwardChaining_ = false;
   IFactTemplate Parent_;

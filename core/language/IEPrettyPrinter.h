@@ -9,6 +9,11 @@
 
 namespace rulecore {
 
+class TFact;
+class TFactSlot;
+class TFactTemplate;
+class TFactSet;
+
 // A deftype (explicit type) or the inline type clauses of a slot (implicit type).
 std::string PrettyPrint(const TIEDefinedType& Type);
 
@@ -22,5 +27,19 @@ inline std::string PrettyPrint(const vaguecore::TIFuzzyVariable& Variable) { ret
 std::string PrettyPrint(const vaguecore::TIFuzzySet& Set, bool WithTerm);
 // The shape part of a set: the generating call for generated shapes, else its expression or points.
 std::string FuzzyShapeText(const vaguecore::TIFuzzySet& Set);
+
+// A fact: "(" template-name, the slots with text, ")"; without a template its values.
+std::string PrettyPrint(const TFact& Fact);
+// One slot of a fact: "(slot value)", the value alone for an ordered fact, empty for an empty value.
+std::string PrettyPrintSlotValue(const TFact& Fact, std::string_view SlotName);
+std::string PrettyPrintSlotValue(const TFactTemplate& Template, std::string_view SlotName, std::string_view ValueText);
+// A slot definition: "(slot name ...)" or "(multislot name ...)".
+std::string PrettyPrint(const TFactSlot& Slot);
+// A deftemplate.
+std::string PrettyPrint(const TFactTemplate& Template);
+// A deffacts.
+std::string PrettyPrint(const TFactSet& Set);
+// Text with every inner line break followed by the indent (for nesting a construct's lines).
+std::string IndentInnerLines(std::string_view Text);
 
 }  // namespace rulecore

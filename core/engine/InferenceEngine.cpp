@@ -1,0 +1,85 @@
+#include "InferenceEngine.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/facts/FactSet.h"
+#include "core/language/IEPrettyPrinter.h"
+
+namespace rulecore {
+
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
+    : TComponent(Owner), SymbolIndex_(1), FactTemplates_(this), DefinedTypes_(this) {}
+
+TInferenceEngine::~TInferenceEngine() {
+  Destroying();
+  // Owned components (fact sets among them) go first, while the registries still exist.
+  DestroyComponents();
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
+  // Templates held outside the engine outlive it: they forget it now.
+  for (TFactTemplate* Template : LiveTemplates_) Template->EngineDestroyed();
+  LiveTemplates_.clear();
+}
+
+std::string TInferenceEngine::GenerateSymbol(std::string_view Prefix) {
+  std::string Symbol(Prefix);
+  Symbol += std::to_string(SymbolIndex_);
+  ++SymbolIndex_;
+  return Symbol;
+}
+
+void TInferenceEngine::SetSymbolIndex(int32_t Value) noexcept {
+  // Never back: symbols already handed out must stay unique.
+  if (Value > SymbolIndex_)
+    SymbolIndex_ = Value;
+  else
+    ++SymbolIndex_;
+}
+
+IFactTemplate TInferenceEngine::CreateFactTemplate(const TIEName& Name) {
+  if (IFactTemplate Existing = FactTemplates_.Get(Name)) return Existing;
+  IFactTemplate Template = platform::MakeRef<TFactTemplate>(this, Name);
+  Template->SetComment("(Implied)");
+  FactTemplates_.Add(Template);
+  return Template;
+}
+
+void TInferenceEngine::ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName) {
+  IFactTemplate Template;
+  if (!FactTemplates_.ContainsKey(OldName, Template)) return;
+  struct TFlag {
+    bool& Value;
+    ~TFlag() { Value = false; }
+  } Guard{UpdatingHT_ = true};
+  FactTemplates_.Remove(OldName);
+  FactTemplates_.Put(NewName, Template);
+}
+
+void TInferenceEngine::AddFactTemplate(const IFactTemplate& Template) {
+  if (OnNewFactTemplate) OnNewFactTemplate(this, Template);
+}
+
+void TInferenceEngine::RemoveFactTemplate(const IFactTemplate& Template) {
+  if (OnRemoveFactTemplate) OnRemoveFactTemplate(this, Template);
+}
+
+void TInferenceEngine::AddFactSet(TFactSet* Set) {
+  if (Set && std::find(FactSets_.begin(), FactSets_.end(), Set) == FactSets_.end()) FactSets_.push_back(Set);
+}
+
+void TInferenceEngine::RemoveFactSet(TFactSet* Set) noexcept {
+  FactSets_.erase(std::remove(FactSets_.begin(), FactSets_.end(), Set), FactSets_.end());
+}
+
+void TInferenceEngine::Notification(platform::TComponent* Component, platform::TOperation Operation) {
+  TComponent::Notification(Component, Operation);
+  if (Operation == platform::opRemove)
+    if (auto* Set = dynamic_cast<TFactSet*>(Component)) RemoveFactSet(Set);
+}
+
+std::string TInferenceEngine::PrettyPrint(const TFact& Fact) { return rulecore::PrettyPrint(Fact); }
+std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) { return rulecore::PrettyPrint(Template); }
+std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return rulecore::PrettyPrint(Slot); }
+std::string TInferenceEngine::PrettyPrint(const TFactSet& Set) { return rulecore::PrettyPrint(Set); }
+
+}  // namespace rulecore

@@ -1,0 +1,330 @@
+#include "Fact.h"
+
+#include "core/engine/FuzzyExpression.h"
+#include "core/engine/InferenceEngine.h"
+#include "core/language/IEPrettyPrinter.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "fuzzy/IFuzzyLogic.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+// =============================================================================================
+// TFactValues
+// =============================================================================================
+
+int TFactValues::Find(std::string_view Name, int Hint) const noexcept {
+  const int N = Count();
+  if (Hint >= 0 && Hint < N && Entries_[static_cast<size_t>(Hint)].Slot->GetName() == Name) return Hint;
+  for (int I = 0; I < N; ++I)
+    if (Entries_[static_cast<size_t>(I)].Slot->GetName() == Name) return I;
+  return -1;
+}
+
+void TFactValues::Put(const IFactSlot& Slot, IIEValue Value) {
+  const int I = Find(Slot->GetName());
+  if (I >= 0) {
+    TEntry& E = Entries_[static_cast<size_t>(I)];
+    E.Slot = Slot;
+    E.Value = std::move(Value);
+  } else {
+    Entries_.push_back({Slot, std::move(Value)});
+  }
+  Changed();
+}
+
+void TFactValues::PutAt(int Index, IIEValue Value) {
+  Entries_.at(static_cast<size_t>(Index)).Value = std::move(Value);
+  Changed();
+}
+
+void TFactValues::Remove(std::string_view Name) {
+  const int I = Find(Name);
+  if (I < 0) return;
+  Entries_.erase(Entries_.begin() + I);
+  Changed();
+}
+
+void TFactValues::Clear() {
+  Entries_.clear();
+  Changed();
+}
+
+// =============================================================================================
+// TFactValueHashtableEnumerator
+// =============================================================================================
+
+void TFactValueHashtableEnumerator::Advance() {
+  if (!HasMoreElements()) platform::ListIndexError(Next_);
+  Current_ = Next_++;
+}
+
+IIEValue TFactValueHashtableEnumerator::NextElement() {
+  Advance();
+  return Values_.Entry(Current_).Value;
+}
+
+std::string TFactValueHashtableEnumerator::NextKey() {
+  Advance();
+  return Values_.Entry(Current_).Slot->GetName();
+}
+
+IIEValue TFactValueHashtableEnumerator::CurrentElement() const {
+  if (Current_ < 0 || Current_ >= Values_.Count()) platform::ListIndexError(Current_);
+  return Values_.Entry(Current_).Value;
+}
+
+std::string TFactValueHashtableEnumerator::CurrentKey() const {
+  if (Current_ < 0 || Current_ >= Values_.Count()) platform::ListIndexError(Current_);
+  return Values_.Entry(Current_).Slot->GetName();
+}
+
+// =============================================================================================
+// TFact
+// =============================================================================================
+
+namespace {
+
+IIEValue DefaultOf(const TFactSlot& Slot) {
+  return Slot.GetSlotDefault() ? Slot.GetSlotDefault()->Clone() : platform::MakeRef<TIEValue>();
+}
+
+// The words of a linguistic expression written as one text ("very hot", "[not cold]").
+IValueVector LinguisticWords(std::string_view Text) {
+  IValueVector Items = NewList();
+  size_t I = 0;
+  while (I < Text.size()) {
+    const char C = Text[I];
+    if (C == ' ' || C == '\t' || C == '\r' || C == '\n') {
+      ++I;
+    } else if (C == '[' || C == ']') {
+      Items->Add(NewAtom(Text.substr(I, 1)));
+      ++I;
+    } else {
+      size_t End = I;
+      while (End < Text.size() && std::string_view(" \t\r\n[]").find(Text[End]) == std::string_view::npos) ++End;
+      Items->Add(NewAtom(Text.substr(I, End - I)));
+      I = End;
+    }
+  }
+  return Items;
+}
+
+}  // namespace
+
+TFact::TFact(const IFactTemplate& Template) : Template_(Template) {}
+
+TFact::TFact(const IFactTemplate& Template, const TFact& Source) : Template_(Template) { CopyFrom(Source, false); }
+
+TFact::~TFact() = default;
+
+int TFact::EntryFor(std::string_view Name, bool Raise) {
+  if (!Template_) RaiseIE(SNoTemplate);
+  const int I = Values_.Find(Name);
+  if (I >= 0) return I;
+  IFactSlot Slot;
+  if (!Template_->ContainsSlot(Name, Slot)) {
+    if (Raise) RaiseIE(SInvalidSlotName, {Name});
+    return -1;
+  }
+  Values_.Put(Slot, DefaultOf(*Slot));
+  return Values_.Find(Name, Values_.Count() - 1);
+}
+
+int TFact::EntryForSlot(int SlotIndex) {
+  const IFactSlot& Slot = Template_->GetSlot(SlotIndex);
+  // A fact filled by its template keeps its entries in slot order.
+  if (SlotIndex < Values_.Count() && Values_.Entry(SlotIndex).Slot == Slot) return SlotIndex;
+  return EntryFor(Slot->GetName(), true);
+}
+
+const IIEValue& TFact::GetValue(std::string_view Name) { return Values_.Entry(EntryFor(Name, true)).Value; }
+
+bool TFact::ContainsKey(std::string_view Name, IIEValue& Value) {
+  const int I = EntryFor(Name, false);
+  Value = I >= 0 ? Values_.Entry(I).Value : nullptr;
+  return I >= 0;
+}
+
+void TFact::CheckAndConvert(const TFactSlot& Slot, TIEValue& Value) const {
+  const TIEType Kind = Value.GetDType();
+  if (Kind == dtInteger && Slot.GetSlotType().Contains(dtFloat)) {
+    Value.SetAsFloat(Value.GetAsInteger());
+    return;
+  }
+  if ((Kind == dtAtom || Kind == dtString) && Slot.IsFuzzy() && Slot.GetExtendedTypeInfo() &&
+      Slot.GetExtendedTypeInfo()->GetFuzzyType()) {
+    TInferenceEngine* Engine = Template_->GetEngine();
+    TFuzzyOperands Operands(Engine ? Engine->GetContext() : nullptr);
+    const IIEValue Result = EvaluateFuzzyExpression(Slot.GetExtendedTypeInfo()->GetFuzzyType(),
+                                                    *LinguisticWords(Value.GetText()), Operands);
+    if (Result && Result->GetDType() == dtFuzzy) {
+      Value.SetAsFuzzy(Result->GetAsFuzzy());
+      return;
+    }
+  }
+  if (Slot.IsValid(&Value)) return;
+  throw EIEException(Slot.GetInvalidValueString(Value));
+}
+
+void TFact::SetValue(std::string_view Name, const IIEValue& Value) {
+  if (!Template_) RaiseIE(SNoTemplate);
+  const bool Checking = Template_->DynamicChecks();
+  int I = Values_.Find(Name);
+  IIEValue Stored = Value ? Value : FCNil;
+  if (I >= 0 && !Checking) return Values_.PutAt(I, std::move(Stored));
+  IFactSlot Slot;
+  if (I >= 0 && Values_.Entry(I).Slot->GetTemplate() &&
+      Values_.Entry(I).Slot->GetTemplateName() == Template_->GetTemplateName())
+    Slot = Values_.Entry(I).Slot;
+  else
+    Slot = Template_->GetSlot(Name);
+  // A fuzzy type accepts lexemes as linguistic expressions; the slot stores their fuzzy value.
+  const bool Linguistic = Slot->IsFuzzy() && (Stored->GetDType() == dtAtom || Stored->GetDType() == dtString) &&
+                          Stored != FCNil;
+  if (Checking && (Linguistic || !Slot->IsValid(Stored))) {
+    // The conversions happen in place; a shared constant is never changed, its copy is.
+    if (IsValueConstant(Stored)) Stored = Stored->Clone();
+    CheckAndConvert(*Slot, *Stored);
+  }
+  if (I >= 0)
+    Values_.PutAt(I, std::move(Stored));
+  else
+    Values_.Put(Slot, std::move(Stored));
+}
+
+std::vector<std::string> TFact::GetSlotNames() const {
+  std::vector<std::string> Names;
+  Names.reserve(static_cast<size_t>(Values_.Count()));
+  for (const auto& E : Values_.Entries()) Names.push_back(E.Slot->GetName());
+  return Names;
+}
+
+void TFact::AssignValues(const TFact& Other) {
+  if (!Template_) RaiseIE(SNoTemplate);
+  if (Other.Template_.get() != Template_.get())
+    RaiseIE(SFactTemplatesDifferent,
+            {Template_->GetTemplateName(), Other.Template_ ? Other.Template_->GetTemplateName() : std::string()});
+  if (&Other == this) return;
+  Values_.Clear();
+  Values_.Reserve(Other.Values_.Count());
+  for (const auto& E : Other.Values_.Entries()) Values_.Put(E.Slot, E.Value ? E.Value->Clone() : nullptr);
+}
+
+void TFact::SetTemplate(const IFactTemplate& Value) {
+  if (Value == Template_) return;
+  if (!Value) {
+    Values_.Clear();
+    Template_ = nullptr;
+    return;
+  }
+  // Rebuilt in the new template's slot order: values of slots it shares are kept (with its
+  // slot), the others dropped, and missing ones take the new defaults.
+  std::vector<TFactValues::TEntry> Entries;
+  Entries.reserve(static_cast<size_t>(Value->GetSlotCount()));
+  for (const IFactSlot& Slot : Value->GetSlots()) {
+    const int I = Values_.Find(Slot->GetName());
+    Entries.push_back({Slot, I >= 0 ? Values_.Entry(I).Value : DefaultOf(*Slot)});
+  }
+  Template_ = Value;
+  Values_.Replace(std::move(Entries));
+}
+
+bool TFact::Equals(const TCloneable* Other) const { return Equals(dynamic_cast<const TFact*>(Other)); }
+
+bool TFact::Equals(const TFact* Other) const {
+  if (Other == this) return true;
+  if (!Other || Other->Template_.get() != Template_.get()) return false;
+  if (!Template_) return true;
+  auto* Self = const_cast<TFact*>(this);
+  auto* That = const_cast<TFact*>(Other);
+  const int N = Template_->GetSlotCount();
+  for (int S = 0; S < N; ++S) {
+    if (Template_->GetSlot(S)->IsFuzzy()) continue;
+    const IIEValue& Mine = Self->Values_.Entry(Self->EntryForSlot(S)).Value;
+    const IIEValue& Theirs = That->Values_.Entry(That->EntryForSlot(S)).Value;
+    if (Mine == Theirs) continue;
+    if (!Mine || !Mine->Equals(Theirs)) return false;
+  }
+  return true;
+}
+
+uint32_t TFact::GetHashCode() const {
+  std::string Text;
+  uint32_t TemplateHash = 0;
+  if (Template_) {
+    TemplateHash = Template_->GetHashCode();
+    auto* Self = const_cast<TFact*>(this);
+    const int N = Template_->GetSlotCount();
+    for (int S = 0; S < N; ++S) {
+      const IIEValue& V = Self->Values_.Entry(Self->EntryForSlot(S)).Value;
+      if (V) Text += V->GetToString();
+    }
+  }
+  return TemplateHash * 31u + CalculateHash(Text, 1);
+}
+
+std::string TFact::GetToString() const {
+  TInferenceEngine* Engine = Template_ ? Template_->GetEngine() : nullptr;
+  return Engine ? Engine->PrettyPrint(*this) : PrettyPrint(*this);
+}
+
+std::string TFact::GetToIDString() const {
+  TInferenceEngine* Engine = Template_ ? Template_->GetEngine() : nullptr;
+  if (!Engine) return "f-" + std::to_string(ID_) + " " + GetToString();
+  const std::string Digits = std::to_string(std::to_string(Engine->GetNextFactId()).size());
+  return platform::Format("%s%" + Digits + "." + Digits + "d %s", {"f-", ID_, GetToString()});
+}
+
+void TFact::CopyFrom(const TFact& Source, bool InterfaceForm) {
+  if (&Source == this) return;
+  TInferenceEngine* Here = Template_ ? Template_->GetEngine() : nullptr;
+  TInferenceEngine* There = Source.Template_ ? Source.Template_->GetEngine() : nullptr;
+  if (Template_ && Source.Template_ && Here && Here != There) {
+    // Into another engine: the fact takes that engine's template of the same name.
+    IFactTemplate Local = Here->FindFactTemplate(Source.Template_->GetTemplateName());
+    if (!Local) {
+      Local = Here->CreateFactTemplate(Source.Template_->GetTemplateName());
+      Local->Assign(*Source.Template_);
+    }
+    SetTemplate(Local);
+    for (const auto& E : Source.Values_.Entries())
+      if (Local->ContainsSlot(E.Slot->GetName())) SetValue(E.Slot->GetName(), E.Value ? E.Value->Clone() : nullptr);
+  } else {
+    Template_ = Source.Template_;
+    if (InterfaceForm) {
+      Values_.Clear();
+      if (Template_) AssignValues(Source);
+    } else {
+      Values_.Clear();
+      Values_.Reserve(Source.Values_.Count());
+      for (const auto& E : Source.Values_.Entries())
+        SetValue(E.Slot->GetName(), E.Value ? E.Value->Clone() : nullptr);
+    }
+  }
+  ID_ = Source.ID_;
+  SetTag(Source.GetTag());
+}
+
+void TFact::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TFact*>(&Source);
+  if (!From) return TCloneable::Assign(Source);
+  CopyFrom(*From, false);
+}
+
+void TFact::Assign(const platform::ICloneable& Source) {
+  const auto* From = dynamic_cast<const TFact*>(Source.get());
+  if (!From) return TCloneable::Assign(*Source);
+  CopyFrom(*From, true);
+}
+
+IFact TFact::Clone() const {
+  IFact Result = platform::MakeRef<TFact>(Template_);
+  Result->Assign(*this);
+  return Result;
+}
+
+platform::ICloneable TFact::DoClone() const { return Clone(); }
+
+}  // namespace rulecore

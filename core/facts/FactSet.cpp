@@ -1,0 +1,131 @@
+#include "FactSet.h"
+
+#include "core/engine/InferenceEngine.h"
+#include "core/language/IEPrettyPrinter.h"
+#include "platform/Exceptions.h"
+
+namespace rulecore {
+
+TFactSet::TFactSet(platform::TComponent* Owner) : TComponent(Owner) {
+  TInferenceEngine* Engine = dynamic_cast<TInferenceEngine*>(Owner);
+  // At design time a set dropped beside an engine belongs to the first engine of its owner.
+  if (!Engine && Owner && Owner->IsDesigning())
+    for (int I = 0; I < Owner->GetComponentCount() && !Engine; ++I)
+      Engine = dynamic_cast<TInferenceEngine*>(Owner->GetComponent(I));
+  if (Engine) SetEngineNoParse(Engine);
+}
+
+TFactSet::~TFactSet() {
+  Destroying();
+  if (Engine_) Engine_->RemoveFactSet(this);
+}
+
+void TFactSet::Join(TInferenceEngine* Value) {
+  if (Engine_) {
+    Engine_->RemoveFactSet(this);
+    RemoveFreeNotification(Engine_);
+  }
+  Engine_ = Value;
+  if (Engine_) {
+    FreeNotification(Engine_);
+    Engine_->AddFactSet(this);
+  } else {
+    for (auto& Entry : Facts_) Entry.second = nullptr;
+  }
+}
+
+void TFactSet::SetEngine(TInferenceEngine* Value) {
+  if (Value == Engine_) return;
+  Join(Value);
+  // Facts of the previous engine are not this engine's: their lines are parsed again on use.
+  for (auto& Entry : Facts_)
+    if (Entry.second && Entry.second->GetTemplate() && Entry.second->GetTemplate()->GetEngine() != Engine_)
+      Entry.second = nullptr;
+}
+
+void TFactSet::SetEngineNoParse(TInferenceEngine* Value) {
+  if (Value == Engine_) return;
+  Join(Value);
+}
+
+size_t TFactSet::Checked(int Index) const {
+  if (Index < 0 || Index >= GetCount()) platform::ListIndexError(Index);
+  return static_cast<size_t>(Index);
+}
+
+const std::string& TFactSet::GetLine(int Index) const { return Facts_[Checked(Index)].first; }
+
+std::vector<std::string> TFactSet::GetLines() const {
+  std::vector<std::string> Lines;
+  Lines.reserve(Facts_.size());
+  for (const auto& Entry : Facts_) Lines.push_back(Entry.first);
+  return Lines;
+}
+
+void TFactSet::SetFacts(const std::vector<std::string>& Lines) {
+  Facts_.clear();
+  Facts_.reserve(Lines.size());
+  for (const std::string& Line : Lines) Facts_.emplace_back(Line, nullptr);
+}
+
+int TFactSet::AddFact(const IFact& Fact) {
+  Facts_.emplace_back(Fact ? Fact->ToString() : std::string(), Fact);
+  return GetCount() - 1;
+}
+
+IFact TFactSet::GetFact(int Index) const { return Facts_[Checked(Index)].second; }
+
+void TFactSet::SetFact(int Index, const IFact& Fact) {
+  auto& Entry = Facts_[Checked(Index)];
+  Entry.first = Fact ? Fact->ToString() : std::string();
+  Entry.second = Fact;
+}
+
+int TFactSet::IndexOf(const TFact* Fact) const noexcept {
+  for (size_t I = 0; I < Facts_.size(); ++I)
+    if (Facts_[I].second.get() == Fact) return static_cast<int>(I);
+  return -1;
+}
+
+void TFactSet::Remove(const TFact* Fact) {
+  const int I = IndexOf(Fact);
+  if (I >= 0) Facts_.erase(Facts_.begin() + I);
+}
+
+void TFactSet::ForgetFactsOf(const TFactTemplate* Template) noexcept {
+  for (auto& Entry : Facts_)
+    if (Entry.second && Entry.second->GetTemplate().get() == Template) Entry.second = nullptr;
+}
+
+void TFactSet::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TFactSet*>(&Source);
+  if (!From) return TComponent::Assign(Source);
+  if (From == this) return;
+  Comment_ = From->Comment_;
+  FactSetName_ = From->FactSetName_;
+  Facts_.clear();
+  for (const auto& Entry : From->Facts_) {
+    if (Entry.second)
+      AddFact(Entry.second->Clone());
+    else
+      Facts_.emplace_back(Entry.first, nullptr);
+  }
+}
+
+TFactSet* TFactSet::Clone(platform::TComponent* Owner) const {
+  auto* Result = new TFactSet(Owner);
+  Result->Assign(*this);
+  return Result;
+}
+
+std::string TFactSet::ToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+
+void TFactSet::Notification(platform::TComponent* Component, platform::TOperation Operation) {
+  TComponent::Notification(Component, Operation);
+  if (Operation == platform::opRemove && Component == Engine_) {
+    Engine_ = nullptr;
+    for (auto& Entry : Facts_) Entry.second = nullptr;
+  }
+}
+
+}  // namespace rulecore

@@ -1,0 +1,66 @@
+// TFactSet: the deffacts construct as a component - a named list of fact texts, each line
+// paired with the fact parsed from it, asserted into its engine on reset.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Fact.h"
+#include "platform/Component.h"
+
+namespace rulecore {
+
+class TInferenceEngine;
+
+class TFactSet : public platform::TComponent {
+  PLATFORM_CLASS(TFactSet, platform::TComponent)
+ public:
+  explicit TFactSet(platform::TComponent* Owner = nullptr);
+  ~TFactSet() override;
+
+  const TIEName& GetFactSetName() const noexcept { return FactSetName_; }
+  void SetFactSetName(const TIEName& Value) { FactSetName_ = Value; }
+  const std::string& GetComment() const noexcept { return Comment_; }
+  void SetComment(const std::string& Value) { Comment_ = Value; }
+  TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  // Joins the engine's fact sets (leaving the previous engine's); without an engine the lines
+  // lose their parsed facts.
+  void SetEngine(TInferenceEngine* Value);
+  void SetEngineNoParse(TInferenceEngine* Value);
+
+  // --- the lines and their facts ---
+  int GetCount() const noexcept { return static_cast<int>(Facts_.size()); }
+  const std::string& GetLine(int Index) const;
+  std::vector<std::string> GetLines() const;
+  // The lines are taken over; their facts are parsed when first asked for.
+  void SetFacts(const std::vector<std::string>& Lines);
+  // Adds the fact's text as a line paired with the fact; returns its index.
+  int AddFact(const IFact& Fact);
+  // The fact paired with a line (nothing while the line is not parsed).
+  IFact GetFact(int Index) const;
+  void SetFact(int Index, const IFact& Fact);
+  int IndexOf(const TFact* Fact) const noexcept;
+  void Remove(const TFact* Fact);
+  void Clear() noexcept { Facts_.clear(); }
+  // Forgets the parsed facts of a template that is replaced or removed.
+  void ForgetFactsOf(const TFactTemplate* Template) noexcept;
+
+  void Assign(const platform::TPersistent& Source) override;
+  TFactSet* Clone(platform::TComponent* Owner) const;
+  std::string ToString() const;
+
+ protected:
+  void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
+
+ private:
+  size_t Checked(int Index) const;
+  void Join(TInferenceEngine* Value);
+
+  TIEName FactSetName_ = "FactSet";
+  std::string Comment_;
+  TInferenceEngine* Engine_ = nullptr;
+  std::vector<std::pair<std::string, IFact>> Facts_;
+};
+
+}  // namespace rulecore
