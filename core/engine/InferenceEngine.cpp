@@ -4,18 +4,29 @@
 #include <vector>
 
 #include "core/facts/FactSet.h"
+#include "core/functions/IEFunctionCall.h"
+#include "core/functions/IEInterpretedFunction.h"
 #include "core/language/IEPrettyPrinter.h"
+#include "core/network/IEContext.h"
 
 namespace rulecore {
 
 TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
-    : TComponent(Owner), SymbolIndex_(1), FactTemplates_(this), DefinedTypes_(this) {}
+    : TComponent(Owner),
+      SymbolIndex_(1),
+      FactTemplates_(this),
+      DefinedTypes_(this),
+      UserFunctions_(this),
+      Context_(std::make_unique<TIEContext>(this)) {}
 
 TInferenceEngine::~TInferenceEngine() {
   Destroying();
   // Owned components (fact sets among them) go first, while the registries still exist.
   DestroyComponents();
   for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
+  // Functions entered here by others (packages elsewhere, host code) forget this engine.
+  for (int I = 0; I < UserFunctions_.Count(); ++I) UserFunctions_.ValueAt(I)->ForgetReasoner(this);
+  UserFunctions_.Clear();
   // Templates held outside the engine outlive it: they forget it now.
   for (TFactTemplate* Template : LiveTemplates_) Template->EngineDestroyed();
   LiveTemplates_.clear();
@@ -77,7 +88,30 @@ void TInferenceEngine::Notification(platform::TComponent* Component, platform::T
     if (auto* Set = dynamic_cast<TFactSet*>(Component)) RemoveFactSet(Set);
 }
 
+void TInferenceEngine::SetUserFunction(std::string_view Name, const IUserFunction& Function) {
+  const std::string Key(Name);
+  if (IUserFunction Old = UserFunctions_.Get(Key)) RemoveFunction(Old);
+  UserFunctions_.Put(Key, Function);
+  if (Function) AddFunction(Function);
+}
+
+void TInferenceEngine::AddFunction(const IUserFunction& Function) {
+  if (OnAddUserFunction) OnAddUserFunction(this, Function);
+}
+
+void TInferenceEngine::RemoveFunction(const IUserFunction& Function) {
+  if (OnRemoveUserFunction) OnRemoveUserFunction(this, Function);
+}
+
 std::string TInferenceEngine::PrettyPrint(const TFact& Fact) { return rulecore::PrettyPrint(Fact); }
+std::string TInferenceEngine::PrettyPrint(const TFunctionCall& Call) {
+  return rulecore::PrettyPrint(Call, Call.GetName() == "modify" || Call.GetName() == "duplicate");
+}
+std::string TInferenceEngine::PrettyPrint(const TIEUserFunction& Function) { return rulecore::PrettyPrint(Function); }
+std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction& Function) {
+  return rulecore::PrettyPrint(Function);
+}
+std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& Type) { return rulecore::PrettyPrint(Type); }
 std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) { return rulecore::PrettyPrint(Template); }
 std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return rulecore::PrettyPrint(Slot); }
 std::string TInferenceEngine::PrettyPrint(const TFactSet& Set) { return rulecore::PrettyPrint(Set); }

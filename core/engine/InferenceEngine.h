@@ -11,18 +11,25 @@
 #include <unordered_set>
 
 #include "FactTemplates.h"
+#include "UserFunctions.h"
 #include "core/facts/Fact.h"
+#include "core/functions/IReasoner.h"
 #include "core/values/IESymbolGenerator.h"
+#include "core/values/ValueHashTable.h"
 #include "platform/Component.h"
 
 namespace rulecore {
 
 class TFactSet;
+class TIEContext;
+using TEngineVariables = TValueHashTable;
 
-class TInferenceEngine : public platform::TComponent, public ISymbolGenerator {
+class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, public IReasoner {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
+  using TUserFunctionEvent = std::function<void(TInferenceEngine* Sender, const IUserFunction& Function)>;
+  static constexpr float Version = 2.0f;
 
   explicit TInferenceEngine(platform::TComponent* Owner = nullptr);
   ~TInferenceEngine() override;
@@ -47,9 +54,29 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator {
   int32_t NewFactId() noexcept { return NextFactId_++; }
 
   // --- evaluation ---
-  // The object values resolve themselves in (the rule layer's evaluation context).
-  platform::TObject* GetContext() const noexcept { return Context_; }
-  void SetContext(platform::TObject* Value) noexcept { Context_ = Value; }
+  // The root evaluation context: rules, tests and deffunctions run in children of it.
+  TIEContext* GetContext() const noexcept { return Context_.get(); }
+  // Named values of "store" and "fetch".
+  TEngineVariables& GetEngineVariables() noexcept { return EngineVariables_; }
+  bool GetHalt() const noexcept { return Halt_; }
+  void SetHalt(bool Value) noexcept { Halt_ = Value; }
+  void Halt() noexcept { Halt_ = true; }
+
+  // --- functions (the reasoner side) ---
+  void AddUserFunction(const IUserFunction& Function) override { UserFunctions_.Add(Function); }
+  void RemoveUserFunction(const IUserFunction& Function) override { UserFunctions_.Remove(Function); }
+  bool ContainsUserFunction(std::string_view Name) override { return UserFunctions_.ContainsKey(Name); }
+  bool ContainsUserFunction(std::string_view Name, IUserFunction& Function) override {
+    return UserFunctions_.ContainsKey(Name, Function);
+  }
+  IUserFunction GetUserFunction(std::string_view Name) override { return UserFunctions_.Get(Name); }
+  TUserFunctions& GetUserFunctions() override { return UserFunctions_; }
+  void SetUserFunction(std::string_view Name, const IUserFunction& Function) override;
+  // Notifications from the function table.
+  void AddFunction(const IUserFunction& Function);
+  void RemoveFunction(const IUserFunction& Function);
+  TUserFunctionEvent OnAddUserFunction;
+  TUserFunctionEvent OnRemoveUserFunction;
 
   // --- registries ---
   TFactTemplates& GetFactTemplates() noexcept { return FactTemplates_; }
@@ -75,7 +102,11 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator {
   TFactSet* GetFactSet(int Index) const { return FactSets_.at(static_cast<size_t>(Index)); }
 
   // --- printing (the canonical rule-language text) ---
-  std::string PrettyPrint(const TFact& Fact);
+  std::string PrettyPrint(const TFact& Fact) override;
+  std::string PrettyPrint(const TFunctionCall& Call) override;
+  std::string PrettyPrint(const TIEUserFunction& Function) override;
+  std::string PrettyPrint(const TInterpretedFunction& Function) override;
+  std::string PrettyPrint(const TIEDefinedType& Type) override;
   std::string PrettyPrint(const TFactTemplate& Template);
   std::string PrettyPrint(const TFactSlot& Slot);
   std::string PrettyPrint(const TFactSet& Set);
@@ -93,10 +124,13 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator {
   TDuplicateConstructs DuplicateConstructs_ = dcOverwrite;
   int32_t SymbolIndex_ = 0;
   int32_t NextFactId_ = 0;
-  platform::TObject* Context_ = nullptr;
   bool UpdatingHT_ = false;
+  bool Halt_ = false;
   TFactTemplates FactTemplates_;
   TIEDefinedTypes DefinedTypes_;
+  TUserFunctions UserFunctions_;
+  TEngineVariables EngineVariables_;
+  std::unique_ptr<TIEContext> Context_;
   std::vector<TFactSet*> FactSets_;
   std::unordered_set<TFactTemplate*> LiveTemplates_;
 };

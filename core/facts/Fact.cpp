@@ -2,6 +2,7 @@
 
 #include "core/engine/FuzzyExpression.h"
 #include "core/engine/InferenceEngine.h"
+#include "core/network/IEContext.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"

@@ -4,6 +4,7 @@
 
 #include "Fact.h"
 #include "core/engine/InferenceEngine.h"
+#include "core/network/IEContext.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"

@@ -13,6 +13,9 @@ class TFact;
 class TFactSlot;
 class TFactTemplate;
 class TFactSet;
+class TFunctionCall;
+class TIEUserFunction;
+class TInterpretedFunction;
 
 // A deftype (explicit type) or the inline type clauses of a slot (implicit type).
 std::string PrettyPrint(const TIEDefinedType& Type);
@@ -39,6 +42,17 @@ std::string PrettyPrint(const TFactSlot& Slot);
 std::string PrettyPrint(const TFactTemplate& Template);
 // A deffacts.
 std::string PrettyPrint(const TFactSet& Set);
+// A function call; with SlotPairs ("modify", "duplicate") the arguments after the first are
+// written in parentheses.
+std::string PrettyPrint(const TFunctionCall& Call, bool SlotPairs);
+// The help line of a function: "(name pattern)".
+std::string SyntaxStatement(const TIEUserFunction& Function);
+// A built-in function as help comment lines; a deffunction as its construct.
+std::string PrettyPrint(const TIEUserFunction& Function, std::string_view Syntax);
+std::string PrettyPrint(const TIEUserFunction& Function);
+std::string PrettyPrint(const TInterpretedFunction& Function);
+// A comment as a block of "; " lines, each ending in a line break (empty for no comment).
+std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).
 std::string IndentInnerLines(std::string_view Text);
 

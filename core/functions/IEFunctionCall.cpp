@@ -1,0 +1,138 @@
+#include "IEFunctionCall.h"
+
+#include <exception>
+
+#include "core/facts/Fact.h"
+#include "core/language/IEPrettyPrinter.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+TFunctionCall::TFunctionCall(IReasoner* Reasoner, std::string Name) : Reasoner_(Reasoner), Name_(std::move(Name)) {}
+
+TFunctionCall::~TFunctionCall() = default;
+
+void TFunctionCall::AddArgument(double Value, TIEType Kind) {
+  if (Kind == dtFloat) return AddArgument(NewFloat(Value));
+  int32_t I = 0;
+  if (Kind == dtInteger && TruncToInteger(Value, I)) return AddArgument(NewInteger(I));
+  RaiseIE(SNotCorrectType, {"Float", FloatToText(Value), GetIETypeName(Kind)});
+}
+
+void TFunctionCall::AddArgument(int32_t Value, TIEType Kind) {
+  if (Kind == dtInteger) return AddArgument(NewInteger(Value));
+  if (Kind == dtFloat) return AddArgument(NewFloat(Value));
+  RaiseIE(SNotCorrectType, {"Integer", std::to_string(Value), GetIETypeName(Kind)});
+}
+
+void TFunctionCall::AddArgument(std::string_view Text, TIEType Kind) {
+  static constexpr TIETypes Allowed{dtAtom, dtString, dtVariable, dtMultiVariable, dtSlot, dtMultiSlot};
+  if (!Allowed.Contains(Kind)) RaiseIE(SNotCorrectType, {"String", Text, GetIETypeName(Kind)});
+  AddArgument(NewValue(Text, Kind));
+}
+
+void TFunctionCall::AddArgument(const IFact& Fact) { AddArgument(platform::MakeRef<TIEValue>(Fact)); }
+void TFunctionCall::AddArgument(const IFunCall& Call) { AddArgument(platform::MakeRef<TIEValue>(Call)); }
+void TFunctionCall::AddArgument(const IValueVector& List) { AddArgument(platform::MakeRef<TIEValue>(List)); }
+
+const IIEValue& TFunctionCall::GetArgument(int Index) const {
+  if (Index < 0 || Index >= GetArgumentCount()) platform::ListIndexError(Index);
+  return Arguments_[static_cast<size_t>(Index)];
+}
+
+void TFunctionCall::SetArgument(int Index, const IIEValue& Value) {
+  if (Index < 0 || Index >= GetArgumentCount()) platform::ListIndexError(Index);
+  Arguments_[static_cast<size_t>(Index)] = Value;
+}
+
+void TFunctionCall::Delete(int Index) {
+  if (Index < 0 || Index >= GetArgumentCount()) platform::ListIndexError(Index);
+  Arguments_.erase(Arguments_.begin() + Index);
+}
+
+void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
+  Function_ = Function;
+  Name_ = Function ? Function->GetFunctionName() : std::string();
+}
+
+void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
+  if (!Function_ && Reasoner_) {
+    IUserFunction Found;
+    if (!Reasoner_->ContainsUserFunction(Name_, Found)) RaiseIE(SNoSuchFunction, {Name_});
+    SetUserFunction(Found);
+  }
+  if (!Function_) RaiseIE(SNoSuchFunction, {Name_});
+  // The call may be freed by what the function does (a rule removing itself): keep it alive.
+  const IFunCall Self(this);
+  const IUserFunction Function = Function_;
+  Function->Call(*this, Context, Result);
+}
+
+void TFunctionCall::SimpleExecute(platform::TObject* Context, IIEValue& Result) {
+  if (!Function_) RaiseIE(SNoSuchFunction, {Name_});
+  const IFunCall Self(this);
+  const IUserFunction Function = Function_;
+  try {
+    Function->Call(*this, Context, Result);
+  } catch (const platform::EAbort&) {
+    throw;
+  } catch (const std::exception& E) {
+    throw EIEException(platform::Format(SFunctionError, {Function->GetFunctionName(), E.what()}));
+  }
+}
+
+bool TFunctionCall::Equals(const TCloneable* Other) const { return Equals(dynamic_cast<const TFunctionCall*>(Other)); }
+
+bool TFunctionCall::Equals(const TFunctionCall* Other) const {
+  if (Other == this) return true;
+  if (!Other || Name_ != Other->Name_ || Arguments_.size() != Other->Arguments_.size()) return false;
+  for (size_t I = 0; I < Arguments_.size(); ++I) {
+    const IIEValue& A = Arguments_[I];
+    const IIEValue& B = Other->Arguments_[I];
+    if (A == B) continue;
+    if (!A || !A->Equals(B)) return false;
+  }
+  return true;
+}
+
+uint32_t TFunctionCall::GetHashCode() const {
+  uint32_t Hash = CalculateHash(Name_);
+  for (const IIEValue& A : Arguments_)
+    if (A) Hash += A->GetHashCode();
+  return Hash;
+}
+
+std::string TFunctionCall::GetToString() const {
+  return Reasoner_ ? Reasoner_->PrettyPrint(*this) : PrettyPrint(*this, Name_ == "modify" || Name_ == "duplicate");
+}
+
+void TFunctionCall::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TFunctionCall*>(&Source);
+  if (!From) return TFunCallBase::Assign(Source);
+  if (From == this) return;
+  Name_ = From->Name_;
+  Comment_ = From->Comment_;
+  SetTag(From->GetTag());
+  std::vector<IIEValue> Copies;
+  Copies.reserve(From->Arguments_.size());
+  // Nested calls are copied too: a copy may be rewritten (renamed variables) on its own.
+  for (const IIEValue& A : From->Arguments_) {
+    if (A && A->GetDType() == dtFunCall && A->GetAsFunCall<TFunCallBase>())
+      Copies.push_back(platform::MakeRef<TIEValue>(
+          platform::RefCast<TFunCallBase>(A->GetAsFunCall<TFunCallBase>()->Clone())));
+    else
+      Copies.push_back(A ? A->Clone() : nullptr);
+  }
+  Arguments_ = std::move(Copies);
+}
+
+IFunCall TFunctionCall::Clone() const {
+  IFunCall Result = platform::MakeRef<TFunctionCall>(Reasoner_, Name_);
+  Result->Assign(*this);
+  return Result;
+}
+
+}  // namespace rulecore

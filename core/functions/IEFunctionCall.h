@@ -1,0 +1,84 @@
+// TFunctionCall: a function call expression - a name, the arguments as written (each a value:
+// a nested call is a dtFunCall argument) and the function, found through the reasoner the
+// first time the call runs and kept from then on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "IEUserFunction.h"
+#include "core/values/IEValue.h"
+
+namespace rulecore {
+
+class TFunctionCall;
+using IFunCall = platform::Ref<TFunctionCall>;
+
+class TFunctionCall final : public TFunCallBase {
+  PLATFORM_CLASS(TFunctionCall, TFunCallBase)
+ public:
+  TFunctionCall() = default;
+  TFunctionCall(IReasoner* Reasoner, std::string Name);
+  ~TFunctionCall() override;
+  TFunctionCall(const TFunctionCall&) = delete;
+  TFunctionCall& operator=(const TFunctionCall&) = delete;
+
+  // --- arguments ---
+  void AddArgument(const IIEValue& Value) { Arguments_.push_back(Value); }
+  void AddArgument(double Value, TIEType Kind);
+  void AddArgument(int32_t Value, TIEType Kind);
+  void AddArgument(std::string_view Text, TIEType Kind);
+  void AddArgument(const IFact& Fact);
+  void AddArgument(const IFunCall& Call);
+  void AddArgument(const IValueVector& List);
+  int GetArgumentCount() const noexcept { return static_cast<int>(Arguments_.size()); }
+  const IIEValue& GetArgument(int Index) const;
+  void SetArgument(int Index, const IIEValue& Value);
+  void Delete(int Index);
+  void Clear() noexcept { Arguments_.clear(); }
+  const std::vector<IIEValue>& GetArguments() const noexcept { return Arguments_; }
+  // The argument resolved in the context (variables bound, calls executed).
+  IIEValue Evaluate(int Index, platform::TObject* Context) const { return GetArgument(Index)->Resolve(Context); }
+
+  // --- identity ---
+  const std::string& GetName() const noexcept { return Name_; }
+  void SetName(const std::string& Value) { Name_ = Value; }
+  const std::string& GetComment() const noexcept { return Comment_; }
+  void SetComment(const std::string& Value) { Comment_ = Value; }
+  IReasoner* GetReasoner() const noexcept { return Reasoner_; }
+  void SetReasoner(IReasoner* Value) noexcept { Reasoner_ = Value; }
+  const IUserFunction& GetUserFunction() const noexcept { return Function_; }
+  // Stores the function and takes its name (an empty name without one).
+  void SetUserFunction(const IUserFunction& Function);
+
+  // --- running ---
+  // Resolves the function through the reasoner on first use, then calls it.
+  void Execute(platform::TObject* Context, IIEValue& Result) override;
+  // Runs the resolved function; any failure is reported as "<name> error: <message>".
+  void SimpleExecute(platform::TObject* Context, IIEValue& Result);
+
+  // --- comparison, text, copying ---
+  using TCloneable::Equals;
+  bool Equals(const TCloneable* Other) const override;
+  bool Equals(const TFunctionCall* Other) const;
+  uint32_t GetHashCode() const override;
+  std::string GetToString() const override;
+  using TCloneable::Assign;
+  // Name, comment, tag and a copy of every argument; not the function or the reasoner.
+  void Assign(const platform::TPersistent& Source) override;
+  IFunCall Clone() const;
+
+ protected:
+  platform::ICloneable DoClone() const override { return Clone(); }
+
+ private:
+  IReasoner* Reasoner_ = nullptr;
+  std::vector<IIEValue> Arguments_;
+  IUserFunction Function_;
+  std::string Name_;
+  std::string Comment_;
+};
+
+}  // namespace rulecore

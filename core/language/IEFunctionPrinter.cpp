@@ -1,0 +1,97 @@
+// The canonical text of function calls and comment blocks.
+#include "IEPrettyPrinter.h"
+
+#include "core/functions/IEFunctionCall.h"
+#include "core/functions/IEInterpretedFunction.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+std::string CommentBlock(std::string_view Comment) {
+  if (Comment.empty()) return {};
+  std::string Block;
+  size_t Start = 0;
+  while (Start <= Comment.size()) {
+    size_t End = Comment.find('\n', Start);
+    if (End == std::string_view::npos) End = Comment.size();
+    const std::string Line = platform::Trim(Comment.substr(Start, End - Start));
+    if (!Line.empty() && Line[0] != ';') Block += "; ";
+    Block += Line;
+    Block += NewLineString;
+    Start = End + 1;
+  }
+  return Block;
+}
+
+std::string PrettyPrint(const TFunctionCall& Call, bool SlotPairs) {
+  std::string Text = CommentBlock(Call.GetComment());
+  Text += '(';
+  Text += Call.GetName();
+  const int Count = Call.GetArgumentCount();
+  for (int I = 0; I < Count; ++I) {
+    const IIEValue& Argument = Call.GetArgument(I);
+    const std::string Value = Argument ? Argument->GetToString() : std::string();
+    if (SlotPairs && I > 0) {
+      Text += " (";
+      Text += Value;
+      Text += ')';
+    } else {
+      Text += ' ';
+      Text += Value;
+    }
+  }
+  return Text + ")";
+}
+
+std::string SyntaxStatement(const TIEUserFunction& Function) {
+  const std::string Pattern = platform::Trim(Function.GetArgumentString());
+  const std::string Inner = Pattern.empty() ? Function.GetFunctionName() : Function.GetFunctionName() + " " + Pattern;
+  return platform::Format(CLIPSSyntaxFormat, {Inner});
+}
+
+std::string PrettyPrint(const TIEUserFunction& Function, std::string_view Syntax) {
+  if (const auto* Interpreted = dynamic_cast<const TInterpretedFunction*>(&Function)) return PrettyPrint(*Interpreted);
+  const std::string Lead = ";; " + std::string(IndentString);
+  std::string Text = ";; " + Function.GetFunctionName() + " function" + std::string(NewLineString);
+  const std::string Help = Function.GetComment() + std::string(NewLineString) + platform::Format(SyntaxFormat, {Syntax});
+  Text += Lead;
+  size_t Start = 0;
+  for (size_t At = Help.find(NewLineString); At != std::string::npos; At = Help.find(NewLineString, Start)) {
+    Text += Help.substr(Start, At - Start);
+    Text += NewLineString;
+    Text += Lead;
+    Start = At + NewLineString.size();
+  }
+  return Text + Help.substr(Start);
+}
+
+std::string PrettyPrint(const TIEUserFunction& Function) { return PrettyPrint(Function, SyntaxStatement(Function)); }
+
+std::string PrettyPrint(const TInterpretedFunction& Function) {
+  std::string Text = "(deffunction " + Function.GetFunctionName() + " (";
+  for (int I = 0; I < Function.GetArgumentCount(); ++I) {
+    const TIEValue& P = *Function.GetArgument(I);
+    if (I > 0) Text += ' ';
+    if (P.GetDType() == dtVariable) Text += '?';
+    if (P.GetDType() == dtMultiVariable) Text += "$?";
+    Text += P.GetText();
+  }
+  Text += ")";
+  Text += NewLineString;
+  if (!Function.GetComment().empty()) {
+    Text += IndentString;
+    Text += "\"" + Function.GetComment() + "\"";
+    Text += NewLineString;
+  }
+  for (int I = 0; I < Function.GetStatementCount(); ++I) {
+    const IIEValue& S = Function.GetStatement(I);
+    Text += IndentString;
+    Text += IndentInnerLines(S ? S->GetToString() : std::string());
+    Text += NewLineString;
+  }
+  Text += ")";
+  Text += NewLineString;
+  return Text;
+}
+
+}  // namespace rulecore

@@ -1,0 +1,199 @@
+#include "IEContext.h"
+
+#include <algorithm>
+
+#include "core/values/IEException.h"
+#include "fuzzy/IFuzzyLogic.h"
+
+namespace rulecore {
+
+// =============================================================================================
+// TBinding, TBindings
+// =============================================================================================
+
+TBinding::TBinding(std::string Name, IIEValue Value)
+    : TBindingInfo(LocalBindingIndex, std::string(SLocalBinding), NoSubIndex),
+      Name(std::move(Name)),
+      Value(std::move(Value)) {}
+
+TBinding::TBinding(std::string Name, int32_t FactIndex, std::string SlotIndex, int32_t SubIndex)
+    : TBindingInfo(FactIndex, std::move(SlotIndex), SubIndex), Name(std::move(Name)) {}
+
+bool TBinding::Equals(const TBinding& Other) const {
+  if (!SameBinding(Other) || Name != Other.Name) return false;
+  if (Value == Other.Value) return true;
+  return Value && Value->Equals(Other.Value);
+}
+
+std::string TBinding::GetToString() const {
+  std::string Text = "name=" + Name;
+  if (Value) Text += " value=" + Value->GetToString();
+  return Text + " " + TBindingInfo::GetToString();
+}
+
+void TBinding::Assign(const platform::TPersistent& Source) {
+  TBindingInfo::Assign(Source);
+  if (const auto* From = dynamic_cast<const TBinding*>(&Source)) {
+    Name = From->Name;
+    Value = From->Value;
+  }
+}
+
+TBinding* TBindings::Find(std::string_view Name) const noexcept {
+  for (const IBinding& B : Items_)
+    if (B->Name == Name) return B.get();
+  return nullptr;
+}
+
+void TBindings::Put(const IBinding& Binding) {
+  for (IBinding& B : Items_)
+    if (B->Name == Binding->Name) {
+      B = Binding;
+      return;
+    }
+  Items_.push_back(Binding);
+}
+
+bool TBindings::Remove(std::string_view Name) {
+  auto It = std::find_if(Items_.begin(), Items_.end(), [&](const IBinding& B) { return B->Name == Name; });
+  if (It == Items_.end()) return false;
+  Items_.erase(It);
+  return true;
+}
+
+// =============================================================================================
+// TIEContext
+// =============================================================================================
+
+TIEContext::TIEContext(TInferenceEngine* Engine, TIEContext* Parent) : Engine_(Engine), Parent_(Parent) {}
+
+TIEContext::~TIEContext() = default;
+
+TIEContext& TIEContext::Root() noexcept {
+  TIEContext* C = this;
+  while (C->Parent_) C = C->Parent_;
+  return *C;
+}
+
+TIEContext* TIEContext::Push() { return new TIEContext(Engine_, this); }
+
+TIEContext* TIEContext::Pop() {
+  if (!Parent_) return this;
+  Parent_->ReturnValue_ = ReturnValue_;
+  Parent_->Returned_ = Returned_;
+  return Parent_;
+}
+
+TBinding* TIEContext::FindBinding(std::string_view Name) const noexcept {
+  for (const TIEContext* C = this; C; C = C->Parent_)
+    if (TBinding* B = C->Bindings_.Find(Name)) return B;
+  return nullptr;
+}
+
+TBinding* TIEContext::FindGlobalBinding(std::string_view Name) const noexcept {
+  const TIEContext* C = this;
+  while (C->Parent_) C = C->Parent_;
+  return C->Bindings_.Find(Name);
+}
+
+void TIEContext::AddLocalBinding(const std::string& Name, const IIEValue& Value) {
+  Bindings_.Put(platform::MakeRef<TBinding>(Name, Value));
+}
+
+void TIEContext::AddBinding(const std::string& Name, const IIEValue& Value) {
+  if (TBinding* B = FindBinding(Name))
+    B->Value = Value;
+  else
+    AddLocalBinding(Name, Value);
+}
+
+void TIEContext::AddGlobalBinding(const std::string& Name, const IIEValue& Value) { Root().AddBinding(Name, Value); }
+
+void TIEContext::AddBinding(const std::string& Name, int32_t FactIndex, const std::string& SlotIndex,
+                            int32_t SubIndex) {
+  Bindings_.Put(platform::MakeRef<TBinding>(Name, FactIndex, SlotIndex, SubIndex));
+}
+
+IIEValue TIEContext::GetVariable(std::string_view Name) const {
+  const TBinding* B = FindBinding(Name);
+  if (!B) RaiseIE(SUnknownVariable, {Name});
+  return B->Value;
+}
+
+void TIEContext::SetVariable(const std::string& Name, const IIEValue& Value) {
+  if (TBinding* B = Bindings_.Find(Name))
+    B->Value = Value;
+  else
+    AddBinding(Name, Value);
+}
+
+void TIEContext::Clear() noexcept {
+  Bindings_.Clear();
+  ClearReturnValue();
+}
+
+IIEValue TIEContext::FindVariableValue(std::string_view Name) {
+  const TBinding* B = FindBinding(Name);
+  return B ? B->Value : nullptr;
+}
+
+IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
+  TFact* Fact = Token_ ? Token_->GetFactAt(Binding.FactIndex) : nullptr;
+  if (!Fact) return nullptr;
+  if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+  const IIEValue& Value = Fact->GetValue(Binding.SlotIndex);
+  if (Binding.SubIndex == NoSubIndex) return Value;
+  const IValueVector List = Value->GetAsList();
+  return List->Get(Binding.SubIndex);
+}
+
+IIEValue TIEContext::ResolveSingletons(TSingletonsVector& Singletons) {
+  auto Set = platform::MakeRef<vaguecore::TIFuzzySet>();
+  if (auto* Parser = dynamic_cast<vaguecore::IFuzzyParser*>(Singletons.GetParser())) Set->SetParser(Parser);
+  std::vector<vaguecore::TFzyPoint> Points;
+  Points.reserve(static_cast<size_t>(Singletons.GetCount()));
+  for (int I = 0; I < Singletons.GetCount(); ++I)
+    Points.push_back({Singletons.GetXValues(I)->Resolve(this)->GetAsNumeric(),
+                      Singletons.GetYValues(I)->Resolve(this)->GetAsNumeric()});
+  Set->GetValues().SetPoints(Points);
+  Set->SetName(Set->ValuesToString());
+  return platform::MakeRef<TIEValue>(Set);
+}
+
+IValueVector TIEContext::FlattenList(const TValueVector& List) {
+  IValueVector Result = NewList();
+  for (int I = 0; I < List.GetValueCount(); ++I) {
+    const IIEValue& V = List.Get(I);
+    if (V && V->GetDType() == dtList)
+      Result->Append(*FlattenList(*V->GetAsList()));
+    else
+      Result->Add(V);
+  }
+  return Result;
+}
+
+IValueVector TIEContext::ExpandList(const TValueVector& List) {
+  IValueVector Result = NewList();
+  Result->Reserve(List.GetValueCount());
+  for (int I = 0; I < List.GetValueCount(); ++I) {
+    const IIEValue& V = List.Get(I);
+    IIEValue R = V ? V->Resolve(this) : nullptr;
+    if (R && R->GetDType() == dtList)
+      Result->Append(*ExpandList(*R->GetAsList()));
+    else
+      Result->Add(R);
+  }
+  return Result;
+}
+
+void TIEContext::Resolve(TFact& Fact) {
+  TFactValues& Values = Fact.GetSlotValues();
+  for (int I = 0; I < Values.Count(); ++I) {
+    const IIEValue& V = Values.Entry(I).Value;
+    if (!V) continue;
+    IIEValue R = V->GetDType() == dtList ? platform::MakeRef<TIEValue>(ExpandList(*V->GetAsList())) : V->Resolve(this);
+    Values.PutAt(I, std::move(R));
+  }
+}
+
+}  // namespace rulecore
