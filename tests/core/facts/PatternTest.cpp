@@ -25,22 +25,12 @@ class TFakeCall final : public TFunCallBase {
  public:
   TFakeCall(std::string Name, std::vector<IIEValue> Args, IIEValue Result = nullptr)
       : Name_(std::move(Name)), Args_(std::move(Args)), Result_(std::move(Result)) {}
-
-  void Execute(platform::TObject* Context, IIEValue& Result) override {
-    LastContext = Context;
-    Result = Result_;
-  }
+  void Execute(platform::TObject*, IIEValue& Result) override { Result = Result_; }
   std::string GetToString() const override {
     std::string Text = "(" + Name_;
     for (const IIEValue& A : Args_) Text += " " + A->GetToString();
     return Text + ")";
   }
-  bool Equals(const platform::TCloneable* Other) const override {
-    const auto* Call = dynamic_cast<const TFakeCall*>(Other);
-    return Call && Call->GetToString() == GetToString();
-  }
-  const std::vector<IIEValue>& Args() const { return Args_; }
-  platform::TObject* LastContext = nullptr;
 
  protected:
   platform::ICloneable DoClone() const override { return MakeRef<TFakeCall>(Name_, Args_, Result_); }
@@ -51,28 +41,20 @@ class TFakeCall final : public TFunCallBase {
   IIEValue Result_;
 };
 
-IIEValue Call(const std::string& Name, std::vector<IIEValue> Args = {}, IIEValue Result = nullptr) {
-  return MakeRef<TIEValue>(Ref<TFunCallBase>(MakeRef<TFakeCall>(Name, std::move(Args), std::move(Result))));
+IIEValue Call(const std::string& Name, IIEValue Result = nullptr) {
+  return MakeRef<TIEValue>(Ref<TFunCallBase>(MakeRef<TFakeCall>(Name, std::vector<IIEValue>{}, std::move(Result))));
 }
-
 IIEValue Var(const std::string& Name) { return NewValue(Name, dtVariable); }
 
-// A rule as the pattern sees it: it holds patterns, records bindings, counts change notices,
-// names symbols from a counter and builds fake calls.
+// A rule as a pattern sees it: holds patterns, records bindings, counts change notices, numbers
+// symbols from a counter and builds fake calls.
 class TFakeRule final : public platform::TComponent,
                         public IPatternOwner,
                         public ISymbolGenerator,
                         public IFunCallFactory {
  public:
-  struct TRecorded {
-    std::string Name;
-    int32_t FactIndex;
-    std::string Slot;
-    int32_t SubIndex;
-  };
-
   std::vector<TIEPattern*> Patterns;
-  std::vector<TRecorded> Bindings;
+  std::vector<std::string> Bindings;  // "name FactIndex slot SubIndex"
   int Changes = 0;
   int Symbols = 0;
   bool HasEngine = true;
@@ -82,10 +64,10 @@ class TFakeRule final : public platform::TComponent,
       if (Patterns[I] == &Pattern) return static_cast<int32_t>(I);
     return -1;
   }
-  const TBindingInfo& AddBinding(std::string_view Name, int32_t FactIndex, std::string_view SlotIndex,
+  const TBindingInfo& AddBinding(std::string_view Name, int32_t FactIndex, std::string_view Slot,
                                  int32_t SubIndex) override {
-    Bindings.push_back({std::string(Name), FactIndex, std::string(SlotIndex), SubIndex});
-    Infos_.push_back(std::make_unique<TBindingInfo>(FactIndex, std::string(SlotIndex), SubIndex));
+    Infos_.push_back(std::make_unique<TBindingInfo>(FactIndex, std::string(Slot), SubIndex));
+    Bindings.push_back(std::string(Name) + " " + Infos_.back()->GetToString());
     return *Infos_.back();
   }
   void Change(TIEPattern&) override { ++Changes; }
@@ -102,18 +84,18 @@ class TFakeRule final : public platform::TComponent,
   std::vector<std::unique_ptr<TBindingInfo>> Infos_;
 };
 
-// A join node's view: the current fact and the facts of the token by position.
+// A join node's view: the current fact and the token's facts by position.
 class TFakeJoinContext final : public platform::TObject, public IJoinTestContext {
  public:
   IFact Current;
   std::vector<IFact> Token;
   TFact* GetCurrentFact() override { return Current.get(); }
-  TFact* GetTokenFact(int32_t Index) override {
-    return Index >= 0 && Index < static_cast<int32_t>(Token.size()) ? Token[static_cast<size_t>(Index)].get() : nullptr;
+  TFact* GetTokenFact(int32_t I) override {
+    return I >= 0 && I < static_cast<int32_t>(Token.size()) ? Token[static_cast<size_t>(I)].get() : nullptr;
   }
 };
 
-// (deftemplate p (slot a) (slot b) (multislot m))
+// (deftemplate p (slot a) (slot b) (multislot m)), slots declared out of order.
 IFactTemplate PTemplate() {
   IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "p");
   T->AddSlot("b", NewAtom("x"));
@@ -134,13 +116,14 @@ IIEValue List(std::initializer_list<IIEValue> Items) {
   return MakeRef<TIEValue>(L);
 }
 
-// The texts of a slot's tests, for comparing whole lists at once.
+// The tests of a slot as texts, "|" marking those that start an alternative.
 std::vector<std::string> TestTexts(const TIEPattern& P, const std::string& Slot) {
   std::vector<std::string> Texts;
   if (const TSlotTests* Tests = P.GetSlotTests(P.IndexOfSlotName(Slot)))
     for (const auto& T : *Tests) Texts.push_back(T->ToString() + (T->GetConjunction() ? "" : " |"));
   return Texts;
 }
+using TTexts = std::vector<std::string>;
 
 }  // namespace
 
@@ -148,37 +131,28 @@ std::vector<std::string> TestTexts(const TIEPattern& P, const std::string& Slot)
 // Slots, counts and change propagation
 // =============================================================================================
 
-TEST(PatternSlots, FollowTheTemplateAndRejectUnknownSlots) {
+TEST(PatternSlots, FollowTheTemplateAndKeepPrivateTests) {
   TIEPattern P(nullptr, 0, PTemplate(), "p");
   ASSERT_EQ(P.GetSlotCount(), 3);
   EXPECT_EQ(P.GetSlotName(0), "a");
-  EXPECT_EQ(P.GetSlotName(2), "m");
-  EXPECT_EQ(P.IndexOfSlotName("b"), 1);
-  EXPECT_EQ(P.IndexOfSlotName("B"), -1);
+  EXPECT_EQ(P.IndexOfSlotName("m"), 2);
   EXPECT_EQ(P.GetSlotLength(2), -1);
   EXPECT_EQ(P.GetSlotTests(0), nullptr);
-  EXPECT_EQ(P.GetSlotTestCount(0), 0);
+
+  IIEValue Red = NewAtom("red");
+  TIEPatternMatchTest* T = P.AddTest("m", Red, false, true, 2);
+  Red->SetAsAtom("blue");  // the caller's value is not the test's
+  EXPECT_EQ(T->ToString(), "<> SubIdx: 2 Slot: red");
+  EXPECT_FALSE(T->GetConjunction());
+  EXPECT_EQ(T->GetPattern(), &P);
+  EXPECT_EQ(P.GetSlotTest(2, 0), T);
+  EXPECT_THROW(P.GetSlotTest(2, 1), platform::EListError);
+  EXPECT_THROW(P.GetSlotTest(0, 0), platform::EListError);
 
   EXPECT_EQ(ErrorOf([&] { P.AddTest("zz", NewAtom("red"), true, false); }), "No such slot name: \"zz\"");
   TIEPattern NoTemplate;
   EXPECT_EQ(ErrorOf([&] { NoTemplate.AddTest("a", NewAtom("red"), true, false); }), "Fact Template is missing");
   EXPECT_EQ(ErrorOf([&] { PrettyPrint(NoTemplate); }), "Fact Template is missing");
-  EXPECT_EQ(P.GetTestCount(), 0);
-}
-
-TEST(PatternSlots, TestsKeepPrivateValuesAndTheirSettings) {
-  TIEPattern P(nullptr, 0, PTemplate(), "p");
-  IIEValue Red = NewAtom("red");
-  TIEPatternMatchTest* T = P.AddTest("m", Red, false, true, 2);
-  Red->SetAsAtom("blue");  // the caller's value is not the test's
-  EXPECT_EQ(T->GetSlotValue()->GetToString(), "red");
-  EXPECT_EQ(T->GetSlotTestType(), sttNotEquals);
-  EXPECT_FALSE(T->GetConjunction());
-  EXPECT_EQ(T->GetMultiSlotSubIndex(), 2);
-  EXPECT_EQ(T->GetPattern(), &P);
-  EXPECT_EQ(P.GetSlotTest(2, 0), T);
-  EXPECT_THROW(P.GetSlotTest(2, 1), platform::EListError);
-  EXPECT_THROW(P.GetSlotTest(0, 0), platform::EListError);
 }
 
 TEST(PatternCounts, FollowInsertionsRemovalsAndConjunctionChanges) {
@@ -188,9 +162,7 @@ TEST(PatternCounts, FollowInsertionsRemovalsAndConjunctionChanges) {
   P.AddTest("b", NewAtom("x"), false, true);
   EXPECT_EQ(P.GetTestCount(), 3);
   EXPECT_EQ(P.GetDisjunctionCount(), 2);
-
   Blue->SetConjunction(true);
-  EXPECT_EQ(P.GetDisjunctionCount(), 1);
   Blue->SetConjunction(true);  // unchanged: not counted twice
   EXPECT_EQ(P.GetDisjunctionCount(), 1);
 
@@ -200,12 +172,9 @@ TEST(PatternCounts, FollowInsertionsRemovalsAndConjunctionChanges) {
   EXPECT_EQ(P.GetDisjunctionCount(), 0);
   Out->SetConjunction(true);
   EXPECT_EQ(P.GetDisjunctionCount(), 0);
-  EXPECT_EQ(Out->GetSlotTests(), nullptr);
 
   P.SetSlotTest(0, 0, P.CreatePatternMatchTest(&P, sttEquals, NewAtom("green"), NoSubIndex));
-  EXPECT_EQ(P.GetSlotTest(0, 0)->GetSlotValue()->GetToString(), "green");
-  EXPECT_EQ(P.GetTestCount(), 2);
-  P.GetSlotTests(0)->Delete(0);
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: green", "= SubIdx: -1 Slot: blue"}));
   P.GetSlotTests(0)->Clear();
   EXPECT_EQ(P.GetTestCount(), 0);
 }
@@ -218,7 +187,6 @@ TEST(PatternChanges, ReachTheRuleAndOnChangeOutsideUpdatesOnly) {
     EXPECT_EQ(Sender, &P);
     ++Notices;
   });
-
   P.SetUnique(true);
   P.SetUnique(true);  // unchanged
   P.SetExplicit(true);
@@ -239,71 +207,45 @@ TEST(PatternChanges, ReachTheRuleAndOnChangeOutsideUpdatesOnly) {
   P.EndUpdate();
   EXPECT_EQ(Notices, 7);
   P.EndUpdate();  // the outermost end reports once
-  EXPECT_EQ(Notices, 8);
   P.EndUpdate();  // unbalanced: ignored
-  EXPECT_EQ(P.GetUpdateCount(), 0);
   EXPECT_EQ(Notices, 8);
+  EXPECT_EQ(P.GetUpdateCount(), 0);
 
-  // A pattern without a rule still raises OnChange; a new owner counts as a change.
   TFakeRule Other;
   P.SetOwner(&Other);
+  P.SetOwner(nullptr);  // without a rule OnChange is still raised
   EXPECT_EQ(Other.Changes, 1);
-  P.SetOwner(nullptr);
   EXPECT_EQ(Notices, 10);
-  EXPECT_EQ(Other.Changes, 1);
 }
 
-TEST(PatternNegation, OddPositiveCountsNegate) {
-  TIEPattern P(nullptr, 0, PTemplate(), "p");
-  EXPECT_FALSE(P.IsNegated());
+TEST(PatternNegation, OddCountsNegateAndOnlyNegatedTestElementsRefuseBinding) {
+  TIEPattern P(nullptr, 0, PTemplate(), "test");
+  const std::pair<int, bool> Counts[] = {{0, false}, {1, true}, {2, false}, {3, true}, {-1, false}};
+  for (const auto& [Count, Negated] : Counts) {
+    P.SetNegatedCount(Count);
+    EXPECT_EQ(P.IsNegated(), Negated) << Count;
+  }
   P.SetNegatedCount(1);
-  EXPECT_TRUE(P.IsNegated());
-  P.SetNegatedCount(2);
-  EXPECT_FALSE(P.IsNegated());
-  P.SetNegatedCount(3);
-  EXPECT_TRUE(P.IsNegated());
-  P.SetNegatedCount(-1);
-  EXPECT_FALSE(P.IsNegated());
-}
-
-TEST(PatternBinding, OnlyANegatedTestElementRefusesABinding) {
-  TIEPattern Test(nullptr, 1, PTemplate(), "test");
-  EXPECT_EQ(ErrorOf([&] { Test.SetBoundName("f"); }), "Cannot bind a negated pattern to a variable");
-  EXPECT_EQ(Test.GetBoundName(), "");
-  Test.SetNegatedCount(2);
-  Test.SetBoundName("f");
-  EXPECT_EQ(Test.GetBoundName(), "f");
-
-  TIEPattern Negated(nullptr, 1, PTemplate(), "p");
-  Negated.SetBoundName("g");
-  EXPECT_EQ(Negated.GetBoundName(), "g");
+  EXPECT_EQ(ErrorOf([&] { P.SetBoundName("f"); }), "Cannot bind a negated pattern to a variable");
+  EXPECT_EQ(P.GetBoundName(), "");
+  P.SetName("p");
+  P.SetBoundName("f");
+  EXPECT_EQ(P.GetBoundName(), "f");
 }
 
 // =============================================================================================
-// Test evaluation
+// Slot tests: evaluation, equality, text, copies
 // =============================================================================================
 
 TEST(PatternMatchTestEvaluation, OnlyTheAtomFalseFails) {
-  TIEPattern P(nullptr, 0, PTemplate(), "p");
   platform::TObject Context;
-  struct TCase {
-    IIEValue Result;
-    bool Equals;  // outcome with sttEquals
-  } Cases[] = {{FCFalse, false},           {NewAtom("FALSE"), false}, {FCTrue, true},
-               {NewString("FALSE"), true}, {NewAtom("false"), true},  {nullptr, true}};
-  for (const TCase& C : Cases) {
-    IIEValue Value = Call("f", {}, C.Result);
-    TIEPatternMatchTest Positive(&P, Value, sttEquals);
-    TIEPatternMatchTest Negative(&P, Value, sttNotEquals);
-    const std::string Label = C.Result ? C.Result->GetToString() : "(nothing)";
-    EXPECT_EQ(Positive.PerformTest(&Context), C.Equals) << Label;
-    EXPECT_EQ(Negative.PerformTest(&Context), !C.Equals) << Label;
+  const std::pair<IIEValue, bool> Cases[] = {{FCFalse, false},           {NewAtom("FALSE"), false}, {FCTrue, true},
+                                             {NewString("FALSE"), true}, {NewAtom("false"), true},  {nullptr, true}};
+  for (const auto& [Result, Passes] : Cases) {
+    const std::string Label = Result ? Result->GetToString() : "(nothing)";
+    EXPECT_EQ(TIEPatternMatchTest(nullptr, Call("f", Result), sttEquals).PerformTest(&Context), Passes) << Label;
+    EXPECT_EQ(TIEPatternMatchTest(nullptr, Call("f", Result), sttNotEquals).PerformTest(&Context), !Passes) << Label;
   }
-  // The call runs in the context it is given.
-  IIEValue Value = Call("f", {}, FCTrue);
-  TIEPatternMatchTest T(&P, Value, sttEquals);
-  T.PerformTest(&Context);
-  EXPECT_EQ(T.GetSlotValue()->GetAsFunCall<TFakeCall>()->LastContext, &Context);
 }
 
 TEST(JoinTestEvaluation, ComparesSlotsAndFieldsOfTokenAndCurrentFact) {
@@ -318,7 +260,6 @@ TEST(JoinTestEvaluation, ComparesSlotsAndFieldsOfTokenAndCurrentFact) {
   Context.Token = {nullptr, Earlier};
 
   TIEJoinTest Slot(sttEquals, "a", "b", 1);
-  EXPECT_EQ(Slot.GetJoinTestType(), tstSlot);
   EXPECT_TRUE(Slot.PerformTest(&Context));
   Context.Current->SetValue("b", NewAtom("RED"));  // strict: case counts
   EXPECT_FALSE(Slot.PerformTest(&Context));
@@ -327,194 +268,120 @@ TEST(JoinTestEvaluation, ComparesSlotsAndFieldsOfTokenAndCurrentFact) {
 
   // Fields are 0-based; a field past the end of the list matches nothing.
   TIEJoinTest Field(sttEquals, "m", 2, "m", 0, 1);
-  EXPECT_EQ(Field.GetJoinTestType(), tstMultiSlot);
   EXPECT_TRUE(Field.PerformTest(&Context));
-  Field.SetLeftSubIndex(1);
-  EXPECT_FALSE(Field.PerformTest(&Context));
-  Field.SetLeftSubIndex(3);
-  EXPECT_FALSE(Field.PerformTest(&Context));
-  Field.SetLeftSubIndex(NoSubIndex);  // the whole list against one field
-  EXPECT_FALSE(Field.PerformTest(&Context));
+  for (int32_t Left : {1, 3, NoSubIndex}) {
+    Field.SetLeftSubIndex(Left);
+    EXPECT_FALSE(Field.PerformTest(&Context)) << Left;
+  }
 
-  // No fact at the token position (a negated pattern): nothing to compare, the test passes
-  // before its sense is applied.
+  // No fact at the token position (a negated pattern): the test passes before its sense.
   TIEJoinTest Missing(sttEquals, "m", 0, "m", 0, 0);
   EXPECT_TRUE(Missing.PerformTest(&Context));
   Missing.SetSlotTestType(sttNotEquals);
   EXPECT_FALSE(Missing.PerformTest(&Context));
-  TIEJoinTest MissingSlot(sttEquals, "a", "b", 5);
-  EXPECT_TRUE(MissingSlot.PerformTest(&Context));
+  EXPECT_TRUE(TIEJoinTest(sttEquals, "a", "b", 5).PerformTest(&Context));
 
   platform::TObject NotAJoin;
   EXPECT_EQ(ErrorOf([&] { Slot.PerformTest(&NotAJoin); }), "No context found when trying to resolve a join test value");
-  TIEJoinTest Unknown(sttEquals, "nope", "b", 1);
-  EXPECT_EQ(ErrorOf([&] { Unknown.PerformTest(&Context); }), "No such slot name: \"nope\"");
+  EXPECT_EQ(ErrorOf([&] { TIEJoinTest(sttEquals, "no", "b", 1).PerformTest(&Context); }), "No such slot name: \"no\"");
 }
 
-// =============================================================================================
-// Equality, text forms, copying of tests
-// =============================================================================================
-
-TEST(SlotTestEquality, NeedsSameClassSenseAndParts) {
+TEST(SlotTests, EqualityTextAndCopies) {
   TIEPattern P(nullptr, 0, PTemplate(), "p");
   TIEPatternMatchTest A(&P, NewAtom("red"), 1, sttEquals);
   TIEPatternMatchTest B(nullptr, NewAtom("red"), 1, sttEquals);
   EXPECT_TRUE(A.Equals(B)) << "the pattern is not part of a test's identity";
-  B.SetConjunction(false);
-  EXPECT_FALSE(A.Equals(B));
-  B.SetConjunction(true);
   B.SetSlotValue(NewString("red"));
   EXPECT_FALSE(A.Equals(B)) << "values compare strictly";
-  B.SetSlotValue(NewAtom("red"));
-  B.SetMultiSlotSubIndex(0);
-  EXPECT_FALSE(A.Equals(B));
-
-  EXPECT_TRUE(A.Equals(true, 1, NewAtom("red")));
-  EXPECT_FALSE(A.Equals(false, 1, NewAtom("red")));
   EXPECT_TRUE(A.Equals(true, true, NewAtom("red"), 1));
   EXPECT_FALSE(A.Equals(true, false, NewAtom("red"), 1));
+  EXPECT_FALSE(A.Equals(false, 1, NewAtom("red")));
+  EXPECT_FALSE(TIESlotTest(sttEquals).Equals(A)) << "the class counts";
 
-  TIEJoinTest J1(sttEquals, "a", 0, "b", 1, 2);
-  TIEJoinTest J2(sttEquals, "a", 0, "b", 1, 2);
-  EXPECT_TRUE(J1.Equals(J2));
-  J2.SetRightIndex("B");
-  EXPECT_FALSE(J1.Equals(J2));
-  TIEJoinTest J3(sttEquals, "a", "b", 2);
-  EXPECT_FALSE(J3.Equals(TIEJoinTest(sttEquals, "a", -1, "b", -1, 2))) << "the join type counts";
-
-  TIESlotTest Plain(sttEquals);
-  EXPECT_FALSE(Plain.Equals(A));
-  EXPECT_FALSE(A.Equals(Plain));
-  EXPECT_FALSE(Plain.Equals(J1));
-  EXPECT_TRUE(Plain.Equals(TIESlotTest(sttEquals)));
-}
-
-TEST(SlotTestText, NamesSenseIndicesAndValue) {
-  EXPECT_EQ(TIESlotTest(sttNotEquals).ToString(), "<>");
-  EXPECT_EQ(TIEPatternMatchTest(nullptr, NewAtom("red"), 2, sttEquals).ToString(), "= SubIdx: 2 Slot: red");
-  EXPECT_EQ(TIEPatternMatchTest(nullptr).ToString(), "= SubIdx: -1");
-  EXPECT_EQ(TIEJoinTest(sttNotEquals, "a", "b", 3).ToString(), "<> tstSlot TokenIdx: 3 Left: a Right: b");
-  EXPECT_EQ(TIEJoinTest(sttEquals, "a", 0, "b", -1, 1).ToString(), "= tstMultiSlot TokenIdx: 1 Left: a 0 Right: b -1");
-}
-
-TEST(SlotTestCopy, ClonesKeepClassAndFields) {
-  TIEJoinTest J(sttNotEquals, "a", 0, "b", 1, 2);
+  TIEJoinTest J(sttEquals, "a", 0, "b", 1, 2);
+  EXPECT_FALSE(TIEJoinTest(sttEquals, "a", "b", 2).Equals(TIEJoinTest(sttEquals, "a", -1, "b", -1, 2)));
   std::unique_ptr<TIESlotTest> Copy = static_cast<const TIESlotTest&>(J).Clone();
   EXPECT_EQ(Copy->ClassName(), "TIEJoinTest");
   EXPECT_TRUE(Copy->Equals(J));
-
-  TIEPatternMatchTest T(nullptr, List({NewAtom("x")}), 0, sttNotEquals);
-  T.SetConjunction(false);
-  std::unique_ptr<TIEPatternMatchTest> C = T.Clone();
-  EXPECT_TRUE(C->Equals(T));
-  EXPECT_NE(C->GetSlotValue().get(), T.GetSlotValue().get());
-  TIEPattern P;
+  static_cast<TIEJoinTest&>(*Copy).SetRightIndex("B");
+  EXPECT_FALSE(Copy->Equals(J));
   EXPECT_THROW(P.Assign(J), platform::EConvertError);
-}
 
-TEST(ConvertToFunCall, ComparesValuesAndNegatesCalls) {
-  TFakeRule Registry;
-  IIEValue V = Var("v");
-  EXPECT_EQ(TIEPatternMatchTest(nullptr, NewAtom("red"), sttEquals).ConvertToFunCall(Registry, V)->GetToString(),
-            "(eq red ?v)");
-  EXPECT_EQ(TIEPatternMatchTest(nullptr, NewInteger(3), sttNotEquals).ConvertToFunCall(Registry, V)->GetToString(),
-            "(neq 3 ?v)");
-  IIEValue Test = Call("> ?v 3");
-  TIEPatternMatchTest Positive(nullptr, Test, sttEquals);
-  EXPECT_EQ(Positive.ConvertToFunCall(Registry, V).get(), Positive.GetSlotValue()->GetInterface());
-  EXPECT_EQ(TIEPatternMatchTest(nullptr, Test, sttNotEquals).ConvertToFunCall(Registry, V)->GetToString(),
-            "(not (> ?v 3))");
+  EXPECT_EQ(TIEPatternMatchTest(nullptr).ToString(), "= SubIdx: -1");
+  EXPECT_EQ(TIEJoinTest(sttNotEquals, "a", "b", 3).ToString(), "<> tstSlot TokenIdx: 3 Left: a Right: b");
+  EXPECT_EQ(J.ToString(), "= tstMultiSlot TokenIdx: 2 Left: a 0 Right: b 1");
 }
 
 // =============================================================================================
 // Rewriting disjunctions
 // =============================================================================================
 
-TEST(PatternFixTests, AlternativesWithoutAVariableGetAnAnonymousAnchor) {
+TEST(PatternFixTests, AlternativesWithoutAVariableGetARecordedAnonymousAnchor) {
   TFakeRule Rule;
   TIEPattern Other(&Rule, 0, PTemplate(), "p");
   TIEPattern P(&Rule, 0, PTemplate(), "p");
   Rule.Patterns = {&Other, &P};
-  P.AddTest("a", NewAtom("red"), true, false);
+  P.AddTest("a", NewAtom("red"), true, false);  // (a red|blue) (b x)
   P.AddTest("a", NewAtom("blue"), false, false);
   P.AddTest("b", NewAtom("x"), true, false);
   const int Before = Rule.Changes;
 
   P.FixTests();
   EXPECT_EQ(TestTexts(P, "a"),
-            (std::vector<std::string>{"= SubIdx: -1 Slot: ?_blank_0",
-                                      "= SubIdx: -1 Slot: (or (eq red ?_blank_0) (eq blue ?_blank_0))"}));
-  EXPECT_EQ(TestTexts(P, "b"), (std::vector<std::string>{"= SubIdx: -1 Slot: x"}));
-  ASSERT_EQ(Rule.Bindings.size(), 1u);
-  EXPECT_EQ(Rule.Bindings[0].Name, "_blank_0");
-  EXPECT_EQ(Rule.Bindings[0].FactIndex, 1);
-  EXPECT_EQ(Rule.Bindings[0].Slot, "a");
-  EXPECT_EQ(Rule.Bindings[0].SubIndex, -1);
+            (TTexts{"= SubIdx: -1 Slot: ?_blank_0", "= SubIdx: -1 Slot: (or (eq red ?_blank_0) (eq blue ?_blank_0))"}));
+  EXPECT_EQ(TestTexts(P, "b"), (TTexts{"= SubIdx: -1 Slot: x"}));
+  EXPECT_EQ(Rule.Bindings, (TTexts{"_blank_0 FactIdx=1 SlotIdx=a SubIdx=-1"}));
   EXPECT_EQ(P.GetTestCount(), 3);
   EXPECT_EQ(P.GetDisjunctionCount(), 0);
   EXPECT_EQ(Rule.Changes, Before + 1) << "one change for the whole rewrite";
-
   P.FixTests();  // nothing left to rewrite
   EXPECT_EQ(Rule.Bindings.size(), 1u);
-  EXPECT_EQ(Rule.Changes, Before + 1);
 }
 
-TEST(PatternFixTests, LeadingVariableAnchorsAndRunsBecomeAnd) {
+TEST(PatternFixTests, ALeadingVariableAnchorsAndRunsBecomeAnd) {
   TFakeRule Rule;
   TIEPattern P(&Rule, 0, PTemplate(), "p");
   Rule.Patterns = {&P};
-  // ?x&~red&~green|blue|:(f ?x)
-  P.AddTest("a", Var("x"), true, false);
+  P.AddTest("a", Var("x"), true, false);  // ?x&~red&~green|blue|~:(f)
   P.AddTest("a", NewAtom("red"), true, true);
   P.AddTest("a", NewAtom("green"), true, true);
   P.AddTest("a", NewAtom("blue"), false, false);
-  P.AddTest("a", Call("f ?x"), false, true);
+  P.AddTest("a", Call("f"), false, true);
   P.FixTests();
   EXPECT_EQ(TestTexts(P, "a"),
-            (std::vector<std::string>{
-                "= SubIdx: -1 Slot: ?x",
-                "= SubIdx: -1 Slot: (or (and (neq red ?x) (neq green ?x)) (eq blue ?x) (not (f ?x)))"}));
+            (TTexts{"= SubIdx: -1 Slot: ?x",
+                    "= SubIdx: -1 Slot: (or (and (neq red ?x) (neq green ?x)) (eq blue ?x) (not (f)))"}));
   EXPECT_TRUE(Rule.Bindings.empty()) << "the rule binds ?x itself";
-  EXPECT_EQ(Rule.Symbols, 0);
+
+  // A call kept in an sttEquals alternative is the very call of the test.
+  TIEPatternMatchTest Positive(nullptr, Call("g"), sttEquals);
+  EXPECT_EQ(Positive.ConvertToFunCall(Rule, Var("v")).get(), Positive.GetSlotValue()->GetInterface());
 }
 
-TEST(PatternFixTests, GroupsAreRunsOnTheSameField) {
+TEST(PatternFixTests, GroupsAreRunsOnOneFieldAndNegatedVariablesDoNotAnchor) {
   TFakeRule Rule;
   TIEPattern P(&Rule, 0, PTemplate(), "p");
   Rule.Patterns = {&P};
-  // (m ?x&~red&~blue a|b): field 0 only conjunctions, field 1 alternatives
-  P.AddTest("m", Var("x"), true, false, 0);
+  P.AddTest("m", Var("x"), true, false, 0);  // (m ?x&~red a|b ~?y|c)
   P.AddTest("m", NewAtom("red"), true, true, 0);
-  P.AddTest("m", NewAtom("blue"), true, true, 0);
   P.AddTest("m", NewAtom("a"), true, false, 1);
   P.AddTest("m", NewAtom("b"), false, false, 1);
-  TIEPatternMatchTest* Kept = P.GetSlotTest(2, 1);
+  P.AddTest("m", Var("y"), true, true, 2);
+  P.AddTest("m", NewAtom("c"), false, false, 2);
+  const TIEPatternMatchTest* Kept = P.GetSlotTest(2, 1);
   P.FixTests();
-  EXPECT_EQ(TestTexts(P, "m"), (std::vector<std::string>{"= SubIdx: 0 Slot: ?x", "<> SubIdx: 0 Slot: red",
-                                                         "<> SubIdx: 0 Slot: blue", "= SubIdx: 1 Slot: ?_blank_0",
-                                                         "= SubIdx: 1 Slot: (or (eq a ?_blank_0) (eq b ?_blank_0))"}));
+  EXPECT_EQ(TestTexts(P, "m"),
+            (TTexts{"= SubIdx: 0 Slot: ?x", "<> SubIdx: 0 Slot: red", "= SubIdx: 1 Slot: ?_blank_0",
+                    "= SubIdx: 1 Slot: (or (eq a ?_blank_0) (eq b ?_blank_0))", "= SubIdx: 2 Slot: ?_blank_1",
+                    "= SubIdx: 2 Slot: (or (neq ?y ?_blank_1) (eq c ?_blank_1))"}));
   EXPECT_NE(P.GetSlotTest(2, 1), Kept) << "kept groups are rebuilt from clones";
-  ASSERT_EQ(Rule.Bindings.size(), 1u);
-  EXPECT_EQ(Rule.Bindings[0].SubIndex, 1);
-  EXPECT_EQ(Rule.Bindings[0].Slot, "m");
-}
-
-TEST(PatternFixTests, ANegatedVariableIsNoAnchor) {
-  TFakeRule Rule;
-  TIEPattern P(&Rule, 0, PTemplate(), "p");
-  Rule.Patterns = {&P};
-  P.AddTest("a", Var("y"), true, true);  // ~?y|red
-  P.AddTest("a", NewAtom("red"), false, false);
-  P.FixTests();
-  EXPECT_EQ(TestTexts(P, "a"),
-            (std::vector<std::string>{"= SubIdx: -1 Slot: ?_blank_0",
-                                      "= SubIdx: -1 Slot: (or (neq ?y ?_blank_0) (eq red ?_blank_0))"}));
+  EXPECT_EQ(Rule.Bindings, (TTexts{"_blank_0 FactIdx=0 SlotIdx=m SubIdx=1", "_blank_1 FactIdx=0 SlotIdx=m SubIdx=2"}));
 }
 
 TEST(PatternFixTests, FailuresLeaveThePatternAsItWas) {
   TIEPattern Alone(nullptr, 0, PTemplate(), "p");
   Alone.AddTest("a", NewAtom("red"), true, false);
-  Alone.FixTests();  // no disjunction: nothing needs a rule
+  Alone.FixTests();  // no alternatives: nothing needs a rule
   Alone.AddTest("a", NewAtom("blue"), false, false);
   EXPECT_EQ(ErrorOf([&] { Alone.FixTests(); }), "Rule missing for pattern");
 
@@ -526,7 +393,7 @@ TEST(PatternFixTests, FailuresLeaveThePatternAsItWas) {
   Rule.Patterns = {&P};
   Rule.HasEngine = false;
   EXPECT_EQ(ErrorOf([&] { P.FixTests(); }), "Unknown/Undefined Inference Engine");
-  EXPECT_EQ(TestTexts(P, "a"), (std::vector<std::string>{"= SubIdx: -1 Slot: red", "= SubIdx: -1 Slot: blue |"}));
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: red", "= SubIdx: -1 Slot: blue |"}));
   EXPECT_TRUE(Rule.Bindings.empty());
   EXPECT_EQ(P.GetDisjunctionCount(), 1);
   EXPECT_EQ(P.GetUpdateCount(), 0);
@@ -536,137 +403,105 @@ TEST(PatternFixTests, FailuresLeaveThePatternAsItWas) {
 // Copying patterns
 // =============================================================================================
 
-TEST(PatternCopy, RenamesAnonymousVariablesOnly) {
+TEST(PatternCopy, ConstructorRenamesAnonymousVariablesOnly) {
   TFakeRule Rule;
   Rule.Symbols = 7;
   TIEPattern Source(nullptr, 0, PTemplate(), "p");
   Source.AddTest("a", Var("_blank_3"), true, false);
   Source.AddTest("a", Var("x"), false, true);
+  Source.AddTest("b", Var("x_blank_"), true, false);
   Source.AddTest("m", NewValue("_blank_$4", dtMultiVariable), true, false, 1);
-  Source.AddTest("b", Var("other_blank_"), true, false);
-  Source.SetSlotLength(Source.IndexOfSlotName("m"), 2);
+  Source.SetSlotLength(2, 2);
   Source.SetBoundName("f");
 
   TIEPattern Copy(&Rule, 2, "q", Source);
   EXPECT_EQ(Copy.GetFactTemplate(), Source.GetFactTemplate());
   EXPECT_EQ(Copy.GetName(), "q");
-  EXPECT_EQ(Copy.GetNegatedCount(), 2);
   EXPECT_EQ(Copy.GetBoundName(), "");
-  EXPECT_EQ(TestTexts(Copy, "a"),
-            (std::vector<std::string>{"= SubIdx: -1 Slot: ?_blank_7", "<> SubIdx: -1 Slot: ?x |"}));
-  EXPECT_EQ(TestTexts(Copy, "m"), (std::vector<std::string>{"= SubIdx: 1 Slot: $?_blank_$8"}));
-  EXPECT_EQ(TestTexts(Copy, "b"), (std::vector<std::string>{"= SubIdx: -1 Slot: ?other_blank_"}));
-  EXPECT_EQ(Copy.GetSlotLength(Copy.IndexOfSlotName("m")), 2);
-  EXPECT_EQ(Copy.GetTestCount(), 4);
+  EXPECT_EQ(TestTexts(Copy, "a"), (TTexts{"= SubIdx: -1 Slot: ?_blank_7", "<> SubIdx: -1 Slot: ?x |"}));
+  EXPECT_EQ(TestTexts(Copy, "b"), (TTexts{"= SubIdx: -1 Slot: ?x_blank_"}));
+  EXPECT_EQ(TestTexts(Copy, "m"), (TTexts{"= SubIdx: 1 Slot: $?_blank_$8"}));
+  EXPECT_EQ(Copy.GetSlotLength(2), 2);
   EXPECT_EQ(Copy.GetDisjunctionCount(), 1);
   EXPECT_EQ(Rule.Changes, 0) << "a pattern being built announces nothing";
-  EXPECT_EQ(Copy.GetSlotTest(0, 0)->GetPattern(), &Copy);
 }
 
-TEST(PatternCopy, AssignAndCloneCopyEverythingWithoutRenaming) {
+TEST(PatternCopy, AssignAndCloneCopyEverythingAsIs) {
   TFakeRule Rule;
   TIEPattern Source(nullptr, 3, PTemplate(), "p");
   Source.SetComment("why");
   Source.SetBoundName("f");
   Source.SetUnique(true);
-  Source.SetExplicit(true);
   Source.AddTest("a", Var("_blank_1"), true, false);
   Source.AddTest("a", NewAtom("red"), false, false);
-  Source.SetSlotLength(Source.IndexOfSlotName("m"), 4);
+  Source.SetSlotLength(2, 4);
 
   TIEPattern Target(&Rule, 0, OrderedTemplate("z"), "z");
   Target.AddTest("__Data", NewAtom("old"), true, false);
   const int Before = Rule.Changes;
   Target.Assign(Source);
   EXPECT_EQ(Rule.Changes, Before + 1) << "one change for the whole assignment";
+  EXPECT_EQ(Target.ToString(), Source.ToString());
   EXPECT_EQ(Target.GetComment(), "why");
-  EXPECT_EQ(Target.GetBoundName(), "f");
-  EXPECT_TRUE(Target.GetUnique());
-  EXPECT_TRUE(Target.GetExplicit());
   EXPECT_EQ(Target.GetName(), "p");
-  EXPECT_EQ(Target.GetNegatedCount(), 3);
   EXPECT_EQ(Target.GetFactTemplate(), Source.GetFactTemplate());
   EXPECT_EQ(Target.IndexOfSlotName("__Data"), -1);
-  EXPECT_EQ(TestTexts(Target, "a"), TestTexts(Source, "a"));
-  EXPECT_EQ(Target.GetSlotLength(Target.IndexOfSlotName("m")), 4);
+  EXPECT_EQ(Target.GetSlotLength(2), 4);
   EXPECT_EQ(Target.GetTestCount(), 2);
   EXPECT_EQ(Target.GetDisjunctionCount(), 1);
 
   std::unique_ptr<TIEPattern> Clone = Source.Clone(&Rule);
   EXPECT_EQ(Clone->GetOwner(), &Rule);
-  EXPECT_EQ(Clone->ClassName(), "TIEPattern");
   EXPECT_EQ(Clone->ToString(), Source.ToString());
   EXPECT_EQ(Rule.Changes, Before + 1) << "a clone announces nothing";
-  Target.Assign(Target);
-  EXPECT_EQ(Target.GetTestCount(), 2);
 }
 
 TEST(PatternCopy, CloneIntoAnotherEngineUsesThatEnginesTemplate) {
   TInferenceEngine Home;
   IFactTemplate T = PTemplate();
-  T->SetComment("readings");
   TIEPattern Source(&Home, 0, T, "p");
   Source.AddTest("a", NewAtom("red"), true, false);
-
-  std::unique_ptr<TIEPattern> Same = Source.Clone(nullptr);
-  EXPECT_EQ(Same->GetFactTemplate(), T);
+  EXPECT_EQ(Source.Clone(nullptr)->GetFactTemplate(), T);
 
   TInferenceEngine Away;
   std::unique_ptr<TIEPattern> Moved = Source.Clone(&Away);
-  const IFactTemplate& Made = Moved->GetFactTemplate();
-  ASSERT_TRUE(Made);
-  EXPECT_NE(Made, T);
-  EXPECT_EQ(Away.FindFactTemplate("p"), Made);
-  EXPECT_EQ(Made->GetEngine(), &Away);
-  EXPECT_TRUE(Made->ContainsSlot("m"));
+  ASSERT_NE(Moved->GetFactTemplate(), T);
+  EXPECT_EQ(Away.FindFactTemplate("p"), Moved->GetFactTemplate());
+  EXPECT_TRUE(Moved->GetFactTemplate()->ContainsSlot("m"));
   EXPECT_EQ(Moved->ToString(), "(p (a red) )");
 
-  // An engine that has the template already keeps its own.
-  IFactTemplate Own = Away.CreateFactTemplate("q");
-  TIEPattern OnQ(nullptr, 0, OrderedTemplate("q"), "q");
-  EXPECT_EQ(OnQ.Clone(&Away)->GetFactTemplate(), Own);
+  IFactTemplate Own = Away.CreateFactTemplate("q");  // an engine's own template is kept
+  EXPECT_EQ(TIEPattern(nullptr, 0, OrderedTemplate("q"), "q").Clone(&Away)->GetFactTemplate(), Own);
 }
 
 // =============================================================================================
 // Printing
 // =============================================================================================
 
-TEST(PatternPrinting, SlotsFieldTestsAndCalls) {
+TEST(PatternPrinting, FieldTestsCallsAndFreshVariables) {
+  TFakeRule Rule;
   TIEPattern P(nullptr, 0, PTemplate(), "p");
   EXPECT_EQ(PrettyPrint(P), "(p )");
-  P.AddTest("b", NewAtom("x"), true, false);
+  P.AddTest("b", MakeRef<TIEValue>(), true, false);  // no test text
   P.AddTest("a", Var("x"), true, false);
   P.AddTest("a", NewAtom("red"), true, true);
   P.AddTest("a", NewAtom("blue"), false, false);
   P.AddTest("a", Call("> ?x 3"), true, false);
   P.AddTest("m", NewAtom("k"), true, false, 0);
   P.AddTest("m", NewValue("rest", dtMultiVariable), true, false, 1);
-  EXPECT_EQ(PrettyPrint(P), "(p (a ?x&~red|blue&:(> ?x 3)) (b x) (m k $?rest) )");
+  EXPECT_EQ(PrettyPrint(P, &Rule), "(p (a ?x&~red|blue&:(> ?x 3)) (b ?__var0) (m k $?rest) )");
+  EXPECT_EQ(PrettyPrint(P), "(p (a ?x&~red|blue&:(> ?x 3)) (b ?) (m k $?rest) )");
 
-  TIEPattern Test(nullptr, 0, OrderedTemplate("q"), "test");
-  Test.AddTest("__Data", Call("> ?x 3"), true, false);
-  EXPECT_EQ(PrettyPrint(Test), "(q (> ?x 3))");
-}
-
-TEST(PatternPrinting, SlotsWithoutTestTextGetAFreshVariable) {
-  TFakeRule Rule;
   TIEPattern Ordered(nullptr, 0, OrderedTemplate("q"), "q");
-  EXPECT_EQ(PrettyPrint(Ordered, &Rule), "(q $?__var0)");
+  EXPECT_EQ(PrettyPrint(Ordered, &Rule), "(q $?__var1)");
   EXPECT_EQ(PrettyPrint(Ordered), "(q $?)");
-  Ordered.AddTest("__Data", NewAtom("a"), true, false, 0);
-  Ordered.AddTest("__Data", NewInteger(1), true, false, 1);
-  EXPECT_EQ(PrettyPrint(Ordered, &Rule), "(q a 1)");
-
-  TIEPattern P(nullptr, 0, PTemplate(), "p");
-  P.AddTest("a", MakeRef<TIEValue>(), true, false);
-  P.AddTest("m", MakeRef<TIEValue>(), true, false);
-  EXPECT_EQ(PrettyPrint(P, &Rule), "(p (a ?__var1) (m $?__var2) )");
-  EXPECT_EQ(PrettyPrint(P), "(p (a ?) (m $?) )");
+  Ordered.AddTest("__Data", Call("> ?x 3"), true, false);
+  Ordered.SetName("test");  // the test element writes its call as it is
+  EXPECT_EQ(PrettyPrint(Ordered), "(q (> ?x 3))");
 }
 
 TEST(PatternPrinting, WrappersCommentAndBinding) {
-  TFakeRule Rule;
-  TIEPattern P(&Rule, 0, OrderedTemplate("q"), "q");
+  TIEPattern P(nullptr, 0, OrderedTemplate("q"), "q");
   P.AddTest("__Data", NewAtom("a"), true, false);
   const std::string Inner = "(q a)";
   const std::pair<int, std::string> Negations[] = {{1, "(not " + Inner + ")"},
