@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,15 +30,16 @@ class TFactValues {
   TFactValues(const TFactValues&) = delete;
   TFactValues& operator=(const TFactValues&) = delete;
 
-  // Settings kept for the published interface; lookups do not depend on them.
-  int GetCapacity() const noexcept { return Capacity_; }
-  void SetCapacity(int Value) noexcept { Capacity_ = Value < 1 ? 1 : Value; }
-  double GetLoadFactor() const noexcept { return LoadFactor_; }
-  void SetLoadFactor(double Value) noexcept { LoadFactor_ = Value > 0 ? Value : 0.75; }
-  int GetHashType() const noexcept { return HashType_; }
-  void SetHashType(int Value) noexcept { HashType_ = Value; }
-  const TChangeEvent& GetOnChange() const noexcept { return OnChange_; }
-  void SetOnChange(TChangeEvent Value) { OnChange_ = std::move(Value); }
+  // Settings kept for the published interface; lookups do not depend on them.  They live in a
+  // side block made on first write, so that a fact pays only for its entries.
+  int GetCapacity() const noexcept { return Settings_ ? Settings_->Capacity : 101; }
+  void SetCapacity(int Value) { Settings().Capacity = Value < 1 ? 1 : Value; }
+  double GetLoadFactor() const noexcept { return Settings_ ? Settings_->LoadFactor : 0.75; }
+  void SetLoadFactor(double Value) { Settings().LoadFactor = Value > 0 ? Value : 0.75; }
+  int GetHashType() const noexcept { return Settings_ ? Settings_->HashType : 1; }
+  void SetHashType(int Value) { Settings().HashType = Value; }
+  TChangeEvent GetOnChange() const { return Settings_ ? Settings_->OnChange : TChangeEvent(); }
+  void SetOnChange(TChangeEvent Value) { Settings().OnChange = std::move(Value); }
 
   int Count() const noexcept { return static_cast<int>(Entries_.size()); }
   const TEntry& Entry(int Index) const { return Entries_[static_cast<size_t>(Index)]; }
@@ -57,15 +59,22 @@ class TFactValues {
   const std::vector<TEntry>& Entries() const noexcept { return Entries_; }
 
  private:
+  struct TSettings {
+    int Capacity = 101;
+    double LoadFactor = 0.75;
+    int HashType = 1;
+    TChangeEvent OnChange;
+  };
+  TSettings& Settings() {
+    if (!Settings_) Settings_ = std::make_unique<TSettings>();
+    return *Settings_;
+  }
   void Changed() const {
-    if (OnChange_) OnChange_();
+    if (Settings_ && Settings_->OnChange) Settings_->OnChange();
   }
 
   std::vector<TEntry> Entries_;
-  int Capacity_ = 101;
-  double LoadFactor_ = 0.75;
-  int HashType_ = 1;
-  TChangeEvent OnChange_;
+  std::unique_ptr<TSettings> Settings_;
 };
 
 // Walks a value table once: HasMoreElements, NextElement/NextKey, CurrentElement/CurrentKey,
