@@ -56,4 +56,10 @@ std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).
 std::string IndentInnerLines(std::string_view Text);
 
+class TIEPattern;
+class ISymbolGenerator;
+// A pattern of a rule's left-hand side.  Slots that print no test get a fresh variable named by
+// Symbols (a bare wildcard without one).  A pattern without a template raises SNoTemplate.
+std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols = nullptr);
+
 }  // namespace rulecore

@@ -94,6 +94,12 @@ using TConstructWatches = platform::TSet<TConstructWatch, 5>;
 PLATFORM_ENUM(TValueConstraint, vcAtom, vcString, vcInteger, vcFloat)
 using TValueConstraints = platform::TSet<TValueConstraint, 4>;
 PLATFORM_ENUM(TTemplateSlotType, tstSlot, tstMultiSlot)
+// A join test compares whole slots (tstSlot) or may address single fields of multislots
+// (tstMultiSlot).  The two kinds carry the same names and ordinals as the template slot kinds, and
+// unscoped enumerators cannot be declared twice, so the join test type is the same enumeration.
+using TJoinTestType = TTemplateSlotType;
+// The sense of a slot test: the constraint must hold (sttEquals) or must not (sttNotEquals).
+PLATFORM_ENUM(TSlotTestType, sttEquals, sttNotEquals)
 PLATFORM_ENUM(TRuleConstruct, rcPattern, rcAction)
 PLATFORM_ENUM(TIEDialogOption, doNew, doOpen, doSave, doSaveAs, doPrint, doPrintSetup)
 using TIEDialogOptions = platform::TSet<TIEDialogOption, 6>;

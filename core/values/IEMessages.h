@@ -94,6 +94,7 @@ namespace rulecore {
   X(SNegatedVariable, "First Use of Variable is negated, variable name is %s")\
   X(SInvalidPatternBinding, "Cannot bind a negated pattern to a variable")\
   X(SInvalidTestBinding, "\"not\" and \"test\" CEs cannot be bound to variables")\
+  X(SPatternRuleMissing, "Rule missing for pattern")\
   X(SNestedNotCEs, "Nested Not CEs not allowed yet")\
   X(SNoSuchFunction, "Function is unimplemented or unassigned: %s")\
   X(STooFewArgs, "Too few arguments for %s")\
