@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -58,6 +59,8 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, p
   TIEContext* GetContext() const noexcept { return Context_.get(); }
   // Named values of "store" and "fetch".
   TEngineVariables& GetEngineVariables() noexcept { return EngineVariables_; }
+  // The engine's pseudo-random generator ("random", "seed", "randomize").
+  std::mt19937& GetRandomGenerator() noexcept { return Random_; }
   bool GetHalt() const noexcept { return Halt_; }
   void SetHalt(bool Value) noexcept { Halt_ = Value; }
   void Halt() noexcept { Halt_ = true; }
@@ -131,6 +134,7 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, p
   TUserFunctions UserFunctions_;
   TEngineVariables EngineVariables_;
   std::unique_ptr<TIEContext> Context_;
+  std::mt19937 Random_{5489u};
   std::vector<TFactSet*> FactSets_;
   std::unordered_set<TFactTemplate*> LiveTemplates_;
 };
