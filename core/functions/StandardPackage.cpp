@@ -1,0 +1,994 @@
+// The standard package's functions and their registration.  Depends on the function framework,
+// the evaluation context and the engine (for its symbol generator, store/fetch table and halt
+// request).
+//
+// Contents
+//   1. Argument helpers   - resolve, convert and word the error in one call
+//   2. Function shapes    - the row a function is made from, and the common base
+//   3. Logic              - and, or, not
+//   4. Comparisons        - eq, eq*, neq, =, <>, <, <=, >, >= (one class, one switch); member
+//   5. Control            - if, while, foreach, return, try, throw
+//   6. Variables, storage - bind, __get-var, store, fetch, clear-storage, gensym*
+//   7. Engine             - exit, halt, version
+//   8. Multifields        - create$ ... subsetp
+//   9. The creation table - every function in the package's creation order
+//
+// Every function receives its arguments as written and resolves them itself, left to right and
+// at most once each; the control structures rely on this to run only the branch they choose.
+
+#include "StandardPackage.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/engine/InferenceEngine.h"
+#include "core/network/IEContext.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+namespace {
+
+using platform::MakeRef;
+
+// =============================================================================================
+// 1. Argument helpers
+// =============================================================================================
+
+// A call whose function answered nothing still has to be compared, printed or stored: it
+// stands as a value of no kind (prints empty, equals only another such value).
+IIEValue Evaluate(TFunctionCall& Call, int Index, TIEContext* Context) {
+  IIEValue V = Call.Evaluate(Index, Context);
+  return V ? V : MakeRef<TIEValue>();
+}
+
+IIEValue Resolved(const IIEValue& Item, TIEContext* Context) {
+  IIEValue V = Item ? Item->Resolve(Context) : nullptr;
+  return V ? V : MakeRef<TIEValue>();
+}
+
+double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  return Evaluate(Call, Index, Context)->GetAsNumeric();
+}
+
+int32_t IntegerArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  return Evaluate(Call, Index, Context)->GetAsInteger();
+}
+
+std::string TextArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  return Evaluate(Call, Index, Context)->GetAsString();
+}
+
+IValueVector ListArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  IValueVector List = Evaluate(Call, Index, Context)->GetAsList();
+  return List ? List : FCNilList->GetAsList();
+}
+
+// The text a variable-naming argument is written with ("?x" names x).
+std::string WrittenName(const TIEValue& Argument) {
+  return Argument.IsText() ? std::string(Argument.GetText()) : Argument.GetAsString();
+}
+
+// Keywords and truth values are atoms; comparing the kind and text directly is the strict
+// equality of atoms without handing an atom to a fuzzy value's comparison.
+bool IsAtom(const IIEValue& V, const IIEValue& Constant) noexcept {
+  return V && (V == Constant || (V->GetDType() == dtAtom && V->GetText() == Constant->GetText()));
+}
+
+bool IsFalse(const IIEValue& V) noexcept { return IsAtom(V, FCFalse); }
+
+// A copy for a new list: lists are copied too, so results never share items with inputs.
+IIEValue CopyOf(const IIEValue& V) { return V ? MakeRef<TIEValue>(V) : MakeRef<TIEValue>(); }
+
+// Index errors the rule language causes are engine errors with the list's own wording.
+[[noreturn]] void IndexError(long long Index) {
+  try {
+    platform::ListIndexError(Index);
+  } catch (const platform::EListError& E) {
+    throw EIEException(E.Message());
+  }
+}
+
+[[noreturn]] void FunctionError(const TIEUserFunction& Function, const std::string& Message) {
+  throw EIEException(platform::Format(SFunctionError, {Function.GetFunctionName(), Message}));
+}
+
+// A call run outside any rule has no context; functions that bind or return need one.
+TIEContext& NeedContext(TIEContext* Context, const TIEUserFunction& Function) {
+  if (!Context) FunctionError(Function, FormatMessage(SNoContext, {GetIETypeName(dtFunCall)}));
+  return *Context;
+}
+
+// The engine the call runs in: the context's, or else the engine that built the call.
+TInferenceEngine& NeedEngine(TFunctionCall& Call, TIEContext* Context, const TIEUserFunction& Function) {
+  if (Context && Context->GetEngine()) return *Context->GetEngine();
+  if (auto* Engine = dynamic_cast<TInferenceEngine*>(Call.GetReasoner())) return *Engine;
+  FunctionError(Function, FormatMessage(SUnknownEngine));
+}
+
+bool Returned(const TIEContext* Context) noexcept { return Context && Context->GetReturned(); }
+
+// Runs arguments First..Last-1 as a block: each value becomes Result; a "return" inside ends
+// the block with the return value as Result.  Answers whether the block was ended so.
+bool RunBlock(TFunctionCall& Call, int First, int Last, TIEContext* Context, IIEValue& Result) {
+  for (int I = First; I < Last; ++I) {
+    Result = Call.Evaluate(I, Context);
+    if (Returned(Context)) {
+      Result = Context->GetReturnValue();
+      return true;
+    }
+  }
+  return false;
+}
+
+// =============================================================================================
+// 2. Function shapes
+// =============================================================================================
+
+struct TFunctionRow;
+using TFunctionMaker = IUserFunction (*)(const TFunctionRow& Row);
+
+// One function of the package: its published description, the class that implements it and,
+// for classes serving several names, the selector.
+struct TFunctionRow {
+  std::string_view Name;
+  std::string_view Pattern;
+  int32_t Min;
+  int32_t Max;
+  std::string_view Comment;
+  TFunctionMaker Make;
+  uint8_t Selector = 0;
+};
+
+constexpr int32_t NoLimit = TIEUserFunction::NoLimit;
+
+class TStandardFunction : public TIEUserFunction {
+  PLATFORM_CLASS(TStandardFunction, TIEUserFunction)
+ public:
+  explicit TStandardFunction(const TFunctionRow& Row)
+      : TIEUserFunction(std::string(Row.Name), std::string(Row.Pattern), Row.Min, Row.Max,
+                        platform::Format(CommentFormat, {Row.Comment})) {}
+};
+
+template <class T>
+IUserFunction Make(const TFunctionRow& Row) {
+  return MakeRef<T>(Row);
+}
+
+// =============================================================================================
+// 3. Logic
+// =============================================================================================
+
+// "and" stops at the first FALSE, "or" at the first TRUE; anything else lets both go on.
+class TAndOrFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TAndOrFunction, TStandardFunction)
+ public:
+  enum TKind : uint8_t { loAnd, loOr };
+  explicit TAndOrFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IIEValue& Stop = Kind_ == loAnd ? FCFalse : FCTrue;
+    for (int I = 0; I < Call.GetArgumentCount(); ++I)
+      if (IsAtom(Call.Evaluate(I, Context), Stop)) {
+        Result = Stop;
+        return;
+      }
+    Result = Kind_ == loAnd ? FCTrue : FCFalse;
+  }
+
+ private:
+  TKind Kind_;
+};
+
+class TNotFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TNotFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    Result = BoolValue(IsFalse(Call.Evaluate(0, Context)));
+  }
+};
+
+// =============================================================================================
+// 4. Comparisons
+// =============================================================================================
+
+// The first argument against each of the others (eq, eq*, neq, =, <>), or each argument against
+// its right neighbour (<, <=, >, >=).  The "all" kinds answer FALSE at the first pair that does
+// not hold, the "none" kinds (neq, <>) at the first pair that does.
+class TCompareFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TCompareFunction, TStandardFunction)
+ public:
+  enum TKind : uint8_t { cmEq, cmEqStar, cmNeq, cmNumEq, cmNumNeq, cmLess, cmLessEq, cmGreater, cmGreaterEq };
+  explicit TCompareFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const bool None = Kind_ == cmNeq || Kind_ == cmNumNeq;
+    Result = FCTrue;
+    if (Kind_ >= cmNumEq) {
+      double Left = NumberArg(Call, 0, Context);
+      for (int I = 1; I < Call.GetArgumentCount(); ++I) {
+        const double Right = NumberArg(Call, I, Context);
+        if (Holds(Left, Right) == None) {
+          Result = FCFalse;
+          return;
+        }
+        if (Kind_ >= cmLess) Left = Right;
+      }
+      return;
+    }
+    const IIEValue First = Evaluate(Call, 0, Context);
+    for (int I = 1; I < Call.GetArgumentCount(); ++I) {
+      const IIEValue Other = Evaluate(Call, I, Context);
+      const bool Equal = Kind_ == cmEqStar ? First->EqualsStar(Other) : First->Equals(Other);
+      if (Equal == None) {
+        Result = FCFalse;
+        return;
+      }
+    }
+  }
+
+ private:
+  bool Holds(double Left, double Right) const noexcept {
+    switch (Kind_) {
+      case cmLess: return Left < Right;
+      case cmLessEq: return Left <= Right;
+      case cmGreater: return Left > Right;
+      case cmGreaterEq: return Left >= Right;
+      case cmNumEq:
+      case cmNumNeq:
+      case cmEq:
+      case cmEqStar:
+      case cmNeq: return Left == Right;
+    }
+    return false;
+  }
+
+  TKind Kind_;
+};
+
+// The 0-based position among the following arguments of the first one equal to the first.
+class TMemberFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TMemberFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IIEValue Wanted = Evaluate(Call, 0, Context);
+    for (int I = 1; I < Call.GetArgumentCount(); ++I)
+      if (Wanted->Equals(Evaluate(Call, I, Context))) {
+        Result = NewInteger(I - 1);
+        return;
+      }
+    Result = FCFalse;
+  }
+};
+
+// =============================================================================================
+// 5. Control
+// =============================================================================================
+
+// (if <condition> then <expression>+ [else <expression>+])
+class TIfFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TIfFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    if (!IsAtom(Call.GetArgument(1), FCThen)) RaiseIE(SSyntaxError, {MessageText(SMissingThen)});
+    const int Count = Call.GetArgumentCount();
+    const bool Condition = !IsFalse(Call.Evaluate(0, Context));
+    Result = FCFalse;
+    if (Condition) {
+      for (int I = 2; I < Count; ++I) {
+        IIEValue V = Call.Evaluate(I, Context);
+        if (IsAtom(V, FCElse)) return;
+        Result = std::move(V);
+        if (Returned(Context)) {
+          Result = Context->GetReturnValue();
+          return;
+        }
+      }
+      return;
+    }
+    // At least one expression stands between "then" and "else".
+    for (int I = 3; I < Count; ++I)
+      if (IsAtom(Call.GetArgument(I), FCElse)) {
+        RunBlock(Call, I + 1, Count, Context, Result);
+        return;
+      }
+  }
+};
+
+// (while <condition> [do] <expression>*): the condition is tested before every round, so a loop
+// that ends normally answers the FALSE that ended it.
+class TWhileFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TWhileFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const int Body = IsAtom(Call.GetArgument(1), FCDo) ? 2 : 1;
+    Result = Call.Evaluate(0, Context);
+    while (!IsFalse(Result)) {
+      if (RunBlock(Call, Body, Call.GetArgumentCount(), Context, Result)) return;
+      Result = Call.Evaluate(0, Context);
+    }
+  }
+};
+
+// (foreach <name> <list> <expression>*)
+class TForeachFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TForeachFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    TIEContext& Ctx = NeedContext(Context, *this);
+    // The name is normally written as a symbol.  Written as a variable it names that variable:
+    // evaluating it would take whatever the variable last held (such as the final item of an
+    // earlier loop) as the name.
+    const IIEValue& Written = Call.GetArgument(0);
+    const std::string Name =
+        IEVariableTypes.Contains(Written->GetDType()) ? WrittenName(*Written) : TextArg(Call, 0, Context);
+    const IValueVector List = ListArg(Call, 1, Context);
+    Result = FCNil;
+    for (int I = 0; I < List->GetValueCount(); ++I) {
+      const IIEValue& Item = List->Get(I);
+      Ctx.SetVariable(Name, Item ? Resolved(Item, Context) : FCNil);
+      if (RunBlock(Call, 2, Call.GetArgumentCount(), Context, Result)) return;
+    }
+  }
+};
+
+// The value is handed back as written: the deffunction (or rule) that ends resolves it.
+class TReturnFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TReturnFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    NeedContext(Context, *this).SetReturnValue(Call.GetArgument(0));
+    Result = Call.GetArgument(0);
+  }
+};
+
+// (try <protected>* [finally <expression>*] [catch|except <expression>*])
+// Behaves as a try/finally block inside a try/except block: the finally part runs whether or
+// not the protected part failed, and a failure of either goes to the catch part with its
+// message in ?__ERROR.  The silent abort of "exit" runs the finally part but is never caught.
+class TTryFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TTryFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const int Count = Call.GetArgumentCount();
+    int Finally = -1;
+    for (int I = 0; I < Count && Finally < 0; ++I)
+      if (IsAtom(Call.GetArgument(I), FCFinally)) Finally = I;
+    int Catch = -1;
+    for (int I = Finally + 1; I < Count && Catch < 0; ++I)
+      if (IsAtom(Call.GetArgument(I), FCCatch) || IsAtom(Call.GetArgument(I), FCExcept)) Catch = I;
+    if (Finally < 0 && Catch < 0) RaiseIE(SMissingCatchStatement);
+    const int ProtectedEnd = Finally >= 0 ? Finally : Catch;
+    const int FinallyEnd = Catch >= 0 ? Catch : Count;
+
+    std::string Message;
+    try {
+      bool InProtected = true;
+      try {
+        Result = nullptr;
+        RunBlock(Call, 0, ProtectedEnd, Context, Result);
+        InProtected = false;
+        if (Finally >= 0) RunFinally(Call, Finally + 1, FinallyEnd, Context, Result);
+      } catch (const platform::Exception&) {
+        if (InProtected && Finally >= 0) {
+          IIEValue Ignored;
+          RunFinally(Call, Finally + 1, FinallyEnd, Context, Ignored);
+        }
+        throw;
+      }
+      return;
+    } catch (const platform::EAbort&) {
+      Result = FCFalse;
+      throw;
+    } catch (const platform::Exception& E) {
+      Message = E.Message();
+    }
+    Result = FCFalse;
+    if (Catch < 0) return;
+    if (Context) Context->SetVariable("__ERROR", NewString(Message));
+    RunBlock(Call, Catch + 1, Count, Context, Result);
+  }
+
+ private:
+  // The finally part runs to its end even after the protected part returned; a return raised
+  // earlier stays in force (and stays the result) unless the finally part returns itself.
+  static void RunFinally(TFunctionCall& Call, int First, int Last, TIEContext* Context, IIEValue& Result) {
+    if (!Returned(Context)) {
+      RunBlock(Call, First, Last, Context, Result);
+      return;
+    }
+    const IIEValue Pending = Context->GetReturnValue();
+    Context->ClearReturnValue();
+    IIEValue Ignored;
+    if (!RunBlock(Call, First, Last, Context, Ignored)) Context->SetReturnValue(Pending);
+    Result = Context->GetReturnValue();
+  }
+};
+
+class TThrowFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TThrowFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue&) override {
+    throw EIEException(TextArg(Call, 0, Context));
+  }
+};
+
+// =============================================================================================
+// 6. Variables and storage
+// =============================================================================================
+
+// (bind <variable> <expression>): the variable is named, not evaluated.
+class TBindFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TBindFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    TIEContext& Ctx = NeedContext(Context, *this);
+    const std::string Name = WrittenName(*Call.GetArgument(0));
+    Result = Call.Evaluate(1, Context);
+    Ctx.SetVariable(Name, Result);
+  }
+};
+
+// What a parenthesised variable compiles to: a written variable gives its binding; any other
+// argument names the variable to look up, nil when unbound.
+class TGetVarFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TGetVarFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    TIEContext& Ctx = NeedContext(Context, *this);
+    if (IEVariableTypes.Contains(Call.GetArgument(0)->GetDType())) {
+      Result = Call.Evaluate(0, Context);
+      return;
+    }
+    IIEValue Bound = Ctx.FindVariableValue(TextArg(Call, 0, Context));
+    Result = Bound ? Bound : FCNil;
+  }
+};
+
+// (store <name> <value>): storing nil leaves the name holding no value.
+class TStoreFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TStoreFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    TInferenceEngine& Engine = NeedEngine(Call, Context, *this);
+    IIEValue Value = Call.Evaluate(1, Context);
+    if (Value == FCNil) Value = nullptr;
+    Engine.GetEngineVariables().SetItems(TextArg(Call, 0, Context), Value);
+    Result = Value;
+  }
+};
+
+// (fetch <name>): nil for a name never stored, no value for one stored as nil.  The key is
+// evaluated as "store" evaluates it, so a key held in a variable finds what was stored under it.
+class TFetchFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TFetchFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    TInferenceEngine& Engine = NeedEngine(Call, Context, *this);
+    IIEValue Stored;
+    Result = Engine.GetEngineVariables().ContainsKey(TextArg(Call, 0, Context), Stored) ? Stored : FCNil;
+  }
+};
+
+class TClearStorageFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TClearStorageFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    NeedEngine(Call, Context, *this).GetEngineVariables().Clear();
+    Result = nullptr;
+  }
+};
+
+class TGensymFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TGensymFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    Result = NewAtom(NeedEngine(Call, Context, *this).GenerateSymbol("gen"));
+  }
+};
+
+// =============================================================================================
+// 7. Engine
+// =============================================================================================
+
+class TExitFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TExitFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall&, TIEContext*, IIEValue&) override { throw platform::EAbort(); }
+};
+
+class THaltFunction final : public TStandardFunction {
+  PLATFORM_CLASS(THaltFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    NeedEngine(Call, Context, *this).Halt();
+    Result = FCTrue;
+  }
+};
+
+class TVersionFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TVersionFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall&, TIEContext*, IIEValue& Result) override {
+    Result = NewFloat(TInferenceEngine::Version);
+  }
+};
+
+// =============================================================================================
+// 8. Multifields
+// =============================================================================================
+// Positions are 0-based.  Items read from a list are resolved before use; items put into a
+// new list are copies, so a result never shares an item with an input.
+
+IIEValue ListValue(const IValueVector& List) { return MakeRef<TIEValue>(List); }
+
+// Copies of the items of List whose index lies outside Start..End.
+IValueVector WithoutRange(const TValueVector& List, int32_t Start, int32_t End, TIEContext* Context) {
+  IValueVector Result = NewList();
+  for (int I = 0; I < List.GetValueCount(); ++I)
+    if (I < Start || I > End) Result->Add(CopyOf(Resolved(List.Get(I), Context)));
+  return Result;
+}
+
+IValueVector CopyItems(const TValueVector& List, TIEContext* Context) { return WithoutRange(List, 0, -1, Context); }
+
+void CheckRange(int32_t Start, int32_t End) {
+  if (End < Start) RaiseIE(SInvalidMFParameters, {Start, End});
+}
+
+class TCreateFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TCreateFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    IValueVector List = NewList();
+    List->Reserve(Call.GetArgumentCount());
+    for (int I = 0; I < Call.GetArgumentCount(); ++I) List->Add(CopyOf(Evaluate(Call, I, Context)));
+    Result = ListValue(List);
+  }
+};
+
+// (nth$ <index> <list>): the item as stored.
+class TNthFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TNthFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const int32_t Index = IntegerArg(Call, 0, Context);
+    const IValueVector List = ListArg(Call, 1, Context);
+    if (Index < 0 || Index >= List->GetValueCount()) IndexError(Index);
+    Result = List->Get(Index);
+  }
+};
+
+class TFirstFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TFirstFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IValueVector List = ListArg(Call, 0, Context);
+    Result = List->Empty() ? FCNil : Resolved(List->First(), Context);
+  }
+};
+
+class TRestFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TRestFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IValueVector List = ListArg(Call, 0, Context);
+    Result = ListValue(WithoutRange(*List, 0, 0, Context));
+  }
+};
+
+class TLengthFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TLengthFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    Result = NewInteger(ListArg(Call, 0, Context)->GetValueCount());
+  }
+};
+
+// (member$ <value> <list>): the 0-based index of the first equal item, or FALSE.
+class TMemberListFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TMemberListFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IIEValue Wanted = Evaluate(Call, 0, Context);
+    const IValueVector List = ListArg(Call, 1, Context);
+    for (int I = 0; I < List->GetValueCount(); ++I)
+      if (Wanted->Equals(Resolved(List->Get(I), Context))) {
+        Result = NewInteger(I);
+        return;
+      }
+    Result = FCFalse;
+  }
+};
+
+// delete$, subseq$ and replace$ share the range check; their differences are small enough to
+// read side by side in one switch.
+class TRangeFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TRangeFunction, TStandardFunction)
+ public:
+  enum TKind : uint8_t { rgDelete, rgSubseq, rgReplace };
+  explicit TRangeFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IValueVector List = ListArg(Call, 0, Context);
+    const int32_t Start = IntegerArg(Call, 1, Context);
+    const int32_t End = IntegerArg(Call, 2, Context);
+    CheckRange(Start, End);
+    IValueVector Out;
+    switch (Kind_) {
+      case rgDelete:
+        Out = WithoutRange(*List, Start, End, Context);
+        break;
+      case rgSubseq:
+        if (Start < 0) IndexError(Start);
+        if (End >= List->GetValueCount()) IndexError(End);
+        Out = NewList();
+        for (int32_t I = Start; I <= End; ++I) Out->Add(CopyOf(Resolved(List->Get(I), Context)));
+        break;
+      case rgReplace:
+        Out = WithoutRange(*List, Start, End, Context);
+        // Each new item goes in at Start, so the last one given ends up first.
+        for (int I = 3; I < Call.GetArgumentCount(); ++I) {
+          if (Start < 0 || Start > Out->GetValueCount()) IndexError(Start);
+          Out->Insert(Start, CopyOf(Evaluate(Call, I, Context)));
+        }
+        break;
+    }
+    Result = ListValue(Out);
+  }
+
+ private:
+  TKind Kind_;
+};
+
+// (insert$ <list> <index> <expression>*): an index equal to the length appends.
+class TInsertFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TInsertFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IValueVector List = ListArg(Call, 0, Context);
+    const int32_t Index = IntegerArg(Call, 1, Context);
+    if (Index < 0 || Index > List->GetValueCount()) IndexError(Index);
+    IValueVector Out = CopyItems(*List, Context);
+    for (int I = 2; I < Call.GetArgumentCount(); ++I) Out->Insert(Index, CopyOf(Evaluate(Call, I, Context)));
+    Result = ListValue(Out);
+  }
+};
+
+// Atoms split at blanks; the pieces are never read as numbers or strings.
+class TExplodeFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TExplodeFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const std::string Text = TextArg(Call, 0, Context);
+    IValueVector List = NewList();
+    size_t I = 0;
+    size_t Last = Text.size();
+    while (I < Last && static_cast<unsigned char>(Text[I]) <= ' ') ++I;
+    while (Last > I && static_cast<unsigned char>(Text[Last - 1]) <= ' ') --Last;
+    while (I < Last) {
+      size_t J = Text.find(' ', I);
+      if (J == std::string::npos || J > Last) J = Last;
+      List->Add(NewAtom(std::string_view(Text).substr(I, J - I)));
+      I = J;
+      while (I < Last && Text[I] == ' ') ++I;
+    }
+    Result = ListValue(List);
+  }
+};
+
+class TImplodeFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TImplodeFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IValueVector List = ListArg(Call, 0, Context);
+    std::string Text;
+    for (int I = 0; I < List->GetValueCount(); ++I) {
+      const IIEValue V = Resolved(List->Get(I), Context);
+      if (I > 0) Text += ' ';
+      Text += V->GetDType() == dtString ? std::string(V->GetText()) : V->GetToString();
+    }
+    Result = NewString(Text);
+  }
+};
+
+// (subsetp <run> <list>): whether the items of the first argument (one item when it is not a
+// list) occur in the list as one contiguous run, in order.
+class TSubsetpFunction final : public TStandardFunction {
+  PLATFORM_CLASS(TSubsetpFunction, TStandardFunction)
+ public:
+  using TStandardFunction::TStandardFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    const IIEValue First = Evaluate(Call, 0, Context);
+    std::vector<IIEValue> Run;
+    if (First->GetDType() == dtList) {
+      const IValueVector L = First->GetAsList();
+      for (int I = 0; L && I < L->GetValueCount(); ++I) Run.push_back(Resolved(L->Get(I), Context));
+    } else {
+      Run.push_back(First);
+    }
+    const IValueVector List = ListArg(Call, 1, Context);
+    std::vector<IIEValue> Items;
+    Items.reserve(static_cast<size_t>(List->GetValueCount()));
+    for (int I = 0; I < List->GetValueCount(); ++I) Items.push_back(Resolved(List->Get(I), Context));
+    Result = BoolValue(ContainsRun(Run, Items));
+  }
+
+ private:
+  static bool ContainsRun(const std::vector<IIEValue>& Run, const std::vector<IIEValue>& Items) {
+    if (Run.empty()) return true;
+    for (size_t P = 0; P + Run.size() <= Items.size(); ++P) {
+      size_t K = 0;
+      while (K < Run.size() && Run[K]->Equals(Items[P + K])) ++K;
+      if (K == Run.size()) return true;
+    }
+    return false;
+  }
+};
+
+// =============================================================================================
+// 9. The creation table
+// =============================================================================================
+// The package's fixed creation order.  Functions of the package that are not built yet take
+// their places in this order when they arrive.
+
+constexpr std::string_view ForeachComment =
+    "Executes a loop where a set of statements are applied to a list.  The first argument specifies a variable "
+    "name.  Each item in the second argument list is assigned to the variable and then all the rest of the "
+    "arguments are executed.  The function returns the value of the last statement or the return value if a "
+    "\"return\" statement was found.  For example, the statement      (foreach i (create$ red green blue) (bind ?x "
+    "(str-cat ?i \" color\")) (printout t ?x))\r\nwill print out\r\n     red color\r\n     green color\r\n     "
+    "blue color\r\nand return \"blue color\"";
+
+constexpr std::string_view TryComment =
+    "Evaluates and executes the expressions between the try and the optional finally, catch, or except keywords.  "
+    "If the finally or catch keyword exists and an expression raises an exception, the exception will be caught "
+    "and execution will resume with the expressions after the finally keyword (if one exists) and then after the "
+    "catch keyword (if one exists).  Either the finally or the catch|except keyword may be optional, but not both."
+    "\r\n"
+    "try\r\n"
+    "  try\r\n"
+    "    <expression>*\r\n"
+    "  finally\r\n"
+    "    <expression>*\r\n"
+    "  end\r\n"
+    "except\r\n"
+    "  <expression>*\r\n"
+    "end\r\n"
+    "\r\n"
+    "Note: if an exception is raised, the exception message will be stored in the local variable, ?__ERROR";
+
+using C = TCompareFunction;
+
+const TFunctionRow StandardFunctions[] = {
+    {"and", " <expression>*", 0, NoLimit,
+     "Returns TRUE if every argument evaluates to TRUE, FALSE otherwise", &Make<TAndOrFunction>,
+     TAndOrFunction::loAnd},
+    {"bind", " <variable> <expression>", 2, 2, "Binds a variable to a value and returns the evaluated value",
+     &Make<TBindFunction>},
+    {"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values",
+     &Make<TClearStorageFunction>},
+    {"eq", " <expression> <expression>+", 1, NoLimit,
+     "Returns TRUE if the first argument equals (in type and value) all of the following arguments",
+     &Make<C>, C::cmEq},
+    {"eq*", " <expression> <expression>+", 1, NoLimit,
+     "Returns TRUE if the first argument equals (in value) all of the following arguments.  Note that the types "
+     "may differ",
+     &Make<C>, C::cmEqStar},
+    {"=", " <numeric-expression> <numeric-expression>+", 1, NoLimit,
+     "Returns TRUE if the first numeric argument equals all of the following numeric arguments", &Make<C>,
+     C::cmNumEq},
+    {"exit", "", 0, 0, "Immediately stops execution of the inference engine", &Make<TExitFunction>},
+    {"__get-var", " <variable-name>", 1, 1,
+     "Returns the value associated with the variable name, or nil if the variable doesn't exist",
+     &Make<TGetVarFunction>},
+    {"fetch", " <lexeme-expression>", 1, 1,
+     "Retrieves and returns the value previously stored using the store command.  The <lexeme-expression> is the "
+     "string or symbol used as the key to store the value",
+     &Make<TFetchFunction>},
+    {"foreach", " <variable-name> <list-expression> <expression>*", 2, NoLimit, ForeachComment,
+     &Make<TForeachFunction>},
+    {"gensym*", "", 0, 0,
+     "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
+     "monotonically increasing values for X",
+     &Make<TGensymFunction>},
+    {">", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+     "Returns TRUE if, for all arguments, argument n is greater than argument n + 1", &Make<C>, C::cmGreater},
+    {">=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+     "Returns TRUE if, for all arguments, argument n is greater than or equal to argument n + 1", &Make<C>,
+     C::cmGreaterEq},
+    {"halt", "", 0, 0, "Halts the execution of the inference engine", &Make<THaltFunction>},
+    {"if", " <predicate-expression> then <expression>+ [else <expression>+]", 2, NoLimit,
+     "Evaluates the first argument.  If the first argument is TRUE, then it executes the expressions after the "
+     "\"then\" keyword.  If the first argument is FALSE and the \"else\" keyword is present, it executes the "
+     "expressions after the \"else\" keyword",
+     &Make<TIfFunction>},
+    {"<", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+     "Returns TRUE if, for all arguments, argument n is less than argument n + 1", &Make<C>, C::cmLess},
+    {"<=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+     "Returns TRUE if, for all arguments, argument n is less than or equal to argument n + 1", &Make<C>,
+     C::cmLessEq},
+    {"member", " <to-find-expression> <expression>+", 2, NoLimit,
+     "Returns the index of the argument that matches the first argument, or FALSE if the first argument is not "
+     "found.  The index returned is 0-based",
+     &Make<TMemberFunction>},
+    {"neq", " <expression> <expression>*", 1, NoLimit,
+     "Returns TRUE if the first argument equals none of the following arguments", &Make<C>, C::cmNeq},
+    {"<>", " <numeric-expression> <numeric-expression>*", 1, NoLimit,
+     "Returns TRUE if the numeric first argument equals none of the following numeric arguments", &Make<C>,
+     C::cmNumNeq},
+    {"not", " <expression>", 1, 1, "Returns TRUE if the argument evaluates to FALSE, otherwise it returns FALSE",
+     &Make<TNotFunction>},
+    {"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise",
+     &Make<TAndOrFunction>, TAndOrFunction::loOr},
+    {"return", " <expression>", 1, 1,
+     "Returns the <expression> specified.  The return command forces execution to break out of a loop, "
+     "deffunction, if, or similar structure",
+     &Make<TReturnFunction>},
+    {"store", " <variable-name> <value>", 2, 2,
+     "Stores the specified value associated with the specified name.  You can retrieve the value later using the "
+     "name and the fetch command",
+     &Make<TStoreFunction>},
+    {"try", " [<expression>*] [finally [<expression>*>] [catch|except [<expression>*]]", 1, NoLimit, TryComment,
+     &Make<TTryFunction>},
+    {"throw", " <lexeme-expression>", 1, 1,
+     "Raises an exception with the message equal to the <lexeme-expression>.  Unless the throw statement is "
+     "inside a try command, the exception will halt execution of the inference engine",
+     &Make<TThrowFunction>},
+    {"version", "", 0, 0, "Returns a floating point number for the inference engine version being executed",
+     &Make<TVersionFunction>},
+    {"while", " <boolean-expression> [do] <expression>*", 2, NoLimit,
+     "Evaluates and executes the expressions in a loop as long as the boolean expression evaluates to TRUE.  The "
+     "<boolean-expression> is evaluated BEFORE the start of the loop, including the first time",
+     &Make<TWhileFunction>},
+    {"create$", " <expression>*", 0, NoLimit, "Creates and returns a multifield value (list) from the arguments",
+     &Make<TCreateFunction>},
+    {"delete$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
+     "Returns a new multifield value that is a clone of the <multifield-expression> where every item in the range "
+     "specified by the <start-integer-expression> to <end-integer-expression> has been deleted.  Note that the "
+     "first item in the multifield has an index of 0",
+     &Make<TRangeFunction>, TRangeFunction::rgDelete},
+    {"explode$", " <string-expression> ", 1, 1,
+     "Creates a multifield value (list) where every item in the list is a seperate symbol from the "
+     "<string-expression>",
+     &Make<TExplodeFunction>},
+    {"first$", " <multifield-expression> ", 1, 1,
+     "Returns the first item in the <multifield-expression> or NIL if the multifield is empty",
+     &Make<TFirstFunction>},
+    {"implode$", " <multifield-expression> ", 1, 1,
+     "Creates and returns a space delimited string which is the concatenation of all the items in the "
+     "<multifield-expression>",
+     &Make<TImplodeFunction>},
+    {"insert$", " <multifield-expression> <integer-expression> <expression>*", 2, NoLimit,
+     "Creates and returns a multifield value (list).  The <multifield-expression> is evaluated and then the "
+     "subsequent evaluated expressions are inserted into the multifield at the index specified by "
+     "<integer-expression>.  The item that previously occupied that position (and all subsequent items) are moved "
+     "up",
+     &Make<TInsertFunction>},
+    {"length$", " <multifield-expression> ", 1, 1, "Returns the number of items in the <multifield-expression>",
+     &Make<TLengthFunction>},
+    {"member$", " <expression> <multifield-expression>", 2, 2,
+     "Returns the index of the first entry in the <multifield-expression> list that equals the specified "
+     "<expression>.  The first item has index 0, the second item has index 1, and so on.  If the expression is "
+     "not in the list, the function returns FALSE.  If the expression appears more than once in the multifield, "
+     "the function returns the index of the first appearance",
+     &Make<TMemberListFunction>},
+    {"nth$", " <integer-expression> <multifield-expression>", 2, 2,
+     "Returns the value at the specified index in the <multifield-expression> list.  The first item has index 0, "
+     "the second item has index 1, and so on",
+     &Make<TNthFunction>},
+    {"replace$",
+     " <multifield-expression> <start-integer-expression> <end-integer-expression> <expression>*", 3, NoLimit,
+     "Returns a multifield value (list) which is a copy of the <multifield-expression> where the items in the "
+     "range of <start-integer-expression> to <end-integer-expression> have been replaced by the subsequent "
+     "arguments.  For purposes of the range, the <multifield-expression> is indexed starting from 0",
+     &Make<TRangeFunction>, TRangeFunction::rgReplace},
+    {"rest$", " <multifield-expression>", 1, 1,
+     "Returns a multifield value containing all the fields in <multifield-expression> except the first field",
+     &Make<TRestFunction>},
+    {"subseq$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
+     "Returns a multifield value containing all the fields in <multifield-expression> between the "
+     "<start-integer-expression> and <end-integer-expression>.  The multifield is a zero-based list",
+     &Make<TRangeFunction>, TRangeFunction::rgSubseq},
+    {"subsetp", " <expression> <multifield-expression>", 2, 2,
+     "Returns TRUE if the first argument is a subset of the second argument, FALSE otherwise",
+     &Make<TSubsetpFunction>},
+};
+
+}  // namespace
+
+TStandardPackage::TStandardPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
+
+void TStandardPackage::CreateFunctions() {
+  TUserPackage::CreateFunctions();
+  for (const TFunctionRow& Row : StandardFunctions) GetFunctions().Add(Row.Make(Row));
+}
+
+}  // namespace rulecore
