@@ -280,7 +280,7 @@ class TSeedFunction final : public TBuiltinFunction {
 
 constexpr int32_t NoLimit = TIEUserFunction::NoLimit;
 
-const TFunctionRow MathFunctions[] = {
+constexpr TFunctionRow MathFunctions[] = {
     {{"abs", " <numeric-expression>", 1, 1, "Returns the absolute value of the argument"},
      MakeFunction<TUnaryMathFunction, umAbs>},
     {{"div", " <integer-expression>+", 1, NoLimit,
