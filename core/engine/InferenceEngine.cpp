@@ -8,6 +8,8 @@
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
+#include "core/network/IERule.h"
+#include "core/values/IEException.h"
 
 namespace rulecore {
 
@@ -17,11 +19,18 @@ TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
       FactTemplates_(this),
       DefinedTypes_(this),
       UserFunctions_(this),
-      Context_(std::make_unique<TIEContext>(this)) {}
+      Rules_(this),
+      Context_(std::make_unique<TIEContext>(this)) {
+  InitialFactPattern_ =
+      std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
+                                   std::string(SInitialFactPattern));
+  PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
+}
 
 TInferenceEngine::~TInferenceEngine() {
   Destroying();
-  // Owned components (fact sets among them) go first, while the registries still exist.
+  // Owned components (fact sets, rules, packages) go first, while the registries still exist.
+  Rules_.Clear();
   DestroyComponents();
   for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
@@ -74,6 +83,36 @@ void TInferenceEngine::RemoveFactTemplate(const IFactTemplate& Template) {
   if (OnRemoveFactTemplate) OnRemoveFactTemplate(this, Template);
 }
 
+platform::Ref<TFunCallBase> TInferenceEngine::NewFunCall(std::string_view Name, std::vector<IIEValue> Args) {
+  if (!ContainsUserFunction(Name)) RaiseIE(SNoSuchFunction, {Name});
+  IFunCall Call = platform::MakeRef<TFunctionCall>(this, std::string(Name));
+  for (IIEValue& A : Args) Call->AddArgument(A);
+  return Call;
+}
+
+void TInferenceEngine::AddRule(TRule* Rule) {
+  if (OnAddRule) OnAddRule(this, Rule);
+}
+
+void TInferenceEngine::RemoveRule(TRule* Rule) {
+  if (OnRemoveRule) OnRemoveRule(this, Rule);
+  if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
+}
+
+void TInferenceEngine::RenameRule(const std::string& OldName, const std::string& NewName) {
+  struct TFlag {
+    bool& Value;
+    ~TFlag() { Value = false; }
+  } Guard{UpdatingHT_ = true};
+  Rules_.Rename(OldName, NewName);
+}
+
+void TInferenceEngine::RuleChange(TRule* Rule) {
+  // The matching network recompiles a registered rule that changed; until a rule is in the
+  // network there is nothing to redo.
+  (void)Rule;
+}
+
 void TInferenceEngine::AddFactSet(TFactSet* Set) {
   if (Set && std::find(FactSets_.begin(), FactSets_.end(), Set) == FactSets_.end()) FactSets_.push_back(Set);
 }
@@ -84,8 +123,9 @@ void TInferenceEngine::RemoveFactSet(TFactSet* Set) noexcept {
 
 void TInferenceEngine::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TComponent::Notification(Component, Operation);
-  if (Operation == platform::opRemove)
-    if (auto* Set = dynamic_cast<TFactSet*>(Component)) RemoveFactSet(Set);
+  if (Operation != platform::opRemove) return;
+  if (auto* Set = dynamic_cast<TFactSet*>(Component)) RemoveFactSet(Set);
+  if (auto* Rule = dynamic_cast<TRule*>(Component)) Rules_.Remove(Rule);
 }
 
 void TInferenceEngine::SetUserFunction(std::string_view Name, const IUserFunction& Function) {
@@ -112,6 +152,7 @@ std::string TInferenceEngine::PrettyPrint(const TInterpretedFunction& Function) 
   return rulecore::PrettyPrint(Function);
 }
 std::string TInferenceEngine::PrettyPrint(const TIEDefinedType& Type) { return rulecore::PrettyPrint(Type); }
+std::string TInferenceEngine::PrettyPrint(const TRule& Rule) { return rulecore::PrettyPrint(Rule); }
 std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) { return rulecore::PrettyPrint(Template); }
 std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return rulecore::PrettyPrint(Slot); }
 std::string TInferenceEngine::PrettyPrint(const TFactSet& Set) { return rulecore::PrettyPrint(Set); }

@@ -12,8 +12,10 @@
 #include <unordered_set>
 
 #include "FactTemplates.h"
+#include "Rules.h"
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
+#include "core/facts/IEPattern.h"
 #include "core/functions/IReasoner.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/ValueHashTable.h"
@@ -22,14 +24,19 @@
 namespace rulecore {
 
 class TFactSet;
+class TRule;
 class TIEContext;
 using TEngineVariables = TValueHashTable;
 
-class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, public IReasoner {
+class TInferenceEngine : public platform::TComponent,
+                         public ISymbolGenerator,
+                         public IReasoner,
+                         public IFunCallFactory {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
   using TUserFunctionEvent = std::function<void(TInferenceEngine* Sender, const IUserFunction& Function)>;
+  using TRuleEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
   static constexpr float Version = 2.0f;
 
   explicit TInferenceEngine(platform::TComponent* Owner = nullptr);
@@ -98,6 +105,24 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, p
   TFactTemplateEvent OnNewFactTemplate;
   TFactTemplateEvent OnRemoveFactTemplate;
 
+  // A call of a registered function (raises for an unknown name).
+  platform::Ref<TFunCallBase> NewFunCall(std::string_view Name, std::vector<IIEValue> Args) override;
+
+  // --- rules ---
+  TRules& GetRules() noexcept { return Rules_; }
+  int32_t NewRuleId() noexcept { return RuleId_++; }
+  // Notifications from the rule table and the rules.
+  void AddRule(TRule* Rule);
+  void RemoveRule(TRule* Rule);
+  void RenameRule(const std::string& OldName, const std::string& NewName);
+  void RuleChange(TRule* Rule);
+  TRuleEvent OnAddRule;
+  TRuleEvent OnRemoveRule;
+  // The pattern put in front of a rule that would otherwise start with a negated or test
+  // element, and the fact that stands for "no match" in a negated join.
+  const TIEPattern& GetInitialFactPattern() const noexcept { return *InitialFactPattern_; }
+  const IFact& GetPlaceholderFact() const noexcept { return PlaceholderFact_; }
+
   // --- fact sets ---
   void AddFactSet(TFactSet* Set);
   void RemoveFactSet(TFactSet* Set) noexcept;
@@ -113,6 +138,7 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, p
   std::string PrettyPrint(const TFactTemplate& Template);
   std::string PrettyPrint(const TFactSlot& Slot);
   std::string PrettyPrint(const TFactSet& Set);
+  std::string PrettyPrint(const TRule& Rule);
 
   // Templates made with this engine as owner register here so that they forget the engine when
   // it is destroyed before them.
@@ -132,6 +158,10 @@ class TInferenceEngine : public platform::TComponent, public ISymbolGenerator, p
   TFactTemplates FactTemplates_;
   TIEDefinedTypes DefinedTypes_;
   TUserFunctions UserFunctions_;
+  TRules Rules_;
+  int32_t RuleId_ = 0;
+  std::unique_ptr<TIEPattern> InitialFactPattern_;
+  IFact PlaceholderFact_;
   TEngineVariables EngineVariables_;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};

@@ -7,7 +7,16 @@
 namespace rulecore {
 
 void TUserFunctions::Counted(const TIEUserFunction& Function, int Delta) noexcept {
-  if (dynamic_cast<const TInterpretedFunction*>(&Function)) Interpreted_ += Delta;
+  if (auto* Interpreted = dynamic_cast<const TInterpretedFunction*>(&Function)) {
+    Interpreted_ += Delta;
+    // A deffunction leaving the table releases the functions its body resolved, itself included.
+    if (Delta < 0) const_cast<TInterpretedFunction*>(Interpreted)->ForgetResolvedCalls();
+  }
+}
+
+void TUserFunctions::Clear() {
+  for (int I = 0; I < Count(); ++I) Counted(*ValueAt(I), -1);
+  TStringHashTable::Clear();
 }
 
 void TUserFunctions::Add(const IUserFunction& Function) {

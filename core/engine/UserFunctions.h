@@ -22,6 +22,8 @@ class TUserFunctions : public platform::TStringHashTable<IUserFunction> {
   // Removes the entry when it holds this very function.
   void Remove(const IUserFunction& Function);
   int GetInterpretedCount() const noexcept { return Interpreted_; }
+  // Empties the table (deffunctions let go of the calls they resolved).
+  void Clear();
 
  private:
   void Counted(const TIEUserFunction& Function, int Delta) noexcept;

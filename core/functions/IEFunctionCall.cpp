@@ -8,6 +8,7 @@
 #include "core/values/ValueVector.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
+#include "platform/StackGuard.h"
 
 namespace rulecore {
 
@@ -59,6 +60,8 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
 }
 
 void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
+  // Every level of nested or recursive evaluation passes here.
+  if (platform::StackNearlyExhausted()) RaiseIE(SNestingTooDeep, {Name_});
   if (!Function_ && Reasoner_) {
     IUserFunction Found;
     if (!Reasoner_->ContainsUserFunction(Name_, Found)) RaiseIE(SNoSuchFunction, {Name_});

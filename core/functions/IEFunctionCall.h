@@ -52,6 +52,9 @@ class TFunctionCall final : public TFunCallBase {
   const IUserFunction& GetUserFunction() const noexcept { return Function_; }
   // Stores the function and takes its name (an empty name without one).
   void SetUserFunction(const IUserFunction& Function);
+  // Drops the resolved function (the call resolves again when it next runs).  Deffunctions use
+  // it to let go of themselves: a recursive body would otherwise hold its own function.
+  void ForgetFunction() noexcept { Function_ = nullptr; }
 
   // --- running ---
   // Resolves the function through the reasoner on first use, then calls it.

@@ -54,6 +54,22 @@ void TInterpretedFunction::Assign(const platform::TPersistent& Source) {
   }
 }
 
+namespace {
+
+void Forget(const IIEValue& Value) noexcept {
+  if (!Value || Value->GetDType() != dtFunCall) return;
+  auto* Call = dynamic_cast<TFunctionCall*>(Value->GetInterface());
+  if (!Call) return;
+  Call->ForgetFunction();
+  for (const IIEValue& Argument : Call->GetArguments()) Forget(Argument);
+}
+
+}  // namespace
+
+void TInterpretedFunction::ForgetResolvedCalls() noexcept {
+  for (const IIEValue& Statement : Statements_) Forget(Statement);
+}
+
 void TInterpretedFunction::Execute(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {
   const int Arguments = FunCall.GetArgumentCount();
   if (Arguments < GetArgumentCount()) RaiseIE(STooFewArgs, {GetFunctionName()});

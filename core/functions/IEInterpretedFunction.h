@@ -35,6 +35,9 @@ class TInterpretedFunction final : public TIEUserFunction {
   int32_t GetMaxArgumentCount() const override;
 
   void Assign(const platform::TPersistent& Source) override;
+  // Every call of the body (nested ones too) forgets the function it resolved to, breaking the
+  // reference cycles recursion makes.  The engine calls it when the function leaves its table.
+  void ForgetResolvedCalls() noexcept;
 
  protected:
   void Execute(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override;

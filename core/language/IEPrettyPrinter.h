@@ -16,6 +16,7 @@ class TFactSet;
 class TFunctionCall;
 class TIEUserFunction;
 class TInterpretedFunction;
+class TRule;
 
 // A deftype (explicit type) or the inline type clauses of a slot (implicit type).
 std::string PrettyPrint(const TIEDefinedType& Type);
@@ -51,6 +52,8 @@ std::string SyntaxStatement(const TIEUserFunction& Function);
 std::string PrettyPrint(const TIEUserFunction& Function, std::string_view Syntax);
 std::string PrettyPrint(const TIEUserFunction& Function);
 std::string PrettyPrint(const TInterpretedFunction& Function);
+// A defrule.
+std::string PrettyPrint(const TRule& Rule);
 // A comment as a block of "; " lines, each ending in a line break (empty for no comment).
 std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/facts/Fact.h"
+#include "core/facts/IEPattern.h"
 #include "core/values/IEBindingInfo.h"
 #include "core/values/IEValue.h"
 #include "core/values/ValueVector.h"
@@ -62,7 +63,7 @@ class ITokenFacts {
   ~ITokenFacts() = default;
 };
 
-class TIEContext final : public platform::TObject, public IValueContext {
+class TIEContext final : public platform::TObject, public IValueContext, public IJoinTestContext {
   PLATFORM_CLASS(TIEContext, platform::TObject)
  public:
   explicit TIEContext(TInferenceEngine* Engine = nullptr, TIEContext* Parent = nullptr);
@@ -123,6 +124,9 @@ class TIEContext final : public platform::TObject, public IValueContext {
   IIEValue FindVariableValue(std::string_view Name) override;
   IIEValue ResolvePatternBinding(const TBindingInfo& Binding) override;
   IIEValue ResolveSingletons(TSingletonsVector& Singletons) override;
+  // IJoinTestContext
+  TFact* GetCurrentFact() override { return Fact_.get(); }
+  TFact* GetTokenFact(int32_t TokenIndex) override { return Token_ ? Token_->GetFactAt(TokenIndex) : nullptr; }
 
  private:
   TInferenceEngine* Engine_;

@@ -136,7 +136,7 @@ TEST(MessageCatalogue, TextsAreVerbatimAndPlaceholdersWellFormed) {
       EXPECT_TRUE(Known) << MessageName(Id) << ": " << Text;
     }
   }
-  EXPECT_EQ(IEMessageCount, 149);
+  EXPECT_EQ(IEMessageCount, 150);
 }
 
 TEST(Exceptions, ParseExceptionCarriesLineAndMessages) {

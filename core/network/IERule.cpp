@@ -1,0 +1,405 @@
+#include "IERule.h"
+
+#include <algorithm>
+
+#include "core/engine/InferenceEngine.h"
+#include "core/facts/FactTemplate.h"
+#include "core/language/IEPrettyPrinter.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "platform/Exceptions.h"
+
+namespace rulecore {
+
+namespace {
+
+bool StartsWith(std::string_view Text, std::string_view Prefix) {
+  return Text.size() >= Prefix.size() && Text.compare(0, Prefix.size(), Prefix) == 0;
+}
+
+// A private copy of a call (nested calls included) for this rule to rewrite.
+IIEValue PrivateCall(const IIEValue& Value) {
+  const auto Call = Value->GetAsFunCall<TFunctionCall>();
+  return platform::MakeRef<TIEValue>(Call->Clone());
+}
+
+}  // namespace
+
+TRule::TRule(platform::TComponent* Owner) : TComponent(Owner), SalienceValue_(NewInteger(0)) {
+  Engine_ = dynamic_cast<TInferenceEngine*>(Owner);
+  RuleName_ = "Rule_" + std::to_string(Engine_ ? Engine_->NewRuleId() : 0);
+}
+
+TRule::~TRule() {
+  Destroying();
+  if (Engine_) Engine_->GetRules().Remove(this);
+  Patterns_.clear();
+}
+
+// --- properties ----------------------------------------------------------------------------
+
+void TRule::SetRuleName(const std::string& Value) {
+  if (Value == RuleName_) return;
+  CheckConstructName(Value);
+  if (Engine_ && Engine_->GetRules().Get(RuleName_) == this) Engine_->RenameRule(RuleName_, Value);
+  RuleName_ = Value;
+}
+
+void TRule::SetEnabled(bool Value) {
+  if (Value == Enabled_) return;
+  Enabled_ = Value;
+  Change();
+}
+
+void TRule::SetOneShot(bool Value) {
+  if (Value == OneShot_) return;
+  OneShot_ = Value;
+  Change();
+}
+
+void TRule::SetEngine(TInferenceEngine* Value) {
+  if (Value == Engine_) return;
+  if (Engine_) {
+    Engine_->GetRules().Remove(this);
+    RemoveFreeNotification(Engine_);
+  }
+  Engine_ = Value;
+  if (!Engine_) return;
+  FreeNotification(Engine_);
+  if (IsLoading()) return;
+  RuleName_ = "Rule_" + std::to_string(Engine_->NewRuleId());
+  Engine_->GetRules().Add(this);
+}
+
+void TRule::Notification(platform::TComponent* Component, platform::TOperation Operation) {
+  TComponent::Notification(Component, Operation);
+  if (Operation == platform::opRemove && Component == Engine_) Engine_ = nullptr;
+}
+
+// --- salience ------------------------------------------------------------------------------
+
+void TRule::SetSalience(const IIEValue& Expression) {
+  SalienceValue_ = Expression ? Expression : NewInteger(0);
+  EvaluateSalience();
+  Change();
+}
+
+void TRule::SetSalienceInteger(int32_t Value) {
+  if (Value == Salience_) return;
+  Salience_ = Value;
+  SalienceValue_ = NewInteger(Value);
+  Change();
+}
+
+int32_t TRule::EvaluateSalience() {
+  if (!Engine_) return Salience_;
+  std::unique_ptr<TIEContext> Child(Engine_->GetContext()->Push());
+  const IIEValue Value = SalienceValue_->Resolve(Child.get());
+  Child->ClearReturnValue();  // a salience expression never ends anything around it
+  Child->Pop();
+  if (!Value) RaiseIE(SExpectedIntVarFun, {"salience"});
+  Salience_ = Value->GetAsInteger();
+  return Salience_;
+}
+
+// --- patterns ------------------------------------------------------------------------------
+
+TIEPattern* TRule::GetPattern(int Index) const {
+  if (Index < 0 || Index >= GetPatternCount()) platform::ListIndexError(Index);
+  return Patterns_[static_cast<size_t>(Index)].get();
+}
+
+int32_t TRule::IndexOfPattern(const TIEPattern& Pattern) const {
+  for (size_t I = 0; I < Patterns_.size(); ++I)
+    if (Patterns_[I].get() == &Pattern) return static_cast<int32_t>(I);
+  return -1;
+}
+
+TIEPattern* TRule::AddPattern(std::unique_ptr<TIEPattern> Pattern) {
+  return InsertPattern(GetPatternCount(), std::move(Pattern));
+}
+
+TIEPattern* TRule::InsertPattern(int Index, std::unique_ptr<TIEPattern> Pattern) {
+  if (!Engine_) RaiseIE(SUnknownEngine);
+  if (Index < 0 || Index > GetPatternCount()) platform::ListIndexError(Index);
+  TIEPattern* Added = Pattern.get();
+  Patterns_.insert(Patterns_.begin() + Index, std::move(Pattern));
+  try {
+    CompilePattern(*Added);
+  } catch (...) {
+    // A pattern that does not compile does not stay in the rule.
+    const int32_t At = IndexOfPattern(*Added);
+    if (At >= 0) Patterns_.erase(Patterns_.begin() + At);
+    throw;
+  }
+  Change();
+  return Added;
+}
+
+void TRule::CompilePattern(TIEPattern& Pattern) {
+  Pattern.SetOwner(this);
+  // A rule must start with a positive pattern for the network to have something to join with.
+  const IFactTemplate& Template = Pattern.GetFactTemplate();
+  if (GetPatternCount() == 1 &&
+      (Pattern.GetNegatedCount() >= 1 || Pattern.GetName() == STestCE || (Template && Template->IsBackwardChaining())))
+    InsertPattern(0, Engine_->GetInitialFactPattern().Clone(this));
+
+  const int32_t FactIndex = IndexOfPattern(Pattern);
+  if (StartsWith(Pattern.GetName(), SBackChainPrefix) && Pattern.GetBoundName().empty())
+    Pattern.SetBoundName(Engine_->GenerateSymbol(SFactPrefix));
+  if (!Pattern.GetBoundName().empty()) AddBinding(Pattern.GetBoundName(), FactIndex, SPatternBinding, NoSubIndex);
+
+  TVariableRenames Renames;
+  for (int S = 0; S < Pattern.GetSlotCount(); ++S) {
+    TSlotTests* Tests = Pattern.GetSlotTests(S);
+    if (!Tests) continue;
+    for (const auto& Owned : *Tests) {
+      TIEPatternMatchTest* Test = Owned.get();
+      const IIEValue& Value = Test->GetSlotValue();
+      if (!Value || !IEVariableTypes.Contains(Value->GetDType())) continue;
+      std::string Name(Value->GetText());
+      if (IndexOfBinding(Name) >= 0) continue;
+      if (Pattern.IsNegated() && StartsWith(Name, SBlankPrefix)) {
+        // Anonymous wildcards of a negated element are its own: they must not join with others.
+        const std::string Renamed = "_" + std::to_string(GetPatternCount()) + "_" + Name;
+        Test->SetSlotValue(NewValue(Renamed, Value->GetDType()));
+        Renames.emplace_back(Name, Renamed);
+        Name = Renamed;
+      } else if (Test->GetSlotTestType() == sttNotEquals) {
+        RaiseIE(SNegatedVariable, {Name});
+      }
+      AddBinding(Name, FactIndex, Pattern.GetSlotName(S), Test->GetMultiSlotSubIndex());
+    }
+  }
+  if (!Renames.empty())
+    for (int S = 0; S < Pattern.GetSlotCount(); ++S)
+      if (TSlotTests* Tests = Pattern.GetSlotTests(S))
+        for (const auto& Test : *Tests)
+          if (Test->GetSlotValue() && Test->GetSlotValue()->GetDType() == dtFunCall &&
+              Test->GetSlotValue()->GetAsFunCall<TFunctionCall>()) {
+            const IIEValue Copy = PrivateCall(Test->GetSlotValue());
+            SubstFunCall(*Copy->GetAsFunCall<TFunctionCall>(), Renames);
+            Test->SetSlotValue(Copy);
+          }
+  Pattern.FixTests();
+
+  // A goal pattern is followed by the negated element that stops the goal once it is met.
+  if (StartsWith(Pattern.GetName(), SBackChainPrefix)) {
+    const std::string Target = Pattern.GetName().substr(SBackChainPrefix.size());
+    auto Guard = std::make_unique<TIEPattern>(this, 1, Engine_->CreateFactTemplate(Target), Target);
+    for (int S = 0; S < Pattern.GetSlotCount(); ++S) {
+      TSlotTests* Tests = Pattern.GetSlotTests(S);
+      if (!Tests || !Guard->GetFactTemplate()->ContainsSlot(Pattern.GetSlotName(S))) continue;
+      for (const auto& Test : *Tests)
+        Guard->AddTest(Pattern.GetSlotName(S), Test->GetSlotValue(), Test->GetConjunction(),
+                       Test->GetSlotTestType() == sttNotEquals, Test->GetMultiSlotSubIndex());
+    }
+    InsertPattern(FactIndex + 1, std::move(Guard));
+  }
+}
+
+void TRule::SetPatterns(const TRule& Source) {
+  BeginUpdate();
+  struct TEnd {
+    TRule& R;
+    ~TEnd() { R.EndUpdate(); }
+  } End{*this};
+  Bindings_.clear();
+  Patterns_.clear();
+  bool SkipNext = false;
+  for (const auto& Pattern : Source.Patterns_) {
+    if (SkipNext) {
+      SkipNext = false;
+      continue;
+    }
+    SkipNext = StartsWith(Pattern->GetName(), SBackChainPrefix);
+    // The initial-fact pattern is put back by compiling the first pattern when it is needed.
+    if (Pattern.get() == Source.Patterns_.front().get() && Pattern->GetName() == SInitialFactPattern &&
+        Source.Patterns_.size() > 1)
+      continue;
+    AddPattern(Pattern->Clone(Engine_));
+  }
+}
+
+void TRule::ClearPatterns() {
+  Patterns_.clear();
+  Bindings_.clear();
+  Change();
+}
+
+// --- actions -------------------------------------------------------------------------------
+
+const IFunCall& TRule::GetAction(int Index) const {
+  if (Index < 0 || Index >= GetActionCount()) platform::ListIndexError(Index);
+  return Actions_[static_cast<size_t>(Index)];
+}
+
+void TRule::AddAction(const IFunCall& Action) {
+  Actions_.push_back(Action);
+  Change();
+}
+
+void TRule::DeleteAction(int Index) {
+  if (Index < 0 || Index >= GetActionCount()) platform::ListIndexError(Index);
+  Actions_.erase(Actions_.begin() + Index);
+  Change();
+}
+
+void TRule::ClearActions() {
+  Actions_.clear();
+  Change();
+}
+
+// --- bindings ------------------------------------------------------------------------------
+
+TBinding& TRule::GetBinding(int Index) const {
+  if (Index < 0 || Index >= GetBindingCount()) platform::ListIndexError(Index);
+  return *Bindings_[static_cast<size_t>(Index)];
+}
+
+int TRule::IndexOfBinding(std::string_view Name) const noexcept {
+  for (size_t I = 0; I < Bindings_.size(); ++I)
+    if (Bindings_[I]->Name == Name) return static_cast<int>(I);
+  return -1;
+}
+
+TBinding* TRule::GetBindingByName(std::string_view Name) const noexcept {
+  const int I = IndexOfBinding(Name);
+  return I >= 0 ? Bindings_[static_cast<size_t>(I)].get() : nullptr;
+}
+
+TBinding& TRule::AddBinding(std::string_view Name, int32_t FactIndex, std::string_view SlotIndex, int32_t SubIndex) {
+  for (const IBinding& B : Bindings_)
+    if (B->Name == Name && B->FactIndex == FactIndex && B->SlotIndex == SlotIndex && B->SubIndex == SubIndex)
+      return *B;
+  Bindings_.push_back(platform::MakeRef<TBinding>(std::string(Name), FactIndex, std::string(SlotIndex), SubIndex));
+  return *Bindings_.back();
+}
+
+// --- firing --------------------------------------------------------------------------------
+
+void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
+  const TFact* Placeholder = Engine_ ? Engine_->GetPlaceholderFact().get() : nullptr;
+  for (const IBinding& B : Bindings_) {
+    if (B->SlotIndex == SLocalBinding) continue;
+    TFact* Fact = Token.GetFactAt(B->FactIndex);
+    if (!Fact || Fact == Placeholder) continue;
+    IIEValue Value;
+    if (B->SlotIndex == SPatternBinding) {
+      Value = platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+    } else {
+      Value = Fact->GetValue(B->SlotIndex);
+      if (B->SubIndex != NoSubIndex) {
+        const IValueVector List = Value->GetAsList();
+        if (B->SubIndex < 0 || B->SubIndex >= List->GetValueCount()) continue;  // the field is not there
+        Value = List->Get(B->SubIndex);
+      }
+    }
+    B->Value = Value;
+    Context.AddLocalBinding(B->Name, Value);
+  }
+  Context.AddLocalBinding(std::string(SRuleBinding), NewString(RuleName_));
+}
+
+void TRule::Fire(const ITokenFacts& Token) {
+  if (!Engine_) RaiseIE(SUnknownEngine);
+  // The actions may remove this rule (a rule that clears the engine): keep the data they use.
+  std::unique_ptr<TIEContext> Child(Engine_->GetContext()->Push());
+  struct TPop {
+    TIEContext& Frame;
+    ~TPop() {
+      Frame.ClearReturnValue();
+      Frame.Pop();
+    }
+  } Pop{*Child};
+  Child->ClearReturnValue();
+  Prepare(Token, *Child);
+  Fired_ = true;
+  if (OnFire) OnFire(this, Child.get());
+  if (Child->GetReturned()) return;
+  const std::vector<IFunCall> Actions = Actions_;
+  for (const IFunCall& Action : Actions) {
+    IIEValue Result;
+    Action->Execute(Child.get(), Result);
+    if (Child->GetReturned()) break;
+  }
+}
+
+void TRule::SubstFunCall(TFunctionCall& Call, const TVariableRenames& Renames) {
+  for (int I = 0; I < Call.GetArgumentCount(); ++I) {
+    const IIEValue& A = Call.GetArgument(I);
+    if (!A) continue;
+    if (IEVariableTypes.Contains(A->GetDType())) {
+      for (const auto& [Old, New] : Renames)
+        if (A->GetText() == Old) {
+          Call.SetArgument(I, NewValue(New, A->GetDType()));
+          break;
+        }
+    } else if (A->GetDType() == dtFunCall) {
+      if (auto Nested = A->GetAsFunCall<TFunctionCall>()) SubstFunCall(*Nested, Renames);
+    }
+  }
+}
+
+// --- updates -------------------------------------------------------------------------------
+
+void TRule::EndUpdate() {
+  if (UpdateCount_ > 0 && --UpdateCount_ == 0) Change();
+}
+
+void TRule::Change() {
+  if (UpdateCount_ > 0) return;
+  if (Engine_) Engine_->RuleChange(this);
+  if (OnChange) OnChange(this);
+}
+
+void TRule::Change(TIEPattern&) { Change(); }
+
+ISymbolGenerator* TRule::GetSymbolGenerator() { return Engine_; }
+
+IFunCallFactory* TRule::GetFunCallFactory() { return Engine_; }
+
+// --- copying and text ----------------------------------------------------------------------
+
+namespace {
+
+// A copy of a call whose calls (nested ones too) run through Reasoner.
+IFunCall CallFor(const TFunctionCall& Source, IReasoner* Reasoner) {
+  IFunCall Copy = Source.Clone();
+  Copy->SetReasoner(Reasoner);
+  for (int I = 0; I < Copy->GetArgumentCount(); ++I) {
+    const IIEValue& A = Copy->GetArgument(I);
+    if (A && A->GetDType() == dtFunCall)
+      if (auto Nested = A->GetAsFunCall<TFunctionCall>())
+        Copy->SetArgument(I, platform::MakeRef<TIEValue>(CallFor(*Nested, Reasoner)));
+  }
+  return Copy;
+}
+
+}  // namespace
+
+void TRule::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TRule*>(&Source);
+  if (!From) return TComponent::Assign(Source);
+  if (From == this) return;
+  if (!Engine_) RaiseIE(SUnknownEngine);
+  BeginUpdate();
+  struct TEnd {
+    TRule& R;
+    ~TEnd() { R.EndUpdate(); }
+  } End{*this};
+  SetRuleName(From->RuleName_);
+  Enabled_ = From->Enabled_;
+  Comment_ = From->Comment_;
+  OneShot_ = From->OneShot_;
+  SetPatterns(*From);
+  Actions_.clear();
+  // Calls of another engine's rule are bound to this engine's functions.
+  for (const IFunCall& Action : From->Actions_) Actions_.push_back(CallFor(*Action, Engine_));
+  SalienceValue_ = From->SalienceValue_ ? From->SalienceValue_->Clone() : NewInteger(0);
+  Salience_ = From->Salience_;
+}
+
+std::string TRule::GetToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+
+}  // namespace rulecore

@@ -1,0 +1,129 @@
+// TRule: the compiled form of a defrule - a named component with a salience, flags, the
+// patterns of its left-hand side, the function-call actions of its right-hand side, and the
+// bindings that say where each variable's value lives in a match.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "IEContext.h"
+#include "core/facts/IEPattern.h"
+#include "core/functions/IEFunctionCall.h"
+#include "platform/Component.h"
+
+namespace rulecore {
+
+class TInferenceEngine;
+class TRule;
+
+using TRuleFireEvent = std::function<void(TRule* Sender, TIEContext* Context)>;
+// old name = new name pairs for variables renamed while compiling a pattern.
+using TVariableRenames = std::vector<std::pair<std::string, std::string>>;
+
+class TRule : public platform::TComponent, public IPatternOwner {
+  PLATFORM_CLASS(TRule, platform::TComponent)
+ public:
+  explicit TRule(platform::TComponent* Owner = nullptr);
+  ~TRule() override;
+
+  // --- properties ---
+  const std::string& GetRuleName() const noexcept { return RuleName_; }
+  void SetRuleName(const std::string& Value);
+  const std::string& GetComment() const noexcept { return Comment_; }
+  void SetComment(const std::string& Value) { Comment_ = Value; }
+  bool GetEnabled() const noexcept { return Enabled_; }
+  void SetEnabled(bool Value);
+  bool GetOneShot() const noexcept { return OneShot_; }
+  void SetOneShot(bool Value);
+  bool GetFired() const noexcept { return Fired_; }
+  void Reset() noexcept { Fired_ = false; }
+  TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  void SetEngine(TInferenceEngine* Value);
+  TNotifyEvent OnChange;
+  TRuleFireEvent OnFire;
+
+  // --- salience ---
+  int32_t GetSalience() const noexcept { return Salience_; }
+  const IIEValue& GetSalienceExpression() const noexcept { return SalienceValue_; }
+  // Stores the expression and evaluates it.
+  void SetSalience(const IIEValue& Expression);
+  void SetSalienceInteger(int32_t Value);
+  // The expression evaluated in a fresh child of the engine's context (the stored integer
+  // without an engine).
+  int32_t EvaluateSalience();
+
+  // --- patterns ---
+  int GetPatternCount() const noexcept { return static_cast<int>(Patterns_.size()); }
+  TIEPattern* GetPattern(int Index) const;
+  // Takes the pattern over and compiles it into the bindings.
+  TIEPattern* AddPattern(std::unique_ptr<TIEPattern> Pattern);
+  TIEPattern* InsertPattern(int Index, std::unique_ptr<TIEPattern> Pattern);
+  // Replaces every pattern by a copy of Source's (leaving out generated goal companions).
+  void SetPatterns(const TRule& Source);
+  void ClearPatterns();
+
+  // --- actions ---
+  int GetActionCount() const noexcept { return static_cast<int>(Actions_.size()); }
+  const IFunCall& GetAction(int Index) const;
+  void AddAction(const IFunCall& Action);
+  void DeleteAction(int Index);
+  void ClearActions();
+
+  // --- bindings ---
+  int GetBindingCount() const noexcept { return static_cast<int>(Bindings_.size()); }
+  TBinding& GetBinding(int Index) const;
+  int IndexOfBinding(std::string_view Name) const noexcept;
+  TBinding* GetBindingByName(std::string_view Name) const noexcept;
+  // An equal binding (all four parts) is kept and returned; otherwise the new one is appended.
+  TBinding& AddBinding(std::string_view Name, int32_t FactIndex, std::string_view SlotIndex,
+                       int32_t SubIndex) override;
+
+  // --- firing ---
+  // Loads the bindings' values from the token into the context.
+  void Prepare(const ITokenFacts& Token, TIEContext& Context);
+  // Runs the actions in a child of the engine's context.
+  void Fire(const ITokenFacts& Token);
+  // Renames variables inside a call and its nested calls.
+  static void SubstFunCall(TFunctionCall& Call, const TVariableRenames& Renames);
+
+  // --- updates ---
+  void BeginUpdate() noexcept { ++UpdateCount_; }
+  void EndUpdate();
+  void Change();
+
+  // --- copying and text ---
+  void Assign(const platform::TPersistent& Source) override;
+  std::string GetToString() const;
+
+  // IPatternOwner
+  int32_t IndexOfPattern(const TIEPattern& Pattern) const override;
+  void Change(TIEPattern& Pattern) override;
+  ISymbolGenerator* GetSymbolGenerator() override;
+  IFunCallFactory* GetFunCallFactory() override;
+
+ protected:
+  void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
+
+ private:
+  void CompilePattern(TIEPattern& Pattern);
+
+  std::string RuleName_;
+  std::string Comment_;
+  bool Enabled_ = true;
+  bool OneShot_ = false;
+  bool Fired_ = false;
+  int32_t Salience_ = 0;
+  IIEValue SalienceValue_;
+  TInferenceEngine* Engine_ = nullptr;
+  std::vector<std::unique_ptr<TIEPattern>> Patterns_;
+  std::vector<IFunCall> Actions_;
+  std::vector<IBinding> Bindings_;
+  int UpdateCount_ = 0;
+};
+
+}  // namespace rulecore
