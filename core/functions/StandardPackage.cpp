@@ -1,17 +1,16 @@
 // The standard package's functions and their registration.  Depends on the function framework,
-// the evaluation context and the engine (for its symbol generator, store/fetch table and halt
-// request).
+// the shared built-in helpers, the evaluation context and the engine (for its symbol generator,
+// store/fetch table and halt request).
 //
 // Contents
-//   1. Argument helpers   - resolve, convert and word the error in one call
-//   2. Function shapes    - the row a function is made from, and the common base
-//   3. Logic              - and, or, not
-//   4. Comparisons        - eq, eq*, neq, =, <>, <, <=, >, >= (one class, one switch); member
-//   5. Control            - if, while, foreach, return, try, throw
-//   6. Variables, storage - bind, __get-var, store, fetch, clear-storage, gensym*
-//   7. Engine             - exit, halt, version
-//   8. Multifields        - create$ ... subsetp
-//   9. The creation table - every function in the package's creation order
+//   1. Helpers            - list arguments, keywords, the context and engine a call needs, blocks
+//   2. Logic              - and, or, not
+//   3. Comparisons        - eq, eq*, neq, =, <>, <, <=, >, >= (one class, one switch); member
+//   4. Control            - if, while, foreach, return, try, throw
+//   5. Variables, storage - bind, __get-var, store, fetch, clear-storage, gensym*
+//   6. Engine             - exit, halt, version
+//   7. Multifields        - create$ ... subsetp
+//   8. The creation table - every function in the package's creation order
 //
 // Every function receives its arguments as written and resolves them itself, left to right and
 // at most once each; the control structures rely on this to run only the branch they choose.
@@ -22,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BuiltinSupport.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"
@@ -36,35 +36,16 @@ namespace {
 using platform::MakeRef;
 
 // =============================================================================================
-// 1. Argument helpers
+// 1. Helpers
 // =============================================================================================
-
-// A call whose function answered nothing still has to be compared, printed or stored: it
-// stands as a value of no kind (prints empty, equals only another such value).
-IIEValue Evaluate(TFunctionCall& Call, int Index, TIEContext* Context) {
-  IIEValue V = Call.Evaluate(Index, Context);
-  return V ? V : MakeRef<TIEValue>();
-}
 
 IIEValue Resolved(const IIEValue& Item, TIEContext* Context) {
   IIEValue V = Item ? Item->Resolve(Context) : nullptr;
   return V ? V : MakeRef<TIEValue>();
 }
 
-double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  return Evaluate(Call, Index, Context)->GetAsNumeric();
-}
-
-int32_t IntegerArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  return Evaluate(Call, Index, Context)->GetAsInteger();
-}
-
-std::string TextArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  return Evaluate(Call, Index, Context)->GetAsString();
-}
-
 IValueVector ListArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  IValueVector List = Evaluate(Call, Index, Context)->GetAsList();
+  IValueVector List = ArgValue(Call, Index, Context)->GetAsList();
   return List ? List : FCNilList->GetAsList();
 }
 
@@ -126,49 +107,15 @@ bool RunBlock(TFunctionCall& Call, int First, int Last, TIEContext* Context, IIE
 }
 
 // =============================================================================================
-// 2. Function shapes
-// =============================================================================================
-
-struct TFunctionRow;
-using TFunctionMaker = IUserFunction (*)(const TFunctionRow& Row);
-
-// One function of the package: its published description, the class that implements it and,
-// for classes serving several names, the selector.
-struct TFunctionRow {
-  std::string_view Name;
-  std::string_view Pattern;
-  int32_t Min;
-  int32_t Max;
-  std::string_view Comment;
-  TFunctionMaker Make;
-  uint8_t Selector = 0;
-};
-
-constexpr int32_t NoLimit = TIEUserFunction::NoLimit;
-
-class TStandardFunction : public TIEUserFunction {
-  PLATFORM_CLASS(TStandardFunction, TIEUserFunction)
- public:
-  explicit TStandardFunction(const TFunctionRow& Row)
-      : TIEUserFunction(std::string(Row.Name), std::string(Row.Pattern), Row.Min, Row.Max,
-                        platform::Format(CommentFormat, {Row.Comment})) {}
-};
-
-template <class T>
-IUserFunction Make(const TFunctionRow& Row) {
-  return MakeRef<T>(Row);
-}
-
-// =============================================================================================
-// 3. Logic
+// 2. Logic
 // =============================================================================================
 
 // "and" stops at the first FALSE, "or" at the first TRUE; anything else lets both go on.
-class TAndOrFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TAndOrFunction, TStandardFunction)
+class TAndOrFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TAndOrFunction, TBuiltinFunction)
  public:
   enum TKind : uint8_t { loAnd, loOr };
-  explicit TAndOrFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+  TAndOrFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -185,10 +132,10 @@ class TAndOrFunction final : public TStandardFunction {
   TKind Kind_;
 };
 
-class TNotFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TNotFunction, TStandardFunction)
+class TNotFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TNotFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -197,17 +144,17 @@ class TNotFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 4. Comparisons
+// 3. Comparisons
 // =============================================================================================
 
 // The first argument against each of the others (eq, eq*, neq, =, <>), or each argument against
 // its right neighbour (<, <=, >, >=).  The "all" kinds answer FALSE at the first pair that does
 // not hold, the "none" kinds (neq, <>) at the first pair that does.
-class TCompareFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TCompareFunction, TStandardFunction)
+class TCompareFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TCompareFunction, TBuiltinFunction)
  public:
   enum TKind : uint8_t { cmEq, cmEqStar, cmNeq, cmNumEq, cmNumNeq, cmLess, cmLessEq, cmGreater, cmGreaterEq };
-  explicit TCompareFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+  TCompareFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -225,9 +172,9 @@ class TCompareFunction final : public TStandardFunction {
       }
       return;
     }
-    const IIEValue First = Evaluate(Call, 0, Context);
+    const IIEValue First = ArgValue(Call, 0, Context);
     for (int I = 1; I < Call.GetArgumentCount(); ++I) {
-      const IIEValue Other = Evaluate(Call, I, Context);
+      const IIEValue Other = ArgValue(Call, I, Context);
       const bool Equal = Kind_ == cmEqStar ? First->EqualsStar(Other) : First->Equals(Other);
       if (Equal == None) {
         Result = FCFalse;
@@ -256,16 +203,16 @@ class TCompareFunction final : public TStandardFunction {
 };
 
 // The 0-based position among the following arguments of the first one equal to the first.
-class TMemberFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TMemberFunction, TStandardFunction)
+class TMemberFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TMemberFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
-    const IIEValue Wanted = Evaluate(Call, 0, Context);
+    const IIEValue Wanted = ArgValue(Call, 0, Context);
     for (int I = 1; I < Call.GetArgumentCount(); ++I)
-      if (Wanted->Equals(Evaluate(Call, I, Context))) {
+      if (Wanted->Equals(ArgValue(Call, I, Context))) {
         Result = NewInteger(I - 1);
         return;
       }
@@ -274,14 +221,14 @@ class TMemberFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 5. Control
+// 4. Control
 // =============================================================================================
 
 // (if <condition> then <expression>+ [else <expression>+])
-class TIfFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TIfFunction, TStandardFunction)
+class TIfFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TIfFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -312,10 +259,10 @@ class TIfFunction final : public TStandardFunction {
 
 // (while <condition> [do] <expression>*): the condition is tested before every round, so a loop
 // that ends normally answers the FALSE that ended it.
-class TWhileFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TWhileFunction, TStandardFunction)
+class TWhileFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TWhileFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -329,10 +276,10 @@ class TWhileFunction final : public TStandardFunction {
 };
 
 // (foreach <name> <list> <expression>*)
-class TForeachFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TForeachFunction, TStandardFunction)
+class TForeachFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TForeachFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -354,10 +301,10 @@ class TForeachFunction final : public TStandardFunction {
 };
 
 // The value is handed back as written: the deffunction (or rule) that ends resolves it.
-class TReturnFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TReturnFunction, TStandardFunction)
+class TReturnFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TReturnFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -370,10 +317,10 @@ class TReturnFunction final : public TStandardFunction {
 // Behaves as a try/finally block inside a try/except block: the finally part runs whether or
 // not the protected part failed, and a failure of either goes to the catch part with its
 // message in ?__ERROR.  The silent abort of "exit" runs the finally part but is never caught.
-class TTryFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TTryFunction, TStandardFunction)
+class TTryFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TTryFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -432,10 +379,10 @@ class TTryFunction final : public TStandardFunction {
   }
 };
 
-class TThrowFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TThrowFunction, TStandardFunction)
+class TThrowFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TThrowFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue&) override {
@@ -444,14 +391,14 @@ class TThrowFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 6. Variables and storage
+// 5. Variables and storage
 // =============================================================================================
 
 // (bind <variable> <expression>): the variable is named, not evaluated.
-class TBindFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TBindFunction, TStandardFunction)
+class TBindFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TBindFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -464,10 +411,10 @@ class TBindFunction final : public TStandardFunction {
 
 // What a parenthesised variable compiles to: a written variable gives its binding; any other
 // argument names the variable to look up, nil when unbound.
-class TGetVarFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TGetVarFunction, TStandardFunction)
+class TGetVarFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TGetVarFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -482,10 +429,10 @@ class TGetVarFunction final : public TStandardFunction {
 };
 
 // (store <name> <value>): storing nil leaves the name holding no value.
-class TStoreFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TStoreFunction, TStandardFunction)
+class TStoreFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TStoreFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -499,10 +446,10 @@ class TStoreFunction final : public TStandardFunction {
 
 // (fetch <name>): nil for a name never stored, no value for one stored as nil.  The key is
 // evaluated as "store" evaluates it, so a key held in a variable finds what was stored under it.
-class TFetchFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TFetchFunction, TStandardFunction)
+class TFetchFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TFetchFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -512,10 +459,10 @@ class TFetchFunction final : public TStandardFunction {
   }
 };
 
-class TClearStorageFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TClearStorageFunction, TStandardFunction)
+class TClearStorageFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TClearStorageFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -524,10 +471,10 @@ class TClearStorageFunction final : public TStandardFunction {
   }
 };
 
-class TGensymFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TGensymFunction, TStandardFunction)
+class TGensymFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TGensymFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -536,22 +483,22 @@ class TGensymFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 7. Engine
+// 6. Engine
 // =============================================================================================
 
-class TExitFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TExitFunction, TStandardFunction)
+class TExitFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TExitFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall&, TIEContext*, IIEValue&) override { throw platform::EAbort(); }
 };
 
-class THaltFunction final : public TStandardFunction {
-  PLATFORM_CLASS(THaltFunction, TStandardFunction)
+class THaltFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(THaltFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -560,10 +507,10 @@ class THaltFunction final : public TStandardFunction {
   }
 };
 
-class TVersionFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TVersionFunction, TStandardFunction)
+class TVersionFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TVersionFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall&, TIEContext*, IIEValue& Result) override {
@@ -572,7 +519,7 @@ class TVersionFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 8. Multifields
+// 7. Multifields
 // =============================================================================================
 // Positions are 0-based.  Items read from a list are resolved before use; items put into a
 // new list are copies, so a result never shares an item with an input.
@@ -593,25 +540,25 @@ void CheckRange(int32_t Start, int32_t End) {
   if (End < Start) RaiseIE(SInvalidMFParameters, {Start, End});
 }
 
-class TCreateFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TCreateFunction, TStandardFunction)
+class TCreateFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TCreateFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
     IValueVector List = NewList();
     List->Reserve(Call.GetArgumentCount());
-    for (int I = 0; I < Call.GetArgumentCount(); ++I) List->Add(CopyOf(Evaluate(Call, I, Context)));
+    for (int I = 0; I < Call.GetArgumentCount(); ++I) List->Add(CopyOf(ArgValue(Call, I, Context)));
     Result = ListValue(List);
   }
 };
 
 // (nth$ <index> <list>): the item as stored.
-class TNthFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TNthFunction, TStandardFunction)
+class TNthFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TNthFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -622,10 +569,10 @@ class TNthFunction final : public TStandardFunction {
   }
 };
 
-class TFirstFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TFirstFunction, TStandardFunction)
+class TFirstFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TFirstFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -634,10 +581,10 @@ class TFirstFunction final : public TStandardFunction {
   }
 };
 
-class TRestFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TRestFunction, TStandardFunction)
+class TRestFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TRestFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -646,10 +593,10 @@ class TRestFunction final : public TStandardFunction {
   }
 };
 
-class TLengthFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TLengthFunction, TStandardFunction)
+class TLengthFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TLengthFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -658,14 +605,14 @@ class TLengthFunction final : public TStandardFunction {
 };
 
 // (member$ <value> <list>): the 0-based index of the first equal item, or FALSE.
-class TMemberListFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TMemberListFunction, TStandardFunction)
+class TMemberListFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TMemberListFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
-    const IIEValue Wanted = Evaluate(Call, 0, Context);
+    const IIEValue Wanted = ArgValue(Call, 0, Context);
     const IValueVector List = ListArg(Call, 1, Context);
     for (int I = 0; I < List->GetValueCount(); ++I)
       if (Wanted->Equals(Resolved(List->Get(I), Context))) {
@@ -678,11 +625,11 @@ class TMemberListFunction final : public TStandardFunction {
 
 // delete$, subseq$ and replace$ share the range check; their differences are small enough to
 // read side by side in one switch.
-class TRangeFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TRangeFunction, TStandardFunction)
+class TRangeFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TRangeFunction, TBuiltinFunction)
  public:
   enum TKind : uint8_t { rgDelete, rgSubseq, rgReplace };
-  explicit TRangeFunction(const TFunctionRow& Row) : TStandardFunction(Row), Kind_(TKind(Row.Selector)) {}
+  TRangeFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -706,7 +653,7 @@ class TRangeFunction final : public TStandardFunction {
         // Each new item goes in at Start, so the last one given ends up first.
         for (int I = 3; I < Call.GetArgumentCount(); ++I) {
           if (Start < 0 || Start > Out->GetValueCount()) IndexError(Start);
-          Out->Insert(Start, CopyOf(Evaluate(Call, I, Context)));
+          Out->Insert(Start, CopyOf(ArgValue(Call, I, Context)));
         }
         break;
     }
@@ -718,10 +665,10 @@ class TRangeFunction final : public TStandardFunction {
 };
 
 // (insert$ <list> <index> <expression>*): an index equal to the length appends.
-class TInsertFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TInsertFunction, TStandardFunction)
+class TInsertFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TInsertFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -729,16 +676,16 @@ class TInsertFunction final : public TStandardFunction {
     const int32_t Index = IntegerArg(Call, 1, Context);
     if (Index < 0 || Index > List->GetValueCount()) IndexError(Index);
     IValueVector Out = CopyItems(*List, Context);
-    for (int I = 2; I < Call.GetArgumentCount(); ++I) Out->Insert(Index, CopyOf(Evaluate(Call, I, Context)));
+    for (int I = 2; I < Call.GetArgumentCount(); ++I) Out->Insert(Index, CopyOf(ArgValue(Call, I, Context)));
     Result = ListValue(Out);
   }
 };
 
 // Atoms split at blanks; the pieces are never read as numbers or strings.
-class TExplodeFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TExplodeFunction, TStandardFunction)
+class TExplodeFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TExplodeFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -759,10 +706,10 @@ class TExplodeFunction final : public TStandardFunction {
   }
 };
 
-class TImplodeFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TImplodeFunction, TStandardFunction)
+class TImplodeFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TImplodeFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -779,14 +726,14 @@ class TImplodeFunction final : public TStandardFunction {
 
 // (subsetp <run> <list>): whether the items of the first argument (one item when it is not a
 // list) occur in the list as one contiguous run, in order.
-class TSubsetpFunction final : public TStandardFunction {
-  PLATFORM_CLASS(TSubsetpFunction, TStandardFunction)
+class TSubsetpFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TSubsetpFunction, TBuiltinFunction)
  public:
-  using TStandardFunction::TStandardFunction;
+  using TBuiltinFunction::TBuiltinFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
-    const IIEValue First = Evaluate(Call, 0, Context);
+    const IIEValue First = ArgValue(Call, 0, Context);
     std::vector<IIEValue> Run;
     if (First->GetDType() == dtList) {
       const IValueVector L = First->GetAsList();
@@ -814,12 +761,12 @@ class TSubsetpFunction final : public TStandardFunction {
 };
 
 // =============================================================================================
-// 9. The creation table
+// 8. The creation table
 // =============================================================================================
 // The package's fixed creation order.  Functions of the package that are not built yet take
 // their places in this order when they arrive.
 
-constexpr std::string_view ForeachComment =
+constexpr const char* ForeachComment =
     "Executes a loop where a set of statements are applied to a list.  The first argument specifies a variable "
     "name.  Each item in the second argument list is assigned to the variable and then all the rest of the "
     "arguments are executed.  The function returns the value of the last statement or the return value if a "
@@ -827,7 +774,7 @@ constexpr std::string_view ForeachComment =
     "(str-cat ?i \" color\")) (printout t ?x))\r\nwill print out\r\n     red color\r\n     green color\r\n     "
     "blue color\r\nand return \"blue color\"";
 
-constexpr std::string_view TryComment =
+constexpr const char* TryComment =
     "Evaluates and executes the expressions between the try and the optional finally, catch, or except keywords.  "
     "If the finally or catch keyword exists and an expression raises an exception, the exception will be caught "
     "and execution will resume with the expressions after the finally keyword (if one exists) and then after the "
@@ -845,141 +792,144 @@ constexpr std::string_view TryComment =
     "\r\n"
     "Note: if an exception is raised, the exception message will be stored in the local variable, ?__ERROR";
 
+constexpr int32_t NoLimit = TIEUserFunction::NoLimit;
 using C = TCompareFunction;
 
-const TFunctionRow StandardFunctions[] = {
-    {"and", " <expression>*", 0, NoLimit,
-     "Returns TRUE if every argument evaluates to TRUE, FALSE otherwise", &Make<TAndOrFunction>,
-     TAndOrFunction::loAnd},
-    {"bind", " <variable> <expression>", 2, 2, "Binds a variable to a value and returns the evaluated value",
-     &Make<TBindFunction>},
-    {"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values",
-     &Make<TClearStorageFunction>},
-    {"eq", " <expression> <expression>+", 1, NoLimit,
-     "Returns TRUE if the first argument equals (in type and value) all of the following arguments",
-     &Make<C>, C::cmEq},
-    {"eq*", " <expression> <expression>+", 1, NoLimit,
-     "Returns TRUE if the first argument equals (in value) all of the following arguments.  Note that the types "
-     "may differ",
-     &Make<C>, C::cmEqStar},
-    {"=", " <numeric-expression> <numeric-expression>+", 1, NoLimit,
-     "Returns TRUE if the first numeric argument equals all of the following numeric arguments", &Make<C>,
-     C::cmNumEq},
-    {"exit", "", 0, 0, "Immediately stops execution of the inference engine", &Make<TExitFunction>},
-    {"__get-var", " <variable-name>", 1, 1,
-     "Returns the value associated with the variable name, or nil if the variable doesn't exist",
-     &Make<TGetVarFunction>},
-    {"fetch", " <lexeme-expression>", 1, 1,
-     "Retrieves and returns the value previously stored using the store command.  The <lexeme-expression> is the "
-     "string or symbol used as the key to store the value",
-     &Make<TFetchFunction>},
-    {"foreach", " <variable-name> <list-expression> <expression>*", 2, NoLimit, ForeachComment,
-     &Make<TForeachFunction>},
-    {"gensym*", "", 0, 0,
-     "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
-     "monotonically increasing values for X",
-     &Make<TGensymFunction>},
-    {">", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
-     "Returns TRUE if, for all arguments, argument n is greater than argument n + 1", &Make<C>, C::cmGreater},
-    {">=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
-     "Returns TRUE if, for all arguments, argument n is greater than or equal to argument n + 1", &Make<C>,
-     C::cmGreaterEq},
-    {"halt", "", 0, 0, "Halts the execution of the inference engine", &Make<THaltFunction>},
-    {"if", " <predicate-expression> then <expression>+ [else <expression>+]", 2, NoLimit,
-     "Evaluates the first argument.  If the first argument is TRUE, then it executes the expressions after the "
-     "\"then\" keyword.  If the first argument is FALSE and the \"else\" keyword is present, it executes the "
-     "expressions after the \"else\" keyword",
-     &Make<TIfFunction>},
-    {"<", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
-     "Returns TRUE if, for all arguments, argument n is less than argument n + 1", &Make<C>, C::cmLess},
-    {"<=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
-     "Returns TRUE if, for all arguments, argument n is less than or equal to argument n + 1", &Make<C>,
-     C::cmLessEq},
-    {"member", " <to-find-expression> <expression>+", 2, NoLimit,
-     "Returns the index of the argument that matches the first argument, or FALSE if the first argument is not "
-     "found.  The index returned is 0-based",
-     &Make<TMemberFunction>},
-    {"neq", " <expression> <expression>*", 1, NoLimit,
-     "Returns TRUE if the first argument equals none of the following arguments", &Make<C>, C::cmNeq},
-    {"<>", " <numeric-expression> <numeric-expression>*", 1, NoLimit,
-     "Returns TRUE if the numeric first argument equals none of the following numeric arguments", &Make<C>,
-     C::cmNumNeq},
-    {"not", " <expression>", 1, 1, "Returns TRUE if the argument evaluates to FALSE, otherwise it returns FALSE",
-     &Make<TNotFunction>},
-    {"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise",
-     &Make<TAndOrFunction>, TAndOrFunction::loOr},
-    {"return", " <expression>", 1, 1,
-     "Returns the <expression> specified.  The return command forces execution to break out of a loop, "
-     "deffunction, if, or similar structure",
-     &Make<TReturnFunction>},
-    {"store", " <variable-name> <value>", 2, 2,
-     "Stores the specified value associated with the specified name.  You can retrieve the value later using the "
-     "name and the fetch command",
-     &Make<TStoreFunction>},
-    {"try", " [<expression>*] [finally [<expression>*>] [catch|except [<expression>*]]", 1, NoLimit, TryComment,
-     &Make<TTryFunction>},
-    {"throw", " <lexeme-expression>", 1, 1,
-     "Raises an exception with the message equal to the <lexeme-expression>.  Unless the throw statement is "
-     "inside a try command, the exception will halt execution of the inference engine",
-     &Make<TThrowFunction>},
-    {"version", "", 0, 0, "Returns a floating point number for the inference engine version being executed",
-     &Make<TVersionFunction>},
-    {"while", " <boolean-expression> [do] <expression>*", 2, NoLimit,
-     "Evaluates and executes the expressions in a loop as long as the boolean expression evaluates to TRUE.  The "
-     "<boolean-expression> is evaluated BEFORE the start of the loop, including the first time",
-     &Make<TWhileFunction>},
-    {"create$", " <expression>*", 0, NoLimit, "Creates and returns a multifield value (list) from the arguments",
-     &Make<TCreateFunction>},
-    {"delete$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
-     "Returns a new multifield value that is a clone of the <multifield-expression> where every item in the range "
-     "specified by the <start-integer-expression> to <end-integer-expression> has been deleted.  Note that the "
-     "first item in the multifield has an index of 0",
-     &Make<TRangeFunction>, TRangeFunction::rgDelete},
-    {"explode$", " <string-expression> ", 1, 1,
-     "Creates a multifield value (list) where every item in the list is a seperate symbol from the "
-     "<string-expression>",
-     &Make<TExplodeFunction>},
-    {"first$", " <multifield-expression> ", 1, 1,
-     "Returns the first item in the <multifield-expression> or NIL if the multifield is empty",
-     &Make<TFirstFunction>},
-    {"implode$", " <multifield-expression> ", 1, 1,
-     "Creates and returns a space delimited string which is the concatenation of all the items in the "
-     "<multifield-expression>",
-     &Make<TImplodeFunction>},
-    {"insert$", " <multifield-expression> <integer-expression> <expression>*", 2, NoLimit,
-     "Creates and returns a multifield value (list).  The <multifield-expression> is evaluated and then the "
-     "subsequent evaluated expressions are inserted into the multifield at the index specified by "
-     "<integer-expression>.  The item that previously occupied that position (and all subsequent items) are moved "
-     "up",
-     &Make<TInsertFunction>},
-    {"length$", " <multifield-expression> ", 1, 1, "Returns the number of items in the <multifield-expression>",
-     &Make<TLengthFunction>},
-    {"member$", " <expression> <multifield-expression>", 2, 2,
-     "Returns the index of the first entry in the <multifield-expression> list that equals the specified "
-     "<expression>.  The first item has index 0, the second item has index 1, and so on.  If the expression is "
-     "not in the list, the function returns FALSE.  If the expression appears more than once in the multifield, "
-     "the function returns the index of the first appearance",
-     &Make<TMemberListFunction>},
-    {"nth$", " <integer-expression> <multifield-expression>", 2, 2,
-     "Returns the value at the specified index in the <multifield-expression> list.  The first item has index 0, "
-     "the second item has index 1, and so on",
-     &Make<TNthFunction>},
-    {"replace$",
-     " <multifield-expression> <start-integer-expression> <end-integer-expression> <expression>*", 3, NoLimit,
-     "Returns a multifield value (list) which is a copy of the <multifield-expression> where the items in the "
-     "range of <start-integer-expression> to <end-integer-expression> have been replaced by the subsequent "
-     "arguments.  For purposes of the range, the <multifield-expression> is indexed starting from 0",
-     &Make<TRangeFunction>, TRangeFunction::rgReplace},
-    {"rest$", " <multifield-expression>", 1, 1,
-     "Returns a multifield value containing all the fields in <multifield-expression> except the first field",
-     &Make<TRestFunction>},
-    {"subseq$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
-     "Returns a multifield value containing all the fields in <multifield-expression> between the "
-     "<start-integer-expression> and <end-integer-expression>.  The multifield is a zero-based list",
-     &Make<TRangeFunction>, TRangeFunction::rgSubseq},
-    {"subsetp", " <expression> <multifield-expression>", 2, 2,
-     "Returns TRUE if the first argument is a subset of the second argument, FALSE otherwise",
-     &Make<TSubsetpFunction>},
+constexpr TFunctionRow StandardFunctions[] = {
+    {{"and", " <expression>*", 0, NoLimit, "Returns TRUE if every argument evaluates to TRUE, FALSE otherwise"},
+     MakeFunction<TAndOrFunction, TAndOrFunction::loAnd>},
+    {{"bind", " <variable> <expression>", 2, 2, "Binds a variable to a value and returns the evaluated value"},
+     MakeFunction<TBindFunction>},
+    {{"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values"},
+     MakeFunction<TClearStorageFunction>},
+    {{"eq", " <expression> <expression>+", 1, NoLimit,
+      "Returns TRUE if the first argument equals (in type and value) all of the following arguments"},
+     MakeFunction<C, C::cmEq>},
+    {{"eq*", " <expression> <expression>+", 1, NoLimit,
+      "Returns TRUE if the first argument equals (in value) all of the following arguments.  Note that the types "
+      "may differ"},
+     MakeFunction<C, C::cmEqStar>},
+    {{"=", " <numeric-expression> <numeric-expression>+", 1, NoLimit,
+      "Returns TRUE if the first numeric argument equals all of the following numeric arguments"},
+     MakeFunction<C, C::cmNumEq>},
+    {{"exit", "", 0, 0, "Immediately stops execution of the inference engine"}, MakeFunction<TExitFunction>},
+    {{"__get-var", " <variable-name>", 1, 1,
+      "Returns the value associated with the variable name, or nil if the variable doesn't exist"},
+     MakeFunction<TGetVarFunction>},
+    {{"fetch", " <lexeme-expression>", 1, 1,
+      "Retrieves and returns the value previously stored using the store command.  The <lexeme-expression> is the "
+      "string or symbol used as the key to store the value"},
+     MakeFunction<TFetchFunction>},
+    {{"foreach", " <variable-name> <list-expression> <expression>*", 2, NoLimit, ForeachComment},
+     MakeFunction<TForeachFunction>},
+    {{"gensym*", "", 0, 0,
+      "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
+      "monotonically increasing values for X"},
+     MakeFunction<TGensymFunction>},
+    {{">", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+      "Returns TRUE if, for all arguments, argument n is greater than argument n + 1"},
+     MakeFunction<C, C::cmGreater>},
+    {{">=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+      "Returns TRUE if, for all arguments, argument n is greater than or equal to argument n + 1"},
+     MakeFunction<C, C::cmGreaterEq>},
+    {{"halt", "", 0, 0, "Halts the execution of the inference engine"}, MakeFunction<THaltFunction>},
+    {{"if", " <predicate-expression> then <expression>+ [else <expression>+]", 2, NoLimit,
+      "Evaluates the first argument.  If the first argument is TRUE, then it executes the expressions after the "
+      "\"then\" keyword.  If the first argument is FALSE and the \"else\" keyword is present, it executes the "
+      "expressions after the \"else\" keyword"},
+     MakeFunction<TIfFunction>},
+    {{"<", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+      "Returns TRUE if, for all arguments, argument n is less than argument n + 1"},
+     MakeFunction<C, C::cmLess>},
+    {{"<=", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
+      "Returns TRUE if, for all arguments, argument n is less than or equal to argument n + 1"},
+     MakeFunction<C, C::cmLessEq>},
+    {{"member", " <to-find-expression> <expression>+", 2, NoLimit,
+      "Returns the index of the argument that matches the first argument, or FALSE if the first argument is not "
+      "found.  The index returned is 0-based"},
+     MakeFunction<TMemberFunction>},
+    {{"neq", " <expression> <expression>*", 1, NoLimit,
+      "Returns TRUE if the first argument equals none of the following arguments"},
+     MakeFunction<C, C::cmNeq>},
+    {{"<>", " <numeric-expression> <numeric-expression>*", 1, NoLimit,
+      "Returns TRUE if the numeric first argument equals none of the following numeric arguments"},
+     MakeFunction<C, C::cmNumNeq>},
+    {{"not", " <expression>", 1, 1, "Returns TRUE if the argument evaluates to FALSE, otherwise it returns FALSE"},
+     MakeFunction<TNotFunction>},
+    {{"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"},
+     MakeFunction<TAndOrFunction, TAndOrFunction::loOr>},
+    {{"return", " <expression>", 1, 1,
+      "Returns the <expression> specified.  The return command forces execution to break out of a loop, "
+      "deffunction, if, or similar structure"},
+     MakeFunction<TReturnFunction>},
+    {{"store", " <variable-name> <value>", 2, 2,
+      "Stores the specified value associated with the specified name.  You can retrieve the value later using the "
+      "name and the fetch command"},
+     MakeFunction<TStoreFunction>},
+    {{"try", " [<expression>*] [finally [<expression>*>] [catch|except [<expression>*]]", 1, NoLimit, TryComment},
+     MakeFunction<TTryFunction>},
+    {{"throw", " <lexeme-expression>", 1, 1,
+      "Raises an exception with the message equal to the <lexeme-expression>.  Unless the throw statement is "
+      "inside a try command, the exception will halt execution of the inference engine"},
+     MakeFunction<TThrowFunction>},
+    {{"version", "", 0, 0, "Returns a floating point number for the inference engine version being executed"},
+     MakeFunction<TVersionFunction>},
+    {{"while", " <boolean-expression> [do] <expression>*", 2, NoLimit,
+      "Evaluates and executes the expressions in a loop as long as the boolean expression evaluates to TRUE.  The "
+      "<boolean-expression> is evaluated BEFORE the start of the loop, including the first time"},
+     MakeFunction<TWhileFunction>},
+    {{"create$", " <expression>*", 0, NoLimit, "Creates and returns a multifield value (list) from the arguments"},
+     MakeFunction<TCreateFunction>},
+    {{"delete$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
+      "Returns a new multifield value that is a clone of the <multifield-expression> where every item in the range "
+      "specified by the <start-integer-expression> to <end-integer-expression> has been deleted.  Note that the "
+      "first item in the multifield has an index of 0"},
+     MakeFunction<TRangeFunction, TRangeFunction::rgDelete>},
+    {{"explode$", " <string-expression> ", 1, 1,
+      "Creates a multifield value (list) where every item in the list is a seperate symbol from the "
+      "<string-expression>"},
+     MakeFunction<TExplodeFunction>},
+    {{"first$", " <multifield-expression> ", 1, 1,
+      "Returns the first item in the <multifield-expression> or NIL if the multifield is empty"},
+     MakeFunction<TFirstFunction>},
+    {{"implode$", " <multifield-expression> ", 1, 1,
+      "Creates and returns a space delimited string which is the concatenation of all the items in the "
+      "<multifield-expression>"},
+     MakeFunction<TImplodeFunction>},
+    {{"insert$", " <multifield-expression> <integer-expression> <expression>*", 2, NoLimit,
+      "Creates and returns a multifield value (list).  The <multifield-expression> is evaluated and then the "
+      "subsequent evaluated expressions are inserted into the multifield at the index specified by "
+      "<integer-expression>.  The item that previously occupied that position (and all subsequent items) are moved "
+      "up"},
+     MakeFunction<TInsertFunction>},
+    {{"length$", " <multifield-expression> ", 1, 1, "Returns the number of items in the <multifield-expression>"},
+     MakeFunction<TLengthFunction>},
+    {{"member$", " <expression> <multifield-expression>", 2, 2,
+      "Returns the index of the first entry in the <multifield-expression> list that equals the specified "
+      "<expression>.  The first item has index 0, the second item has index 1, and so on.  If the expression is "
+      "not in the list, the function returns FALSE.  If the expression appears more than once in the multifield, "
+      "the function returns the index of the first appearance"},
+     MakeFunction<TMemberListFunction>},
+    {{"nth$", " <integer-expression> <multifield-expression>", 2, 2,
+      "Returns the value at the specified index in the <multifield-expression> list.  The first item has index 0, "
+      "the second item has index 1, and so on"},
+     MakeFunction<TNthFunction>},
+    {{"replace$", " <multifield-expression> <start-integer-expression> <end-integer-expression> <expression>*", 3,
+      NoLimit,
+      "Returns a multifield value (list) which is a copy of the <multifield-expression> where the items in the "
+      "range of <start-integer-expression> to <end-integer-expression> have been replaced by the subsequent "
+      "arguments.  For purposes of the range, the <multifield-expression> is indexed starting from 0"},
+     MakeFunction<TRangeFunction, TRangeFunction::rgReplace>},
+    {{"rest$", " <multifield-expression>", 1, 1,
+      "Returns a multifield value containing all the fields in <multifield-expression> except the first field"},
+     MakeFunction<TRestFunction>},
+    {{"subseq$", " <multifield-expression> <start-integer-expression> <end-integer-expression>", 3, 3,
+      "Returns a multifield value containing all the fields in <multifield-expression> between the "
+      "<start-integer-expression> and <end-integer-expression>.  The multifield is a zero-based list"},
+     MakeFunction<TRangeFunction, TRangeFunction::rgSubseq>},
+    {{"subsetp", " <expression> <multifield-expression>", 2, 2,
+      "Returns TRUE if the first argument is a subset of the second argument, FALSE otherwise"},
+     MakeFunction<TSubsetpFunction>},
 };
 
 }  // namespace
@@ -988,7 +938,7 @@ TStandardPackage::TStandardPackage(platform::TComponent* Owner) : TUserPackage(O
 
 void TStandardPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
-  for (const TFunctionRow& Row : StandardFunctions) GetFunctions().Add(Row.Make(Row));
+  AddFunctions(*this, StandardFunctions);
 }
 
 }  // namespace rulecore

@@ -381,7 +381,6 @@ TEST_F(StandardTest, TryCatchesThrowsIntoErrorVariable) {
   EXPECT_EQ(Show("(try (tick a) finally (tick f) catch (tick b))"), "f");
   EXPECT_EQ(Ticks, 6);
   EXPECT_EQ(Error("(try (tick))"), "Missing catch or finally statement for try block");
-  EXPECT_EQ(Error("(throw (create$ a))"), "Not a string type.  Value (a ) is a dtList type");
   EXPECT_EQ(Error("(throw \"outside try\")"), "outside try");
 }
 
@@ -526,7 +525,8 @@ TEST_F(StandardTest, ReadingLists) {
   EXPECT_EQ(Show("(nth$ 1.9 (create$ a b c))"), "b");
   EXPECT_EQ(Error("(nth$ 3 (create$ a b c))"), "List index out of bounds (3)");
   EXPECT_EQ(Error("(nth$ -1 (create$ a b c))"), "List index out of bounds (-1)");
-  EXPECT_EQ(Error("(nth$ 1e12 (create$ a b c))"), "Not a integer type.  Value (1000000000000.0000) is a dtFloat type");
+  EXPECT_EQ(Error("(nth$ 1e12 (create$ a b c))"),
+            "Integer overflow in nth$: 1000000000000 is outside the 32-bit integer range");
   EXPECT_EQ(Error("(nth$ 0 abc)"), "Not a list type.  Value (abc) is a dtAtom type");
   EXPECT_EQ(Show("(first$ (create$ a b))"), "a");
   EXPECT_EQ(Run("(first$ (create$))"), FCNil);
