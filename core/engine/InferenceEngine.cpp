@@ -1,11 +1,13 @@
 #include "InferenceEngine.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "core/facts/FactSet.h"
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
+#include "core/language/IEClipsParser.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
 #include "core/network/IERule.h"
@@ -25,6 +27,7 @@ TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
       std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
                                    std::string(SInitialFactPattern));
   PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
+  Parser_ = new TIEClipsParser(this);
 }
 
 TInferenceEngine::~TInferenceEngine() {
@@ -32,6 +35,7 @@ TInferenceEngine::~TInferenceEngine() {
   // Owned components (fact sets, rules, packages) go first, while the registries still exist.
   Rules_.Clear();
   DestroyComponents();
+  Parser_ = nullptr;
   for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
   for (int I = 0; I < UserFunctions_.Count(); ++I) UserFunctions_.ValueAt(I)->ForgetReasoner(this);
@@ -41,10 +45,88 @@ TInferenceEngine::~TInferenceEngine() {
   LiveTemplates_.clear();
 }
 
+void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
+  TypeChecks_ = Value;
+  if (Parser_) Parser_->SetStaticTypeCheck(Value.Contains(tcStatic));
+}
+
+void TInferenceEngine::SetGlobalVariable(const std::string& Name, const IIEValue& Value) {
+  GlobalVariables_.Put(Name, Value);
+  Context_->AddGlobalBinding(Name, Value);
+}
+
+void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Text) {
+  if (OnPrintOut) OnPrintOut(this, OutID, Text);
+}
+
+TIEParser& TInferenceEngine::GetParser() const noexcept { return *Parser_; }
+
+namespace {
+
+// Runs Body with the parser reading Text; the parser's previous stream comes back afterwards,
+// also when parsing fails.
+template <class TBody>
+auto WithText(TInferenceEngine& Engine, TIEClipsParser& Parser, const std::string& Text, TBody&& Body) {
+  TIEClipsStream Stream(platform::InMemory, Text);
+  Stream.SetSymbolGenerator(&Engine);
+  struct TRestore {
+    TIEClipsParser& Parser;
+    TIEClipsStream* Previous;
+    ~TRestore() { Parser.SetStream(Previous); }
+  } Restore{Parser, Parser.GetStream()};
+  Parser.SetStream(&Stream);
+  return Body(Parser);
+}
+
+}  // namespace
+
+void TInferenceEngine::Parse(const std::string& Text, bool Execute) {
+  WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { P.Parse(Execute); });
+}
+IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseNExecuteFunCall(); });
+}
+IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFunCall(); });
+}
+IFact TInferenceEngine::ParseFact(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFact(); });
+}
+IFactTemplate TInferenceEngine::ParseFactTemplate(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFactTemplate(); });
+}
+IFactSlot TInferenceEngine::ParseFactTemplateSlot(TFactTemplate& Template, const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { return P.ParseFactTemplateSlot(Template); });
+}
+TFactSet* TInferenceEngine::ParseFactSet(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFactSet(); });
+}
+TRule* TInferenceEngine::ParseRule(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseRule(); });
+}
+IInterpretedFunction TInferenceEngine::ParseFunction(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFunction(); });
+}
+void TInferenceEngine::ParseGlobalVariables(const std::string& Text) {
+  WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { P.ParseGlobalVariables(); });
+}
+IIEDefinedType TInferenceEngine::ParseDefinedType(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseDefinedType(); });
+}
+IIEValue TInferenceEngine::ParseValue(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseValue(); });
+}
+IIEValue TInferenceEngine::ParseList(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseList(); });
+}
+ISingletonsVector TInferenceEngine::ParseSingletons(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseSingletons(); });
+}
+
 std::string TInferenceEngine::GenerateSymbol(std::string_view Prefix) {
   std::string Symbol(Prefix);
   Symbol += std::to_string(SymbolIndex_);
-  ++SymbolIndex_;
+  SymbolIndex_ = SymbolIndex_ == INT32_MAX ? 0 : SymbolIndex_ + 1;
   return Symbol;
 }
 
@@ -53,7 +135,7 @@ void TInferenceEngine::SetSymbolIndex(int32_t Value) noexcept {
   if (Value > SymbolIndex_)
     SymbolIndex_ = Value;
   else
-    ++SymbolIndex_;
+    SymbolIndex_ = SymbolIndex_ == INT32_MAX ? 0 : SymbolIndex_ + 1;
 }
 
 IFactTemplate TInferenceEngine::CreateFactTemplate(const TIEName& Name) {

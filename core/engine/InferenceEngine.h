@@ -16,6 +16,7 @@
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
 #include "core/facts/IEPattern.h"
+#include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IReasoner.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/ValueHashTable.h"
@@ -25,6 +26,8 @@ namespace rulecore {
 
 class TFactSet;
 class TRule;
+class TIEParser;
+class TIEClipsParser;
 class TIEContext;
 using TEngineVariables = TValueHashTable;
 
@@ -37,6 +40,7 @@ class TInferenceEngine : public platform::TComponent,
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
   using TUserFunctionEvent = std::function<void(TInferenceEngine* Sender, const IUserFunction& Function)>;
   using TRuleEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
+  using TPrintOutEvent = std::function<void(TInferenceEngine* Sender, const std::string& OutID, const std::string& Text)>;
   static constexpr float Version = 2.0f;
 
   explicit TInferenceEngine(platform::TComponent* Owner = nullptr);
@@ -44,7 +48,8 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- settings ---
   TTypeChecks GetTypeChecks() const noexcept { return TypeChecks_; }
-  void SetTypeChecks(TTypeChecks Value) noexcept { TypeChecks_ = Value; }
+  // tcStatic also switches the parser's checking of values as they are read.
+  void SetTypeChecks(TTypeChecks Value) noexcept;
   bool DynamicChecks() const noexcept { return TypeChecks_.Contains(tcDynamic); }
   TDuplicateConstructs GetDuplicateConstructs() const noexcept { return DuplicateConstructs_; }
   void SetDuplicateConstructs(TDuplicateConstructs Value) noexcept { DuplicateConstructs_ = Value; }
@@ -129,6 +134,34 @@ class TInferenceEngine : public platform::TComponent,
   int GetFactSetCount() const noexcept { return static_cast<int>(FactSets_.size()); }
   TFactSet* GetFactSet(int Index) const { return FactSets_.at(static_cast<size_t>(Index)); }
 
+  // --- globals ---
+  TEngineVariables& GetGlobalVariables() noexcept { return GlobalVariables_; }
+  // Stores a defglobal's value (name with its asterisks) and binds it in the root context.
+  void SetGlobalVariable(const std::string& Name, const IIEValue& Value);
+
+  // --- text entry points (each parses Text with the engine's parser) ---
+  TIEParser& GetParser() const noexcept;
+  // Constructs and top-level items; with Execute, top-level calls run and non-nil results echo.
+  void Parse(const std::string& Text, bool Execute);
+  IIEValue ParseNExecuteFunCall(const std::string& Text);
+  IFunCall ParseFunCall(const std::string& Text);
+  IFact ParseFact(const std::string& Text);
+  IFactTemplate ParseFactTemplate(const std::string& Text);
+  IFactSlot ParseFactTemplateSlot(TFactTemplate& Template, const std::string& Text);
+  TFactSet* ParseFactSet(const std::string& Text);
+  TRule* ParseRule(const std::string& Text);
+  IInterpretedFunction ParseFunction(const std::string& Text);
+  void ParseGlobalVariables(const std::string& Text);
+  IIEDefinedType ParseDefinedType(const std::string& Text);
+  IIEValue ParseValue(const std::string& Text);
+  IIEValue ParseList(const std::string& Text);
+  ISingletonsVector ParseSingletons(const std::string& Text);
+
+  // --- console output ---
+  void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
+  void PrintOut(const std::string& OutID, const std::string& Text);
+  TPrintOutEvent OnPrintOut;
+
   // --- printing (the canonical rule-language text) ---
   std::string PrettyPrint(const TFact& Fact) override;
   std::string PrettyPrint(const TFunctionCall& Call) override;
@@ -163,6 +196,8 @@ class TInferenceEngine : public platform::TComponent,
   std::unique_ptr<TIEPattern> InitialFactPattern_;
   IFact PlaceholderFact_;
   TEngineVariables EngineVariables_;
+  TEngineVariables GlobalVariables_;
+  TIEClipsParser* Parser_ = nullptr;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};
   std::vector<TFactSet*> FactSets_;

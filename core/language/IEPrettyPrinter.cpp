@@ -156,15 +156,22 @@ std::string TypeListText(TIETypes Types) {
   return Text;
 }
 
+std::string TypeKeywordsText(TIETypes Types) {
+  // Every slot kind reads back from ?VARIABLE; variables and calls are always allowed and have
+  // no keyword of their own.
+  if ((Types & IESlotTypes) == IESlotTypes) return std::string(STypeVariableKeyword);
+  return TypeListText(Types - IEAlwaysValidTypes);
+}
+
 std::string PrettyPrint(const TIEDefinedType& Type) {
-  if (Type.GetImplicit()) return "(type " + TypeListText(Type.GetBaseTypes()) + ")" + NL + Clauses(Type);
+  if (Type.GetImplicit()) return "(type " + TypeKeywordsText(Type.GetBaseTypes()) + ")" + NL + Clauses(Type);
   std::string Text = "(deftype " + Type.GetName() + " ";
   if (!Type.GetComment().empty()) Text += NL + IND + "\"" + Type.GetComment() + "\"" + NL + IND;
   Text += "extends (type ";
   if (const TIEDefinedType* Parent = Type.GetAncestor().get())
-    Text += Parent->GetName() + " " + TypeListText(Type.GetBaseTypes() - Parent->GetBaseTypes());
+    Text += Parent->GetName() + " " + TypeListText(Type.GetBaseTypes() - Parent->GetBaseTypes() - IEAlwaysValidTypes);
   else
-    Text += TypeListText(Type.GetBaseTypes());
+    Text += TypeKeywordsText(Type.GetBaseTypes());
   Text += ")" + NL + Clauses(Type) + ")";
   return Text;
 }

@@ -24,6 +24,8 @@ std::string PrettyPrint(const TIEDefinedType& Type);
 // The type list of a type set: enumerator names without "dt", upper case, blank-separated.
 std::string TypeListText(TIETypes Types);
 
+// The type keywords that read back as Types: ?VARIABLE for every slot kind.
+std::string TypeKeywordsText(TIETypes Types);
 // The clauses of a fuzzy type: range, units and the terms (also the text of a fuzzy variable).
 std::string PrettyPrintFuzzyClauses(const vaguecore::TIFuzzyVariable& Variable);
 inline std::string PrettyPrint(const vaguecore::TIFuzzyVariable& Variable) { return PrettyPrintFuzzyClauses(Variable); }

@@ -1,0 +1,87 @@
+// TIEClipsParser: the parser of the rule language.  It reads tokens from its stream and builds
+// rules, templates, fact sets, deffunctions, globals and defined types, plus facts, values and
+// calls, handing each finished construct to the engine as it goes.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "IEParser.h"
+
+namespace rulecore {
+
+class TIEClipsParser : public TIEParser {
+  PLATFORM_CLASS(TIEClipsParser, TIEParser)
+ public:
+  explicit TIEClipsParser(platform::TComponent* Owner = nullptr);
+
+  // Calls whose parenthesised arguments are facts (Start 0) or slot/value pairs (argument
+  // positions Start to End, 1-based; End 0 means no end).
+  void AddSlotFunction(const std::string& Name, int Start, int End);
+  int GetSlotFunctionCount() const noexcept { return static_cast<int>(SlotFunctions_.size()); }
+
+  void Parse(bool Execute) override;
+  bool ParseExpression(bool Execute) override;
+  IIEValue ParseNExecuteFunCall() override;
+
+  TRule* ParseRule() override;
+  virtual void ParseRulePatterns(TRule& Rule);
+  virtual void ParseRuleActions(TRule& Rule);
+  virtual std::unique_ptr<TIEPattern> ParsePattern(int32_t Depth);
+  IFactTemplate ParseFactTemplate() override;
+  IFactSlot ParseFactTemplateSlot(TFactTemplate& Template) override;
+  TFactSet* ParseFactSet() override;
+  IFact ParseFact() override;
+  IInterpretedFunction ParseFunction() override;
+  void ParseGlobalVariables() override;
+  IIEDefinedType ParseDefinedType() override;
+  IFunCall ParseFunCall() override;
+  IIEValue ParseValue() override;
+  IIEValue ParseList() override;
+  ISingletonsVector ParseSingletons() override;
+  // A slot's value in a fact: a list for a multislot, one value otherwise.
+  virtual IIEValue ParseValue(const TFactSlot& Slot);
+  // "(" slot value+ ")" as the list (slot value).
+  virtual IIEValue ParseValuePair();
+  // The kinds (and the defined type named among them) of a type clause, up to its ")".
+  virtual std::pair<TIETypes, IIEDefinedType> ParseSlotTypes();
+  virtual void ParseRangeAndCardinality(TIEDefinedType& Type);
+  virtual void ParseAllowedEnumerations(TIEDefinedType& Type, const std::string& Keyword);
+  // "(" keyword name [comment]: the name and the comment.
+  virtual std::pair<std::string, std::string> ParseHeader(std::string_view Keyword, TIEMessage Expected,
+                                                          std::string_view Where);
+
+  // "(name pattern)": the help line of a function.
+  static std::string GetSyntaxStatement(const TIEUserFunction& Function);
+  std::string GenerateSymbol(std::string_view Prefix);
+
+ private:
+  struct TSlotFunction {
+    std::string Name;
+    int Start;
+    int End;
+  };
+  using TVariables = std::map<std::string, TIEType>;
+
+  IStreamToken Next();
+  void Back(const IStreamToken& Token);
+  void ExpectClose(std::string_view Where);
+  // The value of a token; variables take the kind the rule first gave them.
+  IIEValue TokenValue(const IStreamToken& Token);
+  IIEValue ConstraintValue(const IStreamToken& Token);
+  void ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot);
+  IIEValue CallOrSingletons(const IStreamToken& Open);
+  // A default or a fact value that the slot rejects: an integer becomes a float where floats
+  // are allowed; anything else is a parse error.
+  IIEValue Checked(const TFactSlot& Slot, IIEValue Value, std::string_view Where);
+  const TSlotFunction* FindSlotFunction(std::string_view Name) const noexcept;
+  IFactTemplate TemplateNamed(const IStreamToken& Name, std::string_view Where);
+
+  std::vector<TSlotFunction> SlotFunctions_;
+  TVariables* Variables_ = nullptr;  // the variables of the rule being parsed
+};
+
+}  // namespace rulecore
