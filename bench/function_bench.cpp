@@ -8,6 +8,7 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/functions/MathPackage.h"
 #include "core/functions/PredicatePackage.h"
+#include "core/functions/StandardPackage.h"
 #include "core/functions/StringPackage.h"
 #include "core/network/IEContext.h"
 
@@ -19,6 +20,7 @@ namespace {
 TInferenceEngine& Engine() {
   static TInferenceEngine* E = [] {
     auto* Engine = new TInferenceEngine;
+    new TStandardPackage(Engine);
     new TMathPackage(Engine);
     new TPredicatePackage(Engine);
     new TStringPackage(Engine);
@@ -71,6 +73,27 @@ BENCHMARK(BM_FloatFunction);
 // (str-cat "count-" 42)
 void BM_StringConcat(benchmark::State& S) { Evaluate(S, Call("str-cat", {NewString("count-"), NewInteger(42)})); }
 BENCHMARK(BM_StringConcat);
+
+// (< 1 2 3) and (eq a a b)
+void BM_ChainedComparison(benchmark::State& S) {
+  Evaluate(S, Call("<", {NewInteger(1), NewInteger(2), NewInteger(3)}));
+}
+BENCHMARK(BM_ChainedComparison);
+
+void BM_EqualityTest(benchmark::State& S) { Evaluate(S, Call("eq", {NewAtom("a"), NewAtom("a"), NewAtom("b")})); }
+BENCHMARK(BM_EqualityTest);
+
+// A recursive deffunction: (fib 15), 1973 calls of fib, each with an "if", a comparison and
+// arithmetic.
+void BM_RecursiveDeffunction(benchmark::State& S) {
+  static const bool Defined = [] {
+    Engine().Parse("(deffunction fib (?n) (if (< ?n 2) then ?n else (+ (fib (- ?n 1)) (fib (- ?n 2)))))", false);
+    return true;
+  }();
+  (void)Defined;
+  Evaluate(S, Engine().ParseFunCall("(fib 15)"));
+}
+BENCHMARK(BM_RecursiveDeffunction);
 
 }  // namespace
 

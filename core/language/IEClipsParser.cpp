@@ -9,6 +9,7 @@
 #include "core/network/IERule.h"
 #include "core/values/ValueVector.h"
 #include "platform/Format.h"
+#include "platform/StackGuard.h"
 
 namespace rulecore {
 
@@ -398,6 +399,7 @@ IFactTemplate TIEClipsParser::TemplateNamed(const IStreamToken& Name, std::strin
 }
 
 std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
+  if (platform::StackNearlyExhausted()) ParseError(WParsePattern, FormatMessage(SNestingTooDeep, {WParsePattern}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParsePattern, MessageText(SExpectedAtom));
   const IStreamToken Name = Next();
@@ -966,6 +968,8 @@ void TIEClipsParser::ParseGlobalVariables() {
 // =============================================================================================
 
 IFunCall TIEClipsParser::ParseFunCall() {
+  // Nesting in the text is recursion here: refuse it before the stack runs out.
+  if (platform::StackNearlyExhausted()) ParseError(WParseFunCall, FormatMessage(SNestingTooDeep, {WParseFunCall}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParseFunCall, MessageText(SMissingOpenParens));
   const IStreamToken Name = Next();
@@ -1092,6 +1096,7 @@ IIEValue TIEClipsParser::ParseList() {
 }
 
 ISingletonsVector TIEClipsParser::ParseSingletons() {
+  if (platform::StackNearlyExhausted()) ParseError(WParsePoints, FormatMessage(SNestingTooDeep, {WParsePoints}));
   if (!Next()->Is('(')) ParseError(WParsePoints, MessageText(SMissingOpenParens));
   ISingletonsVector Points = platform::MakeRef<TSingletonsVector>();
   auto Coordinate = [&]() -> IIEValue {

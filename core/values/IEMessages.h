@@ -96,7 +96,7 @@ namespace rulecore {
   X(SInvalidTestBinding, "\"not\" and \"test\" CEs cannot be bound to variables")\
   X(SPatternRuleMissing, "Rule missing for pattern")\
   X(SNestedNotCEs, "Nested Not CEs not allowed yet")\
-  X(SNestingTooDeep, "Evaluation nested too deeply, stopped at %s")\
+  X(SNestingTooDeep, "Nesting too deep, stopped at %s")\
   X(SNoSuchFunction, "Function is unimplemented or unassigned: %s")\
   X(STooFewArgs, "Too few arguments for %s")\
   X(STooManyArgs, "Too many arguments for %s")\

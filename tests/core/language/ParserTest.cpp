@@ -209,6 +209,8 @@ TEST(ParserFunctions, DeffunctionsGlobalsAndTypes) {
   EXPECT_EQ(C.Run("(deffunction fact (?n) (if (<= ?n 1) then 1 else (* ?n (fact (- ?n 1))))) (fact 10)"),
             "3628800\r\n");
   EXPECT_EQ(ErrorOf([&] { C.Engine.Parse("(f)", true); }), "Too few arguments for f");
+  C.Run("(deffunction one (?a) ?a)");
+  EXPECT_EQ(ErrorOf([&] { C.Engine.Parse("(one 1 2)", true); }), "Too many arguments for one");
   C.Run("(defglobal ?*limit* = 10 ?*call* = (+ 1 2))");
   EXPECT_EQ(C.Engine.GetGlobalVariables().Get("*limit*")->GetAsInteger(), 10);
   EXPECT_EQ(C.Engine.GetGlobalVariables().Get("*call*")->GetDType(), dtFunCall);
@@ -220,4 +222,19 @@ TEST(ParserFunctions, DeffunctionsGlobalsAndTypes) {
   TConsole Other;
   const IIEDefinedType Again = Other.Engine.ParseDefinedType(Type->GetToString());
   EXPECT_TRUE(Again->Equals(Type.get())) << Type->GetToString();
+}
+
+TEST(ParserLimits, DeepNestingEndsInAnError) {
+  TConsole C;
+  std::string Deep;
+  for (int I = 0; I < 200000; ++I) Deep += "(+ 1 ";
+  const std::string Message = ParseErrorOf(C.Engine, Deep);
+  EXPECT_NE(Message.find("Nesting too deep, stopped at ParseFunCall"), std::string::npos) << Message.substr(0, 200);
+  std::string Negations;
+  for (int I = 0; I < 200000; ++I) Negations += "(not ";
+  EXPECT_NE(ParseErrorOf(C.Engine, "(defrule r " + Negations).find("Nesting too deep"), std::string::npos);
+  // Moderate nesting still parses and runs.
+  std::string Nested = "1";
+  for (int I = 0; I < 500; ++I) Nested = "(+ 1 " + Nested + ")";
+  EXPECT_EQ(C.Run(Nested), "501\r\n");
 }

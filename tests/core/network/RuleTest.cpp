@@ -260,7 +260,7 @@ TEST(Evaluation, RunawayRecursionEndsInAnError) {
   Loop->AddReasoner(&W.Engine);
   IIEValue Result;
   EXPECT_EQ(ErrorOf([&] { W.Call("loop", {})->Execute(W.Engine.GetContext(), Result); }),
-            "Evaluation nested too deeply, stopped at loop");
+            "Nesting too deep, stopped at loop");
   // The engine is still usable afterwards.
   W.Call("note", {NewAtom("after")})->Execute(W.Engine.GetContext(), Result);
   EXPECT_EQ(W.Log.back(), "after");
