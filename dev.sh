@@ -2,6 +2,7 @@
 # Developer entry point: installs what is missing, builds and runs.
 #   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
+#   ./dev.sh fuzz [SECONDS]  build the parser fuzz target with clang + libFuzzer and run it
 #   ./dev.sh deps    only install the Debian packages the build needs
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -42,5 +43,16 @@ case "${1:-test}" in
     cmake --build build/release -j "$JOBS"
     for b in build/release/bin/*_bench; do "$b" "${@:2}"; done
     ;;
-  *) echo "usage: $0 [test|bench|deps]" >&2; exit 2 ;;
+  fuzz)
+    PACKAGES+=(clang)
+    deps
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRULE_SANITIZE=ON \
+      -DRULE_FUZZ=ON -DRULE_BUILD_TESTS=OFF -DRULE_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+    cmake --build build/fuzz -j "$JOBS"
+    mkdir -p build/fuzz/work
+    cp -n fuzz/corpus/* build/fuzz/work/ 2>/dev/null || true
+    build/fuzz/bin/parser_fuzz build/fuzz/work fuzz/corpus -max_total_time="${2:-60}" -timeout=10 -rss_limit_mb=2048 \
+      -max_len=4096
+    ;;
+  *) echo "usage: $0 [test|bench|fuzz|deps]" >&2; exit 2 ;;
 esac

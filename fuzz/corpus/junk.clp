@@ -1,0 +1,2 @@
+(((((( "unterminated ; comment
+ ?x <- = > & | ~ [ ] $? ? 1e999 -0.5 .5 + -

@@ -1,0 +1,1 @@
+(defrule r (a ?x&~b|c) (not (exists (d $?y))) => (printout t ?x crlf))
