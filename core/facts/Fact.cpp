@@ -289,9 +289,10 @@ void TFact::CopyFrom(const TFact& Source, bool InterfaceForm) {
       Local = Here->CreateFactTemplate(Source.Template_->GetTemplateName());
       Local->Assign(*Source.Template_);
     }
-    SetTemplate(Local);
-    for (const auto& E : Source.Values_.Entries())
-      if (Local->ContainsSlot(E.Slot->GetName())) SetValue(E.Slot->GetName(), E.Value ? E.Value->Clone() : nullptr);
+    // Read again from its text: calls and names in the values bind to this engine.
+    const IFact Parsed = Here->ParseFact(Source.ToString());
+    Template_ = Parsed->GetTemplate();
+    AssignValues(*Parsed);
   } else {
     Template_ = Source.Template_;
     if (InterfaceForm) {

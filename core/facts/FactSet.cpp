@@ -37,10 +37,9 @@ void TFactSet::Join(TInferenceEngine* Value) {
 void TFactSet::SetEngine(TInferenceEngine* Value) {
   if (Value == Engine_) return;
   Join(Value);
-  // Facts of the previous engine are not this engine's: their lines are parsed again on use.
-  for (auto& Entry : Facts_)
-    if (Entry.second && Entry.second->GetTemplate() && Entry.second->GetTemplate()->GetEngine() != Engine_)
-      Entry.second = nullptr;
+  if (!Engine_) return;
+  // The lines are this engine's facts from now on.
+  for (auto& Entry : Facts_) Entry.second = Engine_->ParseFact(Entry.first);
 }
 
 void TFactSet::SetEngineNoParse(TInferenceEngine* Value) {
@@ -63,9 +62,11 @@ std::vector<std::string> TFactSet::GetLines() const {
 }
 
 void TFactSet::SetFacts(const std::vector<std::string>& Lines) {
-  Facts_.clear();
-  Facts_.reserve(Lines.size());
-  for (const std::string& Line : Lines) Facts_.emplace_back(Line, nullptr);
+  std::vector<std::pair<std::string, IFact>> Parsed;
+  Parsed.reserve(Lines.size());
+  for (const std::string& Line : Lines)
+    Parsed.emplace_back(Line, Engine_ ? Engine_->ParseFact(Line + std::string(NewLineString)) : IFact());
+  Facts_ = std::move(Parsed);
 }
 
 int TFactSet::AddFact(const IFact& Fact) {
@@ -73,7 +74,12 @@ int TFactSet::AddFact(const IFact& Fact) {
   return GetCount() - 1;
 }
 
-IFact TFactSet::GetFact(int Index) const { return Facts_[Checked(Index)].second; }
+IFact TFactSet::GetFact(int Index) const {
+  auto& Entry = const_cast<TFactSet*>(this)->Facts_[Checked(Index)];
+  // A line is parsed when its fact is first asked for.
+  if (!Entry.second && Engine_) Entry.second = Engine_->ParseFact(Entry.first);
+  return Entry.second;
+}
 
 void TFactSet::SetFact(int Index, const IFact& Fact) {
   auto& Entry = Facts_[Checked(Index)];
@@ -104,8 +110,13 @@ void TFactSet::Assign(const platform::TPersistent& Source) {
   Comment_ = From->Comment_;
   FactSetName_ = From->FactSetName_;
   Facts_.clear();
+  // Into an engine the facts are read again from their text, so they take its templates.
+  auto* Owner = dynamic_cast<TInferenceEngine*>(GetOwner());
   for (const auto& Entry : From->Facts_) {
-    if (Entry.second)
+    const std::string Text = Entry.second ? Entry.second->ToString() : Entry.first;
+    if (Owner)
+      AddFact(Owner->ParseFact(Text));
+    else if (Entry.second)
       AddFact(Entry.second->Clone());
     else
       Facts_.emplace_back(Entry.first, nullptr);

@@ -204,10 +204,13 @@ void TFactSlot::Assign(const platform::TPersistent& Source) {
       Types = Local->GetBaseTypes() | (From->SlotType_ & IEMultiSlotTypes);
     }
   }
+  IIEValue Stored = PrivateCopy(From->Default_);
+  // A call, fact or fuzzy default of another engine is read again by this one.
+  if (Type != From->TypeInfo_ && Stored && IEReparseTypes.Contains(Stored->GetDType()))
+    Stored = Engine->ParseValue(Stored->GetToString());
   TypeInfo_ = Type;
   if (Template_) Template_->SlotTypesChanged();
   SlotType_ = Types;
-  IIEValue Stored = PrivateCopy(From->Default_);
   UnhookDefault();
   Default_ = std::move(Stored);
   HookDefault();
@@ -493,7 +496,21 @@ void TFactTemplate::Assign(const platform::TPersistent& Source) {
 }
 
 void TFactTemplate::Assign(const platform::ICloneable& Source) {
-  Assign(static_cast<const platform::TPersistent&>(*Source));
+  const auto* From = dynamic_cast<const TFactTemplate*>(Source.get());
+  if (!From || From == this) return TCloneable::Assign(Source);
+  if (!Engine_) return Assign(static_cast<const platform::TPersistent&>(*From));
+  BackwardChaining_ = From->BackwardChaining_;
+  Comment_ = From->Comment_;
+  SetTemplateName(From->Name_);
+  Parent_ = From->Parent_ && From->Parent_->GetOwner() == Owner_ ? From->Parent_ : nullptr;
+  ClearSlots();
+  // Each slot is read again from its text by this engine: types and calls become its own.
+  for (const IFactSlot& Slot : From->Slots_) Engine_->ParseFactTemplateSlot(*this, Slot->GetToString());
+  SetTag(From->GetTag());
+  TypesDirty_ = From->TypesDirty_;
+  Fuzzy_ = From->Fuzzy_;
+  HashDirty_ = From->HashDirty_;
+  Hash_ = From->Hash_;
 }
 
 IFactTemplate TFactTemplate::Clone() const {

@@ -238,3 +238,34 @@ TEST(ParserLimits, DeepNestingEndsInAnError) {
   for (int I = 0; I < 500; ++I) Nested = "(+ 1 " + Nested + ")";
   EXPECT_EQ(C.Run(Nested), "501\r\n");
 }
+
+TEST(ParserCopies, ConstructsMoveBetweenEnginesThroughTheirText) {
+  TConsole Here, There;
+  Here.Run("(deftype size extends (type SYMBOL) (allowed-symbols small large))"
+           "(deftemplate box (slot size (type size) (default small)) (slot label (default-dynamic (gensym*))))");
+  There.Run("(deftype size extends (type SYMBOL) (allowed-symbols small large huge))");
+  const IFactTemplate Source = Here.Engine.FindFactTemplate("box");
+  IFactTemplate Copy = MakeRef<TFactTemplate>(&There.Engine);
+  Copy->Assign(platform::ICloneable(Source));
+  // The slot's type is the target engine's own type of that name.
+  EXPECT_EQ(Copy->GetSlot("size")->GetExtendedTypeInfo(), There.Engine.FindDefinedType("size"));
+  EXPECT_EQ(Copy->GetSlot("label")->GetSlotDefault()->GetAsFunCall()->GetReasoner(),
+            static_cast<IReasoner*>(&There.Engine));
+
+  // A fact copied into another engine takes (or makes) that engine's template.
+  const IFact Fact = Here.Engine.ParseFact("(box (size large) (label x))");
+  IFact Moved = MakeRef<TFact>(There.Engine.CreateFactTemplate("scratch"));
+  Moved->Assign(*Fact);
+  EXPECT_EQ(Moved->GetTemplate(), There.Engine.FindFactTemplate("box"));
+  EXPECT_EQ(Moved->GetValue("size")->GetAsString(), "large");
+
+  // Fact sets parse their lines for the engine they serve.
+  TFactSet Set;
+  Set.SetFacts({"(box (size large))", "(point 1 2)"});
+  EXPECT_FALSE(Set.GetFact(0));  // no engine, no parsing
+  Set.SetEngine(&There.Engine);
+  EXPECT_EQ(Set.GetFact(1)->GetTemplate(), There.Engine.FindFactTemplate("point"));
+  Set.SetFacts({"(box (size huge))"});
+  EXPECT_EQ(Set.GetFact(0)->GetValue("size")->GetAsString(), "huge");
+  EXPECT_NE(ErrorOf([&] { Set.SetFacts({"(box (size enormous))"}); }), "(no error)");
+}
