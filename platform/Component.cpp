@@ -111,11 +111,22 @@ void TComponent::Unlink(TComponent* Partner) noexcept {
 
 void TComponent::Notification(TComponent* Component, TOperation Operation) {
   if (Operation == opRemove && Component) RemoveFreeNotification(Component);
+  // An owner being destroyed frees all its components: they need no news of each other (and
+  // passing it on would make freeing n components cost n squared notices).
+  if (IsDestroying()) return;
+  // Insertions concern the owner alone: passing them on would make adding n components cost n
+  // squared notices, and no component acts on a sibling's arrival.
+  if (Operation == opInsert) return;
   // Copy: a child may leave the list while handling the notice.
   const std::vector<TComponent*> Children = Components_;
-  for (TComponent* C : Children)
-    if (std::find(Components_.begin(), Components_.end(), C) != Components_.end())
-      C->Notification(Component, Operation);
+  for (size_t I = 0; I < Children.size(); ++I) {
+    TComponent* C = Children[I];
+    // Still ours?  While nobody left the list, the child is where it was; only after a change
+    // is the list searched.
+    const bool Present = (I < Components_.size() && Components_[I] == C) ||
+                         std::find(Components_.begin(), Components_.end(), C) != Components_.end();
+    if (Present) C->Notification(Component, Operation);
+  }
 }
 
 void TComponent::SetState(TComponentStateItem Item, bool On) {

@@ -56,7 +56,8 @@ class TComponent : public TPersistent {
 
  protected:
   // Told of insertions into and removals from the owner tree and of destroyed free-notification
-  // partners.  The default passes the notice on to every owned component.
+  // partners.  The default passes removals on to every owned component (not while this one is
+  // being destroyed, when they all go anyway); insertions stay with the owner.
   virtual void Notification(TComponent* Component, TOperation Operation);
   void SetState(TComponentStateItem Item, bool On);
 

@@ -3,6 +3,7 @@
 
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
+#include "core/values/ValueHashTable.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -92,6 +93,20 @@ std::string PrettyPrint(const TInterpretedFunction& Function) {
   Text += ")";
   Text += NewLineString;
   return Text;
+}
+
+std::string PrettyPrintGlobalVariable(std::string_view Name, const IIEValue& Value) {
+  std::string Text = Name.rfind('?', 0) == 0 ? std::string(Name) : "?" + std::string(Name);
+  return Text + " = " + (Value ? Value->GetToString() : std::string());
+}
+
+std::string PrettyPrintGlobalVariables(const TValueHashTable& Globals) {
+  std::string Text = "(defglobal";
+  for (int I = 0; I < Globals.Count(); ++I) {
+    Text += ' ';
+    Text += PrettyPrintGlobalVariable(Globals.KeyAt(I), Globals.ValueAt(I));
+  }
+  return Text + ")";
 }
 
 }  // namespace rulecore

@@ -17,6 +17,7 @@ class TFunctionCall;
 class TIEUserFunction;
 class TInterpretedFunction;
 class TRule;
+class TValueHashTable;
 
 // A deftype (explicit type) or the inline type clauses of a slot (implicit type).
 std::string PrettyPrint(const TIEDefinedType& Type);
@@ -56,6 +57,10 @@ std::string PrettyPrint(const TIEUserFunction& Function);
 std::string PrettyPrint(const TInterpretedFunction& Function);
 // A defrule.
 std::string PrettyPrint(const TRule& Rule);
+// A defglobal of every entry of the table, in the table's order.
+std::string PrettyPrintGlobalVariables(const TValueHashTable& Globals);
+// One global: "?name = value" ("?" added when missing).
+std::string PrettyPrintGlobalVariable(std::string_view Name, const IIEValue& Value);
 // A comment as a block of "; " lines, each ending in a line break (empty for no comment).
 std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).
