@@ -11,6 +11,7 @@
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
 #include "core/network/IERule.h"
+#include "core/network/ReteNetwork.h"
 #include "core/values/IEException.h"
 
 namespace rulecore {
@@ -28,14 +29,28 @@ TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
                                    std::string(SInitialFactPattern));
   PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
   Parser_ = new TIEClipsParser(this);
+  Network_ = new TReteNetwork(this);
 }
 
 TInferenceEngine::~TInferenceEngine() {
   Destroying();
-  // Owned components (fact sets, rules, packages) go first, while the registries still exist.
+  OnPrintOut = nullptr;
+  OnAssertion = nullptr;
+  OnRetraction = nullptr;
+  OnAddActivation = nullptr;
+  OnRemoveActivation = nullptr;
+  OnRemoveRule = nullptr;
+  OnRemoveFactTemplate = nullptr;
+  OnRemoveUserFunction = nullptr;
+  OnClear = nullptr;
+  OnClearFacts = nullptr;
+  Clear();
+  // Owned components (fact sets, rules, packages, the network) go next, while the registries
+  // still exist.
   Rules_.Clear();
   DestroyComponents();
   Parser_ = nullptr;
+  Network_ = nullptr;
   for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
   for (int I = 0; I < UserFunctions_.Count(); ++I) UserFunctions_.ValueAt(I)->ForgetReasoner(this);
@@ -173,11 +188,14 @@ platform::Ref<TFunCallBase> TInferenceEngine::NewFunCall(std::string_view Name, 
 }
 
 void TInferenceEngine::AddRule(TRule* Rule) {
+  Network_->AddRule(*Rule);
+  if (Watching(cwCompilation)) PrintOut("t", Network_->GetCompileTrace(*Rule) + "\r\n");
   if (OnAddRule) OnAddRule(this, Rule);
 }
 
 void TInferenceEngine::RemoveRule(TRule* Rule) {
   if (OnRemoveRule) OnRemoveRule(this, Rule);
+  if (Network_) Network_->RemoveRule(*Rule);
   if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
 }
 
@@ -190,9 +208,10 @@ void TInferenceEngine::RenameRule(const std::string& OldName, const std::string&
 }
 
 void TInferenceEngine::RuleChange(TRule* Rule) {
-  // The matching network recompiles a registered rule that changed; until a rule is in the
-  // network there is nothing to redo.
-  (void)Rule;
+  // A registered rule that changed is compiled again.
+  if (!Network_ || Rules_.Get(Rule->GetRuleName()) != Rule) return;
+  Network_->RemoveRule(*Rule);
+  Network_->AddRule(*Rule);
 }
 
 void TInferenceEngine::AddFactSet(TFactSet* Set) {

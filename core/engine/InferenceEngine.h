@@ -6,16 +6,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
 #include "FactTemplates.h"
+#include "Facts.h"
 #include "Rules.h"
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
 #include "core/facts/IEPattern.h"
+#include "core/network/ActivationAgenda.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IReasoner.h"
 #include "core/values/IESymbolGenerator.h"
@@ -29,6 +32,7 @@ class TRule;
 class TIEParser;
 class TIEClipsParser;
 class TIEContext;
+class TReteNetwork;
 using TEngineVariables = TValueHashTable;
 
 class TInferenceEngine : public platform::TComponent,
@@ -41,6 +45,11 @@ class TInferenceEngine : public platform::TComponent,
   using TUserFunctionEvent = std::function<void(TInferenceEngine* Sender, const IUserFunction& Function)>;
   using TRuleEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
   using TPrintOutEvent = std::function<void(TInferenceEngine* Sender, const std::string& OutID, const std::string& Text)>;
+  using TFactEvent = std::function<void(TInferenceEngine* Sender, const IFact& Fact)>;
+  using TActivationEvent = std::function<void(TInferenceEngine* Sender, int Index, TActivation* Activation)>;
+  using TNotifyEvent = std::function<void(TInferenceEngine* Sender)>;
+  using TInferenceEvent = std::function<void(TInferenceEngine* Sender, int32_t RulesFired)>;
+  using TRuleFiredEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
   static constexpr float Version = 2.0f;
 
   explicit TInferenceEngine(platform::TComponent* Owner = nullptr);
@@ -53,6 +62,75 @@ class TInferenceEngine : public platform::TComponent,
   bool DynamicChecks() const noexcept { return TypeChecks_.Contains(tcDynamic); }
   TDuplicateConstructs GetDuplicateConstructs() const noexcept { return DuplicateConstructs_; }
   void SetDuplicateConstructs(TDuplicateConstructs Value) noexcept { DuplicateConstructs_ = Value; }
+
+  bool GetFactDuplication() const noexcept { return FactDuplication_; }
+  // With duplication off the fact list caches hash codes to find equal facts quickly.
+  void SetFactDuplication(bool Value);
+  bool GetResetGlobals() const noexcept { return ResetGlobals_; }
+  void SetResetGlobals(bool Value) noexcept { ResetGlobals_ = Value; }
+  TConstructWatches GetWatch() const noexcept { return Watch_; }
+  void SetWatch(TConstructWatches Value) noexcept { Watch_ = Value; }
+  TSearchStrategy GetStrategy() const noexcept { return Strategy_; }
+  // A new strategy reorders the agenda.
+  void SetStrategy(TSearchStrategy Value);
+  TSalience GetSalienceEvaluation() const noexcept { return SalienceEvaluation_; }
+  void SetSalienceEvaluation(TSalience Value) noexcept { SalienceEvaluation_ = Value; }
+
+  // --- working memory ---
+  TFacts& GetFacts() noexcept { return Facts_; }
+  const std::vector<IFact>& GetFactList() const noexcept { return Facts_.Items(); }
+  // The fact's id, or -1 when an equal fact exists and duplication is off.
+  virtual int32_t Assert(const IFact& Fact, bool Flag = false);
+  // The text read as a fact, its values evaluated in the root context, then asserted.
+  int32_t Assert(const std::string& Text);
+  virtual void RetractFact(int Index);
+  void RetractFact(const TFact& Fact);
+  int32_t Retract(int32_t ID);
+  int32_t Retract(const TFact& Fact);
+  int32_t Retract(const std::string& Text);
+  // Every match withdrawn (one clear token through the network).
+  virtual void RetractFacts();
+  void BeginFactModify(const TFact& Fact) { Retract(Fact); }
+  void EndFactModify(const IFact& Fact) { Assert(Fact, false); }
+  void AddPendingFact(const IFact& Fact, bool Assertion);
+  int GetPendingAssertionCount() const noexcept { return static_cast<int>(PendingAssertions_.size()); }
+  int GetPendingRetractionCount() const noexcept { return static_cast<int>(PendingRetractions_.size()); }
+  void ProcessPendingFacts();
+  virtual void Reset();
+  virtual void Clear();
+  TFactEvent OnAssertion;
+  TFactEvent OnRetraction;
+  TNotifyEvent OnReset;
+  TNotifyEvent OnClear;
+  TNotifyEvent OnClearFacts;
+
+  // --- matching and the agenda ---
+  TReteNetwork& GetReteNetwork() const noexcept { return *Network_; }
+  TIEAgenda& GetAgenda() noexcept { return Agenda_; }
+  int GetAgendaCount() const noexcept { return Agenda_.Count(); }
+  TActivation* GetActivation(int Index) const { return Agenda_.GetActivations(Index); }
+  virtual void AddActivation(TActivation* Activation);
+  virtual void RemoveActivation(int Index);
+  void RemoveActivation(TActivation* Activation);
+  // Where an activation of that salience goes under the strategy (-1: at the end).
+  int SearchSalience(int32_t Salience) const;
+  // The agenda rebuilt from the activations of Source, in its order.
+  void SetAgenda(TActivationAgenda& Source);
+  TActivationEvent OnAddActivation;
+  TActivationEvent OnRemoveActivation;
+
+  // --- running ---
+  int32_t Run(int32_t MaxRules = 2147483647);
+  virtual void BeginInference();
+  virtual void EndInference();
+  void RuleFired(TActivation* Activation);
+  TActivation* GetCurrentActivation() const noexcept { return Current_; }
+  int32_t GetRulesFired() const noexcept { return RulesFired_; }
+  void Lock();
+  void Unlock();
+  TNotifyEvent OnStartInference;
+  TInferenceEvent OnEndInference;
+  TRuleFiredEvent OnRuleFired;
 
   // --- symbols ---
   // Prefix followed by SymbolIndex; the index then moves on by one.
@@ -197,6 +275,25 @@ class TInferenceEngine : public platform::TComponent,
   IFact PlaceholderFact_;
   TEngineVariables EngineVariables_;
   TEngineVariables GlobalVariables_;
+  bool FactDuplication_ = false;
+  bool ResetGlobals_ = true;
+  TConstructWatches Watch_;
+  TSearchStrategy Strategy_ = ssDepthFirst;
+  TSalience SalienceEvaluation_ = sActivate;
+  TFacts Facts_{this};
+  std::vector<IFact> PendingAssertions_;
+  std::vector<IFact> PendingRetractions_;
+  TIEAgenda Agenda_{this};
+  TReteNetwork* Network_ = nullptr;
+  TActivation* Current_ = nullptr;
+  int32_t RulesFired_ = 0;
+  double StartTime_ = 0;
+  float FactSum_ = 0;
+  float AgendaSum_ = 0;
+  int32_t MaxFacts_ = 0;
+  int32_t MaxAgenda_ = 0;
+  std::unique_ptr<std::recursive_mutex> Lock_;
+  bool Watching(TConstructWatch Kind) const noexcept { return Watch_.Contains(Kind) && static_cast<bool>(OnPrintOut); }
   TIEClipsParser* Parser_ = nullptr;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};

@@ -18,7 +18,13 @@ void TRules::Add(TRule* Rule) {
     Remove(Name);
   }
   Put(Name, Rule);
-  if (Engine_) Engine_->AddRule(Rule);
+  if (!Engine_) return;
+  try {
+    Engine_->AddRule(Rule);
+  } catch (...) {
+    TStringHashTable::Remove(Name);  // a rule that does not compile is not registered
+    throw;
+  }
 }
 
 void TRules::Remove(std::string_view Name) {

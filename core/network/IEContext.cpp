@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/engine/InferenceEngine.h"
 #include "core/values/IEException.h"
 #include "fuzzy/IFuzzyLogic.h"
 
@@ -132,13 +133,24 @@ void TIEContext::Clear() noexcept {
   ClearReturnValue();
 }
 
+TFact* TIEContext::GetTokenFact(int32_t TokenIndex) {
+  TFact* Fact = Token_ ? Token_->GetFactAt(TokenIndex) : nullptr;
+  if (Fact && Engine_ && Fact == Engine_->GetPlaceholderFact().get()) return nullptr;
+  return Fact;
+}
+
 IIEValue TIEContext::FindVariableValue(std::string_view Name) {
   const TBinding* B = FindBinding(Name);
   return B ? B->Value : nullptr;
 }
 
 IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
-  TFact* Fact = Token_ ? Token_->GetFactAt(Binding.FactIndex) : nullptr;
+  // The place right after the token's facts is the fact being matched.
+  TFact* Fact = nullptr;
+  if (Token_ && Binding.FactIndex < Token_->GetFactCount())
+    Fact = Token_->GetFactAt(Binding.FactIndex);
+  else
+    Fact = Fact_.get();
   if (!Fact) return nullptr;
   if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
   const IIEValue& Value = Fact->GetValue(Binding.SlotIndex);

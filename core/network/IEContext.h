@@ -126,7 +126,8 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   IIEValue ResolveSingletons(TSingletonsVector& Singletons) override;
   // IJoinTestContext
   TFact* GetCurrentFact() override { return Fact_.get(); }
-  TFact* GetTokenFact(int32_t TokenIndex) override { return Token_ ? Token_->GetFactAt(TokenIndex) : nullptr; }
+  // A negated element's place holds the engine's placeholder: no fact was matched there.
+  TFact* GetTokenFact(int32_t TokenIndex) override;
 
  private:
   TInferenceEngine* Engine_;

@@ -1,0 +1,72 @@
+// TFacts: working memory's list of asserted facts, kept in ascending fact-id order, with a cache
+// from fact hash code to facts that finds duplicates without comparing against every fact.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/facts/Fact.h"
+
+namespace rulecore {
+
+class TInferenceEngine;
+
+class TFacts {
+ public:
+  explicit TFacts(TInferenceEngine* Engine = nullptr);
+  TFacts(const TFacts&) = delete;
+  TFacts& operator=(const TFacts&) = delete;
+
+  TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  int Count() const noexcept { return static_cast<int>(Items_.size()); }
+  const IFact& Get(int Index) const;
+  const std::vector<IFact>& Items() const noexcept { return Items_; }
+  auto begin() const noexcept { return Items_.begin(); }
+  auto end() const noexcept { return Items_.end(); }
+
+  bool GetCacheHashCodes() const noexcept { return Caching_; }
+  void SetCacheHashCodes(bool Value);
+  bool GetPreserveIDs() const noexcept { return PreserveIDs_; }
+  void SetPreserveIDs(bool Value) noexcept { PreserveIDs_ = Value; }
+  int32_t GetHighestID() const noexcept { return Highest_; }
+
+  // --- changes from outside go through the engine ---
+  // Asserts the fact (keeping its id when PreserveIDs allows); answers the last index.
+  int Add(const IFact& Fact);
+  void Insert(int Index, const IFact& Fact);
+  // Retracts the fact at Index.
+  void Delete(int Index);
+  // Empties the list and the cache, then the engine withdraws every match.
+  void Clear();
+
+  // --- look-ups ---
+  int FindFact(int32_t ID) const noexcept;
+  IFact GetFactByID(int32_t ID) const noexcept;
+  int IndexOf(const TFact* Fact) const noexcept;
+  // The index of a fact equal to Fact (the duplicate test of assertion), or -1.
+  int FindFact(const TFact& Fact) const;
+
+  // --- the engine's own changes ---
+  void Append(const IFact& Fact);
+  void RemoveAt(int Index);
+  void ClearList() noexcept;
+
+  std::string ToString() const;
+  std::string ToIDString() const;
+
+ private:
+  void CacheAdd(TFact* Fact);
+  void CacheRemove(TFact* Fact);
+
+  TInferenceEngine* Engine_;
+  std::vector<IFact> Items_;
+  bool Caching_ = true;
+  bool PreserveIDs_ = false;
+  int32_t Highest_ = 0;
+  std::unordered_multimap<uint32_t, TFact*> Cache_;
+  std::vector<TFact*> FuzzyFacts_;
+};
+
+}  // namespace rulecore

@@ -1,0 +1,189 @@
+// The agenda side of the engine and the recognise-act loop: activations enter the agenda in
+// salience order under the search strategy, and Run fires the head activation until the agenda
+// is empty, a halt is requested or the limit is reached.
+#include <chrono>
+
+#include "InferenceEngine.h"
+#include "core/network/IERule.h"
+#include "core/network/ReteNetwork.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+namespace {
+
+double NowMilliseconds() {
+  using namespace std::chrono;
+  return static_cast<double>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count()) / 1000.0;
+}
+
+}  // namespace
+
+// --- agenda ---------------------------------------------------------------------------------
+
+int TInferenceEngine::SearchSalience(int32_t Salience) const {
+  const int N = Agenda_.Count();
+  if (N == 0) return -1;
+  auto Sal = [this](int I) { return Agenda_.GetActivations(I)->GetRule()->GetSalience(); };
+  auto Probe = [&]() {
+    int Lo = 0, Hi = N - 1;
+    while (Hi >= Lo) {
+      const int Mid = (Lo + Hi) / 2;
+      const int32_t S = Sal(Mid);
+      if (S < Salience)
+        Hi = Mid - 1;
+      else if (S == Salience)
+        return Mid;
+      else
+        Lo = Mid + 1;
+    }
+    return Hi + 1;
+  };
+  if (Strategy_ == ssDepthFirst) {
+    if (Salience >= Sal(0)) return 0;
+    if (Salience >= Sal(N - 1)) return Probe();
+    return -1;
+  }
+  if (Sal(N - 1) < Salience) return Sal(0) < Salience ? 0 : Probe();
+  return -1;
+}
+
+void TInferenceEngine::AddActivation(TActivation* Activation) {
+  try {
+    Activation->GetRule()->EvaluateSalience();
+    const int Index = Agenda_.Add(Activation);
+    if (Watching(cwActivation))
+      PrintOut("t", "==> Activation: " + Activation->GetRule()->GetRuleName() + " : " +
+                        Activation->GetToken()->GetToFactsString() + "\r\n");
+    if (OnAddActivation) OnAddActivation(this, Index, Activation);
+  } catch (const platform::EAbort&) {
+  }
+}
+
+void TInferenceEngine::RemoveActivation(int Index) {
+  TActivation* Activation = Agenda_.GetActivations(Index);
+  if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
+  if (Watching(cwActivation))
+    PrintOut("t", "<== Activation: " + Activation->GetRule()->GetRuleName() + " : " +
+                      Activation->GetToken()->GetToFactsString() + "\r\n");
+  if (Activation == Current_)
+    Agenda_.Extract(Index);
+  else
+    Agenda_.Delete(Index);
+}
+
+void TInferenceEngine::RemoveActivation(TActivation* Activation) {
+  const int Index = Agenda_.IndexOf(Activation);
+  if (Index >= 0) {
+    RemoveActivation(Index);
+  } else if (Activation != Current_) {
+    // Not on the agenda (a rebuilt agenda, or one being filled): nobody else owns it.
+    delete Activation;
+  }
+}
+
+void TInferenceEngine::SetAgenda(TActivationAgenda& Source) {
+  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  for (int I = 0; I < Source.Count(); ++I) AddActivation(Source.GetActivations(I)->Clone());
+}
+
+void TInferenceEngine::SetStrategy(TSearchStrategy Value) {
+  if (Value == Strategy_) return;
+  Strategy_ = Value;
+  // The same activations are placed again, so the terminal nodes that know them can still
+  // withdraw them later.
+  std::vector<TActivation*> Activations;
+  while (Agenda_.Count() > 0) Activations.push_back(Agenda_.Extract(0));
+  for (TActivation* A : Activations) AddActivation(A);
+}
+
+// --- running --------------------------------------------------------------------------------
+
+void TInferenceEngine::Lock() {
+  if (!Lock_) Lock_ = std::make_unique<std::recursive_mutex>();
+  Lock_->lock();
+}
+
+void TInferenceEngine::Unlock() {
+  if (Lock_) Lock_->unlock();
+}
+
+void TInferenceEngine::BeginInference() {
+  if (OnStartInference) OnStartInference(this);
+  StartTime_ = NowMilliseconds();
+  RulesFired_ = 0;
+  MaxFacts_ = Facts_.Count();
+  FactSum_ = 0;
+  MaxAgenda_ = Agenda_.Count();
+  AgendaSum_ = 0;
+  Halt_ = false;
+}
+
+void TInferenceEngine::EndInference() {
+  if (Watch_.Contains(cwStatistics) && RulesFired_ > 0 && OnPrintOut) {
+    const double Seconds = (NowMilliseconds() - StartTime_) / 1000.0;
+    const double MeanFacts = FactSum_ / static_cast<float>(RulesFired_);
+    const double MeanAgenda = AgendaSum_ / static_cast<float>(RulesFired_);
+    PrintOut("t", std::to_string(RulesFired_) + " rules fired.     Run time is " + platform::Format("%.4f", {Seconds}) +
+                      " seconds\r\n");
+    PrintOut("t", (Seconds == 0 ? std::to_string(RulesFired_) : platform::Format("%.4f", {RulesFired_ / Seconds})) +
+                      " rules per second\r\n");
+    PrintOut("t", platform::Format("%.4f", {MeanFacts}) + " mean number of facts (" + std::to_string(MaxFacts_) +
+                      " maximum)\r\n");
+    PrintOut("t", platform::Format("%.4f", {MeanAgenda}) + " mean number of activations (" +
+                      std::to_string(MaxAgenda_) + " maximum)\r\n");
+  }
+  if (OnEndInference) OnEndInference(this, RulesFired_);
+}
+
+void TInferenceEngine::RuleFired(TActivation* Activation) {
+  if (OnRuleFired) OnRuleFired(this, Activation->GetRule());
+  RemoveActivation(Activation);
+}
+
+int32_t TInferenceEngine::Run(int32_t MaxRules) {
+  BeginInference();
+  while (Agenda_.Count() > 0 && !Halt_ && RulesFired_ < MaxRules) {
+    Lock();
+    struct TUnlock {
+      TInferenceEngine& Engine;
+      ~TUnlock() { Engine.Unlock(); }
+    } Unlock{*this};
+    if (Agenda_.Count() > 0) {
+      TActivation* Activation = Agenda_.GetActivations(0);
+      Current_ = Activation;
+      struct TFree {
+        TInferenceEngine& Engine;
+        ~TFree() {
+          TActivation* Done = Engine.Current_;
+          Engine.Current_ = nullptr;
+          // Fired or not, the activation is finished: off the agenda and freed.
+          const int Index = Engine.Agenda_.IndexOf(Done);
+          if (Index >= 0) Engine.Agenda_.Extract(Index);
+          delete Done;
+        }
+      } Free{*this};
+      if (Watching(cwRule))
+        PrintOut("t", "FIRE " + std::to_string(RulesFired_) + " " + Activation->GetRule()->GetRuleName() + " " +
+                          Activation->GetToken()->GetToFactsString() + "\r\n");
+      Activation->Fire();
+      if (Watch_.Contains(cwStatistics)) {
+        FactSum_ += static_cast<float>(Facts_.Count());
+        MaxFacts_ = std::max(MaxFacts_, Facts_.Count());
+        AgendaSum_ += static_cast<float>(Agenda_.Count());
+        MaxAgenda_ = std::max(MaxAgenda_, Agenda_.Count());
+      }
+    }
+    ++RulesFired_;
+    if (SalienceEvaluation_ == sEveryTime) {
+      std::vector<TActivation*> Activations;
+      while (Agenda_.Count() > 0) Activations.push_back(Agenda_.Extract(0));
+      for (TActivation* A : Activations) AddActivation(A);
+    }
+  }
+  EndInference();
+  return RulesFired_;
+}
+
+}  // namespace rulecore

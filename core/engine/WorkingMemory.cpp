@@ -1,0 +1,176 @@
+// The engine's working memory: assertion, retraction, pending facts, reset and clear.  Every
+// change becomes one token for the matching network.
+#include <algorithm>
+
+#include "InferenceEngine.h"
+#include "core/facts/FactSet.h"
+#include "core/network/IEContext.h"
+#include "core/network/IERule.h"
+#include "core/network/ReteNetwork.h"
+#include "core/values/IEException.h"
+
+namespace rulecore {
+
+void TInferenceEngine::SetFactDuplication(bool Value) {
+  FactDuplication_ = Value;
+  Facts_.SetCacheHashCodes(!Value);
+}
+
+int32_t TInferenceEngine::Assert(const IFact& Fact, bool) {
+  if (!Fact || !Fact->GetTemplate()) RaiseIE(SNoTemplate);
+  if (!FactDuplication_ && Facts_.FindFact(*Fact) >= 0) return -1;
+  Fact->SetID(NewFactId());
+  Facts_.Append(Fact);
+  if (Watching(cwFact)) PrintOut("t", " ==> " + Fact->GetToIDString() + "\r\n");
+  Network_->ProcessToken(platform::MakeRef<TIEToken>(taAdd, Fact));
+  ProcessPendingFacts();
+  if (OnAssertion) OnAssertion(this, Fact);
+  return Fact->GetID();
+}
+
+int32_t TInferenceEngine::Assert(const std::string& Text) {
+  const IFact Fact = ParseFact(Text);
+  Context_->Resolve(*Fact);
+  return Assert(Fact, false);
+}
+
+void TInferenceEngine::RetractFact(int Index) {
+  const IFact Fact = Facts_.Get(Index);
+  if (OnRetraction) OnRetraction(this, Fact);
+  Network_->ProcessToken(platform::MakeRef<TIEToken>(taRemove, Fact));
+  if (Watching(cwFact)) PrintOut("t", " <== " + Fact->GetToIDString() + "\r\n");
+  // The token's work may have changed the list: find the fact again.
+  const int At = Facts_.IndexOf(Fact.get());
+  if (At >= 0) Facts_.RemoveAt(At);
+  ProcessPendingFacts();
+}
+
+void TInferenceEngine::RetractFact(const TFact& Fact) {
+  const int Index = Facts_.IndexOf(&Fact);
+  if (Index >= 0) RetractFact(Index);
+}
+
+int32_t TInferenceEngine::Retract(int32_t ID) {
+  const int Index = Facts_.FindFact(ID);
+  if (Index < 0) return -1;
+  RetractFact(Index);
+  return ID;
+}
+
+int32_t TInferenceEngine::Retract(const TFact& Fact) {
+  const int Index = Facts_.FindFact(Fact);
+  if (Index < 0) return -1;
+  const int32_t ID = Facts_.Get(Index)->GetID();
+  RetractFact(Index);
+  return ID;
+}
+
+int32_t TInferenceEngine::Retract(const std::string& Text) {
+  const IFact Fact = ParseFact(Text);
+  Context_->Resolve(*Fact);
+  return Retract(*Fact);
+}
+
+void TInferenceEngine::RetractFacts() {
+  if (Network_) Network_->ProcessToken(platform::MakeRef<TIEToken>());
+  if (OnClearFacts) OnClearFacts(this);
+}
+
+void TInferenceEngine::AddPendingFact(const IFact& Fact, bool Assertion) {
+  (Assertion ? PendingAssertions_ : PendingRetractions_).push_back(Fact);
+}
+
+void TInferenceEngine::ProcessPendingFacts() {
+  while (!PendingAssertions_.empty()) {
+    const IFact Fact = PendingAssertions_.front();
+    PendingAssertions_.erase(PendingAssertions_.begin());
+    Assert(Fact, false);
+  }
+  while (!PendingRetractions_.empty()) {
+    const IFact Fact = PendingRetractions_.front();
+    PendingRetractions_.erase(PendingRetractions_.begin());
+    Retract(*Fact);
+  }
+}
+
+void TInferenceEngine::Reset() {
+  Facts_.Clear();
+  NextFactId_ = 0;
+  for (int I = 0; I < Rules_.Count(); ++I) Rules_.ValueAt(I)->Reset();
+  Assert(std::string(SInitialFact));
+  if (ResetGlobals_) {
+    for (int I = 0; I < GlobalVariables_.Count(); ++I) {
+      IIEValue Value = GlobalVariables_.ValueAt(I);
+      if (Value && Value->GetDType() == dtFunCall) {
+        std::unique_ptr<TIEContext> Child(Context_->Push());
+        Value = Value->Resolve(Child.get());
+        Child->ClearReturnValue();
+        Child->Pop();
+      }
+      Context_->AddGlobalBinding(GlobalVariables_.KeyAt(I), Value);
+    }
+  }
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) {
+    for (int I = 0; I < Set->GetCount(); ++I) {
+      IFact Copy;
+      try {
+        const IFact Fact = Set->GetFact(I);
+        if (!Fact) continue;
+        Copy = Fact->Clone();
+        Context_->Resolve(*Copy);
+      } catch (const EIEException&) {
+        continue;  // a line this engine cannot read is left out
+      }
+      Assert(Copy, false);
+    }
+  }
+  if (OnReset) OnReset(this);
+}
+
+void TInferenceEngine::Clear() {
+  Halt_ = false;
+  NextFactId_ = 0;
+  RuleId_ = 0;
+  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  Network_->Clear();
+  Rules_.Clear();
+  for (TComponent* C = nullptr; (C = [this]() -> TComponent* {
+         for (int I = GetComponentCount() - 1; I >= 0; --I)
+           if (auto* Rule = dynamic_cast<TRule*>(GetComponent(I))) return Rule;
+         return nullptr;
+       }());)
+    delete C;
+  FactTemplates_.Clear();
+  GlobalVariables_.Clear();
+  Context_->Root().Clear();
+  DefinedTypes_.Clear();
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) {
+    RemoveFactSet(Set);
+    if (Set->GetOwner() == this)
+      delete Set;
+    else
+      Set->SetEngineNoParse(nullptr);
+  }
+  Facts_.Clear();
+  PendingAssertions_.clear();
+  PendingRetractions_.clear();
+  // Deffunctions go; the built-in functions stay.
+  std::vector<IUserFunction> Interpreted;
+  for (int I = 0; I < UserFunctions_.Count(); ++I)
+    if (dynamic_cast<TInterpretedFunction*>(UserFunctions_.ValueAt(I).get()))
+      Interpreted.push_back(UserFunctions_.ValueAt(I));
+  for (const IUserFunction& F : Interpreted) {
+    F->ForgetReasoner(this);
+    UserFunctions_.Remove(F);
+  }
+  EngineVariables_.Clear();
+  if (!IsDestroying()) {
+    InitialFactPattern_ =
+        std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
+                                     std::string(SInitialFactPattern));
+    PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
+  }
+  if (OnClear) OnClear(this);
+}
+
+}  // namespace rulecore

@@ -1,0 +1,112 @@
+#include "ActivationAgenda.h"
+
+#include <algorithm>
+
+#include "IERule.h"
+#include "ReteNetwork.h"
+#include "core/engine/InferenceEngine.h"
+#include "platform/Exceptions.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+// =============================================================================================
+// TActivation
+// =============================================================================================
+
+TActivation::TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength)
+    : Rule_(Rule), Token_(std::move(Token)), Node_(Node) {
+  SetStrength(Strength);
+}
+
+TActivation::~TActivation() {
+  if (Node_) Node_->Forget(this);
+}
+
+void TActivation::SetStrength(float Value) noexcept { Strength_ = Value < 0 ? 0 : Value > 1 ? 1 : Value; }
+
+bool TActivation::Fire() {
+  Rule_->Fire(*Token_);
+  if (Node_) Node_->RuleFired(this);
+  return true;
+}
+
+std::string TActivation::GetToString() const {
+  return std::to_string(Rule_ ? Rule_->GetSalience() : 0) + " " + (Rule_ ? Rule_->GetRuleName() : std::string()) +
+         " : " + (Token_ ? Token_->GetToFactsString() : std::string()) + " (" +
+         platform::Format("%.4f", {static_cast<double>(Strength_)}) + ")";
+}
+
+void TActivation::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TActivation*>(&Source);
+  if (!From) return TPersistent::Assign(Source);
+  Rule_ = From->Rule_;
+  Token_ = From->Token_;
+  Node_ = From->Node_;
+  Strength_ = From->Strength_;
+}
+
+TActivation* TActivation::Clone() const { return new TActivation(Rule_, Token_, Node_, Strength_); }
+
+// =============================================================================================
+// TActivationAgenda
+// =============================================================================================
+
+TActivationAgenda::~TActivationAgenda() {
+  if (OwnsObjects_)
+    for (TActivation* A : Items_) delete A;
+}
+
+int TActivationAgenda::FindInsertion(const TActivation&) { return -1; }
+
+int TActivationAgenda::Add(TActivation* Activation) {
+  const int At = FindInsertion(*Activation);
+  if (At < 0 || At >= Count()) {
+    Items_.push_back(Activation);
+    return Count() - 1;
+  }
+  if (At == 0)
+    Items_.push_front(Activation);
+  else
+    Items_.insert(Items_.begin() + At, Activation);
+  return At;
+}
+
+TActivation* TActivationAgenda::GetActivations(int Index) const {
+  if (Index < 0 || Index >= Count()) platform::ListIndexError(Index);
+  return Items_[static_cast<size_t>(Index)];
+}
+
+void TActivationAgenda::SetActivations(int Index, TActivation* Activation) {
+  if (Index < 0 || Index >= Count()) platform::ListIndexError(Index);
+  Items_[static_cast<size_t>(Index)] = Activation;
+}
+
+std::string TActivationAgenda::GetText(int Index) const { return GetActivations(Index)->GetToString(); }
+
+int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
+  auto It = std::find(Items_.begin(), Items_.end(), Activation);
+  return It == Items_.end() ? -1 : static_cast<int>(It - Items_.begin());
+}
+
+TActivation* TActivationAgenda::Extract(int Index) {
+  TActivation* A = GetActivations(Index);
+  Items_.erase(Items_.begin() + Index);
+  return A;
+}
+
+void TActivationAgenda::Delete(int Index) {
+  TActivation* A = Extract(Index);
+  if (OwnsObjects_) delete A;
+}
+
+void TActivationAgenda::Clear() {
+  while (!Items_.empty()) Delete(Count() - 1);
+}
+
+int TIEAgenda::FindInsertion(const TActivation& Activation) {
+  if (Count() == 0 || !Engine_) return -1;
+  return Engine_->SearchSalience(Activation.GetRule()->GetSalience());
+}
+
+}  // namespace rulecore

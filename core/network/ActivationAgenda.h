@@ -1,0 +1,90 @@
+// TActivation: one complete match of one rule (rule, token, terminal node, strength).
+// TActivationAgenda: the ordered list of pending activations; it owns them.  TIEAgenda is the
+// engine's agenda, which orders new activations by salience and the engine's strategy.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "IEToken.h"
+#include "platform/Object.h"
+
+namespace rulecore {
+
+class TRule;
+class TPatternMatchTerminalNode;
+class TInferenceEngine;
+
+class TActivation final : public platform::TPersistent {
+  PLATFORM_CLASS(TActivation, platform::TPersistent)
+ public:
+  TActivation() = default;
+  TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength);
+  // Leaves its terminal node (which asks the engine to take it off the agenda).
+  ~TActivation() override;
+  TActivation(const TActivation&) = delete;
+  TActivation& operator=(const TActivation&) = delete;
+
+  TRule* GetRule() const noexcept { return Rule_; }
+  const IReteToken& GetToken() const noexcept { return Token_; }
+  TPatternMatchTerminalNode* GetNode() const noexcept { return Node_; }
+  float GetStrength() const noexcept { return Strength_; }
+  void SetStrength(float Value) noexcept;
+  // The rule fires with the token, then the terminal node is told.
+  bool Fire();
+  // Salience, name, facts and strength: "0 rule : f-1, f-2 (1.0000)".
+  std::string GetToString() const;
+  void Assign(const platform::TPersistent& Source) override;
+  TActivation* Clone() const;
+
+  // The terminal node forgets this activation (it was freed or the rule went away).
+  void Detach() noexcept { Node_ = nullptr; }
+
+ private:
+  TRule* Rule_ = nullptr;
+  IReteToken Token_;
+  TPatternMatchTerminalNode* Node_ = nullptr;
+  float Strength_ = 1.0f;
+};
+
+class TActivationAgenda {
+ public:
+  TActivationAgenda() = default;
+  virtual ~TActivationAgenda();
+  TActivationAgenda(const TActivationAgenda&) = delete;
+  TActivationAgenda& operator=(const TActivationAgenda&) = delete;
+
+  int Count() const noexcept { return static_cast<int>(Items_.size()); }
+  // Inserts where FindInsertion says (appends for -1); answers the index.
+  int Add(TActivation* Activation);
+  virtual int FindInsertion(const TActivation& Activation);
+  TActivation* GetActivations(int Index) const;
+  void SetActivations(int Index, TActivation* Activation);
+  // The entry's text (the activation's text form).
+  std::string GetText(int Index) const;
+  int IndexOf(const TActivation* Activation) const noexcept;
+  // Removes the entry; its activation is freed while the agenda owns its objects.
+  void Delete(int Index);
+  // Removes the entry without freeing its activation.
+  TActivation* Extract(int Index);
+  void Clear();
+  bool GetOwnsObjects() const noexcept { return OwnsObjects_; }
+  void SetOwnsObjects(bool Value) noexcept { OwnsObjects_ = Value; }
+
+ private:
+  std::deque<TActivation*> Items_;
+  bool OwnsObjects_ = true;
+};
+
+class TIEAgenda final : public TActivationAgenda {
+ public:
+  explicit TIEAgenda(TInferenceEngine* Engine = nullptr) : Engine_(Engine) {}
+  int FindInsertion(const TActivation& Activation) override;
+  TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+
+ private:
+  TInferenceEngine* Engine_;
+};
+
+}  // namespace rulecore

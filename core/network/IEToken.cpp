@@ -1,0 +1,191 @@
+#include "IEToken.h"
+
+#include <cstdlib>
+
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+namespace {
+
+int32_t FactIdOf(const IFact& Fact) noexcept { return Fact ? Fact->GetID() : -1; }
+
+}  // namespace
+
+// =============================================================================================
+// TIEToken
+// =============================================================================================
+
+TIEToken::TIEToken(TTokenAction Tag, const IFact& Fact) : Count_(1), Fact_(Fact), SortCode_(FactIdOf(Fact)) {
+  SetTag(Tag);
+}
+
+TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact)
+    : Count_(Parent ? Parent->Count_ + 1 : 1),
+      Fact_(Fact),
+      Parent_(Parent),
+      Tag_(Parent ? Parent->Tag_ : taAdd),
+      Strength_(Parent ? Parent->Strength_ : 1.0f) {
+  // Sort codes of long chains wrap around: they only spread tokens over buckets.
+  const uint32_t Base = Parent ? static_cast<uint32_t>(Parent->SortCode_) * 8u : 0u;
+  SortCode_ = static_cast<int32_t>(Fact ? Base + static_cast<uint32_t>(Fact->GetID()) : Base);
+}
+
+TIEToken::TIEToken(TCopy, const TIEToken& Source)
+    : Count_(Source.Count_),
+      Fact_(Source.Fact_),
+      Parent_(Source.Parent_),
+      SortCode_(Source.SortCode_),
+      Tag_(Source.Tag_),
+      Strength_(Source.Strength_) {}
+
+void TIEToken::SetTag(TTokenAction Value) {
+  if (Value != taClear && !Fact_ && !Parent_) RaiseIE(SInvalidTokenAction);
+  Tag_ = Value;
+}
+
+TFact* TIEToken::GetFacts(int Index) const noexcept {
+  if (Index < 0 || Index >= Count_) return nullptr;
+  const TIEToken* T = this;
+  for (int Steps = Count_ - 1 - Index; Steps > 0 && T; --Steps) T = T->Parent_.get();
+  return T ? T->Fact_.get() : nullptr;
+}
+
+bool TIEToken::Equals(const TCloneable* Other) const {
+  const auto* Token = dynamic_cast<const TIEToken*>(Other);
+  return Token && Equals(*Token);
+}
+
+bool TIEToken::Equals(const TIEToken& Other) const noexcept {
+  const TIEToken* A = this;
+  const TIEToken* B = &Other;
+  for (;;) {
+    if (A == B) return true;
+    if (A->SortCode_ != B->SortCode_ || FactIdOf(A->Fact_) != FactIdOf(B->Fact_) || A->Strength_ != B->Strength_)
+      return false;
+    if (!A->Parent_ || A->Parent_ == B->Parent_) return true;
+    if (!B->Parent_) return false;
+    A = A->Parent_.get();
+    B = B->Parent_.get();
+  }
+}
+
+std::string TIEToken::GetToFactsString() const {
+  std::string Text;
+  for (int I = 0; I < Count_; ++I) {
+    const TFact* F = GetFacts(I);
+    if (!F || F->GetID() < 0) continue;  // a negated or test element's place holds no fact
+    if (!Text.empty()) Text += ", ";
+    Text += "f-" + std::to_string(F->GetID());
+  }
+  return Text;
+}
+
+std::string TIEToken::GetToString() const {
+  std::string Text = platform::EnumName(Tag_) + " cnt=" + std::to_string(Count_) + " negcnt=" +
+                     std::to_string(NegatedCount_);
+  for (const TIEToken* T = this; T; T = T->Parent_.get())
+    if (T->Fact_) Text += std::string(NewLineString) + T->Fact_->ToString();
+  return Text;
+}
+
+IReteToken TIEToken::Clone() const { return platform::MakeRef<TIEToken>(TCopy{}, *this); }
+
+// =============================================================================================
+// TIETokenTree
+// =============================================================================================
+
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
+  IIEValue Value;
+  if (!Fact.ContainsKey(Slot, Value) || !Value) return nullptr;
+  if (SubIndex == NoSubIndex) return Value.get();
+  if (Value->GetDType() != dtList) return nullptr;
+  TValueVector* List = static_cast<TValueVector*>(Value->GetInterface());
+  if (SubIndex < 0 || SubIndex >= List->GetValueCount()) return nullptr;
+  return List->Get(SubIndex).get();
+}
+
+TIETokenTree::TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32_t SubIndex, int32_t FactIndex)
+    : Buckets_(static_cast<size_t>(Buckets < 1 ? 1 : Buckets)),
+      BySortCode_(BySortCode),
+      Slot_(std::move(Slot)),
+      SubIndex_(SubIndex),
+      FactIndex_(FactIndex),
+      Lowest_(static_cast<int>(Buckets_.size()) + 1) {}
+
+int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
+  return Value ? static_cast<int32_t>(Value->GetHashCode()) : 0;
+}
+
+int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
+  if (BySortCode_) return Token.GetSortCode();
+  TFact* Fact = Token.GetFacts(FactIndex_);
+  if (!Fact) return 0;
+  if (Slot_.empty()) return Fact->GetID();
+  return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_));
+}
+
+int TIETokenTree::BucketOf(int32_t Key) const noexcept {
+  const int64_t Magnitude = std::llabs(static_cast<int64_t>(Key));
+  return static_cast<int>(Magnitude % static_cast<int64_t>(Buckets_.size()));
+}
+
+bool TIETokenTree::Add(const IReteToken& Token) {
+  const int B = BucketOf(KeyOf(*Token));
+  TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
+  Bucket.Used = true;
+  if (B < Lowest_) Lowest_ = B;
+  if (B > Highest_) Highest_ = B;
+  Empty_ = false;
+  const int32_t Code = Token->GetSortCode();
+  for (const IReteToken& T : Bucket.Tokens)
+    if (T->GetSortCode() == Code && T->Equals(*Token)) return false;
+  Bucket.Tokens.push_back(Token);
+  ++Count_;
+  return true;
+}
+
+bool TIETokenTree::Remove(const TIEToken& Token) {
+  TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(KeyOf(Token)))];
+  const int32_t Code = Token.GetSortCode();
+  for (auto It = Bucket.Tokens.begin(); It != Bucket.Tokens.end(); ++It)
+    if ((*It)->GetSortCode() == Code && (*It)->Equals(Token)) {
+      Bucket.Tokens.erase(It);
+      --Count_;
+      return true;
+    }
+  return false;
+}
+
+const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
+  TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
+  if (!Bucket.Used && AllowNilBucket_) return nullptr;
+  Bucket.Used = true;
+  return &Bucket.Tokens;
+}
+
+void TIETokenTree::Clear() noexcept {
+  if (Empty_) return;
+  for (TBucket& B : Buckets_) {
+    B.Tokens.clear();
+    B.Used = false;
+  }
+  Empty_ = true;
+  Count_ = 0;
+  Lowest_ = static_cast<int>(Buckets_.size()) + 1;
+  Highest_ = -1;
+}
+
+std::string TIETokenTree::ToString() const {
+  std::string Text;
+  for (const TBucket& B : Buckets_) {
+    if (B.Tokens.empty()) continue;
+    for (const IReteToken& T : B.Tokens) Text += T->GetToFactsString() + " ";
+    Text += NewLineString;
+  }
+  return Text;
+}
+
+}  // namespace rulecore

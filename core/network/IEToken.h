@@ -1,0 +1,126 @@
+// TIEToken: what flows through the matching network - a chain of facts (newest first, each
+// link holding its parent) with an action tag, a strength and a negation count.  TIETokenTree
+// is a join node's token memory, hashed on a key taken from each token.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "IEContext.h"
+#include "core/facts/Fact.h"
+#include "platform/Cloneable.h"
+
+namespace rulecore {
+
+class TIEToken;
+using IReteToken = platform::Ref<TIEToken>;
+
+class TIEToken final : public platform::TCloneable, public ITokenFacts {
+  PLATFORM_CLASS(TIEToken, platform::TCloneable)
+ public:
+  // A clear token: no fact, strength 1.
+  TIEToken() noexcept = default;
+  // A one-fact token.
+  TIEToken(TTokenAction Tag, const IFact& Fact);
+  // Parent's facts and one more (Fact may be nothing); tag and strength come from the parent.
+  TIEToken(const IReteToken& Parent, const IFact& Fact);
+  struct TCopy {};
+  // A copy of Source with a negation count of 0.
+  TIEToken(TCopy, const TIEToken& Source);
+
+  int32_t GetCount() const noexcept { return Count_; }
+  const IFact& GetFact() const noexcept { return Fact_; }
+  const IReteToken& GetParent() const noexcept { return Parent_; }
+  int32_t GetSortCode() const noexcept { return SortCode_; }
+  TTokenAction GetTag() const noexcept { return Tag_; }
+  // Any action but taClear needs a fact ("Invalid Token Action").
+  void SetTag(TTokenAction Value);
+  int32_t GetNegatedCount() const noexcept { return NegatedCount_; }
+  void SetNegatedCount(int32_t Value) noexcept { NegatedCount_ = Value < 0 ? 0 : Value; }
+  float GetStrength() const noexcept { return Strength_; }
+  void SetStrength(float Value) noexcept { Strength_ = Value < 0 ? 0 : Value; }
+
+  // The fact at Index, 0 the oldest and Count - 1 the newest.
+  TFact* GetFacts(int Index) const noexcept;
+  int GetFactCount() const override { return Count_; }
+  TFact* GetFactAt(int Index) const override { return GetFacts(Index); }
+
+  using TCloneable::Equals;
+  bool Equals(const TCloneable* Other) const override;
+  bool Equals(const TIEToken& Other) const noexcept;
+  // "f-1, f-2": the facts, oldest first.
+  std::string GetToFactsString() const;
+  // Tag name, " cnt=" count, " negcnt=" negation count, then each fact's text on its own line.
+  std::string GetToString() const override;
+  IReteToken Clone() const;
+
+ protected:
+  platform::ICloneable DoClone() const override { return Clone(); }
+
+ private:
+  int32_t Count_ = 0;
+  IFact Fact_;
+  IReteToken Parent_;
+  int32_t SortCode_ = 0;
+  TTokenAction Tag_ = taClear;
+  int32_t NegatedCount_ = 0;
+  float Strength_ = 1.0f;
+};
+
+// A token memory: buckets of tokens selected by a key - the token's sort code, a fact's id, or
+// the hash of a slot value of the fact at a given position.
+class TIETokenTree {
+ public:
+  TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32_t SubIndex, int32_t FactIndex);
+
+  bool GetAllowNilBucket() const noexcept { return AllowNilBucket_; }
+  void SetAllowNilBucket(bool Value) noexcept { AllowNilBucket_ = Value; }
+  int GetBucketCount() const noexcept { return static_cast<int>(Buckets_.size()); }
+  bool Empty() const noexcept { return Empty_; }
+
+  // The key of a token under this memory's rule.
+  int32_t KeyOf(const TIEToken& Token) const;
+  // The key of a value as a slot key (the value's hash).
+  static int32_t KeyOfValue(const TIEValue* Value) noexcept;
+  int BucketOf(int32_t Key) const noexcept;
+
+  // Appends the token unless an equal one is stored; true when added.
+  bool Add(const IReteToken& Token);
+  // Removes the first stored token equal to Token; true when one was removed.
+  bool Remove(const TIEToken& Token);
+  // The bucket of a key (nothing when it was never used and nil buckets are allowed).
+  const std::vector<IReteToken>* GetTokens(int32_t Key);
+  // Buckets in use, from the lowest to the highest position.
+  int GetLowest() const noexcept { return Lowest_; }
+  int GetHighest() const noexcept { return Highest_; }
+  const std::vector<IReteToken>* Bucket(int Index) const noexcept {
+    return Buckets_[static_cast<size_t>(Index)].Used ? &Buckets_[static_cast<size_t>(Index)].Tokens : nullptr;
+  }
+  void Clear() noexcept;
+  int GetCount() const noexcept { return Count_; }
+  // Each token's text, one bucket per line.
+  std::string ToString() const;
+
+ private:
+  struct TBucket {
+    bool Used = false;
+    std::vector<IReteToken> Tokens;
+  };
+  std::vector<TBucket> Buckets_;
+  bool BySortCode_;
+  std::string Slot_;
+  int32_t SubIndex_;
+  int32_t FactIndex_;
+  int Lowest_;
+  int Highest_ = -1;
+  bool Empty_ = true;
+  bool AllowNilBucket_ = true;
+  int Count_ = 0;
+};
+
+// The value a place of a fact holds: the slot value, or the element at SubIndex of a multislot
+// (nothing when the slot or the element is missing).
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex);
+
+}  // namespace rulecore

@@ -1,0 +1,948 @@
+#include "ReteNetwork.h"
+
+#include <algorithm>
+
+#include "IERule.h"
+#include "core/engine/InferenceEngine.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
+#include "fuzzy/IFuzzyLogic.h"
+#include "platform/Format.h"
+
+namespace rulecore {
+
+namespace {
+
+bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }
+
+// How well two values match when one is fuzzy: the fuzzy set's degree against the other value.
+float FuzzyDegree(const TIEValue& A, const TIEValue& B) {
+  const TIEValue& Fuzzy = A.GetDType() == dtFuzzy ? A : B;
+  const TIEValue& Other = A.GetDType() == dtFuzzy ? B : A;
+  const IFuzzySet Set = Fuzzy.GetAsFuzzy();
+  if (!Set) return 0;
+  if (Other.GetDType() == dtFuzzy) {
+    const IFuzzySet OtherSet = Other.GetAsFuzzy();
+    return OtherSet ? static_cast<float>(Set->FuzzyEquals(OtherSet.get())) : 0.0f;
+  }
+  if (IENumericTypes.Contains(Other.GetDType()))
+    return static_cast<float>(Set->DegreeOfMembership(Other.GetAsNumeric()));
+  return 0;
+}
+
+// Every binding place inside a converted call points at FactIndex.
+void RebaseBindings(TFunctionCall& Call, int32_t FactIndex) {
+  for (int I = 0; I < Call.GetArgumentCount(); ++I) {
+    const IIEValue& A = Call.GetArgument(I);
+    if (!A) continue;
+    if (A->GetDType() == dtObject) {
+      if (auto* B = dynamic_cast<TBindingInfo*>(A->GetAsObject())) B->FactIndex = FactIndex;
+    } else if (A->GetDType() == dtFunCall) {
+      if (auto Nested = A->GetAsFunCall<TFunctionCall>()) RebaseBindings(*Nested, FactIndex);
+    }
+  }
+}
+
+IIEValue BindingValue(const TBindingInfo& Info) {
+  auto* Copy = new TBindingInfo(Info.FactIndex, Info.SlotIndex, Info.SubIndex);
+  return platform::MakeRef<TIEValue>(Copy, true);
+}
+
+}  // namespace
+
+// =============================================================================================
+// TReteNode
+// =============================================================================================
+
+TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {
+  TIEContext* Root = Rete.GetEngine() ? Rete.GetEngine()->GetContext() : nullptr;
+  Context_.reset(Root ? Root->Push() : new TIEContext());
+}
+
+TReteNode::~TReteNode() = default;
+
+void TReteNode::CallChildren(const IReteToken& Token) {
+  for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
+}
+
+std::string TReteNode::GetToString() const {
+  return ClassName() + " In/Out#: " + std::to_string(GetInDegree()) + "/" +
+         std::to_string(GetOutDegree()) + " RuleUse: " + std::to_string(RuleUseCount_);
+}
+
+// =============================================================================================
+// TPatternMatchNode
+// =============================================================================================
+
+TPatternMatchNode::TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA,
+                                     std::string SlotB, int32_t ArgA, int32_t ArgB)
+    : TReteNode(Rete),
+      Kind_(Kind),
+      Value_(std::move(Value)),
+      SlotA_(std::move(SlotA)),
+      SlotB_(std::move(SlotB)),
+      ArgA_(ArgA),
+      ArgB_(ArgB) {}
+
+bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, const std::string& SlotA,
+                                 const std::string& SlotB, int32_t ArgA, int32_t ArgB) const {
+  if (Kind != Kind_ || SlotA != SlotA_ || SlotB != SlotB_ || ArgA != ArgA_ || ArgB != ArgB_) return false;
+  if (!Value || !Value_) return !Value && !Value_;
+  if (Value->GetDType() == dtFuzzy || Value_->GetDType() == dtFuzzy)
+    return Value->GetDType() == Value_->GetDType() && FuzzyDegree(*Value, *Value_) >= 1.0f;
+  return Value_->Equals(Value);
+}
+
+std::string TPatternMatchNode::Describe() const {
+  return GetToString();
+}
+
+std::string TPatternMatchNode::GetToString() const {
+  std::string Text = TReteNode::GetToString() + " Value: " + (Value_ ? Value_->GetToString() : std::string()) +
+                     " Test: " + platform::EnumName(Kind_);
+  if (!SlotA_.empty() || ArgA_ != 0 || ArgB_ != 0) {
+    Text += " Args: (" + SlotA_;
+    if (!SlotB_.empty()) Text += " " + SlotB_;
+    Text += " " + std::to_string(ArgA_) + " " + std::to_string(ArgB_) + ")";
+  }
+  return Text;
+}
+
+bool TPatternMatchNode::CallNode(const IReteToken& Token, TCallType) {
+  if (Token->GetTag() == taClear) {
+    CallChildren(Token);
+    return false;
+  }
+  TFact* Fact = Token->GetFact().get();
+  if (!Fact) return false;
+  try {
+    return Test(Token, *Fact);
+  } catch (const EIEException& E) {
+    throw EIEException(std::string(E.what()) + MessageText(SPatternMatchError) + Describe());
+  }
+}
+
+bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A, const TIEValue& B, bool Equal) {
+  bool Same = A.Equals(&B);
+  if (!Equal) Same = !Same;
+  if (!Same) return false;
+  if (A.GetDType() == dtFuzzy || B.GetDType() == dtFuzzy) {
+    const float Degree = FuzzyDegree(A, B);
+    if (Token->GetStrength() > Degree) {
+      if (GetRete().GetMinActivationStrength() > Degree) return false;
+      IReteToken Weaker = Token->Clone();
+      Weaker->SetStrength(Degree);
+      CallChildren(Weaker);
+      return true;
+    }
+  }
+  CallChildren(Token);
+  return true;
+}
+
+bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
+  TIEContext& Context = GetContext();
+  Context.SetToken(Token.get());
+  Context.SetFact(IFact(&Fact));
+  const IIEValue Result = Value_->Resolve(&Context);
+  Context.SetToken(nullptr);
+  return IsFalse(Result);
+}
+
+bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
+  switch (Kind_) {
+    case pmtTestClassType:
+      if (!Fact.GetTemplate() || Fact.GetTemplate()->GetTemplateName() != Value_->GetText()) return false;
+      CallChildren(Token);
+      return true;
+    case pmtTestEqual:
+    case pmtTestNotEqual: {
+      if (Value_->GetDType() == dtFunCall) {
+        const bool False = CallTest(Token, Fact);
+        if ((Kind_ == pmtTestEqual) == False) return false;
+        CallChildren(Token);
+        return true;
+      }
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      return Slot && PassCompared(Token, *Slot, *Value_, Kind_ == pmtTestEqual);
+    }
+    case pmtTestSlotValueEqual:
+    case pmtTestSlotValueNotEqual: {
+      const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_);
+      const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_);
+      return A && B && PassCompared(Token, *A, *B, Kind_ == pmtTestSlotValueEqual);
+    }
+    case pmtTestMultiSlotEqual:
+    case pmtTestMultiSlotNotEqual: {
+      const TIEValue* Element = PlaceValue(Fact, SlotA_, ArgA_);
+      if (!Element) return false;
+      if (Value_->GetDType() == dtFunCall) {
+        const bool False = CallTest(Token, Fact);
+        if ((Kind_ == pmtTestMultiSlotEqual) == False) return false;
+        CallChildren(Token);
+        return true;
+      }
+      return PassCompared(Token, *Element, *Value_, Kind_ == pmtTestMultiSlotEqual);
+    }
+    case pmtTestMultiSlotLength: {
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      if (!Slot || Slot->GetDType() != dtList) return false;
+      if (static_cast<TValueVector*>(Slot->GetInterface())->GetValueCount() != ArgA_) return false;
+      CallChildren(Token);
+      return true;
+    }
+    case pmtTestMultiSlotMultiField:
+      return ExpandMultiField(Token, Fact);
+    case pmtUnknown:
+    case pmtFailTest:
+      return false;
+  }
+  return false;
+}
+
+bool TPatternMatchNode::ExpandMultiField(const IReteToken& Token, TFact& Fact) {
+  const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+  if (!Slot || Slot->GetDType() != dtList) {
+    CallChildren(Token);
+    return false;
+  }
+  const IValueVector List = Slot->GetAsList();
+  const int N = List->GetValueCount();
+  const int S = ArgA_;
+  if (N == 0 && S == 0) {
+    // The empty value: the multifield variable stands for no fields.
+  }
+  if (S < 0 || S > N) return false;
+  // One variant per length of the multifield part: longest first.
+  for (int K = 0; K <= N - S; ++K) {
+    IValueVector Fields = NewList();
+    Fields->Reserve(S + 1 + K);
+    for (int I = 0; I < S; ++I) Fields->Add(List->Get(I));
+    IValueVector Part = NewList();
+    for (int I = S; I < N - K; ++I) Part->Add(List->Get(I));
+    Fields->Add(platform::MakeRef<TIEValue>(Part));
+    for (int I = N - K; I < N; ++I) Fields->Add(List->Get(I));
+    IFact Variant = platform::MakeRef<TFact>(Fact.GetTemplate());
+    Variant->AssignValues(Fact);
+    Variant->SetID(Fact.GetID());
+    Variant->GetSlotValues().Put(Fact.GetTemplate()->GetSlot(SlotA_), platform::MakeRef<TIEValue>(Fields));
+    CallChildren(platform::MakeRef<TIEToken>(Token->GetTag(), Variant));
+  }
+  return true;
+}
+
+// =============================================================================================
+// TTestNode
+// =============================================================================================
+
+bool TTestNode::RunTests(size_t Count) {
+  TIEContext& Context = GetContext();
+  for (size_t I = 0; I < Count && I < Tests_.size(); ++I) {
+    TIESlotTest* Test = Tests_[I].get();
+    bool Passed;
+    if (auto* Join = dynamic_cast<TIEJoinTest*>(Test))
+      Passed = Join->PerformTest(&Context);
+    else
+      Passed = static_cast<TIEPatternMatchTest*>(Test)->PerformTest(&Context);
+    if (!Passed) return false;
+  }
+  return true;
+}
+
+bool TTestNode::RunTests(const IReteToken& Token) {
+  TIEContext& Context = GetContext();
+  Context.SetToken(Token.get());
+  Context.SetFact(nullptr);
+  const bool Passed = RunTests(Tests_.size());
+  Context.SetToken(nullptr);
+  return Passed;
+}
+
+bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
+  if (Token->GetTag() == taClear) {
+    CallChildren(Token);
+    return false;
+  }
+  if (CallType != ctLeft) return false;  // the test element's own input carries no facts
+  if (!RunTests(Token)) return false;
+  // The test element holds a position in the match like any pattern: a placeholder keeps the
+  // facts of later patterns where their bindings look for them.
+  const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
+  CallChildren(platform::MakeRef<TIEToken>(Token, Placeholder));
+  return true;
+}
+
+std::string TTestNode::GetToString() const {
+  return TReteNode::GetToString() + " NumTests: " + std::to_string(Tests_.size());
+}
+
+// =============================================================================================
+// TJoinNode
+// =============================================================================================
+
+TJoinNode::TJoinNode(TReteNetwork& Rete, bool NegatedPattern, bool Unique, int32_t Buckets)
+    : TTestNode(Rete), Negated_(NegatedPattern), Unique_(Unique), Buckets_(Buckets) {}
+
+bool TJoinNode::HasFunctionTests() const {
+  for (const auto& T : GetTests())
+    if (!dynamic_cast<const TIEJoinTest*>(T.get())) return true;
+  return false;
+}
+
+bool TJoinNode::SameTests(const TJoinNode& Other) const {
+  if (Negated_ || Other.Negated_ || Chained_ || Other.Chained_ || Unique_ != Other.Unique_) return false;
+  if (HasFunctionTests() || Other.HasFunctionTests()) return false;
+  const auto& Mine = GetTests();
+  const auto& Theirs = Other.GetTests();
+  if (Mine.size() != Theirs.size()) return false;
+  for (const auto& T : Mine) {
+    bool Found = false;
+    for (const auto& U : Theirs)
+      if (T->Equals(*U)) {
+        Found = true;
+        break;
+      }
+    if (!Found) return false;
+  }
+  return true;
+}
+
+void TJoinNode::PrepareShortCut() {
+  auto& Tests = GetTests();
+  auto Pick = [&](bool Whole) -> bool {
+    for (size_t I = 0; I < Tests.size(); ++I) {
+      auto* J = dynamic_cast<TIEJoinTest*>(Tests[I].get());
+      if (!J || J->GetSlotTestType() != sttEquals) continue;
+      const bool IsWhole = J->GetJoinTestType() == tstSlot ||
+                           (J->GetLeftSubIndex() == NoSubIndex && J->GetRightSubIndex() == NoSubIndex);
+      if (IsWhole != Whole) continue;
+      std::rotate(Tests.begin(), Tests.begin() + static_cast<std::ptrdiff_t>(I),
+                  Tests.begin() + static_cast<std::ptrdiff_t>(I) + 1);
+      ShortCut_ = J;
+      return true;
+    }
+    return false;
+  };
+  ShortCut_ = nullptr;
+  if (!Chained_ && !Pick(true)) Pick(false);
+  CreateMemories();
+}
+
+void TJoinNode::CreateMemories() {
+  if (ShortCut_) {
+    const bool Fields = ShortCut_->GetJoinTestType() == tstMultiSlot;
+    Left_ = std::make_unique<TIETokenTree>(Buckets_, false, ShortCut_->GetLeftIndex(),
+                                           Fields ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                                           ShortCut_->GetTokenIndex());
+    Right_ = std::make_unique<TIETokenTree>(Buckets_, false, ShortCut_->GetRightIndex(),
+                                            Fields ? ShortCut_->GetRightSubIndex() : NoSubIndex, 0);
+  } else {
+    Left_ = std::make_unique<TIETokenTree>(Buckets_, true, std::string(), NoSubIndex, 0);
+    // A right token is one fact (keyed by its id), or for a chained negation a longer token.
+    Right_ = std::make_unique<TIETokenTree>(Buckets_, Chained_, std::string(), NoSubIndex, 0);
+  }
+}
+
+bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
+  if (Chained_) {
+    // A right token of a chained negation extends exactly one left token.
+    const IReteToken& Prefix = Right->GetParent();
+    return Prefix && Prefix->Equals(*Left);
+  }
+  TIEContext& Context = GetContext();
+  Context.SetToken(Left.get());
+  Context.SetFact(Right->GetFact());
+  const bool Passed = RunTests(GetTests().size());
+  Context.SetToken(nullptr);
+  Context.SetFact(nullptr);
+  return Passed;
+}
+
+IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag) {
+  IReteToken T = platform::MakeRef<TIEToken>(Left, Fact);
+  T->SetStrength(Strength);
+  T->SetTag(Tag);
+  return T;
+}
+
+void TJoinNode::VaryLeft(const IReteToken& Right) {
+  const TTokenAction Tag = Right->GetTag();
+  const bool Adding = Tag == taAdd || Tag == taUpdate;
+  const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
+  auto Visit = [&](const std::vector<IReteToken>& Bucket) {
+    // The bucket may change while children run (they never touch this node's memories, but a
+    // copy keeps the iteration safe regardless).
+    const std::vector<IReteToken> Tokens = Bucket;
+    for (const IReteToken& L : Tokens) {
+      if (!Matches(L, Right)) continue;
+      const float Strength = std::min(L->GetStrength(), Right->GetStrength());
+      if (!Negated_) {
+        CallChildren(Joined(L, Right->GetFact(), Strength, Tag));
+      } else if (Adding) {
+        // A new blocking fact: what the left token had produced is withdrawn.
+        if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, taRemove));
+        L->SetNegatedCount(L->GetNegatedCount() + 1);
+      } else {
+        L->SetNegatedCount(L->GetNegatedCount() - 1);
+        if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, L->GetTag()));
+      }
+    }
+  };
+  if (ShortCut_) {
+    if (!Right->GetFact()) return;
+    const int32_t Key = TIETokenTree::KeyOfValue(
+        PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
+                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex));
+    if (const auto* Bucket = Left_->GetTokens(Key)) Visit(*Bucket);
+    return;
+  }
+  for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
+    if (const auto* Bucket = Left_->Bucket(B)) Visit(*Bucket);
+}
+
+void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
+  const TTokenAction Tag = Left->GetTag();
+  int32_t Blocking = 0;
+  bool Stop = false;
+  auto Visit = [&](const std::vector<IReteToken>& Bucket) {
+    const std::vector<IReteToken> Tokens = Bucket;
+    for (const IReteToken& R : Tokens) {
+      if (!Matches(Left, R)) continue;
+      if (Negated_) {
+        ++Blocking;
+        continue;
+      }
+      CallChildren(Joined(Stored ? Stored : Left, R->GetFact(), std::min(Left->GetStrength(), R->GetStrength()), Tag));
+      if (Tag != taRemove) ++MatchCount_;
+      if (Unique_ && (Tag == taAdd || Tag == taUpdate)) {
+        Stop = true;
+        return;
+      }
+    }
+  };
+  const bool Skip = Right_->Empty() && Negated_ && Tag == taRemove;
+  if (!Skip) {
+    if (ShortCut_) {
+      TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
+      if (Fact) {
+        const int32_t Key = TIETokenTree::KeyOfValue(
+            PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
+                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex));
+        if (const auto* Bucket = Right_->GetTokens(Key)) Visit(*Bucket);
+      }
+    } else {
+      for (int B = Right_->GetLowest(); B <= Right_->GetHighest() && !Stop; ++B)
+        if (const auto* Bucket = Right_->Bucket(B)) Visit(*Bucket);
+    }
+  }
+  if (Negated_) {
+    // The stored left token remembers how many right tokens block it, so that retracting one of
+    // several blocking facts does not let it through.
+    if (Stored) Stored->SetNegatedCount(Blocking);
+    if (Blocking == 0) {
+      const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
+      CallChildren(Joined(Stored ? Stored : Left, Placeholder, Left->GetStrength(), Tag));
+      ++MatchCount_;
+    }
+  }
+}
+
+bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
+  MatchCount_ = 0;
+  if (Token->GetTag() == taClear) {
+    if (Left_) Left_->Clear();
+    if (Right_) Right_->Clear();
+    CallChildren(Token);
+    return false;
+  }
+  if (!Left_ || !Right_) CreateMemories();
+  const TTokenAction Tag = Token->GetTag();
+  switch (CallType) {
+    case ctRight:
+      if (Tag == taAdd || Tag == taUpdate) {
+        IReteToken Copy = Token->Clone();
+        if (Right_->Add(Copy)) VaryLeft(Copy);
+      } else if (Tag == taRemove) {
+        if (Right_->Remove(*Token)) VaryLeft(Token);
+      }
+      break;
+    case ctLeft:
+      if (Tag == taAdd || Tag == taUpdate) {
+        IReteToken Copy = Token->Clone();
+        if (Left_->Add(Copy)) VaryRight(Token, Copy);
+      } else if (Tag == taRemove) {
+        if (Left_->Remove(*Token)) VaryRight(Token, nullptr);
+      }
+      break;
+    default:
+      RaiseIE(SInvalidCallType, {platform::EnumName(CallType)});
+  }
+  return true;
+}
+
+std::string TJoinNode::GetToString() const {
+  std::string Text = TTestNode::GetToString();
+  if (Negated_) Text += " *NEGATED*";
+  Text += " Left Memory:" + (Left_ ? Left_->ToString() : std::string());
+  Text += " Right Memory:" + (Right_ ? Right_->ToString() : std::string());
+  return Text;
+}
+
+// =============================================================================================
+// TPatternMatchTerminalNode
+// =============================================================================================
+
+TPatternMatchTerminalNode::~TPatternMatchTerminalNode() { DeactivateAll(); }
+
+void TPatternMatchTerminalNode::Deactivate(size_t Index) {
+  TActivation* A = Activations_[Index];
+  Activations_.erase(Activations_.begin() + static_cast<std::ptrdiff_t>(Index));
+  A->Detach();
+  GetRete().Deactivate(A);
+}
+
+void TPatternMatchTerminalNode::DeactivateAll() {
+  while (!Activations_.empty()) Deactivate(Activations_.size() - 1);
+}
+
+void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
+  auto It = std::find(Activations_.begin(), Activations_.end(), Activation);
+  if (It != Activations_.end()) Activations_.erase(It);
+}
+
+void TPatternMatchTerminalNode::RuleFired(TActivation* Activation) {
+  Forget(Activation);
+  Activation->Detach();
+  GetRete().RuleFired(Activation);
+}
+
+bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
+  // Facts sent again to prime a newly added rule do not concern rules compiled before.
+  if (Initialized_ && GetRete().GetPriming()) return false;
+  switch (Token->GetTag()) {
+    case taClear:
+      DeactivateAll();
+      return false;
+    case taRemove:
+      for (size_t I = 0; I < Activations_.size(); ++I)
+        if (Activations_[I]->GetToken()->Equals(*Token)) {
+          Deactivate(I);
+          return true;
+        }
+      return false;
+    case taAdd:
+      if (!Rule_->GetEnabled() || (Rule_->GetOneShot() && Rule_->GetFired())) return false;
+      break;
+    case taUpdate:
+      if (Initialized_) return false;
+      break;
+  }
+  auto* A = new TActivation(Rule_, Token, this, Token->GetStrength());
+  Activations_.push_back(A);
+  GetRete().Activate(A);
+  return true;
+}
+
+std::string TPatternMatchTerminalNode::GetToString() const {
+  return TReteNode::GetToString() + " Rule: " + (Rule_ ? Rule_->GetRuleName() : std::string());
+}
+
+// =============================================================================================
+// TReteNetwork
+// =============================================================================================
+
+TReteNetwork::TReteNetwork(platform::TComponent* Owner)
+    : TComponent(Owner), Engine_(dynamic_cast<TInferenceEngine*>(Owner)) {}
+
+TReteNetwork::~TReteNetwork() {
+  Destroying();
+  Clear();
+}
+
+void TReteNetwork::SetEnabled(bool Value) {
+  if (Value == Enabled_) return;
+  Enabled_ = Value;
+  if (!Enabled_) Clear();
+}
+
+void TReteNetwork::SetMinActivationStrength(float Value) noexcept {
+  MinActivationStrength_ = Value < 0 ? 0 : Value > 1 ? 1 : Value;
+}
+
+TReteNode* TReteNetwork::Own(std::unique_ptr<TReteNode> Node) {
+  TReteNode* Raw = Node.get();
+  Nodes_.emplace(Raw, std::move(Node));
+  return Raw;
+}
+
+void TReteNetwork::Connect(TReteNode* From, TReteNode* To, TCallType CallType) {
+  if (To->Parents_.empty()) Roots_.erase(std::remove(Roots_.begin(), Roots_.end(), To), Roots_.end());
+  From->Children_.push_back({To, CallType});
+  To->Parents_.push_back(From);
+}
+
+void TReteNetwork::FreeNode(TReteNode* Node) {
+  for (TReteNode* Parent : Node->Parents_) {
+    auto& C = Parent->Children_;
+    C.erase(std::remove_if(C.begin(), C.end(), [Node](const TReteEdge& E) { return E.Node == Node; }), C.end());
+  }
+  for (const TReteEdge& E : Node->Children_) {
+    auto& P = E.Node->Parents_;
+    P.erase(std::remove(P.begin(), P.end(), Node), P.end());
+    if (P.empty()) Roots_.push_back(E.Node);
+  }
+  Roots_.erase(std::remove(Roots_.begin(), Roots_.end(), Node), Roots_.end());
+  auto It = Nodes_.find(Node);
+  if (It != Nodes_.end()) {
+    std::unique_ptr<TReteNode> Owned = std::move(It->second);
+    Nodes_.erase(It);
+  }
+}
+
+void TReteNetwork::Clear() {
+  for (auto& [Node, Owned] : Nodes_)
+    if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->DeactivateAll();
+  Nodes_.clear();
+  Roots_.clear();
+  RuleNodes_.clear();
+  Traces_.clear();
+}
+
+const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule& Rule) const {
+  auto It = RuleNodes_.find(&Rule);
+  return It == RuleNodes_.end() ? nullptr : &It->second;
+}
+
+std::string TReteNetwork::GetCompileTrace(const TRule& Rule) const {
+  auto It = Traces_.find(&Rule);
+  return It == Traces_.end() ? std::string() : It->second;
+}
+
+void TReteNetwork::RemoveRule(TRule& Rule) {
+  auto It = RuleNodes_.find(&Rule);
+  if (It == RuleNodes_.end()) return;
+  const std::vector<TReteNode*> Nodes = std::move(It->second);
+  RuleNodes_.erase(It);
+  Traces_.erase(&Rule);
+  for (auto N = Nodes.rbegin(); N != Nodes.rend(); ++N) {
+    TReteNode* Node = *N;
+    if (!Nodes_.count(Node)) continue;
+    Node->SetRuleUseCount(Node->GetRuleUseCount() - 1);
+    if (Node->GetRuleUseCount() == 0) FreeNode(Node);
+  }
+}
+
+void TReteNetwork::Notification(platform::TComponent* Component, platform::TOperation Operation) {
+  TComponent::Notification(Component, Operation);
+  if (Operation == platform::opRemove)
+    if (auto* Rule = dynamic_cast<TRule*>(Component)) RemoveRule(*Rule);
+}
+
+bool TReteNetwork::ProcessToken(const IReteToken& Token) {
+  if (!Enabled_ && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
+  bool Any = false;
+  const std::vector<TReteNode*> Roots = Roots_;
+  for (TReteNode* Root : Roots)
+    if (Root->CallNode(Token, ctSingle)) Any = true;
+  return Any;
+}
+
+void TReteNetwork::Activate(TActivation* Activation) {
+  if (Engine_) Engine_->AddActivation(Activation);
+  if (OnActivation) OnActivation(this, Activation);
+}
+
+void TReteNetwork::Deactivate(TActivation* Activation) {
+  if (OnDeactivation) OnDeactivation(this, Activation);
+  if (Engine_)
+    Engine_->RemoveActivation(Activation);
+  else
+    delete Activation;
+}
+
+void TReteNetwork::RuleFired(TActivation* Activation) {
+  if (Engine_) Engine_->RuleFired(Activation);
+  if (OnRuleFired) OnRuleFired(this, Activation);
+}
+
+IFunCall TReteNetwork::Evaluate(const TFunctionCall& Call, const TRule& Rule) const {
+  IFunCall Copy = Call.Clone();
+  for (int I = 0; I < Copy->GetArgumentCount(); ++I) {
+    const IIEValue& A = Copy->GetArgument(I);
+    if (!A) continue;
+    if (IEVariableTypes.Contains(A->GetDType())) {
+      const std::string Name(A->GetText());
+      if (const TBinding* B = Rule.GetBindingByName(Name)) {
+        Copy->SetArgument(I, BindingValue(*B));
+      } else if (!Engine_ || !Engine_->GetGlobalVariables().ContainsKey(Name)) {
+        RaiseIE(SUnknownVariable, {Name});
+      }
+    } else if (A->GetDType() == dtFunCall) {
+      if (auto Nested = A->GetAsFunCall<TFunctionCall>())
+        Copy->SetArgument(I, platform::MakeRef<TIEValue>(Evaluate(*Nested, Rule)));
+    }
+  }
+  return Copy;
+}
+
+bool TReteNetwork::HasMorePatterns(const TFunctionCall& Call, int32_t Index) {
+  for (const IIEValue& A : Call.GetArguments()) {
+    if (!A) continue;
+    if (A->GetDType() == dtObject) {
+      if (const auto* B = dynamic_cast<const TBindingInfo*>(A->GetAsObject()))
+        if (B->FactIndex != Index) return true;
+    } else if (A->GetDType() == dtFunCall) {
+      if (auto Nested = A->GetAsFunCall<TFunctionCall>())
+        if (HasMorePatterns(*Nested, Index)) return true;
+    }
+  }
+  return false;
+}
+
+TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Kind, IIEValue Value,
+                                         const std::string& SlotA, const std::string& SlotB, int32_t ArgA,
+                                         int32_t ArgB, std::vector<TReteNode*>& Nodes, std::string& Trace) {
+  // A one-input node sees only the fact it tests: every binding place points at it.
+  if (Value && Value->GetDType() == dtFunCall)
+    if (auto Call = Value->GetAsFunCall<TFunctionCall>()) RebaseBindings(*Call, 0);
+  auto Reuse = [&](TReteNode* Candidate) -> bool {
+    auto* Node = dynamic_cast<TPatternMatchNode*>(Candidate);
+    if (!Node || !Node->SameTest(Kind, Value, SlotA, SlotB, ArgA, ArgB)) return false;
+    Node->SetRuleUseCount(Node->GetRuleUseCount() + 1);
+    Nodes.push_back(Node);
+    if (Parent) Trace += "=1";
+    return true;
+  };
+  if (Parent) {
+    for (const TReteEdge& E : Parent->Children_)
+      if (E.CallType == ctSingle && Reuse(E.Node)) return E.Node;
+  } else {
+    for (TReteNode* Root : Roots_)
+      if (Reuse(Root)) return Root;
+  }
+  TReteNode* Node = Own(std::make_unique<TPatternMatchNode>(*this, Kind, std::move(Value), SlotA, SlotB, ArgA, ArgB));
+  if (Parent)
+    Connect(Parent, Node, ctSingle);
+  else
+    Roots_.push_back(Node);
+  Nodes.push_back(Node);
+  Trace += "+1";
+  return Node;
+}
+
+void TReteNetwork::AddRule(TRule& Rule) {
+  if (!Enabled_) return;
+  RemoveRule(Rule);
+  if (Rule.GetPatternCount() == 0 && Engine_) Rule.AddPattern(Engine_->GetInitialFactPattern().Clone(&Rule));
+  std::string& Trace = Traces_[&Rule];
+  Trace = Rule.GetRuleName() + ": ";
+  std::vector<TReteNode*>& Nodes = RuleNodes_[&Rule];
+  Nodes.clear();
+  try {
+    Compile(Rule, Nodes, Trace);
+  } catch (...) {
+    RemoveRule(Rule);
+    throw;
+  }
+}
+
+void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::string& Trace) {
+  const int Count = Rule.GetPatternCount();
+  std::vector<TReteNode*> First(static_cast<size_t>(Count));
+  std::vector<TReteNode*> Last(static_cast<size_t>(Count));
+
+  // Pass one: the alpha chain of each pattern.
+  for (int I = 0; I < Count; ++I) {
+    const TIEPattern& P = *Rule.GetPattern(I);
+    const bool Test = P.GetName() == STestCE;
+    TReteNode* Node = CreateSuccessor(nullptr, Test ? pmtUnknown : pmtTestClassType,
+                                      NewAtom(Test ? std::string(STestCE) : P.GetFactTemplate()->GetTemplateName()),
+                                      std::string(), std::string(), 0, 0, Nodes, Trace);
+    First[static_cast<size_t>(I)] = Node;
+    if (!Test) {
+      for (int S = 0; S < P.GetSlotCount(); ++S)
+        if (const TSlotTests* Tests = P.GetSlotTests(S))
+          for (const auto& T : *Tests)
+            if (T->GetSlotValue() && T->GetSlotValue()->GetDType() == dtMultiVariable)
+              Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, nullptr, P.GetSlotName(S), std::string(),
+                                     T->GetMultiSlotSubIndex(), 0, Nodes, Trace);
+      for (int S = 0; S < P.GetSlotCount(); ++S)
+        if (P.GetSlotLength(S) >= 0)
+          Node = CreateSuccessor(Node, pmtTestMultiSlotLength, nullptr, P.GetSlotName(S), std::string(),
+                                 P.GetSlotLength(S), 0, Nodes, Trace);
+      for (int S = 0; S < P.GetSlotCount(); ++S) {
+        const TSlotTests* Tests = P.GetSlotTests(S);
+        if (!Tests) continue;
+        for (const auto& T : *Tests) {
+          const IIEValue& V = T->GetSlotValue();
+          if (!V || IEVariableTypes.Contains(V->GetDType())) continue;
+          IIEValue NodeValue = V;
+          if (V->GetDType() == dtFunCall) {
+            const IFunCall Converted = Evaluate(*V->GetAsFunCall<TFunctionCall>(), Rule);
+            if (HasMorePatterns(*Converted, I)) continue;
+            NodeValue = platform::MakeRef<TIEValue>(Converted);
+          }
+          const bool Equal = T->GetSlotTestType() == sttEquals;
+          const bool Field = T->GetMultiSlotSubIndex() != NoSubIndex;
+          const TPatternMatchTest Kind = Field ? (Equal ? pmtTestMultiSlotEqual : pmtTestMultiSlotNotEqual)
+                                               : (Equal ? pmtTestEqual : pmtTestNotEqual);
+          Node = CreateSuccessor(Node, Kind, NodeValue, P.GetSlotName(S), std::string(), T->GetMultiSlotSubIndex(), 0,
+                                 Nodes, Trace);
+        }
+      }
+    }
+    Last[static_cast<size_t>(I)] = Node;
+  }
+
+  // Pass two: a variable met twice in one pattern compares two places of the same fact.
+  for (int I = 0; I < Count; ++I) {
+    const TIEPattern& P = *Rule.GetPattern(I);
+    if (P.GetName() == STestCE) continue;
+    std::vector<const TIEPatternMatchTest*> Order;
+    std::vector<std::string> SlotOf;
+    for (int S = 0; S < P.GetSlotCount(); ++S)
+      if (const TSlotTests* Tests = P.GetSlotTests(S))
+        for (const auto& T : *Tests) {
+          Order.push_back(T.get());
+          SlotOf.push_back(P.GetSlotName(S));
+        }
+    std::vector<std::string> Seen;
+    TReteNode* Node = Last[static_cast<size_t>(I)];
+    for (size_t A = 0; A < Order.size(); ++A) {
+      const IIEValue& V = Order[A]->GetSlotValue();
+      if (!V || !IEVariableTypes.Contains(V->GetDType())) continue;
+      const std::string Name(V->GetText());
+      if (std::find(Seen.begin(), Seen.end(), Name) != Seen.end()) continue;
+      Seen.push_back(Name);
+      // Later occurrences: in later slots, or later fields of the same multislot.
+      for (size_t B = A + 1; B < Order.size(); ++B) {
+        const IIEValue& W = Order[B]->GetSlotValue();
+        if (!W || !IEVariableTypes.Contains(W->GetDType()) || W->GetText() != Name) continue;
+        if (SlotOf[B] == SlotOf[A] && Order[B]->GetMultiSlotSubIndex() == Order[A]->GetMultiSlotSubIndex()) continue;
+        const bool NotA = Order[A]->GetSlotTestType() == sttNotEquals;
+        const bool NotB = Order[B]->GetSlotTestType() == sttNotEquals;
+        if (NotA && NotB) continue;
+        Node = CreateSuccessor(Node, NotA || NotB ? pmtTestSlotValueNotEqual : pmtTestSlotValueEqual, nullptr,
+                               SlotOf[A], SlotOf[B], Order[A]->GetMultiSlotSubIndex(), Order[B]->GetMultiSlotSubIndex(),
+                               Nodes, Trace);
+      }
+    }
+    Last[static_cast<size_t>(I)] = Node;
+  }
+
+  // Pass three: joins.
+  TReteNode* Left = Count > 0 ? Last[0] : nullptr;
+  for (int I = 1; I < Count; ++I) {
+    const TIEPattern& P = *Rule.GetPattern(I);
+    const bool Test = P.GetName() == STestCE;
+    std::unique_ptr<TTestNode> Node;
+    if (Test)
+      Node = std::make_unique<TTestNode>(*this);
+    else
+      Node = std::make_unique<TJoinNode>(*this, P.GetNegatedCount() > 0, P.GetUnique(), HashKey_);
+    std::vector<std::string> Seen;
+    for (int S = 0; S < P.GetSlotCount(); ++S) {
+      const TSlotTests* Tests = P.GetSlotTests(S);
+      if (!Tests) continue;
+      for (const auto& T : *Tests) {
+        const IIEValue& V = T->GetSlotValue();
+        if (!V) continue;
+        if (IEVariableTypes.Contains(V->GetDType())) {
+          // Every occurrence of a variable bound in another pattern is a join test: a later
+          // positive occurrence must join even when the first one was a negated test.
+          const std::string Name(V->GetText());
+          const std::string Key = Name + "|" + P.GetSlotName(S) + "|" + std::to_string(T->GetMultiSlotSubIndex()) +
+                                  "|" + std::to_string(T->GetSlotTestType());
+          if (std::find(Seen.begin(), Seen.end(), Key) != Seen.end()) continue;
+          Seen.push_back(Key);
+          const TBinding* B = Rule.GetBindingByName(Name);
+          if (!B) RaiseIE(SCorruptedVariable, {Name});
+          if (B->FactIndex == I) continue;
+          const int32_t Sub = T->GetMultiSlotSubIndex();
+          if (B->SubIndex == NoSubIndex && Sub == NoSubIndex)
+            Node->AddTest(std::make_unique<TIEJoinTest>(T->GetSlotTestType(), B->SlotIndex, P.GetSlotName(S),
+                                                        B->FactIndex));
+          else
+            Node->AddTest(std::make_unique<TIEJoinTest>(T->GetSlotTestType(), B->SlotIndex, B->SubIndex,
+                                                        P.GetSlotName(S), Sub, B->FactIndex));
+        } else if (V->GetDType() == dtFunCall) {
+          if (P.GetFactTemplate() && P.GetFactTemplate()->IsBackwardChaining())
+            RaiseIE(SBackChainFuncallPatterns, {V->GetToString()});
+          const IFunCall Converted = Evaluate(*V->GetAsFunCall<TFunctionCall>(), Rule);
+          if (!Test && !HasMorePatterns(*Converted, I)) continue;
+          Node->AddTest(std::make_unique<TIEPatternMatchTest>(nullptr, platform::MakeRef<TIEValue>(Converted),
+                                                              T->GetMultiSlotSubIndex(), T->GetSlotTestType()));
+        }
+      }
+    }
+    TReteNode* Right = Last[static_cast<size_t>(I)];
+    TReteNode* Result = nullptr;
+    auto* Join = dynamic_cast<TJoinNode*>(Node.get());
+    if (Join && !Join->GetNegatedPattern()) {
+      for (const TReteEdge& E : Left->Children_) {
+        auto* Existing = dynamic_cast<TJoinNode*>(E.Node);
+        if (E.CallType != ctLeft || !Existing || !Existing->SameTests(*Join)) continue;
+        const bool FromRight = std::any_of(Right->Children_.begin(), Right->Children_.end(), [&](const TReteEdge& R) {
+          return R.Node == Existing && R.CallType == ctRight;
+        });
+        if (!FromRight) continue;
+        Existing->SetRuleUseCount(Existing->GetRuleUseCount() + 1);
+        Nodes.push_back(Existing);
+        Trace += "=2";
+        Result = Existing;
+        break;
+      }
+    }
+    if (!Result) {
+      TReteNode* Owned = Own(std::move(Node));
+      Connect(Left, Owned, ctLeft);
+      Connect(Right, Owned, ctRight);
+      if (Join) Join->PrepareShortCut();
+      Nodes.push_back(Owned);
+      Trace += "+2";
+      Result = Owned;
+      // Each further "not" negates the element before it; the chained node matches the left
+      // token that its right token extends.
+      for (int K = 1; Join && K < P.GetNegatedCount(); ++K) {
+        auto Chain = std::make_unique<TJoinNode>(*this, true, false, HashKey_);
+        Chain->SetChained(true);
+        TJoinNode* ChainNode = Chain.get();
+        TReteNode* Chained = Own(std::move(Chain));
+        Connect(Left, Chained, ctLeft);
+        Connect(Result, Chained, ctRight);
+        ChainNode->PrepareShortCut();
+        Nodes.push_back(Chained);
+        Trace += "+2";
+        Result = Chained;
+      }
+    }
+    Left = Result;
+  }
+
+  // Pass four: the terminal node, then the facts already in working memory.
+  auto Terminal = std::make_unique<TPatternMatchTerminalNode>(*this, &Rule);
+  TPatternMatchTerminalNode* TerminalNode = Terminal.get();
+  TReteNode* Owned = Own(std::move(Terminal));
+  Connect(Left, Owned, ctActivate);
+  Nodes.push_back(Owned);
+  Trace += "+t";
+  if (Engine_) {
+    struct TPriming {
+      bool& Flag;
+      ~TPriming() { Flag = false; }
+    } Priming{Priming_ = true};
+    // The first nodes of the rule's patterns, each once.
+    std::vector<TReteNode*> Entry;
+    for (TReteNode* F : First)
+      if (std::find(Entry.begin(), Entry.end(), F) == Entry.end()) Entry.push_back(F);
+    for (const IFact& Fact : Engine_->GetFactList()) {
+      const IReteToken Remove = platform::MakeRef<TIEToken>(taRemove, Fact);
+      const IReteToken Add = platform::MakeRef<TIEToken>(taUpdate, Fact);
+      for (TReteNode* F : Entry) F->CallNode(Remove, ctSingle);
+      for (TReteNode* F : Entry) F->CallNode(Add, ctSingle);
+    }
+  }
+  TerminalNode->SetInitialized(true);
+}
+
+}  // namespace rulecore

@@ -1,0 +1,261 @@
+// TReteNetwork: every rule of the engine compiled into one shared graph.  Facts enter at root
+// nodes that test a fact's template; one-input nodes test constants inside one fact; join nodes
+// combine the partial match so far (left) with the facts of the next pattern (right); one
+// terminal node per rule turns complete matches into activations.  Nodes with equal tests are
+// shared between rules and counted.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "ActivationAgenda.h"
+#include "IEToken.h"
+#include "core/facts/IEPattern.h"
+#include "core/functions/IEFunctionCall.h"
+#include "platform/Component.h"
+
+namespace rulecore {
+
+class TInferenceEngine;
+class TRule;
+class TReteNetwork;
+class TReteNode;
+
+PLATFORM_ENUM(TCallType, ctLeft, ctRight, ctSingle, ctActivate)
+PLATFORM_ENUM(TPatternMatchTest, pmtUnknown, pmtTestClassType, pmtTestEqual, pmtTestNotEqual, pmtTestSlotValueEqual,
+              pmtTestSlotValueNotEqual, pmtTestMultiSlotEqual, pmtTestMultiSlotNotEqual, pmtTestMultiSlotLength,
+              pmtTestMultiSlotMultiField, pmtFailTest)
+
+using TActivationEvent = std::function<void(TReteNetwork* Sender, TActivation* Activation)>;
+
+struct TReteEdge {
+  TReteNode* Node;
+  TCallType CallType;
+};
+
+class TReteNode : public platform::TObject {
+  PLATFORM_CLASS(TReteNode, platform::TObject)
+ public:
+  explicit TReteNode(TReteNetwork& Rete);
+  ~TReteNode() override;
+  TReteNode(const TReteNode&) = delete;
+  TReteNode& operator=(const TReteNode&) = delete;
+
+  TReteNetwork& GetRete() const noexcept { return Rete_; }
+  int32_t GetRuleUseCount() const noexcept { return RuleUseCount_; }
+  void SetRuleUseCount(int32_t Value) noexcept { RuleUseCount_ = Value < 0 ? 0 : Value; }
+  TIEContext& GetContext() const noexcept { return *Context_; }
+  const std::vector<TReteEdge>& GetChildren() const noexcept { return Children_; }
+  const std::vector<TReteNode*>& GetParents() const noexcept { return Parents_; }
+  int GetInDegree() const noexcept { return static_cast<int>(Parents_.size()); }
+  int GetOutDegree() const noexcept { return static_cast<int>(Children_.size()); }
+
+  // What the node does with an arriving token; true when it passed something on.
+  virtual bool CallNode(const IReteToken& Token, TCallType CallType) = 0;
+  // Gives the token to every child, in edge order, with the edge's call type.
+  void CallChildren(const IReteToken& Token);
+  // "<class> In/Out#: i/o RuleUse: n" and the class's own details.
+  virtual std::string GetToString() const;
+
+ private:
+  friend class TReteNetwork;
+  TReteNetwork& Rete_;
+  int32_t RuleUseCount_ = 1;
+  std::unique_ptr<TIEContext> Context_;
+  std::vector<TReteEdge> Children_;
+  std::vector<TReteNode*> Parents_;
+};
+
+// A one-input node: one test on one fact.
+class TPatternMatchNode final : public TReteNode {
+  PLATFORM_CLASS(TPatternMatchNode, TReteNode)
+ public:
+  TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA, std::string SlotB,
+                    int32_t ArgA, int32_t ArgB);
+  TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
+  const IIEValue& GetValue() const noexcept { return Value_; }
+  // Same test, same value and same arguments (a node to share).
+  bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, const std::string& SlotA, const std::string& SlotB,
+                int32_t ArgA, int32_t ArgB) const;
+  bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  std::string GetToString() const override;
+
+ private:
+  bool Test(const IReteToken& Token, TFact& Fact);
+  // Passes Token on, or a weaker copy when a fuzzy comparison matched partially.
+  bool PassCompared(const IReteToken& Token, const TIEValue& A, const TIEValue& B, bool Equal);
+  bool CallTest(const IReteToken& Token, TFact& Fact);
+  bool ExpandMultiField(const IReteToken& Token, TFact& Fact);
+  std::string Describe() const;
+
+  TPatternMatchTest Kind_;
+  IIEValue Value_;
+  std::string SlotA_;
+  std::string SlotB_;
+  int32_t ArgA_;  // sub-index A, or the length
+  int32_t ArgB_;  // sub-index B
+};
+
+// A node that passes a token on when all its tests hold (the "test" conditional element).
+class TTestNode : public TReteNode {
+  PLATFORM_CLASS(TTestNode, TReteNode)
+ public:
+  explicit TTestNode(TReteNetwork& Rete) : TReteNode(Rete) {}
+  std::vector<std::unique_ptr<TIESlotTest>>& GetTests() noexcept { return Tests_; }
+  const std::vector<std::unique_ptr<TIESlotTest>>& GetTests() const noexcept { return Tests_; }
+  void AddTest(std::unique_ptr<TIESlotTest> Test) { Tests_.push_back(std::move(Test)); }
+  // All tests with Token as the context's token; false at the first that fails.
+  bool RunTests(const IReteToken& Token);
+  bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  std::string GetToString() const override;
+
+ protected:
+  // Runs the first Count tests against the node's context as it stands.
+  bool RunTests(size_t Count);
+
+ private:
+  std::vector<std::unique_ptr<TIESlotTest>> Tests_;
+};
+
+// A two-input node: partial matches (left) joined with the facts of the next pattern (right).
+class TJoinNode final : public TTestNode {
+  PLATFORM_CLASS(TJoinNode, TTestNode)
+ public:
+  TJoinNode(TReteNetwork& Rete, bool NegatedPattern, bool Unique, int32_t Buckets);
+  bool GetNegatedPattern() const noexcept { return Negated_; }
+  bool GetUnique() const noexcept { return Unique_; }
+  // A chained negation ("exists", "not not"): right tokens extend left tokens and match the left
+  // token they extend.
+  bool GetChained() const noexcept { return Chained_; }
+  void SetChained(bool Value) noexcept { Chained_ = Value; }
+  // The first equality join test becomes the hash key of both memories (and runs first).
+  void PrepareShortCut();
+  const TIEJoinTest* GetShortCut() const noexcept { return ShortCut_; }
+  int32_t GetMatchCount() const noexcept { return MatchCount_; }
+  TIETokenTree* GetLeftMemory() const noexcept { return Left_.get(); }
+  TIETokenTree* GetRightMemory() const noexcept { return Right_.get(); }
+  bool HasFunctionTests() const;
+  // Same class, not negated, no calls, equal tests: a node to share.
+  bool SameTests(const TJoinNode& Other) const;
+  bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  std::string GetToString() const override;
+
+ private:
+  void CreateMemories();
+  bool Matches(const IReteToken& Left, const IReteToken& Right);
+  void VaryLeft(const IReteToken& Right);
+  void VaryRight(const IReteToken& Left, const IReteToken& Stored);
+  IReteToken Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag);
+
+  bool Negated_;
+  bool Unique_;
+  bool Chained_ = false;
+  int32_t Buckets_;
+  std::unique_ptr<TIETokenTree> Left_;
+  std::unique_ptr<TIETokenTree> Right_;
+  TIEJoinTest* ShortCut_ = nullptr;
+  int32_t MatchCount_ = 0;
+};
+
+class TPatternMatchTerminalNode final : public TReteNode {
+  PLATFORM_CLASS(TPatternMatchTerminalNode, TReteNode)
+ public:
+  TPatternMatchTerminalNode(TReteNetwork& Rete, TRule* Rule) : TReteNode(Rete), Rule_(Rule) {}
+  ~TPatternMatchTerminalNode() override;
+  TRule* GetRule() const noexcept { return Rule_; }
+  bool GetInitialized() const noexcept { return Initialized_; }
+  void SetInitialized(bool Value) noexcept { Initialized_ = Value; }
+  const std::vector<TActivation*>& GetActivations() const noexcept { return Activations_; }
+  bool CallNode(const IReteToken& Token, TCallType CallType) override;
+  std::string GetToString() const override;
+  // The rule fired with this activation: it leaves the node (and the agenda).
+  void RuleFired(TActivation* Activation);
+  // A freed activation leaves the node's list.
+  void Forget(TActivation* Activation) noexcept;
+  void DeactivateAll();
+
+ private:
+  void Deactivate(size_t Index);
+  TRule* Rule_;
+  bool Initialized_ = false;
+  std::vector<TActivation*> Activations_;
+};
+
+class TReteNetwork : public platform::TComponent {
+  PLATFORM_CLASS(TReteNetwork, platform::TComponent)
+ public:
+  explicit TReteNetwork(platform::TComponent* Owner = nullptr);
+  ~TReteNetwork() override;
+
+  TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  bool GetEnabled() const noexcept { return Enabled_; }
+  // Disabling empties the network.
+  void SetEnabled(bool Value);
+  int32_t GetHashKey() const noexcept { return HashKey_; }
+  void SetHashKey(int32_t Value) noexcept { HashKey_ = Value < 1 ? 1 : Value; }
+  float GetMinActivationStrength() const noexcept { return MinActivationStrength_; }
+  void SetMinActivationStrength(float Value) noexcept;
+
+  // --- rules ---
+  void AddRule(TRule& Rule);
+  void RemoveRule(TRule& Rule);
+  bool ContainsRule(const TRule& Rule) const { return RuleNodes_.count(&Rule) > 0; }
+  const std::vector<TReteNode*>* GetRuleNodesList(const TRule& Rule) const;
+  // The rule's compile trace: "name: +1=1+2+t".
+  std::string GetCompileTrace(const TRule& Rule) const;
+  void Clear();
+
+  // --- tokens ---
+  bool ProcessToken(const IReteToken& Token);
+  int GetRootCount() const noexcept { return static_cast<int>(Roots_.size()); }
+  TReteNode* GetRoot(int Index) const { return Roots_.at(static_cast<size_t>(Index)); }
+  int GetNodeCount() const noexcept { return static_cast<int>(Nodes_.size()); }
+  // While true, terminal nodes of compiled rules ignore tokens: facts are being sent again to
+  // prime a rule that was just added.
+  bool GetPriming() const noexcept { return Priming_; }
+
+  // --- activations (relayed to the engine) ---
+  void Activate(TActivation* Activation);
+  void Deactivate(TActivation* Activation);
+  void RuleFired(TActivation* Activation);
+  TActivationEvent OnActivation;
+  TActivationEvent OnDeactivation;
+  TActivationEvent OnRuleFired;
+
+  // --- conversion of calls for matching ---
+  // A copy of Call whose variables bound by the rule are binding places (nested calls too);
+  // other variables must be globals ("Unknown variable name: %s").
+  IFunCall Evaluate(const TFunctionCall& Call, const TRule& Rule) const;
+  // True when the converted call refers to a binding of another pattern than Index.
+  static bool HasMorePatterns(const TFunctionCall& Call, int32_t Index);
+
+ protected:
+  void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
+
+ private:
+  friend class TReteNode;
+  TReteNode* CreateSuccessor(TReteNode* Parent, TPatternMatchTest Kind, IIEValue Value, const std::string& SlotA,
+                             const std::string& SlotB, int32_t ArgA, int32_t ArgB, std::vector<TReteNode*>& Nodes,
+                             std::string& Trace);
+  TReteNode* Own(std::unique_ptr<TReteNode> Node);
+  void Connect(TReteNode* From, TReteNode* To, TCallType CallType);
+  void FreeNode(TReteNode* Node);
+  void Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::string& Trace);
+
+  TInferenceEngine* Engine_ = nullptr;
+  bool Enabled_ = true;
+  int32_t HashKey_ = 101;
+  float MinActivationStrength_ = 0;
+  bool Priming_ = false;
+  std::unordered_map<TReteNode*, std::unique_ptr<TReteNode>> Nodes_;
+  std::vector<TReteNode*> Roots_;
+  std::unordered_map<const TRule*, std::vector<TReteNode*>> RuleNodes_;
+  std::unordered_map<const TRule*, std::string> Traces_;
+};
+
+}  // namespace rulecore
