@@ -675,7 +675,8 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
       ExpectClose(WParseTemplateSlot);
     } else if (StartsWith(Word, "allowed-")) {
       Constrained = true;
-      ParseAllowedEnumerations(ImplicitType(), Q->GetText());
+      // Qualifiers match without regard to case; the allowed-* table is written in lower case.
+      ParseAllowedEnumerations(ImplicitType(), Word);
     } else {
       ParseError(WParseTemplateSlot, FormatMessage(SInvalidSlotQualifier, {Q->GetText()}));
     }
@@ -752,8 +753,10 @@ std::pair<TIETypes, IIEDefinedType> TIEClipsParser::ParseSlotTypes() {
 void TIEClipsParser::ParseRangeAndCardinality(TIEDefinedType& Type) {
   if (!Next()->Is('(')) ParseError(WParseRange, MessageText(SMissingRange));
   const IStreamToken K = Next();
-  const bool Range = IsAtom(K, "range");
-  if (!Range && !IsAtom(K, "cardinality")) ParseError(WParseRange, MessageText(SMissingRange));
+  // The callers matched the qualifier without regard to case, so "(RANGE 1 4)" arrives here too.
+  const std::string Keyword = IsAtom(K) ? platform::LowerCase(K->GetText()) : std::string();
+  const bool Range = Keyword == "range";
+  if (!Range && Keyword != "cardinality") ParseError(WParseRange, MessageText(SMissingRange));
   const char* What = Range ? "range" : "cardinality";
   // Each bound: a number, ?VARIABLE for none, a variable's value or a call's result.
   auto Bound = [&](bool& Unbounded) -> double {
@@ -896,7 +899,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
         }
       }
     } else if (StartsWith(Word, "allowed-")) {
-      ParseAllowedEnumerations(*Type, Q->GetText());
+      ParseAllowedEnumerations(*Type, Word);
     } else {
       ParseError(WParseDefinedType, FormatMessage(SInvalidSlotQualifier, {Q->GetText()}));
     }

@@ -56,6 +56,10 @@ std::string PrettyPrint(const TIEUserFunction& Function);
 std::string PrettyPrint(const TInterpretedFunction& Function);
 // A defrule.
 std::string PrettyPrint(const TRule& Rule);
+// A value as rule-language text: its text form, except that nil (the atom with the empty text)
+// is written "nil", also inside lists, so that reading the text again does not lose it, and a
+// point list is enclosed in parentheses.
+std::string SourceText(const IIEValue& Value);
 // A comment as a block of "; " lines, each ending in a line break (empty for no comment).
 std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).

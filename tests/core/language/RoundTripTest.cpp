@@ -92,6 +92,26 @@ TPrinted Print(TInferenceEngine& Engine, const std::set<std::string>& Builtin) {
   return P;
 }
 
+// What a rule's text might print away without changing: per pattern its element kind, wrappers,
+// binding and, per slot, the number of tests and the field count a multislot must have.  The
+// initial-fact pattern the engine puts in front of some rules is written out and read back as
+// an ordinary pattern, so it is left out.
+std::string Shape(const TRule& Rule) {
+  std::string Text;
+  for (int I = 0; I < Rule.GetPatternCount(); ++I) {
+    const TIEPattern& P = *Rule.GetPattern(I);
+    if (P.GetName() == SInitialFactPattern) continue;
+    Text += P.GetName() + " not" + std::to_string(P.GetNegatedCount()) + (P.GetUnique() ? " unique" : "") +
+            (P.GetExplicit() ? " explicit" : "") + " ?" + P.GetBoundName() + ":";
+    for (int S = 0; S < P.GetSlotCount(); ++S)
+      if (P.GetSlotTestCount(S) > 0 || P.GetSlotLength(S) >= 0)
+        Text += " " + P.GetSlotName(S) + "/" + std::to_string(P.GetSlotTestCount(S)) + "/" +
+                std::to_string(P.GetSlotLength(S));
+    Text += "\n";
+  }
+  return Text;
+}
+
 void ExpectSameTexts(const char* Kind, const std::vector<std::pair<std::string, std::string>>& First,
                      const std::vector<std::pair<std::string, std::string>>& Second) {
   ASSERT_EQ(First.size(), Second.size()) << Kind;
@@ -145,6 +165,66 @@ TEST_P(RoundTrip, PrintParsePrintIsAFixedPoint) {
   ExpectSameTexts("deffunction", First.Functions, Second.Functions);
   ExpectSameTexts("deffacts", First.FactSets, Second.FactSets);
   ExpectSameTexts("defrule", First.Rules, Second.Rules);
+  for (const auto& [Name, Rule] : Original.Engine.GetRules()) {
+    const TRule* Read = Again.GetRules().GetItem(Name);
+    ASSERT_TRUE(Read) << "defrule " << Name;
+    EXPECT_EQ(Shape(*Read), Shape(*Rule)) << Rule->GetToString();
+    EXPECT_EQ(Read->GetActionCount(), Rule->GetActionCount()) << Name;
+    EXPECT_EQ(Read->GetOneShot(), Rule->GetOneShot()) << Name;
+    EXPECT_EQ(Read->GetEnabled(), Rule->GetEnabled()) << Name;
+  }
+}
+
+// Constructs whose first printed form used to lose part of their meaning, each printed and read
+// into a second engine.
+TEST(RoundTripMeaning, EmptyFieldsNilAndNegatedTestsSurvivePrinting) {
+  TEngine A;
+  A.Engine.Parse(
+      "(deftemplate room (slot name) (multislot kit (default-dynamic (create$ chairs))))"
+      "(deffacts rooms (room (name r1) (kit)) (log a nil b))"
+      "(defrule r (room (kit)) (goal) (p nil) (not (test (eq 1 2))) (exists (test (eq 1 1)))"
+      "  => (bind ?x nil) (f ((1 0) (2 1))) (modify ?r (kit nil)))",
+      false);
+  TRule* Rule = A.Engine.GetRules().GetItem("r");
+  ASSERT_TRUE(Rule);
+  const std::string Printed = Rule->GetToString();
+  const std::string Facts = A.Engine.GetFactSet(0)->ToString();
+  // An empty multislot or ordered pattern asks for no fields; a wildcard would match any.
+  EXPECT_NE(Printed.find("(room (kit ) )"), std::string::npos) << Printed;
+  EXPECT_NE(Printed.find("(goal )"), std::string::npos) << Printed;
+  // nil is a value of its own, not nothing.
+  EXPECT_NE(Printed.find("(p nil)"), std::string::npos) << Printed;
+  EXPECT_NE(Printed.find("(bind ?x nil)"), std::string::npos) << Printed;
+  EXPECT_NE(Printed.find("(modify ?r (kit nil ))"), std::string::npos) << Printed;
+  EXPECT_NE(Facts.find("(log a nil b )"), std::string::npos) << Facts;
+  // A slot left empty must not come back with its default.
+  EXPECT_NE(Facts.find("(room (kit) (name r1))"), std::string::npos) << Facts;
+  // A negated test element is "not" around "test"; "~" is no syntax there.
+  EXPECT_NE(Printed.find("(not (test (eq 1 2)))"), std::string::npos) << Printed;
+  EXPECT_NE(Printed.find("(test (eq 1 1))"), std::string::npos) << Printed;
+  EXPECT_NE(Printed.find("(f ((1 0) (2 1) ))"), std::string::npos) << Printed;
+
+  TEngine B;
+  B.Engine.Parse(A.Engine.GetFactTemplates().Get("room")->GetToString() + Facts + Printed, false);
+  EXPECT_EQ(B.Engine.GetFactSet(0)->ToString(), Facts);
+  ASSERT_TRUE(B.Engine.GetRules().GetItem("r"));
+  EXPECT_EQ(B.Engine.GetRules().GetItem("r")->GetToString(), Printed);
+  EXPECT_EQ(B.Engine.GetFactSet(0)->GetFact(0)->GetValue("kit")->GetAsList()->GetValueCount(), 0);
+}
+
+TEST(RoundTripMeaning, SlotQualifiersIgnoreLetterCase) {
+  TEngine A;
+  A.Engine.Parse("(deftemplate t (slot a (TYPE INTEGER) (RANGE 1 ?VARIABLE) (Default 2))"
+                 "  (multislot b (Cardinality 0 2) (ALLOWED-SYMBOLS x y)))"
+                 "(deftype d extends (type INTEGER) (RANGE 0 9) (Allowed-Integers 1 2))",
+                 false);
+  const IFactTemplate T = A.Engine.FindFactTemplate("t");
+  ASSERT_TRUE(T);
+  EXPECT_EQ(T->GetSlot("a")->GetExtendedTypeInfo()->GetMinRange(), 1);
+  EXPECT_EQ(T->GetSlot("b")->GetExtendedTypeInfo()->GetMaxCardinality(), 2);
+  EXPECT_EQ(T->GetSlot("b")->GetExtendedTypeInfo()->GetConstraintAtomsCount(), 2);
+  ASSERT_TRUE(A.Engine.FindDefinedType("d"));
+  EXPECT_EQ(A.Engine.FindDefinedType("d")->GetMaxRange(), 9);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(CorpusFiles()),
