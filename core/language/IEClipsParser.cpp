@@ -453,12 +453,19 @@ IIEValue TIEClipsParser::ConstraintValue(const IStreamToken& Token) {
 void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot) {
   int32_t Field = 0;
   bool Conjunction = true;
-  bool Started = false;  // a term stands at the current field
+  // Where the current field's tests begin in the slot's list, and the variable that binds the
+  // field (a leading positive variable, or one put in front for a return-value alternative).
+  auto TestsSoFar = [&]() {
+    const int Index = Pattern.IndexOfSlotName(Slot);
+    return Index >= 0 ? Pattern.GetSlotTestCount(Index) : 0;
+  };
+  int FieldStart = TestsSoFar();
+  IIEValue FieldAnchor;
+  bool FirstTerm = true;
   for (;;) {
     IStreamToken T = Next();
     if (T->Is(')')) break;
     if (T->IsEndOfStream()) ParseError(WParsePattern, MessageText(SUnexpectedEOF));
-    if (Started) ParseError(WParsePattern, FormatMessage(SBadSlotValue, {T->ToString()}));
     if (!MultiSlot && Field > 0) ParseError(WParsePattern, FormatMessage(SNotMultiSlot, {Slot}));
     bool Negated = false;
     if (T->Is('~')) {
@@ -469,21 +476,42 @@ void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Sl
     if (IsConstant(T) && !IsAtom(T, ":")) {
       Pattern.AddTest(Slot, ConstraintValue(T), Conjunction, Negated, SubIndex);
     } else if (IsVariable(T)) {
-      Pattern.AddTest(Slot, ConstraintValue(T), Conjunction, Negated, SubIndex);
+      const IIEValue Variable = ConstraintValue(T);
+      if (FirstTerm && !Negated) FieldAnchor = Variable;
+      Pattern.AddTest(Slot, Variable, Conjunction, Negated, SubIndex);
     } else if (IsAtom(T, ":")) {
       Pattern.AddTest(Slot, CallValue(ParseFunCall()), Conjunction, Negated, SubIndex);
     } else if (T->Is('=')) {
-      // A return-value constraint: the field is bound to a fresh variable compared with the call.
-      const IIEValue Variable = NewValue(GenerateSymbol(SEqStarPrefix), dtVariable);
+      // A return-value constraint compares the field with the call's result through a variable
+      // bound to the field.
       const IFunCall Call = ParseFunCall();
-      Pattern.AddTest(Slot, Variable, Conjunction, false, SubIndex);
+      const IStreamToken Following = Next();
+      Back(Following);
+      const bool Alternative = !Conjunction || Following->Is('|');
+      IIEValue Variable = FieldAnchor;
+      if (!Variable) {
+        Variable = NewValue(GenerateSymbol(SEqStarPrefix), dtVariable);
+        if (Alternative) {
+          // Among alternatives the variable must bind the whole field: it goes first.
+          Pattern.AddTest(Slot, Variable, true, false, SubIndex);
+          const int Index = Pattern.IndexOfSlotName(Slot);
+          TSlotTests* Tests = Pattern.GetSlotTests(Index);
+          auto Moved = Tests->Extract(Tests->Count() - 1);
+          Tests->Insert(FieldStart, std::move(Moved));
+          FieldAnchor = Variable;
+        } else {
+          Pattern.AddTest(Slot, Variable, Conjunction, false, SubIndex);
+          if (FirstTerm) FieldAnchor = Variable;
+        }
+      }
       const IFunCall Compare = platform::MakeRef<TFunctionCall>(&Engine(), "eq*");
       Compare->AddArgument(Variable);
       Compare->AddArgument(CallValue(Call));
-      Pattern.AddTest(Slot, CallValue(Compare), true, Negated, SubIndex);
+      Pattern.AddTest(Slot, CallValue(Compare), Alternative ? Conjunction : true, Negated, SubIndex);
     } else {
       ParseError(WParsePattern, FormatMessage(SBadSlotValue, {T->ToString()}));
     }
+    FirstTerm = false;
     const IStreamToken Connective = Next();
     if (Connective->Is('&')) {
       Conjunction = true;
@@ -493,8 +521,10 @@ void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Sl
       Back(Connective);
       ++Field;
       Conjunction = true;
+      FieldStart = TestsSoFar();
+      FieldAnchor = nullptr;
+      FirstTerm = true;
     }
-    Started = false;
   }
   if (MultiSlot) {
     const int Index = Pattern.IndexOfSlotName(Slot);
@@ -675,7 +705,8 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
       ExpectClose(WParseTemplateSlot);
     } else if (StartsWith(Word, "allowed-")) {
       Constrained = true;
-      ParseAllowedEnumerations(ImplicitType(), Q->GetText());
+      // Qualifiers match without regard to case; the allowed-* table is written in lower case.
+      ParseAllowedEnumerations(ImplicitType(), Word);
     } else {
       ParseError(WParseTemplateSlot, FormatMessage(SInvalidSlotQualifier, {Q->GetText()}));
     }
@@ -752,8 +783,10 @@ std::pair<TIETypes, IIEDefinedType> TIEClipsParser::ParseSlotTypes() {
 void TIEClipsParser::ParseRangeAndCardinality(TIEDefinedType& Type) {
   if (!Next()->Is('(')) ParseError(WParseRange, MessageText(SMissingRange));
   const IStreamToken K = Next();
-  const bool Range = IsAtom(K, "range");
-  if (!Range && !IsAtom(K, "cardinality")) ParseError(WParseRange, MessageText(SMissingRange));
+  // The callers matched the qualifier without regard to case, so "(RANGE 1 4)" arrives here too.
+  const std::string Keyword = IsAtom(K) ? platform::LowerCase(K->GetText()) : std::string();
+  const bool Range = Keyword == "range";
+  if (!Range && Keyword != "cardinality") ParseError(WParseRange, MessageText(SMissingRange));
   const char* What = Range ? "range" : "cardinality";
   // Each bound: a number, ?VARIABLE for none, a variable's value or a call's result.
   auto Bound = [&](bool& Unbounded) -> double {
@@ -896,7 +929,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
         }
       }
     } else if (StartsWith(Word, "allowed-")) {
-      ParseAllowedEnumerations(*Type, Q->GetText());
+      ParseAllowedEnumerations(*Type, Word);
     } else {
       ParseError(WParseDefinedType, FormatMessage(SInvalidSlotQualifier, {Q->GetText()}));
     }

@@ -22,7 +22,20 @@ std::string SlotText(bool Ordered, std::string_view SlotName, std::string_view V
   return Text;
 }
 
-std::string ValueText(const IIEValue& Value) { return Value ? Value->GetToString() : std::string(); }
+// A single slot holding nil is left out (reading the fact again gives it back); inside a list
+// nil must be written.
+std::string ValueText(const IIEValue& Value) {
+  if (!Value) return {};
+  return Value->GetDType() == dtList ? SourceText(Value) : Value->GetToString();
+}
+
+// A multislot left empty on purpose must be written when reading the fact again would fill it
+// with a default that is not empty.
+bool EmptyByDefault(const TFactSlot& Slot) {
+  const IIEValue& Default = Slot.GetSlotDefault();
+  if (!Default || Default == FCNil) return true;
+  return Default->GetDType() == dtList && Default->GetAsList()->GetValueCount() == 0;
+}
 
 }  // namespace
 
@@ -66,7 +79,8 @@ std::string PrettyPrint(const TFact& Fact) {
     return Text + ")";
   }
   for (const IFactSlot& Slot : Template->GetSlots()) {
-    const std::string Part = SlotText(false, Slot->GetName(), ValueText(Mutable.GetValue(Slot->GetName())));
+    std::string Part = SlotText(false, Slot->GetName(), ValueText(Mutable.GetValue(Slot->GetName())));
+    if (Part.empty() && Slot->IsMultiSlot() && !EmptyByDefault(*Slot)) Part = "(" + Slot->GetName() + ")";
     if (Part.empty()) continue;
     Text += ' ';
     Text += Part;

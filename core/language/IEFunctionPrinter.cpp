@@ -24,6 +24,24 @@ std::string CommentBlock(std::string_view Comment) {
   return Block;
 }
 
+std::string SourceText(const IIEValue& Value) {
+  if (!Value) return {};
+  // nil and its copies are the atom with the empty text.
+  if (Value->GetDType() == dtAtom && Value->GetToString().empty()) return "nil";
+  // A point list without a parser writes only its pairs; the language needs them in parentheses.
+  if (Value->GetDType() == dtSingletons && !Value->GetAsSingletons()->GetParser())
+    return "(" + Value->GetToString() + ")";
+  if (Value->GetDType() != dtList) return Value->GetToString();
+  // The list's own text form, element by element ("a b "), with nil spelled out.
+  std::string Text;
+  const IValueVector List = Value->GetAsList();
+  for (int I = 0; I < List->GetValueCount(); ++I) {
+    Text += SourceText(List->Get(I));
+    Text += ' ';
+  }
+  return Text;
+}
+
 std::string PrettyPrint(const TFunctionCall& Call, bool SlotPairs) {
   std::string Text = CommentBlock(Call.GetComment());
   Text += '(';
@@ -31,7 +49,7 @@ std::string PrettyPrint(const TFunctionCall& Call, bool SlotPairs) {
   const int Count = Call.GetArgumentCount();
   for (int I = 0; I < Count; ++I) {
     const IIEValue& Argument = Call.GetArgument(I);
-    const std::string Value = Argument ? Argument->GetToString() : std::string();
+    const std::string Value = SourceText(Argument);
     if (SlotPairs && I > 0) {
       Text += " (";
       Text += Value;
@@ -87,7 +105,7 @@ std::string PrettyPrint(const TInterpretedFunction& Function) {
   for (int I = 0; I < Function.GetStatementCount(); ++I) {
     const IIEValue& S = Function.GetStatement(I);
     Text += IndentString;
-    Text += IndentInnerLines(S ? S->GetToString() : std::string());
+    Text += IndentInnerLines(SourceText(S));
     Text += NewLineString;
   }
   Text += ")";

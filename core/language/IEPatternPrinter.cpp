@@ -41,10 +41,11 @@ std::string FieldTests(const TSlotTests* Tests, bool TestElement) {
       else
         Text += Test->GetConjunction() ? '&' : '|';
     }
-    if (Test->GetSlotTestType() == sttNotEquals) Text += '~';
+    // A negated "test" element is written with "not" around it, not with "~".
+    if (Test->GetSlotTestType() == sttNotEquals && !TestElement) Text += '~';
     if (const IIEValue& Value = Test->GetSlotValue()) {
       if (Value->GetDType() == dtFunCall && !TestElement) Text += ':';
-      Text += Value->GetToString();
+      Text += SourceText(Value);
     }
     Previous = Test.get();
   }
@@ -62,18 +63,25 @@ std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols) {
   if (Template->IsOrdered()) {
     const int Slot = Pattern.IndexOfSlotName(SDefaultSlotName);
     std::string Tests = Slot >= 0 ? FieldTests(Pattern.GetSlotTests(Slot), TestElement) : std::string();
-    Text += Tests.empty() ? FreshVariable(true, Symbols) : Tests;
+    // "(goal)" asks for no fields at all: a wildcard there would match any goal.
+    if (Tests.empty() && !(Slot >= 0 && Pattern.GetSlotLength(Slot) == 0)) Tests = FreshVariable(true, Symbols);
+    Text += Tests;
   } else {
     for (int Slot = 0; Slot < Pattern.GetSlotCount(); ++Slot) {
-      if (Pattern.GetSlotTestCount(Slot) == 0) continue;
+      // A multislot written without fields, "(tags)", must be empty; it has a length but no test.
+      const bool Empty = Pattern.GetSlotLength(Slot) == 0;
+      if (Pattern.GetSlotTestCount(Slot) == 0 && !Empty) continue;
       const std::string& Name = Pattern.GetSlotName(Slot);
       std::string Tests = FieldTests(Pattern.GetSlotTests(Slot), TestElement);
-      if (Tests.empty()) Tests = FreshVariable(IsMultiSlot(*Template, Name), Symbols);
+      if (Tests.empty() && !Empty) Tests = FreshVariable(IsMultiSlot(*Template, Name), Symbols);
       Text += "(" + Name + " " + Tests + ") ";
     }
   }
   Text += ")";
 
+  if (TestElement && Pattern.GetSlotCount() > 0 && Pattern.GetSlotTestCount(0) > 0 &&
+      Pattern.GetSlotTest(0, 0)->GetSlotTestType() == sttNotEquals)
+    Text = "(not " + Text + ")";
   if (Pattern.GetUnique()) Text = "(unique " + Text + ")";
   if (Pattern.GetExplicit()) Text = "(explicit " + Text + ")";
   // One "not" is written as such; two or more are an "exists" (two negations) inside the rest.

@@ -61,6 +61,10 @@ std::string PrettyPrint(const TRule& Rule);
 std::string PrettyPrintGlobalVariables(const TValueHashTable& Globals);
 // One global: "?name = value" ("?" added when missing).
 std::string PrettyPrintGlobalVariable(std::string_view Name, const IIEValue& Value);
+// A value as rule-language text: its text form, except that nil (the atom with the empty text)
+// is written "nil", also inside lists, so that reading the text again does not lose it, and a
+// point list is enclosed in parentheses.
+std::string SourceText(const IIEValue& Value);
 // A comment as a block of "; " lines, each ending in a line break (empty for no comment).
 std::string CommentBlock(std::string_view Comment);
 // Text with every inner line break followed by the indent (for nesting a construct's lines).
