@@ -5,6 +5,10 @@
 #include <vector>
 
 #include "core/facts/FactSet.h"
+#include "core/functions/MathPackage.h"
+#include "core/functions/PredicatePackage.h"
+#include "core/functions/StandardPackage.h"
+#include "core/functions/StringPackage.h"
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/language/IEClipsParser.h"
@@ -16,7 +20,7 @@
 
 namespace rulecore {
 
-TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner, TBare)
     : TComponent(Owner),
       SymbolIndex_(1),
       FactTemplates_(this),
@@ -30,6 +34,28 @@ TInferenceEngine::TInferenceEngine(platform::TComponent* Owner)
   PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
   Parser_ = new TIEClipsParser(this);
   Network_ = new TReteNetwork(this);
+}
+
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner) : TInferenceEngine(Owner, TBare{}) {
+  AddDefaultPackages();
+  Assert(std::string(SInitialFact));
+}
+
+void TInferenceEngine::AddDefaultPackages() {
+  // Packages of kinds this build does not provide yet are left out.
+  if (Packages_.Contains(pStandard)) new TStandardPackage(this);
+  if (Packages_.Contains(pPredicate)) new TPredicatePackage(this);
+  if (Packages_.Contains(pMath)) new TMathPackage(this);
+  if (Packages_.Contains(pString)) new TStringPackage(this);
+  if (OnAddDefaultPackages) OnAddDefaultPackages(this);
+}
+
+void TInferenceEngine::SetPackages(TFunctionPackages Value) {
+  if (Value == Packages_) return;
+  for (int I = GetComponentCount() - 1; I >= 0; --I)
+    if (auto* Package = dynamic_cast<TUserPackage*>(GetComponent(I))) delete Package;
+  Packages_ = Value;
+  AddDefaultPackages();
 }
 
 TInferenceEngine::~TInferenceEngine() {

@@ -35,6 +35,13 @@ class TIEContext;
 class TReteNetwork;
 using TEngineVariables = TValueHashTable;
 
+// The built-in function packages an engine loads.
+PLATFORM_ENUM(TFunctionPackage, pStandard, pPredicate, pMath, pMiscellaneous, pString, pObject, pTrigonometry,
+              pBusiness, pFuzzyLogic)
+using TFunctionPackages = platform::TSet<TFunctionPackage, 9>;
+inline constexpr TFunctionPackages AllFunctionPackages{pStandard,  pPredicate,    pMath,     pMiscellaneous, pString,
+                                                       pObject,    pTrigonometry, pBusiness, pFuzzyLogic};
+
 class TInferenceEngine : public platform::TComponent,
                          public ISymbolGenerator,
                          public IReasoner,
@@ -52,7 +59,12 @@ class TInferenceEngine : public platform::TComponent,
   using TRuleFiredEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
   static constexpr float Version = 2.0f;
 
+  // A new engine loads the default packages and holds the initial fact.
   explicit TInferenceEngine(platform::TComponent* Owner = nullptr);
+  struct TBare {};
+  // An engine without packages and without the initial fact (for hosts and tests that bring
+  // their own functions).
+  TInferenceEngine(platform::TComponent* Owner, TBare);
   ~TInferenceEngine() override;
 
   // --- settings ---
@@ -75,6 +87,14 @@ class TInferenceEngine : public platform::TComponent,
   void SetStrategy(TSearchStrategy Value);
   TSalience GetSalienceEvaluation() const noexcept { return SalienceEvaluation_; }
   void SetSalienceEvaluation(TSalience Value) noexcept { SalienceEvaluation_ = Value; }
+
+  // --- packages ---
+  TFunctionPackages GetPackages() const noexcept { return Packages_; }
+  // Frees the engine's packages and creates the selected ones.
+  void SetPackages(TFunctionPackages Value);
+  // One package per selected kind that this build provides, in the standard order.
+  virtual void AddDefaultPackages();
+  TNotifyEvent OnAddDefaultPackages;
 
   // --- working memory ---
   TFacts& GetFacts() noexcept { return Facts_; }
@@ -275,6 +295,7 @@ class TInferenceEngine : public platform::TComponent,
   IFact PlaceholderFact_;
   TEngineVariables EngineVariables_;
   TEngineVariables GlobalVariables_;
+  TFunctionPackages Packages_ = AllFunctionPackages;
   bool FactDuplication_ = false;
   bool ResetGlobals_ = true;
   TConstructWatches Watch_;
