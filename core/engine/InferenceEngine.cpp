@@ -127,6 +127,9 @@ void TInferenceEngine::Parse(const std::string& Text, bool Execute) {
 IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseNExecuteFunCall(); });
 }
+bool TInferenceEngine::LoadFacts(const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.LoadFacts(); });
+}
 IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFunCall(); });
 }

@@ -242,6 +242,8 @@ class TInferenceEngine : public platform::TComponent,
   // Constructs and top-level items; with Execute, top-level calls run and non-nil results echo.
   void Parse(const std::string& Text, bool Execute);
   IIEValue ParseNExecuteFunCall(const std::string& Text);
+  // Every fact of Text asserted (values evaluated first).
+  bool LoadFacts(const std::string& Text);
   IFunCall ParseFunCall(const std::string& Text);
   IFact ParseFact(const std::string& Text);
   IFactTemplate ParseFactTemplate(const std::string& Text);

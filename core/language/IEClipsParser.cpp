@@ -265,6 +265,18 @@ IIEValue TIEClipsParser::ParseNExecuteFunCall() {
   return Result;
 }
 
+bool TIEClipsParser::LoadFacts() {
+  TInferenceEngine* E = GetEngine();
+  if (!E) return false;
+  for (IStreamToken T = Next(); !T->IsEndOfStream(); T = Next()) {
+    Back(T);
+    const IFact Fact = ParseFact();
+    E->GetContext()->Resolve(*Fact);
+    E->Assert(Fact, false);
+  }
+  return true;
+}
+
 std::pair<std::string, std::string> TIEClipsParser::ParseHeader(std::string_view Keyword, TIEMessage Expected,
                                                                 std::string_view Where) {
   IStreamToken T = Next();

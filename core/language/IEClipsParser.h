@@ -26,6 +26,7 @@ class TIEClipsParser : public TIEParser {
   void Parse(bool Execute) override;
   bool ParseExpression(bool Execute) override;
   IIEValue ParseNExecuteFunCall() override;
+  bool LoadFacts() override;
 
   TRule* ParseRule() override;
   virtual void ParseRulePatterns(TRule& Rule);

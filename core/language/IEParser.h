@@ -68,6 +68,9 @@ class TIEParser : public platform::TComponent {
   virtual bool ParseExpression(bool Execute) = 0;
   // One call, executed at once in the engine's global context.
   virtual IIEValue ParseNExecuteFunCall() = 0;
+  // Facts only: each fact of the stream, its values evaluated, asserted into the engine.  False
+  // without an engine.
+  virtual bool LoadFacts() = 0;
 
   // --- constructs ---
   virtual TRule* ParseRule() = 0;

@@ -271,3 +271,12 @@ TEST(ParserCopies, ConstructsMoveBetweenEnginesThroughTheirText) {
   EXPECT_EQ(Set.GetFact(0)->GetValue("size")->GetAsString(), "huge");
   EXPECT_NE(ErrorOf([&] { Set.SetFacts({"(box (size enormous))"}); }), "(no error)");
 }
+
+TEST(ParserFacts, LoadFactsAssertsEachFact) {
+  TConsole C;
+  C.Run("(deftemplate p (slot v (type INTEGER)))");
+  EXPECT_TRUE(C.Engine.LoadFacts("(p (v (+ 1 2))) (q a b)\n(p (v 3))"));
+  ASSERT_EQ(C.Engine.GetFacts().Count(), 3);  // the initial fact, p and q: the second p is a duplicate
+  EXPECT_EQ(C.Engine.GetFacts().Get(1)->GetValue("v")->GetAsInteger(), 3);
+  EXPECT_NE(ParseErrorOf(C.Engine, "(p (v x))"), "(no error)");
+}
