@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "tests/core/ErrorText.h"
+
+#include "core/engine/InferenceEngine.h"
+#include "core/network/IERule.h"
+#include "core/network/ReteNetwork.h"
+
+using namespace rulecore;
+using rulecore::testing::ErrorOf;
+
+namespace {
+
+struct TWatched {
+  TInferenceEngine Engine;
+  std::string Output;
+  TWatched() {
+    Engine.OnPrintOut = [this](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
+  }
+  std::vector<std::string> Agenda() {
+    std::vector<std::string> Names;
+    for (int I = 0; I < Engine.GetAgendaCount(); ++I)
+      Names.push_back(Engine.GetActivation(I)->GetRule()->GetRuleName() + ":" +
+                      Engine.GetActivation(I)->GetToken()->GetToFactsString());
+    return Names;
+  }
+};
+
+}  // namespace
+
+TEST(ReteCompilation, TracesShowSharedAndNewNodes) {
+  TWatched W;
+  W.Engine.SetWatch({cwCompilation});
+  W.Engine.Parse("(deftemplate p (slot a) (slot b))"
+                 "(defrule one (p (a 1) (b ?x)) (p (a 2) (b ?x)) =>)"
+                 "(defrule two (p (a 1) (b ?x)) (p (a 2) (b ?x)) =>)"
+                 "(defrule three (p (a 1) (b ?x)) (not (p (a 3) (b ?x))) =>)",
+                 false);
+  EXPECT_EQ(W.Output,
+            "one: +1+1+1+2+t\r\n"
+            "two: =1=1=2+t\r\n"
+            "three: =1+1+2+t\r\n");
+  const TRule* Two = W.Engine.GetRules().GetItem("two");
+  EXPECT_EQ(W.Engine.GetReteNetwork().GetCompileTrace(*Two), "two: =1=1=2+t");
+  const int Nodes = W.Engine.GetReteNetwork().GetNodeCount();
+  W.Engine.GetRules().Remove("two");
+  EXPECT_EQ(W.Engine.GetReteNetwork().GetNodeCount(), Nodes - 1);  // only its terminal node goes
+}
+
+TEST(ReteCompilation, SharedNodesKeepTheOtherRulesMatches) {
+  TWatched W;
+  W.Engine.Parse("(deftemplate p (slot a))"
+                 "(defrule one (p (a 1)) =>)"
+                 "(defrule two (p (a 1)) =>)",
+                 false);
+  W.Engine.Assert("(p (a 1))");
+  ASSERT_EQ(W.Engine.GetAgendaCount(), 2);
+  W.Engine.GetRules().Remove("one");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"two:f-1"}));
+  W.Engine.Assert("(p (a 1) )");  // a duplicate: refused, no new activation
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 1);
+  W.Engine.Retract(1);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+}
+
+TEST(ReteJoins, NegationCountsEveryBlockingFact) {
+  TWatched W;
+  W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
+                 "(defrule lonely (a (v ?x)) (not (b (v ?x))) =>)",
+                 false);
+  W.Engine.Assert("(a (v 1))");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"lonely:f-1"}));
+  W.Engine.Assert("(b (v 1))");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.SetFactDuplication(true);
+  W.Engine.Assert("(b (v 1))");  // a second blocking fact
+  W.Engine.Retract(2);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);  // still blocked by the other one
+  W.Engine.Retract(3);
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"lonely:f-1"}));
+}
+
+TEST(ReteJoins, UniqueMultifieldAndExists) {
+  TWatched W;
+  W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
+                 "(defrule first-b (a (v ?x)) (unique (b (v ?x))) =>)"
+                 "(defrule any-b (a (v ?x)) (exists (b (v ?x))) =>)"
+                 "(defrule splits (list $?l $?r) =>)",
+                 false);
+  W.Engine.Assert("(b (v 1))");
+  W.Engine.Assert("(b (v 1) )");
+  W.Engine.SetFactDuplication(true);
+  W.Engine.Assert("(b (v 1))");
+  W.Engine.Assert("(a (v 1))");
+  int FirstB = 0, AnyB = 0;
+  for (const std::string& A : W.Agenda()) {
+    FirstB += A.rfind("first-b", 0) == 0;
+    AnyB += A.rfind("any-b", 0) == 0;
+  }
+  EXPECT_EQ(FirstB, 1);  // one match per arriving left token
+  EXPECT_EQ(AnyB, 1);
+  W.Engine.Assert("(list x y z)");
+  int Splits = 0;
+  for (const std::string& A : W.Agenda()) Splits += A.rfind("splits", 0) == 0;
+  EXPECT_EQ(Splits, 4);  // $?l takes 3, 2, 1 or 0 of the three fields
+}
+
+TEST(ReteAgenda, StrategiesAndWatchLines) {
+  TWatched W;
+  W.Engine.Parse("(deftemplate go (slot n))"
+                 "(defrule low (declare (salience -5)) (go (n ?n)) =>)"
+                 "(defrule mid (go (n ?n)) =>)"
+                 "(defrule high (declare (salience 10)) (go (n ?n)) =>)",
+                 false);
+  W.Engine.SetWatch({cwActivation});
+  W.Engine.Assert("(go (n 1))");
+  W.Engine.Assert("(go (n 2))");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"high:f-2", "high:f-1", "mid:f-2", "mid:f-1", "low:f-2", "low:f-1"}));
+  EXPECT_NE(W.Output.find("==> Activation: high : f-1\r\n"), std::string::npos);
+  int Added = 0, Removed = 0;
+  W.Engine.OnAddActivation = [&](TInferenceEngine*, int, TActivation*) { ++Added; };
+  W.Engine.OnRemoveActivation = [&](TInferenceEngine*, int, TActivation*) { ++Removed; };
+  W.Engine.SetStrategy(ssBreadthFirst);
+  EXPECT_EQ(Added, 6);
+  EXPECT_EQ(Removed, 0);
+  W.Engine.Assert("(go (n 3))");
+  EXPECT_EQ(W.Agenda()[0], "high:f-2");  // equal saliences keep their order; the newest is not first
+  // The rebuilt activations can still be withdrawn by retraction.
+  W.Engine.Retract(1);
+  for (const std::string& A : W.Agenda()) EXPECT_EQ(A.find("f-1"), std::string::npos) << A;
+  W.Output.clear();
+  W.Engine.Retract(2);
+  EXPECT_NE(W.Output.find("<== Activation: mid : f-2\r\n"), std::string::npos);
+}
+
+TEST(ReteRun, FiringOrderLimitsAndHalt) {
+  TWatched W;
+  std::vector<std::string> Fired;
+  W.Engine.OnRuleFired = [&](TInferenceEngine*, TRule* Rule) { Fired.push_back(Rule->GetRuleName()); };
+  W.Engine.Parse("(deftemplate go (slot n))"
+                 "(defrule a (go (n 1)) =>)"
+                 "(defrule b (go (n 2)) => (halt))"
+                 "(defrule c (go (n 3)) =>)",
+                 false);
+  for (int N = 1; N <= 3; ++N) W.Engine.Assert("(go (n " + std::to_string(N) + "))");
+  int Ended = -1;
+  W.Engine.OnEndInference = [&](TInferenceEngine*, int32_t Count) { Ended = Count; };
+  EXPECT_EQ(W.Engine.Run(0), 0);
+  EXPECT_EQ(Ended, 0);
+  EXPECT_EQ(W.Engine.Run(1), 1);  // the newest activation first
+  EXPECT_EQ(Fired, (std::vector<std::string>{"c"}));
+  EXPECT_EQ(W.Engine.Run(), 1);  // b halts the run
+  EXPECT_EQ(W.Engine.Run(), 1);
+  EXPECT_EQ(Fired, (std::vector<std::string>{"c", "b", "a"}));
+  W.Engine.SetWatch({cwRule, cwStatistics});
+  W.Output.clear();
+  EXPECT_EQ(W.Engine.Run(), 0);
+  EXPECT_EQ(W.Output, "");  // nothing fired: no statistics
+}
