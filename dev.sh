@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Developer entry point: installs what is missing, builds and runs.
+#   ./dev.sh run [FILE...]   build optimised and run the console on FILE (default: the diagnosis example)
 #   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
 #   ./dev.sh fuzz [SECONDS]  build the parser fuzz target with clang + libFuzzer and run it
@@ -37,6 +38,16 @@ case "${1:-test}" in
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir build/test -j "$JOBS" --output-on-failure
     ;;
+  run)
+    deps
+    configure build/release Release OFF
+    cmake --build build/release -j "$JOBS" --target ruleconsole
+    if [ $# -gt 1 ]; then
+      build/release/bin/ruleconsole "${@:2}"
+    else
+      build/release/bin/ruleconsole examples/diagnosis.clp
+    fi
+    ;;
   bench)
     deps
     configure build/release Release OFF
@@ -54,5 +65,5 @@ case "${1:-test}" in
     build/fuzz/bin/parser_fuzz build/fuzz/work fuzz/corpus -max_total_time="${2:-60}" -timeout=10 -rss_limit_mb=2048 \
       -max_len=4096
     ;;
-  *) echo "usage: $0 [test|bench|fuzz|deps]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|test|bench|fuzz|deps]" >&2; exit 2 ;;
 esac
