@@ -44,13 +44,35 @@ void TFactTemplates::Replace(const IFactTemplate& Old, const IFactTemplate& New)
   if (Engine_) Engine_->RemoveFactTemplate(Old);
   TStringHashTable::Remove(Old->GetTemplateName());
   TStringHashTable::Put(New->GetTemplateName(), New);
+  if (Engine_) Engine_->ReplaceTemplate(Old, New);
 }
 
 IFactTemplate TFactTemplates::Remove(std::string_view Name) {
   IFactTemplate Template = Get(Name);
   if (!Template) return nullptr;
-  if (Engine_) Engine_->RemoveFactTemplate(Template);
+  if (Engine_) {
+    Engine_->RemoveFactTemplate(Template);
+    Engine_->RemoveDependencies(*Template);
+  }
   return TStringHashTable::Remove(Name);
+}
+
+void TFactTemplates::Clear() {
+  if (Engine_) Engine_->RemoveDependencies();
+  TStringHashTable::Clear();
+  if (Engine_) Engine_->ClearFactTemplates();
+}
+
+IIEDefinedType TIEDefinedTypes::Remove(std::string_view Name) {
+  IIEDefinedType Type = Get(Name);
+  if (!Type) return nullptr;
+  if (Engine_) Engine_->RemoveDependencies(*Type);
+  return TStringHashTable::Remove(Name);
+}
+
+void TIEDefinedTypes::Clear() {
+  TStringHashTable::Clear();
+  if (Engine_) Engine_->GetFactTemplates().Clear();
 }
 
 void TIEDefinedTypes::Put(const std::string& Name, const IIEDefinedType& Type) {

@@ -26,6 +26,8 @@ class TFactTemplates : public platform::TStringHashTable<IFactTemplate> {
   // Reports the template to the engine and removes it; unknown names are ignored.
   IFactTemplate Remove(std::string_view Name);
   IFactTemplate GetItem(std::string_view Name) const { return Get(Name); }
+  // Empties the table; facts, pending facts and rules go first.
+  void Clear();
 
  private:
   TInferenceEngine* Engine_;
@@ -38,6 +40,10 @@ class TIEDefinedTypes : public platform::TStringHashTable<IIEDefinedType> {
   void Add(const IIEDefinedType& Type) { Put(Type->GetName(), Type); }
   void Put(const std::string& Name, const IIEDefinedType& Type);
   IIEDefinedType GetItem(std::string_view Name) const { return Get(Name); }
+  // Removes the type and every template with a slot of it.
+  IIEDefinedType Remove(std::string_view Name);
+  // Empties the table and the templates.
+  void Clear();
 
  private:
   TInferenceEngine* Engine_;

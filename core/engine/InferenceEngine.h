@@ -202,6 +202,23 @@ class TInferenceEngine : public platform::TComponent,
   void ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName);
   bool GetUpdatingHT() const noexcept { return UpdatingHT_; }
 
+  // --- dependants of templates and types ---
+  // A rule depends on a template when a pattern uses it or an action mentions its facts.
+  bool IsDependent(const TRule& Rule, const TFactTemplate& Template) const;
+  static bool IsDependent(const TIEValue& Value, const TFactTemplate& Template);
+  // Pending facts, facts, fact-set entries and rules of the template go.
+  void RemoveDependencies(const TFactTemplate& Template);
+  // Every template with a slot of the type goes.
+  void RemoveDependencies(const TIEDefinedType& Type);
+  // Pending facts, the network, the facts and the rules go.
+  void RemoveDependencies();
+  // New takes Old's place: with the same name, facts and rules are re-created from their text.
+  void ReplaceTemplate(const IFactTemplate& Old, const IFactTemplate& New);
+  // Texts (with the fact they came from, or nothing for a rule) parsed again; failures skipped.
+  void UpdateDependencies(const std::vector<std::pair<std::string, IFact>>& Items);
+  void ClearFactTemplates();
+  TNotifyEvent OnClearFactTemplates;
+
   // Notifications from the registries.
   void AddFactTemplate(const IFactTemplate& Template);
   void RemoveFactTemplate(const IFactTemplate& Template);

@@ -7,7 +7,9 @@
 #include "core/network/IEContext.h"
 #include "core/network/IERule.h"
 #include "core/network/ReteNetwork.h"
+#include "core/language/IEParser.h"
 #include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
 
 namespace rulecore {
 
@@ -171,6 +173,143 @@ void TInferenceEngine::Clear() {
     PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
   }
   if (OnClear) OnClear(this);
+}
+
+}  // namespace rulecore
+
+namespace rulecore {
+
+// --- dependants of templates and types ------------------------------------------------------
+
+bool TInferenceEngine::IsDependent(const TIEValue& Value, const TFactTemplate& Template) {
+  switch (Value.GetDType()) {
+    case dtFunCall:
+      if (auto Call = Value.GetAsFunCall<TFunctionCall>())
+        for (const IIEValue& A : Call->GetArguments())
+          if (A && IsDependent(*A, Template)) return true;
+      return false;
+    case dtFact: {
+      const IFact Fact = Value.GetAsFact();
+      return Fact && Fact->GetTemplate().get() == &Template;
+    }
+    case dtList: {
+      const IValueVector List = Value.GetAsList();
+      for (int I = 0; I < List->GetValueCount(); ++I)
+        if (List->Get(I) && IsDependent(*List->Get(I), Template)) return true;
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+bool TInferenceEngine::IsDependent(const TRule& Rule, const TFactTemplate& Template) const {
+  for (int I = 0; I < Rule.GetPatternCount(); ++I)
+    if (Rule.GetPattern(I)->GetFactTemplate().get() == &Template) return true;
+  for (int I = 0; I < Rule.GetActionCount(); ++I)
+    if (IsDependent(TIEValue(platform::RefCast<TFunCallBase>(Rule.GetAction(I))), Template)) return true;
+  return false;
+}
+
+namespace {
+
+void DropPending(std::vector<IFact>& Pending, const TFactTemplate& Template) {
+  Pending.erase(std::remove_if(Pending.begin(), Pending.end(),
+                               [&](const IFact& F) { return F->GetTemplate().get() == &Template; }),
+                Pending.end());
+}
+
+}  // namespace
+
+void TInferenceEngine::RemoveDependencies(const TFactTemplate& Template) {
+  DropPending(PendingAssertions_, Template);
+  DropPending(PendingRetractions_, Template);
+  for (int I = Facts_.Count() - 1; I >= 0; --I)
+    if (I < Facts_.Count() && Facts_.Get(I)->GetTemplate().get() == &Template) Facts_.Delete(I);
+  for (TFactSet* Set : FactSets_) Set->ForgetFactsOf(&Template);
+  std::vector<std::string> Names;
+  for (int I = 0; I < Rules_.Count(); ++I) {
+    const TRule* Rule = Rules_.ValueAt(I);
+    for (int P = 0; P < Rule->GetPatternCount(); ++P)
+      if (Rule->GetPattern(P)->GetFactTemplate().get() == &Template) {
+        Names.push_back(Rules_.KeyAt(I));
+        break;
+      }
+  }
+  for (const std::string& Name : Names) Rules_.Remove(Name);
+}
+
+void TInferenceEngine::RemoveDependencies(const TIEDefinedType& Type) {
+  for (int I = FactTemplates_.Count() - 1; I >= 0; --I) {
+    if (I >= FactTemplates_.Count()) continue;
+    IFactSlot Slot;
+    if (FactTemplates_.ValueAt(I)->ContainsType(&Type, Slot)) FactTemplates_.Remove(FactTemplates_.KeyAt(I));
+  }
+}
+
+void TInferenceEngine::RemoveDependencies() {
+  PendingAssertions_.clear();
+  PendingRetractions_.clear();
+  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  Network_->Clear();
+  Facts_.ClearList();
+  RetractFacts();
+  Rules_.Clear();
+}
+
+void TInferenceEngine::ReplaceTemplate(const IFactTemplate& Old, const IFactTemplate& New) {
+  if (Old->GetTemplateName() != New->GetTemplateName()) {
+    RemoveDependencies(*Old);
+    return;
+  }
+  DropPending(PendingAssertions_, *Old);
+  DropPending(PendingRetractions_, *Old);
+  std::vector<std::pair<std::string, IFact>> Items;
+  for (int I = Facts_.Count() - 1; I >= 0; --I) {
+    if (I >= Facts_.Count()) continue;
+    const IFact Fact = Facts_.Get(I);
+    if (Fact->GetTemplate() != Old) continue;
+    Items.emplace_back(Fact->ToString(), Fact);
+    RetractFact(I);
+  }
+  std::reverse(Items.begin(), Items.end());  // re-created in their former order
+  for (TFactSet* Set : FactSets_) Set->ForgetFactsOf(Old.get());
+  std::vector<std::string> Names;
+  for (int I = 0; I < Rules_.Count(); ++I)
+    if (IsDependent(*Rules_.ValueAt(I), *Old)) {
+      Items.emplace_back(Rules_.ValueAt(I)->GetToString(), nullptr);
+      Names.push_back(Rules_.KeyAt(I));
+    }
+  for (const std::string& Name : Names) Rules_.Remove(Name);
+  UpdateDependencies(Items);
+}
+
+void TInferenceEngine::UpdateDependencies(const std::vector<std::pair<std::string, IFact>>& Items) {
+  TIEParser& Parser = GetParser();
+  const TErrorHandling Mode = Parser.GetErrorHandling();
+  Parser.SetErrorHandling(ehRaiseImmediate);
+  struct TRestore {
+    TIEParser& Parser;
+    TErrorHandling Mode;
+    ~TRestore() { Parser.SetErrorHandling(Mode); }
+  } Restore{Parser, Mode};
+  for (const auto& [Text, Fact] : Items) {
+    try {
+      if (Fact) {
+        const IFact Again = ParseFact(Text);
+        Again->SetID(Fact->GetID());
+        Assert(Again, false);
+      } else {
+        Parse(Text, true);
+      }
+    } catch (const platform::Exception&) {
+      // A construct the new template no longer admits is left out.
+    }
+  }
+}
+
+void TInferenceEngine::ClearFactTemplates() {
+  if (OnClearFactTemplates) OnClearFactTemplates(this);
 }
 
 }  // namespace rulecore
