@@ -110,8 +110,11 @@ class TInferenceEngine : public platform::TComponent,
   int32_t Retract(const std::string& Text);
   // Every match withdrawn (one clear token through the network).
   virtual void RetractFacts();
-  void BeginFactModify(const TFact& Fact) { Retract(Fact); }
-  void EndFactModify(const IFact& Fact) { Assert(Fact, false); }
+  // Retracts the fact itself when it is in working memory (with duplication allowed an equal
+  // fact may stand before it), else an equal one.
+  void BeginFactModify(const TFact& Fact);
+  // Asserts the fact again: its new id, or -1 when it now equals a fact already there.
+  int32_t EndFactModify(const IFact& Fact) { return Assert(Fact, false); }
   void AddPendingFact(const IFact& Fact, bool Assertion);
   int GetPendingAssertionCount() const noexcept { return static_cast<int>(PendingAssertions_.size()); }
   int GetPendingRetractionCount() const noexcept { return static_cast<int>(PendingRetractions_.size()); }

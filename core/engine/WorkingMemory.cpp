@@ -73,6 +73,14 @@ int32_t TInferenceEngine::Retract(const std::string& Text) {
   return Retract(*Fact);
 }
 
+void TInferenceEngine::BeginFactModify(const TFact& Fact) {
+  const int Index = Facts_.IndexOf(&Fact);
+  if (Index >= 0)
+    RetractFact(Index);
+  else
+    Retract(Fact);
+}
+
 void TInferenceEngine::RetractFacts() {
   if (Network_) Network_->ProcessToken(platform::MakeRef<TIEToken>());
   if (OnClearFacts) OnClearFacts(this);

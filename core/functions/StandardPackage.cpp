@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "BuiltinSupport.h"
+#include "FactCommands.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"
@@ -792,16 +793,46 @@ constexpr const char* TryComment =
     "\r\n"
     "Note: if an exception is raised, the exception message will be stored in the local variable, ?__ERROR";
 
+constexpr const char* WatchComment =
+    "Sets up watches on the specified inference engine operations.  Watches are like events and force the inference "
+    "engine to output (using OnPrintOut event) information as they occur\r\n"
+    "     activations - watch rule activations and deletions\r\n"
+    "     facts - watch fact assertions and retractions\r\n"
+    "     rules - watch rule additions and removals\r\n"
+    "     compilations - watch rule compilations\r\n"
+    "     statistics - watch execution statistics\r\n";
+
+constexpr const char* UnwatchComment =
+    "Deletes the watches on the specified inference engine operations.  Watches are like events and force the "
+    "inference engine to output (using OnPrintOut event) information as they occur\r\n"
+    "     activations - watch rule activations and deletions\r\n"
+    "     facts - watch fact assertions and retractions\r\n"
+    "     rules - watch rule additions and removals\r\n"
+    "     compilations - watch rule compilations\r\n"
+    "     statistics - watch execution statistics\r\n";
+
 constexpr int32_t NoLimit = TIEUserFunction::NoLimit;
 using C = TCompareFunction;
 
 constexpr TFunctionRow StandardFunctions[] = {
     {{"and", " <expression>*", 0, NoLimit, "Returns TRUE if every argument evaluates to TRUE, FALSE otherwise"},
      MakeFunction<TAndOrFunction, TAndOrFunction::loAnd>},
+    {{"assert", " <fact>*", 0, NoLimit,
+      "Asserts or adds each fact argument to the fact list.  The fact index of the last fact added is returned"},
+     MakeFunction<TAssertFunction>},
+    {{"assert-string", " <string-expression>*", 1, NoLimit,
+      "Asserts or adds each string argument as a fact to the fact list.  The fact index of the last fact added is "
+      "returned"},
+     MakeFunction<TAssertStringFunction>},
     {{"bind", " <variable> <expression>", 2, 2, "Binds a variable to a value and returns the evaluated value"},
      MakeFunction<TBindFunction>},
+    {{"clear", "", 0, 0, "Clears the inference engine of all fact templates, facts, and rules"},
+     MakeFunction<TResetFunction, TResetFunction::rsClear>},
     {{"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values"},
      MakeFunction<TClearStorageFunction>},
+    {{"duplicate", " <fact-index> (<slot-name> <expression>)*", 2, NoLimit,
+      "Asserts a duplicated copy of the fact specified by the fact index, with one or more slot values changed"},
+     MakeFunction<TModifyFunction, TModifyFunction::mdDuplicate>},
     {{"eq", " <expression> <expression>+", 1, NoLimit,
       "Returns TRUE if the first argument equals (in type and value) all of the following arguments"},
      MakeFunction<C, C::cmEq>},
@@ -826,6 +857,13 @@ constexpr TFunctionRow StandardFunctions[] = {
       "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
       "monotonically increasing values for X"},
      MakeFunction<TGensymFunction>},
+    {{"get-fact-duplication", "", 0, 0,
+      "Returns the boolean value for the current state of the fact duplication behavior.  If this function returns "
+      "FALSE, duplicate facts may be asserted into the fact list.  If value is TRUE, duplicate facts are ignored"},
+     MakeFunction<TFactDuplicationFunction, TFactDuplicationFunction::fdGet>},
+    {{"get-slot-value", " <fact-id-expression>|<fact-expression> [<slot-name-expression> ]", 1, 2,
+      "Returns the value in the fact slot specified by the <slot-name-expression>"},
+     MakeFunction<TGetSlotValueFunction>},
     {{">", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
       "Returns TRUE if, for all arguments, argument n is greater than argument n + 1"},
      MakeFunction<C, C::cmGreater>},
@@ -848,6 +886,10 @@ constexpr TFunctionRow StandardFunctions[] = {
       "Returns the index of the argument that matches the first argument, or FALSE if the first argument is not "
       "found.  The index returned is 0-based"},
      MakeFunction<TMemberFunction>},
+    {{"modify", " <fact-index> (<slot-name> <expression>)+", 1, NoLimit,
+      "Modifies the fact specified by the fact index.  It assigns new values to the slots of the facts.  Note that the "
+      "fact is retracted and then asserted by this function"},
+     MakeFunction<TModifyFunction, TModifyFunction::mdModify>},
     {{"neq", " <expression> <expression>*", 1, NoLimit,
       "Returns TRUE if the first argument equals none of the following arguments"},
      MakeFunction<C, C::cmNeq>},
@@ -858,10 +900,33 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<TNotFunction>},
     {{"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"},
      MakeFunction<TAndOrFunction, TAndOrFunction::loOr>},
+    {{"reset", "", 0, 0,
+      "Resets the inference engine.  First, the agenda is cleared, all facts are deleted, and all global variables are "
+      "removed.  If the ResetGlobals property of the inference engine is true, the global variables are reset to their "
+      "initial values.  Any Fact sets available have their facts asserted.  Finally, the initial fact is asserted to "
+      "start the whole inference process over again"},
+     MakeFunction<TResetFunction, TResetFunction::rsReset>},
+    {{"retract", " *|<fact-index>*", 1, NoLimit,
+      "Retracts facts specified by their fact indices from the fact base.  If the only argument is an asterisk (*), "
+      "all facts are retracted"},
+     MakeFunction<TRetractFunction>},
+    {{"retract-string", " <fact-string>", 0, NoLimit,
+      "Retracts facts that equal the string arguments from the fact base.  If duplicate facts are allowed, only the "
+      "first fact that matches the string is retracted"},
+     MakeFunction<TRetractStringFunction>},
     {{"return", " <expression>", 1, 1,
       "Returns the <expression> specified.  The return command forces execution to break out of a loop, "
       "deffunction, if, or similar structure"},
      MakeFunction<TReturnFunction>},
+    {{"run", " [<integer-expression>]", 0, 1,
+      "Executes the inference engine and returns the number of steps executed.  If the optional argument is specified, "
+      "the inference engine will execute AT MOST <integer-expression> steps"},
+     MakeFunction<TRunFunction>},
+    {{"set-fact-duplication", " <boolean-expression>", 1, 1,
+      "Sets the fact duplication behavior to the <boolean-expression> and returns the previous value of the behavior.  "
+      "If fact duplication is set to FALSE, duplicate facts may be asserted into the fact list.  If fact duplication "
+      "is set to TRUE, duplicate facts are ignored"},
+     MakeFunction<TFactDuplicationFunction, TFactDuplicationFunction::fdSet>},
     {{"store", " <variable-name> <value>", 2, 2,
       "Stores the specified value associated with the specified name.  You can retrieve the value later using the "
       "name and the fetch command"},
@@ -872,8 +937,12 @@ constexpr TFunctionRow StandardFunctions[] = {
       "Raises an exception with the message equal to the <lexeme-expression>.  Unless the throw statement is "
       "inside a try command, the exception will halt execution of the inference engine"},
      MakeFunction<TThrowFunction>},
+    {{"unwatch", " all|rules|facts|activations|compilations|statistics", 1, 1, UnwatchComment},
+     MakeFunction<TWatchFunction, TWatchFunction::wtUnwatch>},
     {{"version", "", 0, 0, "Returns a floating point number for the inference engine version being executed"},
      MakeFunction<TVersionFunction>},
+    {{"watch", " all|rules|facts|activations|compilations|statistics", 1, 1, WatchComment},
+     MakeFunction<TWatchFunction, TWatchFunction::wtWatch>},
     {{"while", " <boolean-expression> [do] <expression>*", 2, NoLimit,
       "Evaluates and executes the expressions in a loop as long as the boolean expression evaluates to TRUE.  The "
       "<boolean-expression> is evaluated BEFORE the start of the loop, including the first time"},

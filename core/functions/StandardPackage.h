@@ -1,7 +1,7 @@
 // TStandardPackage: the core vocabulary of the rule language - logic, comparisons, control
-// structures, variables, the store/fetch table, engine control and the multifield functions.
-// The function classes live in StandardPackage.cpp; hosts reach them through the engine's
-// function table by name.
+// structures, variables, the store/fetch table, engine control, the fact commands and the
+// multifield functions.  The function classes live in StandardPackage.cpp and FactCommands.h;
+// hosts reach them through the engine's function table by name.
 #pragma once
 
 #include "IEPackages.h"

@@ -144,7 +144,7 @@ TEST(StandardPackage, RegistersEachFunctionOnceInCreationOrder) {
   for (const std::string& Name : Order)
     if (Package->IndexOf(Name) >= 0) Expected.push_back(Name);
   EXPECT_EQ(Names(), Expected);
-  EXPECT_EQ(Expected.size(), 41u);
+  EXPECT_EQ(Expected.size(), 55u);
   for (const std::string& Name : Expected) EXPECT_TRUE(Engine.ContainsUserFunction(Name)) << Name;
 
   Package->SetReset(true);
@@ -163,6 +163,7 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
   const char* const Expression2 = " <expression> <expression>+";
   const char* const Numeric2 = " <numeric-expression> <numeric-expression>+";
   const char* const Range = " <multifield-expression> <start-integer-expression> <end-integer-expression>";
+  const char* const Watch = " all|rules|facts|activations|compilations|statistics";
   const TRow Rows[] = {
       {"and", " <expression>*", 0, N}, {"or", " <expression>*", 0, N}, {"not", " <expression>", 1, 1},
       {"eq", Expression2, 1, N}, {"eq*", Expression2, 1, N}, {"neq", " <expression> <expression>*", 1, N},
@@ -187,6 +188,14 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
        N},
       {"rest$", " <multifield-expression>", 1, 1}, {"subseq$", Range, 3, 3},
       {"subsetp", " <expression> <multifield-expression>", 2, 2},
+      {"assert", " <fact>*", 0, N}, {"assert-string", " <string-expression>*", 1, N},
+      {"retract", " *|<fact-index>*", 1, N}, {"retract-string", " <fact-string>", 0, N},
+      {"modify", " <fact-index> (<slot-name> <expression>)+", 1, N},
+      {"duplicate", " <fact-index> (<slot-name> <expression>)*", 2, N},
+      {"get-slot-value", " <fact-id-expression>|<fact-expression> [<slot-name-expression> ]", 1, 2},
+      {"set-fact-duplication", " <boolean-expression>", 1, 1}, {"get-fact-duplication", "", 0, 0},
+      {"reset", "", 0, 0}, {"clear", "", 0, 0}, {"run", " [<integer-expression>]", 0, 1},
+      {"watch", Watch, 1, 1}, {"unwatch", Watch, 1, 1},
   };
   TInferenceEngine Engine;
   auto* Package = new TStandardPackage(&Engine);
