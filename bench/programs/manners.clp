@@ -11,6 +11,7 @@
 (deftemplate path (slot id (type INTEGER)) (slot name) (slot seat (type INTEGER)))
 (deftemplate chosen (slot id (type INTEGER)) (slot name) (slot hobby))
 (deftemplate count (slot c (type INTEGER)))
+(defglobal ?*seated* = 0)
 
 (defrule assign_first_seat
   ?f1 <- (context (state start))
@@ -75,6 +76,7 @@
   ?f4 <- (path (id ?id) (name ?n) (seat ?s))
   =>
   (retract ?f4)
+  (bind ?*seated* (+ ?*seated* 1))
   (printout t ?n " " ?s crlf))
 
 (defrule all_done

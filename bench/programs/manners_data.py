@@ -20,6 +20,7 @@ def main():
     print("  (context (state start)))")
     print("(reset)")
     print("(run)")
+    print('(printout t "seated " ?*seated* " guests" crlf)')
 
 if __name__ == "__main__":
     main()
