@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "BuiltinSupport.h"
+#include "IOFunctions.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"
@@ -802,6 +803,9 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<TBindFunction>},
     {{"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values"},
      MakeFunction<TClearStorageFunction>},
+    CloseFunctionRow,
+    DribbleOnFunctionRow,
+    DribbleOffFunctionRow,
     {{"eq", " <expression> <expression>+", 1, NoLimit,
       "Returns TRUE if the first argument equals (in type and value) all of the following arguments"},
      MakeFunction<C, C::cmEq>},
@@ -822,6 +826,7 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<TFetchFunction>},
     {{"foreach", " <variable-name> <list-expression> <expression>*", 2, NoLimit, ForeachComment},
      MakeFunction<TForeachFunction>},
+    FormatFunctionRow,
     {{"gensym*", "", 0, 0,
       "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
       "monotonically increasing values for X"},
@@ -856,8 +861,14 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<C, C::cmNumNeq>},
     {{"not", " <expression>", 1, 1, "Returns TRUE if the argument evaluates to FALSE, otherwise it returns FALSE"},
      MakeFunction<TNotFunction>},
+    OpenFunctionRow,
     {{"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"},
      MakeFunction<TAndOrFunction, TAndOrFunction::loOr>},
+    PrintoutFunctionRow,
+    ReadFunctionRow,
+    ReadlineFunctionRow,
+    RemoveFunctionRow,
+    RenameFunctionRow,
     {{"return", " <expression>", 1, 1,
       "Returns the <expression> specified.  The return command forces execution to break out of a loop, "
       "deffunction, if, or similar structure"},

@@ -144,7 +144,7 @@ TEST(StandardPackage, RegistersEachFunctionOnceInCreationOrder) {
   for (const std::string& Name : Order)
     if (Package->IndexOf(Name) >= 0) Expected.push_back(Name);
   EXPECT_EQ(Names(), Expected);
-  EXPECT_EQ(Expected.size(), 41u);
+  EXPECT_EQ(Expected.size(), 51u);
   for (const std::string& Name : Expected) EXPECT_TRUE(Engine.ContainsUserFunction(Name)) << Name;
 
   Package->SetReset(true);
@@ -187,6 +187,11 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
        N},
       {"rest$", " <multifield-expression>", 1, 1}, {"subseq$", Range, 3, 3},
       {"subsetp", " <expression> <multifield-expression>", 2, 2},
+      {"open", " <filename> <logical-name> [a|r|w|r+]", 2, 3}, {"close", " [<logical-name>+]", 0, N},
+      {"printout", " <logical-name> <expression>*", 0, N},
+      {"format", " <logical-name> <string-expression> <expression>*", 2, N}, {"read", " [<logical-name>]", 0, 1},
+      {"readline", " [<logical-name>]", 0, 1}, {"dribble-on", " <filename>", 1, 1}, {"dribble-off", "", 0, 0},
+      {"rename", " [<old-file-name> <new-file-name>]", 2, 2}, {"remove", " [<file-name>]", 1, 1},
   };
   TInferenceEngine Engine;
   auto* Package = new TStandardPackage(&Engine);
