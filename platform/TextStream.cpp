@@ -9,9 +9,12 @@ namespace platform {
 
 TTextStream::TTextStream(std::istream& Source) : Stream_(&Source) {}
 
-TTextStream::TTextStream(const std::filesystem::path& FileName, std::ios::openmode Mode)
-    : OwnedFile_(std::make_unique<std::fstream>(FileName, Mode | std::ios::binary)) {
-  if (!OwnedFile_->is_open()) throw EFOpenError(Format("Cannot open file \"%s\"", {FileName.string()}));
+TTextStream::TTextStream(const std::filesystem::path& FileName, std::ios::openmode Mode) {
+  // A name with a NUL in it would open the file named by its first part.
+  if (FileName.native().find('\0') == std::filesystem::path::string_type::npos)
+    OwnedFile_ = std::make_unique<std::fstream>(FileName, Mode | std::ios::binary);
+  if (!OwnedFile_ || !OwnedFile_->is_open())
+    throw EFOpenError(Format("Cannot open file \"%s\"", {FileName.string()}));
   Stream_ = OwnedFile_.get();
 }
 

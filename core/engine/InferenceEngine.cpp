@@ -96,10 +96,6 @@ void TInferenceEngine::SetGlobalVariable(const std::string& Name, const IIEValue
   Context_->AddGlobalBinding(Name, Value);
 }
 
-void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Text) {
-  if (OnPrintOut) OnPrintOut(this, OutID, Text);
-}
-
 TIEParser& TInferenceEngine::GetParser() const noexcept { return *Parser_; }
 
 namespace {

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <ios>
+#include <istream>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -14,6 +17,7 @@
 
 #include "FactTemplates.h"
 #include "Facts.h"
+#include "IOStreams.h"
 #include "Rules.h"
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
@@ -21,6 +25,7 @@
 #include "core/network/ActivationAgenda.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IReasoner.h"
+#include "core/language/IEStreamToken.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/ValueHashTable.h"
 #include "platform/Component.h"
@@ -31,6 +36,7 @@ class TFactSet;
 class TRule;
 class TIEParser;
 class TIEClipsParser;
+class TIEClipsStream;
 class TIEContext;
 class TReteNetwork;
 using TEngineVariables = TValueHashTable;
@@ -277,10 +283,40 @@ class TInferenceEngine : public platform::TComponent,
   IIEValue ParseList(const std::string& Text);
   ISingletonsVector ParseSingletons(const std::string& Text);
 
-  // --- console output ---
+  // --- console input and output, named streams, capture and batch files (EngineIO.cpp) ---
+  using TReadLineEvent = std::function<void(TInferenceEngine* Sender, const std::string& InID, std::string& Text)>;
+  using TReadTokenEvent =
+      std::function<void(TInferenceEngine* Sender, const std::string& InID, IStreamToken& Token)>;
   void PrintOut(const std::string& Text) { PrintOut(std::string(), Text); }
+  // "t" and the empty name are the console: the capture stream while one is set, else the
+  // host's OnPrintOut.  A name bound in IOStreams gets the text appended.  Any other name goes
+  // where console text goes when OnPrintOut is assigned, and is an error when it is not.
   void PrintOut(const std::string& OutID, const std::string& Text);
+  // The next line of the stream bound to InID ("" at its end); else the next line of the batch
+  // file being run (echoed); else what OnReadLine supplies.
+  std::string ReadLine(const std::string& InID);
+  // As ReadLine, for one token; the rest of the line it was read from is dropped.
+  IStreamToken ReadToken(const std::string& InID);
+  TIOStreams& GetIOStreams() noexcept { return IOStreams_; }
+  // Console output goes to Stream (taken over) instead of OnPrintOut until StopCapture.
+  bool StartCapture(std::unique_ptr<std::ostream> Stream);
+  // Creates (truncating) FileName for the capture; false, and nothing changed, when it cannot.
+  bool StartCapture(const std::string& FileName);
+  // Closes the capture stream, if any.
+  bool StopCapture();
+  bool GetCapturing() const noexcept { return static_cast<bool>(Capture_); }
+  // Runs the text of Stream line by line as top-level input; while it runs, console input is
+  // taken from the lines that follow.  A line that leaves an expression open is joined with the
+  // next ones until the expression closes.
+  bool Batch(std::istream& Stream);
+  bool Batch(const std::string& FileName);
+  // A tokenizer on Stream (not owned), or on FileName opened with Mode (failure raises
+  // platform::EFOpenError); either numbers anonymous variables through this engine.
+  virtual std::unique_ptr<TIEClipsStream> NewTokenizer(std::istream& Stream);
+  virtual std::unique_ptr<TIEClipsStream> NewTokenizer(const std::string& FileName, std::ios::openmode Mode);
   TPrintOutEvent OnPrintOut;
+  TReadLineEvent OnReadLine;
+  TReadTokenEvent OnReadToken;
 
   // --- printing (the canonical rule-language text) ---
   std::string PrettyPrint(const TFact& Fact) override;
@@ -342,6 +378,11 @@ class TInferenceEngine : public platform::TComponent,
   std::mt19937 Random_{5489u};
   std::vector<TFactSet*> FactSets_;
   std::unordered_set<TFactTemplate*> LiveTemplates_;
+  // Console I/O (EngineIO.cpp).  Declared last, so they close first when the engine goes.
+  TIOStreams IOStreams_{this};
+  std::unique_ptr<std::ostream> Capture_;
+  TIEClipsStream* BatchInput_ = nullptr;  // the tokenizer Batch runs on (owned by Batch)
+  void WriteCapture(const std::string& Text);
 };
 
 }  // namespace rulecore

@@ -23,6 +23,7 @@
 
 #include "BuiltinSupport.h"
 #include "FactCommands.h"
+#include "IOFunctions.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"
@@ -830,6 +831,9 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<TResetFunction, TResetFunction::rsClear>},
     {{"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values"},
      MakeFunction<TClearStorageFunction>},
+    CloseFunctionRow,
+    DribbleOnFunctionRow,
+    DribbleOffFunctionRow,
     {{"duplicate", " <fact-index> (<slot-name> <expression>)*", 2, NoLimit,
       "Asserts a duplicated copy of the fact specified by the fact index, with one or more slot values changed"},
      MakeFunction<TModifyFunction, TModifyFunction::mdDuplicate>},
@@ -853,6 +857,7 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<TFetchFunction>},
     {{"foreach", " <variable-name> <list-expression> <expression>*", 2, NoLimit, ForeachComment},
      MakeFunction<TForeachFunction>},
+    FormatFunctionRow,
     {{"gensym*", "", 0, 0,
       "Returns a sequenced symbol of the form \"genX\" where X is an integer.  Repeated calls will return "
       "monotonically increasing values for X"},
@@ -898,8 +903,14 @@ constexpr TFunctionRow StandardFunctions[] = {
      MakeFunction<C, C::cmNumNeq>},
     {{"not", " <expression>", 1, 1, "Returns TRUE if the argument evaluates to FALSE, otherwise it returns FALSE"},
      MakeFunction<TNotFunction>},
+    OpenFunctionRow,
     {{"or", " <expression>*", 0, NoLimit, "Returns TRUE if any argument evaluates to TRUE, FALSE otherwise"},
      MakeFunction<TAndOrFunction, TAndOrFunction::loOr>},
+    PrintoutFunctionRow,
+    ReadFunctionRow,
+    ReadlineFunctionRow,
+    RemoveFunctionRow,
+    RenameFunctionRow,
     {{"reset", "", 0, 0,
       "Resets the inference engine.  First, the agenda is cleared, all facts are deleted, and all global variables are "
       "removed.  If the ResetGlobals property of the inference engine is true, the global variables are reset to their "

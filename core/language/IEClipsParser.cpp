@@ -234,7 +234,8 @@ void TIEClipsParser::Parse(bool Execute) {
   int32_t LastLine = 0;
   for (;;) {
     try {
-      if (!ParseExpression(true)) break;
+      // The caller's choice holds here too: a parse-only pass must not run the calls it reads.
+      if (!ParseExpression(Execute)) break;
       continue;
     } catch (const EIEParseException& Error) {
       Errors.push_back(Error.what());

@@ -135,6 +135,9 @@ TEST(TextStream, OpensFilesByNameAndReportsMissingOnes) {
     EXPECT_EQ(S.GetLine(), "b");
     EXPECT_TRUE(S.EndOfStream());
   }
+  // A name with a NUL in it names no file, not the file named by its first part.
+  EXPECT_THROW(TTextStream(std::filesystem::path(Path.string() + std::string(1, '\0') + "x"), std::ios::in),
+               platform::EFOpenError);
   std::filesystem::remove(Path);
   try {
     TTextStream Missing(Path, std::ios::in);

@@ -144,7 +144,7 @@ TEST(StandardPackage, RegistersEachFunctionOnceInCreationOrder) {
   for (const std::string& Name : Order)
     if (Package->IndexOf(Name) >= 0) Expected.push_back(Name);
   EXPECT_EQ(Names(), Expected);
-  EXPECT_EQ(Expected.size(), 55u);
+  EXPECT_EQ(Expected.size(), 65u);
   for (const std::string& Name : Expected) EXPECT_TRUE(Engine.ContainsUserFunction(Name)) << Name;
 
   Package->SetReset(true);
@@ -196,6 +196,11 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
       {"set-fact-duplication", " <boolean-expression>", 1, 1}, {"get-fact-duplication", "", 0, 0},
       {"reset", "", 0, 0}, {"clear", "", 0, 0}, {"run", " [<integer-expression>]", 0, 1},
       {"watch", Watch, 1, 1}, {"unwatch", Watch, 1, 1},
+      {"open", " <filename> <logical-name> [a|r|w|r+]", 2, 3}, {"close", " [<logical-name>+]", 0, N},
+      {"printout", " <logical-name> <expression>*", 0, N},
+      {"format", " <logical-name> <string-expression> <expression>*", 2, N}, {"read", " [<logical-name>]", 0, 1},
+      {"readline", " [<logical-name>]", 0, 1}, {"dribble-on", " <filename>", 1, 1}, {"dribble-off", "", 0, 0},
+      {"rename", " [<old-file-name> <new-file-name>]", 2, 2}, {"remove", " [<file-name>]", 1, 1},
   };
   TInferenceEngine Engine;
   auto* Package = new TStandardPackage(&Engine);
