@@ -365,6 +365,7 @@ class TInferenceEngine : public platform::TComponent,
   TIEAgenda Agenda_{this};
   TReteNetwork* Network_ = nullptr;
   TActivation* Current_ = nullptr;
+  bool CurrentOnAgenda_ = false;  // the activation being fired has not left the agenda yet
   int32_t RulesFired_ = 0;
   double StartTime_ = 0;
   float FactSum_ = 0;

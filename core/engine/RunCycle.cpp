@@ -67,10 +67,12 @@ void TInferenceEngine::RemoveActivation(int Index) {
   if (Watching(cwActivation))
     PrintOut("t", "<== Activation: " + Activation->GetRule()->GetRuleName() + " : " +
                       Activation->GetToken()->GetToFactsString() + "\r\n");
-  if (Activation == Current_)
+  if (Activation == Current_) {
     Agenda_.Extract(Index);
-  else
+    CurrentOnAgenda_ = false;
+  } else {
     Agenda_.Delete(Index);
+  }
 }
 
 void TInferenceEngine::RemoveActivation(TActivation* Activation) {
@@ -153,14 +155,18 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
     if (Agenda_.Count() > 0) {
       TActivation* Activation = Agenda_.GetActivations(0);
       Current_ = Activation;
+      CurrentOnAgenda_ = true;
       struct TFree {
         TInferenceEngine& Engine;
         ~TFree() {
           TActivation* Done = Engine.Current_;
           Engine.Current_ = nullptr;
           // Fired or not, the activation is finished: off the agenda and freed.
-          const int Index = Engine.Agenda_.IndexOf(Done);
-          if (Index >= 0) Engine.Agenda_.Extract(Index);
+          if (Engine.CurrentOnAgenda_) {
+            const int Index = Engine.Agenda_.IndexOf(Done);
+            if (Index >= 0) Engine.Agenda_.Extract(Index);
+            Engine.CurrentOnAgenda_ = false;
+          }
           delete Done;
         }
       } Free{*this};

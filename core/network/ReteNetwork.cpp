@@ -494,20 +494,32 @@ std::string TJoinNode::GetToString() const {
 
 TPatternMatchTerminalNode::~TPatternMatchTerminalNode() { DeactivateAll(); }
 
-void TPatternMatchTerminalNode::Deactivate(size_t Index) {
-  TActivation* A = Activations_[Index];
-  Activations_.erase(Activations_.begin() + static_cast<std::ptrdiff_t>(Index));
+TPatternMatchTerminalNode::TSlot TPatternMatchTerminalNode::Find(const TActivation* Activation) {
+  auto [Begin, End] = BySortCode_.equal_range(Activation->GetToken()->GetSortCode());
+  for (auto It = Begin; It != End; ++It)
+    if (*It->second == Activation) return It->second;
+  return Activations_.end();
+}
+
+void TPatternMatchTerminalNode::Deactivate(TSlot Slot) {
+  TActivation* A = *Slot;
+  Forget(A);
   A->Detach();
   GetRete().Deactivate(A);
 }
 
 void TPatternMatchTerminalNode::DeactivateAll() {
-  while (!Activations_.empty()) Deactivate(Activations_.size() - 1);
+  while (!Activations_.empty()) Deactivate(std::prev(Activations_.end()));
 }
 
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
-  auto It = std::find(Activations_.begin(), Activations_.end(), Activation);
-  if (It != Activations_.end()) Activations_.erase(It);
+  auto [Begin, End] = BySortCode_.equal_range(Activation->GetToken()->GetSortCode());
+  for (auto It = Begin; It != End; ++It)
+    if (*It->second == Activation) {
+      Activations_.erase(It->second);
+      BySortCode_.erase(It);
+      return;
+    }
 }
 
 void TPatternMatchTerminalNode::RuleFired(TActivation* Activation) {
@@ -523,13 +535,19 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
     case taClear:
       DeactivateAll();
       return false;
-    case taRemove:
-      for (size_t I = 0; I < Activations_.size(); ++I)
-        if (Activations_[I]->GetToken()->Equals(*Token)) {
-          Deactivate(I);
-          return true;
-        }
-      return false;
+    case taRemove: {
+      // The first activation (oldest) whose token equals the arriving one.
+      auto [Begin, End] = BySortCode_.equal_range(Token->GetSortCode());
+      TSlot Oldest = Activations_.end();
+      for (auto It = Begin; It != End; ++It)
+        if ((*It->second)->GetToken()->Equals(*Token) &&
+            (Oldest == Activations_.end() ||
+             std::distance(Activations_.begin(), It->second) < std::distance(Activations_.begin(), Oldest)))
+          Oldest = It->second;
+      if (Oldest == Activations_.end()) return false;
+      Deactivate(Oldest);
+      return true;
+    }
     case taAdd:
       if (!Rule_->GetEnabled() || (Rule_->GetOneShot() && Rule_->GetFired())) return false;
       break;
@@ -539,6 +557,7 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
   }
   auto* A = new TActivation(Rule_, Token, this, Token->GetStrength());
   Activations_.push_back(A);
+  BySortCode_.emplace(Token->GetSortCode(), std::prev(Activations_.end()));
   GetRete().Activate(A);
   return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -170,7 +171,9 @@ class TPatternMatchTerminalNode final : public TReteNode {
   TRule* GetRule() const noexcept { return Rule_; }
   bool GetInitialized() const noexcept { return Initialized_; }
   void SetInitialized(bool Value) noexcept { Initialized_ = Value; }
-  const std::vector<TActivation*>& GetActivations() const noexcept { return Activations_; }
+  // The node's live activations, oldest first.
+  std::vector<TActivation*> GetActivations() const { return {Activations_.begin(), Activations_.end()}; }
+  int GetActivationCount() const noexcept { return static_cast<int>(Activations_.size()); }
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
   // The rule fired with this activation: it leaves the node (and the agenda).
@@ -180,10 +183,15 @@ class TPatternMatchTerminalNode final : public TReteNode {
   void DeactivateAll();
 
  private:
-  void Deactivate(size_t Index);
+  using TSlot = std::list<TActivation*>::iterator;
+  void Deactivate(TSlot Slot);
+  TSlot Find(const TActivation* Activation);
   TRule* Rule_;
   bool Initialized_ = false;
-  std::vector<TActivation*> Activations_;
+  // In order of creation, and by their token's sort code, so that withdrawing one does not scan
+  // every activation of the rule.
+  std::list<TActivation*> Activations_;
+  std::unordered_multimap<int32_t, TSlot> BySortCode_;
 };
 
 class TReteNetwork : public platform::TComponent {
