@@ -234,7 +234,7 @@ void TInferenceEngine::RenameRule(const std::string& OldName, const std::string&
 
 void TInferenceEngine::RuleChange(TRule* Rule) {
   // A registered rule that changed is compiled again.
-  if (!Network_ || Rules_.Get(Rule->GetRuleName()) != Rule) return;
+  if (!Network_ || Network_->GetCompiling() || Rules_.Get(Rule->GetRuleName()) != Rule) return;
   Network_->RemoveRule(*Rule);
   Network_->AddRule(*Rule);
 }

@@ -752,6 +752,10 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
 void TReteNetwork::AddRule(TRule& Rule) {
   if (!Enabled_) return;
   RemoveRule(Rule);
+  struct TCompiling {
+    bool& Flag;
+    ~TCompiling() { Flag = false; }
+  } Compiling{Compiling_ = true};
   if (Rule.GetPatternCount() == 0 && Engine_) Rule.AddPattern(Engine_->GetInitialFactPattern().Clone(&Rule));
   std::string& Trace = Traces_[&Rule];
   Trace = Rule.GetRuleName() + ": ";

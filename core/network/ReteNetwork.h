@@ -226,6 +226,9 @@ class TReteNetwork : public platform::TComponent {
   // While true, terminal nodes of compiled rules ignore tokens: facts are being sent again to
   // prime a rule that was just added.
   bool GetPriming() const noexcept { return Priming_; }
+  // True while a rule is being compiled (changes the compiler makes to the rule, such as adding
+  // the initial-fact pattern, must not recompile it).
+  bool GetCompiling() const noexcept { return Compiling_; }
 
   // --- activations (relayed to the engine) ---
   void Activate(TActivation* Activation);
@@ -260,6 +263,7 @@ class TReteNetwork : public platform::TComponent {
   int32_t HashKey_ = 101;
   float MinActivationStrength_ = 0;
   bool Priming_ = false;
+  bool Compiling_ = false;
   std::unordered_map<TReteNode*, std::unique_ptr<TReteNode>> Nodes_;
   std::vector<TReteNode*> Roots_;
   std::unordered_map<const TRule*, std::vector<TReteNode*>> RuleNodes_;

@@ -157,3 +157,13 @@ TEST(ReteRun, FiringOrderLimitsAndHalt) {
   EXPECT_EQ(W.Engine.Run(), 0);
   EXPECT_EQ(W.Output, "");  // nothing fired: no statistics
 }
+
+TEST(ReteCompilation, ARuleWithoutPatternsCompilesOnce) {
+  // Adding the initial-fact pattern while compiling must not start a second compilation.
+  TWatched W;
+  W.Engine.Parse("(defrule r => ) (defrule r => )", false);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 1);
+  W.Engine.GetRules().Remove("r");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  EXPECT_EQ(W.Engine.GetReteNetwork().GetNodeCount(), 0);
+}
