@@ -18,34 +18,6 @@ constexpr std::string_view CRLF = "\r\n";
 
 bool IsConsole(std::string_view ID) noexcept { return ID.empty() || ID == "t"; }
 
-// Whether Text ends inside an expression: an unclosed "(" or string.  Comments run to the end
-// of their line; a backslash in a string takes the next character as it is.
-bool LeavesExpressionOpen(std::string_view Text) noexcept {
-  long Depth = 0;
-  bool InString = false;
-  for (size_t I = 0; I < Text.size(); ++I) {
-    const char C = Text[I];
-    if (InString) {
-      if (C == '\\')
-        ++I;
-      else if (C == '"')
-        InString = false;
-      continue;
-    }
-    switch (C) {
-      case '"': InString = true; break;
-      case ';':
-        while (I + 1 < Text.size() && Text[I + 1] != '\n' && Text[I + 1] != '\r') ++I;
-        break;
-      case '(': ++Depth; break;
-      case ')':
-        if (Depth > 0) --Depth;
-        break;
-      default: break;
-    }
-  }
-  return InString || Depth > 0;
-}
 
 IStreamToken EndOfInputToken() { return platform::MakeRef<TIEStreamToken>(dtNone, "EOF", 0); }
 

@@ -457,4 +457,31 @@ void TIEClipsStream::DiscardUntilEOL() {
   if (LookAhead_.empty() && LineNumber_ <= Line) ReadLineCounted(nullptr);
 }
 
+bool LeavesExpressionOpen(std::string_view Text) noexcept {
+  long Depth = 0;
+  bool InString = false;
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const char C = Text[I];
+    if (InString) {
+      if (C == '\\')
+        ++I;
+      else if (C == '"')
+        InString = false;
+      continue;
+    }
+    switch (C) {
+      case '"': InString = true; break;
+      case ';':
+        while (I + 1 < Text.size() && Text[I + 1] != '\n' && Text[I + 1] != '\r') ++I;
+        break;
+      case '(': ++Depth; break;
+      case ')':
+        if (Depth > 0) --Depth;
+        break;
+      default: break;
+    }
+  }
+  return InString || Depth > 0;
+}
+
 }  // namespace rulecore

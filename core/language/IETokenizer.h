@@ -25,6 +25,10 @@
 
 namespace rulecore {
 
+// Whether Text ends inside an expression: an unclosed "(" or string.  Comments run to the end
+// of their line; a backslash in a string takes the next character as it is.
+bool LeavesExpressionOpen(std::string_view Text) noexcept;
+
 // --- 1. the abstract tokenizer ----------------------------------------------------------------
 
 // Hints for FinishToken besides the punctuation characters themselves.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "core/language/IETokenizer.h"
+
 #ifdef RULECONSOLE_HAVE_LIBEDIT
 #include <editline/readline.h>
 #endif
@@ -40,34 +42,13 @@ void TConsoleInput::Remember(const std::string& Command) {
 }
 
 bool TConsoleInput::Complete(const std::string& Text) {
-  int Depth = 0;
-  bool InString = false;
+  // A blank line (or only a comment) is not a command yet.
   bool Significant = false;
-  for (size_t I = 0; I < Text.size(); ++I) {
-    const char C = Text[I];
-    if (InString) {
-      if (C == '\\')
-        ++I;
-      else if (C == '"')
-        InString = false;
-      continue;
-    }
-    if (C == ';') {
+  for (size_t I = 0; I < Text.size() && !Significant; ++I) {
+    if (Text[I] == ';')
       while (I < Text.size() && Text[I] != '\n') ++I;
-      continue;
-    }
-    if (C == '"') {
-      InString = true;
+    else if (Text[I] > ' ')
       Significant = true;
-    } else if (C == '(') {
-      ++Depth;
-      Significant = true;
-    } else if (C == ')') {
-      --Depth;
-    } else if (C > ' ') {
-      Significant = true;
-    }
   }
-  // A blank line is not a command; an extra ")" is left for the parser to report.
-  return Significant && !InString && Depth <= 0;
+  return Significant && !rulecore::LeavesExpressionOpen(Text);
 }
