@@ -318,6 +318,17 @@ class TInferenceEngine : public platform::TComponent,
   TReadLineEvent OnReadLine;
   TReadTokenEvent OnReadToken;
 
+  // --- the whole expert system as text (ExpertSystem.cpp) ---
+  // A header, the settings, every construct (types and templates after their ancestors, rules
+  // sorted) and the facts.
+  std::string GetExpertSystem() const;
+  // Clears the engine, runs the text and resets.
+  void SetExpertSystem(const std::string& Text);
+  std::string FactTemplatesText() const;
+  std::string DefinedTypesText() const;
+  std::string RulesText() const;
+  std::string DeffunctionsText() const;
+
   // --- printing (the canonical rule-language text) ---
   std::string PrettyPrint(const TFact& Fact) override;
   std::string PrettyPrint(const TFunctionCall& Call) override;

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "core/engine/InferenceEngine.h"
+#include "core/network/IERule.h"
+
+using namespace rulecore;
+
+TEST(ExpertSystemText, DumpReadsBackIntoAnotherEngine) {
+  TInferenceEngine Source;
+  Source.Parse("(defglobal ?*limit* = 10)"
+               "(deftype size extends (type SYMBOL) (allowed-symbols s m l))"
+               "(deftemplate base (slot id (type INTEGER)) (slot size (type size) (default m)))"
+               "(deftemplate child extends base (slot extra))"
+               "(deffunction twice (?x) (* 2 ?x))"
+               "(defrule zeta (base (id ?i)) => (printout t (twice ?i) crlf))"
+               "(defrule Alpha (declare (salience 5)) (child (extra ?e)) => )"
+               "(deffacts start (base (id 1)) (child (id 2) (extra x)))",
+               false);
+  Source.SetFactDuplication(true);
+  Source.Reset();
+  const std::string Text = Source.GetExpertSystem();
+  EXPECT_EQ(Text.rfind("; *************************\r\n; Inference Engine v2.0000 Output\r\n; Created: ", 0), 0u);
+  EXPECT_NE(Text.find("; Number of Rules:            2\r\n"), std::string::npos);
+  EXPECT_NE(Text.find("; Number of Facts:            3\r\n"), std::string::npos);
+  EXPECT_NE(Text.find("(set-fact-duplication FALSE)\r\n"), std::string::npos);
+  EXPECT_LT(Text.find("(deftemplate base"), Text.find("(deftemplate child"));
+  EXPECT_LT(Text.find("(defrule Alpha"), Text.find("(defrule zeta"));  // sorted without regard to case
+  EXPECT_NE(Text.find("; Deffunctions \r\n\r\n(deffunction twice (?x)"), std::string::npos);
+  EXPECT_NE(Text.find("(assert\r\n    (Initial-Fact)\r\n"), std::string::npos);
+
+  TInferenceEngine Copy;
+  Copy.SetExpertSystem(Text);
+  EXPECT_TRUE(Copy.GetFactDuplication());
+  EXPECT_EQ(Copy.RulesText(), Source.RulesText());
+  EXPECT_EQ(Copy.FactTemplatesText(), Source.FactTemplatesText());
+  EXPECT_EQ(Copy.DefinedTypesText(), Source.DefinedTypesText());
+  EXPECT_EQ(Copy.GetFacts().Count(), 3);  // reset: the initial fact and the deffacts
+  EXPECT_EQ(Copy.GetGlobalVariables().Get("*limit*")->GetAsInteger(), 10);
+  std::string Output;
+  Copy.OnPrintOut = [&](TInferenceEngine*, const std::string&, const std::string& T) { Output += T; };
+  Copy.Run();
+  EXPECT_NE(Output.find("2\r\n"), std::string::npos);  // the deffunction came along
+}
