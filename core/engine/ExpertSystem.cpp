@@ -7,6 +7,7 @@
 
 #include "InferenceEngine.h"
 #include "core/facts/FactSet.h"
+#include "core/language/IEClipsParser.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IERule.h"
 #include "core/values/IEException.h"
@@ -146,6 +147,35 @@ void TInferenceEngine::SetExpertSystem(const std::string& Text) {
   Clear();
   Parse(Text, true);
   Reset();
+}
+
+void TInferenceEngine::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TInferenceEngine*>(&Source);
+  if (!From) return TComponent::Assign(Source);
+  if (From == this) return;
+  Clear();
+  // Values are copied as they are: no checks while the copy is made, the source's at the end.
+  const TTypeChecks Checks = From->TypeChecks_;
+  SetTypeChecks({});
+  struct TRestore {
+    TInferenceEngine& Engine;
+    TTypeChecks Checks;
+    ~TRestore() { Engine.SetTypeChecks(Checks); }
+  } Restore{*this, Checks};
+  Parser_->Assign(*From->Parser_);
+  SalienceEvaluation_ = From->SalienceEvaluation_;
+  Strategy_ = From->Strategy_;
+  SetFactDuplication(From->FactDuplication_);
+  DuplicateConstructs_ = From->DuplicateConstructs_;
+  ResetGlobals_ = From->ResetGlobals_;
+  // Functions the host entered in the source (not deffunctions, which come as text) are shared.
+  for (int I = 0; I < From->UserFunctions_.Count(); ++I) {
+    const IUserFunction& F = From->UserFunctions_.ValueAt(I);
+    if (!dynamic_cast<const TInterpretedFunction*>(F.get()) && !ContainsUserFunction(F->GetFunctionName()))
+      F->AddReasoner(this);
+  }
+  Parse(From->GetExpertSystem(), true);
+  Watch_ = From->Watch_;
 }
 
 }  // namespace rulecore

@@ -324,6 +324,9 @@ class TInferenceEngine : public platform::TComponent,
   std::string GetExpertSystem() const;
   // Clears the engine, runs the text and resets.
   void SetExpertSystem(const std::string& Text);
+  // A copy of another engine's whole expert system: settings, host functions, constructs and
+  // facts.
+  void Assign(const platform::TPersistent& Source) override;
   std::string FactTemplatesText() const;
   std::string DefinedTypesText() const;
   std::string RulesText() const;

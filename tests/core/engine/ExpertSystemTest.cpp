@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/engine/InferenceEngine.h"
+#include "core/network/IEContext.h"
 #include "core/network/IERule.h"
 
 using namespace rulecore;
@@ -40,4 +41,26 @@ TEST(ExpertSystemText, DumpReadsBackIntoAnotherEngine) {
   Copy.OnPrintOut = [&](TInferenceEngine*, const std::string&, const std::string& T) { Output += T; };
   Copy.Run();
   EXPECT_NE(Output.find("2\r\n"), std::string::npos);  // the deffunction came along
+}
+
+TEST(ExpertSystemText, AssignCopiesAWholeEngine) {
+  TInferenceEngine Source;
+  Source.SetStrategy(ssBreadthFirst);
+  Source.SetWatch({cwRule});
+  Source.Parse("(deftemplate job (slot n (type INTEGER)))"
+               "(defrule count (job (n ?n)) => (bind ?*done* (+ ?*done* ?n)))"
+               "(defglobal ?*done* = 0)",
+               false);
+  Source.Assert("(job (n 4))");
+  TInferenceEngine Copy;
+  Copy.Assign(Source);
+  EXPECT_EQ(Copy.GetStrategy(), ssBreadthFirst);
+  EXPECT_EQ(Copy.GetWatch(), TConstructWatches{cwRule});
+  EXPECT_EQ(Copy.GetFacts().Count(), 2);
+  EXPECT_EQ(Copy.RulesText(), Source.RulesText());
+  EXPECT_EQ(Copy.GetAgendaCount(), 1);  // the copied facts match the copied rule
+  Copy.SetWatch({});
+  Copy.Run();
+  EXPECT_EQ(Copy.GetContext()->GetVariable("*done*")->GetAsInteger(), 4);
+  EXPECT_EQ(Source.GetContext()->GetVariable("*done*")->GetAsInteger(), 0);
 }
