@@ -93,7 +93,19 @@ void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
 
 void TInferenceEngine::SetGlobalVariable(const std::string& Name, const IIEValue& Value) {
   GlobalVariables_.Put(Name, Value);
-  Context_->AddGlobalBinding(Name, Value);
+  ResetGlobalVariable(Name, Value);
+}
+
+void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEValue& Value) {
+  // The table keeps the defining value; the variable holds its result.
+  IIEValue Bound = Value;
+  if (Value && Value->GetDType() == dtFunCall) {
+    std::unique_ptr<TIEContext> Child(Context_->Push());
+    Bound = Value->Resolve(Child.get());
+    Child->ClearReturnValue();
+    Child->Pop();
+  }
+  Context_->AddGlobalBinding(Name, Bound);
 }
 
 TIEParser& TInferenceEngine::GetParser() const noexcept { return *Parser_; }

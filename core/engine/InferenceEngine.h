@@ -262,6 +262,8 @@ class TInferenceEngine : public platform::TComponent,
   TEngineVariables& GetGlobalVariables() noexcept { return GlobalVariables_; }
   // Stores a defglobal's value (name with its asterisks) and binds it in the root context.
   void SetGlobalVariable(const std::string& Name, const IIEValue& Value);
+  // Binds the variable in the root context to the value (a call is evaluated first).
+  void ResetGlobalVariable(const std::string& Name, const IIEValue& Value);
 
   // --- text entry points (each parses Text with the engine's parser) ---
   TIEParser& GetParser() const noexcept;

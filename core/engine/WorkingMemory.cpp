@@ -108,18 +108,8 @@ void TInferenceEngine::Reset() {
   NextFactId_ = 0;
   for (int I = 0; I < Rules_.Count(); ++I) Rules_.ValueAt(I)->Reset();
   Assert(std::string(SInitialFact));
-  if (ResetGlobals_) {
-    for (int I = 0; I < GlobalVariables_.Count(); ++I) {
-      IIEValue Value = GlobalVariables_.ValueAt(I);
-      if (Value && Value->GetDType() == dtFunCall) {
-        std::unique_ptr<TIEContext> Child(Context_->Push());
-        Value = Value->Resolve(Child.get());
-        Child->ClearReturnValue();
-        Child->Pop();
-      }
-      Context_->AddGlobalBinding(GlobalVariables_.KeyAt(I), Value);
-    }
-  }
+  if (ResetGlobals_)
+    for (int I = 0; I < GlobalVariables_.Count(); ++I) ResetGlobalVariable(GlobalVariables_.KeyAt(I), GlobalVariables_.ValueAt(I));
   for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) {
     for (int I = 0; I < Set->GetCount(); ++I) {
       IFact Copy;

@@ -214,6 +214,7 @@ TEST(ParserFunctions, DeffunctionsGlobalsAndTypes) {
   C.Run("(defglobal ?*limit* = 10 ?*call* = (+ 1 2))");
   EXPECT_EQ(C.Engine.GetGlobalVariables().Get("*limit*")->GetAsInteger(), 10);
   EXPECT_EQ(C.Engine.GetGlobalVariables().Get("*call*")->GetDType(), dtFunCall);
+  EXPECT_EQ(C.Run("?*call*"), "3\r\n");  // the variable holds the call's result
   EXPECT_EQ(PrettyPrintGlobalVariables(C.Engine.GetGlobalVariables()), "(defglobal ?*limit* = 10 ?*call* = (+ 1 2))");
   EXPECT_EQ(PrettyPrintGlobalVariable("?*limit*", NewInteger(1)), "?*limit* = 1");
   C.Run("(deftype percent \"a share\" extends (type INTEGER FLOAT) (range 0 100) (units \"per cent\"))");
