@@ -135,6 +135,48 @@ void TInferenceEngine::Parse(const std::string& Text, bool Execute) {
 IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseNExecuteFunCall(); });
 }
+IIEValue TInferenceEngine::Parse(const std::string& Text, TIEType Kind) {
+  switch (Kind) {
+    case dtNone:
+      return platform::MakeRef<TIEValue>();
+    case dtAtom:
+    case dtVariable:
+    case dtMultiVariable:
+    case dtSlot:
+    case dtMultiSlot:
+      return NewValue(Text, Kind);
+    case dtString: {
+      const size_t First = Text.find_first_not_of('"');
+      if (First == std::string::npos) return NewString("");
+      const size_t Last = Text.find_last_not_of('"');
+      return NewString(std::string_view(Text).substr(First, Last - First + 1));
+    }
+    case dtInteger:
+    case dtFactId: {
+      int32_t Value = 0;
+      if (!TextToInteger(Text, Value)) RaiseIE(SNotCorrectType, {"integer", Text, GetIETypeName(dtAtom)});
+      return platform::MakeRef<TIEValue>(Value, Kind);
+    }
+    case dtFloat: {
+      double Value = 0;
+      if (!TextToFloat(Text, Value)) RaiseIE(SNotCorrectType, {"float", Text, GetIETypeName(dtAtom)});
+      return NewFloat(Value);
+    }
+    case dtFunCall:
+      return platform::MakeRef<TIEValue>(ParseFunCall(Text));
+    case dtFact:
+      return platform::MakeRef<TIEValue>(ParseFact(Text));
+    case dtList: {
+      const IIEValue Value = ParseValue(Text);
+      return Value ? Value : FCNilList;
+    }
+    default:
+      break;
+  }
+  const int Ordinal = static_cast<int>(Kind);
+  RaiseIE(SParseTypeError, {Ordinal > 18 ? "Unknown Type (" + std::to_string(Ordinal) + ")" : GetIETypeName(Kind)});
+}
+
 bool TInferenceEngine::LoadFacts(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.LoadFacts(); });
 }

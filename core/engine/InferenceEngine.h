@@ -270,6 +270,8 @@ class TInferenceEngine : public platform::TComponent,
   // Constructs and top-level items; with Execute, top-level calls run and non-nil results echo.
   void Parse(const std::string& Text, bool Execute);
   IIEValue ParseNExecuteFunCall(const std::string& Text);
+  // A value of the given kind made from text (the parser only for calls, facts and lists).
+  IIEValue Parse(const std::string& Text, TIEType Kind);
   // Every fact of Text asserted (values evaluated first).
   bool LoadFacts(const std::string& Text);
   IFunCall ParseFunCall(const std::string& Text);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/engine/InferenceEngine.h"
+#include "core/values/IEException.h"
+#include "core/values/ValueVector.h"
 #include "core/network/IEContext.h"
 #include "core/network/IERule.h"
 
@@ -63,4 +65,26 @@ TEST(ExpertSystemText, AssignCopiesAWholeEngine) {
   Copy.Run();
   EXPECT_EQ(Copy.GetContext()->GetVariable("*done*")->GetAsInteger(), 4);
   EXPECT_EQ(Source.GetContext()->GetVariable("*done*")->GetAsInteger(), 0);
+}
+
+TEST(EngineText, ValuesOfAGivenKind) {
+  TInferenceEngine Engine;
+  EXPECT_EQ(Engine.Parse("\"\"abc\"\"", dtString)->GetAsString(), "abc");
+  EXPECT_EQ(Engine.Parse("42", dtFactId)->GetDType(), dtFactId);
+  EXPECT_EQ(Engine.Parse("2.5", dtFloat)->GetAsFloat(), 2.5);
+  EXPECT_EQ(Engine.Parse("(+ 1 2)", dtFunCall)->GetDType(), dtFunCall);
+  EXPECT_EQ(Engine.Parse("a b", dtList)->GetAsList()->GetValueCount(), 2);
+  EXPECT_EQ(Engine.Parse("", dtList), FCNilList);
+  try {
+    Engine.Parse("x", dtObject);
+    FAIL();
+  } catch (const EIEException& E) {
+    EXPECT_STREQ(E.what(), "Unable to parse strings of dtObject at this time");
+  }
+  try {
+    Engine.Parse("x", static_cast<TIEType>(20));
+    FAIL();
+  } catch (const EIEException& E) {
+    EXPECT_STREQ(E.what(), "Unable to parse strings of Unknown Type (20) at this time");
+  }
 }
