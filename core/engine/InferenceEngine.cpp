@@ -32,7 +32,8 @@ TInferenceEngine::TInferenceEngine(platform::TComponent* Owner, TBare)
       std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
                                    std::string(SInitialFactPattern));
   PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
-  Parser_ = new TIEClipsParser(this);
+  ParserType_ = &TIEClipsParser::StaticClass();
+  Parser_ = NewParser(nullptr);
   Network_ = new TReteNetwork(this);
 }
 
@@ -109,6 +110,47 @@ void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEVal
 }
 
 TIEParser& TInferenceEngine::GetParser() const noexcept { return *Parser_; }
+
+TIEClipsParser* TInferenceEngine::NewParser(TIEClipsStream* Stream) {
+  platform::TObject* Made = ParserType_->CreateInstance(this);
+  auto* Parser = dynamic_cast<TIEClipsParser*>(Made);
+  if (!Parser) {
+    delete Made;
+    RaiseIE(SNoParser);
+  }
+  Parser->SetStream(Stream);
+  Parser->SetErrorHandling(ParserErrorHandling_);
+  Parser->SetMaxErrors(ParserMaxErrors_);
+  Parser->SetStaticTypeCheck(TypeChecks_.Contains(tcStatic));
+  return Parser;
+}
+
+void TInferenceEngine::SetParserType(const platform::TClass* Value) {
+  if (!Value || Value == ParserType_) return;
+  // Only a parser of the rule language can serve the engine's entry points.
+  if (!Value->InheritsFrom(TIEClipsParser::StaticClass())) RaiseIE(SNoParser);
+  const platform::TClass* Old = ParserType_;
+  ParserType_ = Value;
+  TIEClipsParser* Replacement = nullptr;
+  try {
+    Replacement = NewParser(nullptr);
+  } catch (...) {
+    ParserType_ = Old;
+    throw;
+  }
+  delete Parser_;
+  Parser_ = Replacement;
+}
+
+void TInferenceEngine::SetParserErrorHandling(TErrorHandling Value) {
+  ParserErrorHandling_ = Value;
+  if (Parser_) Parser_->SetErrorHandling(Value);
+}
+
+void TInferenceEngine::SetParserMaxErrors(int32_t Value) {
+  ParserMaxErrors_ = Value;
+  if (Parser_) Parser_->SetMaxErrors(Value);
+}
 
 namespace {
 

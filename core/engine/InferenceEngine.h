@@ -267,6 +267,16 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- text entry points (each parses Text with the engine's parser) ---
   TIEParser& GetParser() const noexcept;
+  // The class of the engine's parser: TIEClipsParser or a descendant.  A new class replaces the
+  // parser (events set on the old one are lost with it).
+  const platform::TClass* GetParserType() const noexcept { return ParserType_; }
+  void SetParserType(const platform::TClass* Value);
+  // A parser of ParserType owned by the engine, reading Stream, with the engine's settings.
+  TIEClipsParser* NewParser(TIEClipsStream* Stream);
+  TErrorHandling GetParserErrorHandling() const noexcept { return ParserErrorHandling_; }
+  void SetParserErrorHandling(TErrorHandling Value);
+  int32_t GetParserMaxErrors() const noexcept { return ParserMaxErrors_; }
+  void SetParserMaxErrors(int32_t Value);
   // Constructs and top-level items; with Execute, top-level calls run and non-nil results echo.
   void Parse(const std::string& Text, bool Execute);
   IIEValue ParseNExecuteFunCall(const std::string& Text);
@@ -393,6 +403,9 @@ class TInferenceEngine : public platform::TComponent,
   std::unique_ptr<std::recursive_mutex> Lock_;
   bool Watching(TConstructWatch Kind) const noexcept { return Watch_.Contains(Kind) && static_cast<bool>(OnPrintOut); }
   TIEClipsParser* Parser_ = nullptr;
+  const platform::TClass* ParserType_ = nullptr;
+  TErrorHandling ParserErrorHandling_ = ehRaiseImmediate;
+  int32_t ParserMaxErrors_ = 10;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};
   std::vector<TFactSet*> FactSets_;

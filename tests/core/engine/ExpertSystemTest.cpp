@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/engine/InferenceEngine.h"
+#include "core/language/IEClipsParser.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "core/network/IEContext.h"
@@ -87,4 +88,35 @@ TEST(EngineText, ValuesOfAGivenKind) {
   } catch (const EIEException& E) {
     EXPECT_STREQ(E.what(), "Unable to parse strings of Unknown Type (20) at this time");
   }
+}
+
+namespace {
+
+class TCountingParser final : public rulecore::TIEClipsParser {
+  PLATFORM_CLASS(TCountingParser, rulecore::TIEClipsParser)
+ public:
+  explicit TCountingParser(platform::TComponent* Owner) : TIEClipsParser(Owner) {}
+  rulecore::IFunCall ParseFunCall() override {
+    ++Calls;
+    return TIEClipsParser::ParseFunCall();
+  }
+  static inline int Calls = 0;
+};
+
+}  // namespace
+
+TEST(EngineParser, AnotherParserClassServesTheEntryPoints) {
+  TInferenceEngine Engine;
+  Engine.SetParserMaxErrors(3);
+  Engine.SetParserErrorHandling(ehRaiseAllAtEnd);
+  Engine.SetParserType(&TCountingParser::StaticClass());
+  EXPECT_EQ(Engine.GetParser().GetMaxErrors(), 3);
+  EXPECT_EQ(Engine.GetParser().GetErrorHandling(), ehRaiseAllAtEnd);
+  std::string Output;
+  Engine.OnPrintOut = [&](TInferenceEngine*, const std::string&, const std::string& T) { Output += T; };
+  Engine.Parse("(+ 1 2)", true);
+  EXPECT_EQ(Output, "3\r\n");
+  EXPECT_EQ(TCountingParser::Calls, 1);
+  EXPECT_THROW(Engine.SetParserType(&TIEValue::StaticClass()), EIEException);
+  EXPECT_EQ(Engine.GetParserType(), &TCountingParser::StaticClass());
 }
