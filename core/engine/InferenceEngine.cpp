@@ -336,7 +336,11 @@ void TInferenceEngine::RuleChange(TRule* Rule) {
 }
 
 void TInferenceEngine::AddFactSet(TFactSet* Set) {
-  if (Set && std::find(FactSets_.begin(), FactSets_.end(), Set) == FactSets_.end()) FactSets_.push_back(Set);
+  if (!Set || std::find(FactSets_.begin(), FactSets_.end(), Set) != FactSets_.end()) return;
+  // A set of the same name is replaced: the earlier one leaves the engine.
+  for (TFactSet* Other : std::vector<TFactSet*>(FactSets_))
+    if (Other->GetFactSetName() == Set->GetFactSetName()) Other->SetEngineNoParse(nullptr);
+  FactSets_.push_back(Set);
 }
 
 void TInferenceEngine::RemoveFactSet(TFactSet* Set) noexcept {

@@ -120,3 +120,12 @@ TEST(EngineParser, AnotherParserClassServesTheEntryPoints) {
   EXPECT_THROW(Engine.SetParserType(&TIEValue::StaticClass()), EIEException);
   EXPECT_EQ(Engine.GetParserType(), &TCountingParser::StaticClass());
 }
+
+TEST(EngineFactSets, ASetOfTheSameNameReplacesTheEarlierOne) {
+  TInferenceEngine Engine;
+  Engine.Parse("(deffacts start (a 1)) (deffacts other (b 1)) (deffacts start (a 2))", false);
+  ASSERT_EQ(Engine.GetFactSetCount(), 2);
+  Engine.Reset();
+  EXPECT_EQ(Engine.GetFacts().Count(), 3);  // the initial fact, (b 1) and (a 2)
+  EXPECT_EQ(Engine.GetFacts().Get(2)->ToString(), "(a 2 )");
+}
