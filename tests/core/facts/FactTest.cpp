@@ -282,7 +282,8 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   EXPECT_EQ(Standalone.GetCount(), 1);
   EXPECT_NE(Standalone.GetFact(0), A);  // a copy
   Standalone.SetEngine(Engine.get());
-  EXPECT_EQ(Engine->GetFactSetCount(), 2);
+  EXPECT_EQ(Engine->GetFactSetCount(), 1);  // a set of the same name replaces the earlier one
+  EXPECT_EQ(Set->GetEngine(), nullptr);
   Set->Remove(A.get());
   EXPECT_EQ(Set->GetCount(), 0);
   EXPECT_THROW(Set->GetFact(0), platform::EListError);
