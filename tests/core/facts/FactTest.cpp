@@ -276,6 +276,9 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   Set->SetComment("what we hold");
   EXPECT_EQ(Set->ToString(), "(deffacts stock \"what we hold\"\r\n    (item a )\r\n)");
   EXPECT_EQ(Set->IndexOf(A.get()), 0);
+  Set->Remove(A.get());
+  EXPECT_EQ(Set->GetCount(), 0);
+  Set->AddFact(A);
 
   TFactSet Standalone;
   Standalone.Assign(*Set);
@@ -284,8 +287,8 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   Standalone.SetEngine(Engine.get());
   EXPECT_EQ(Engine->GetFactSetCount(), 1);  // a set of the same name replaces the earlier one
   EXPECT_EQ(Set->GetEngine(), nullptr);
-  Set->Remove(A.get());
-  EXPECT_EQ(Set->GetCount(), 0);
+  EXPECT_FALSE(Set->GetFact(0));  // without an engine the line has no fact
+  Set->Clear();
   EXPECT_THROW(Set->GetFact(0), platform::EListError);
   Engine.reset();  // frees the owned set and lets the other one go
   EXPECT_EQ(Standalone.GetEngine(), nullptr);
