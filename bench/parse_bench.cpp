@@ -5,8 +5,6 @@
 #include <string>
 
 #include "core/engine/InferenceEngine.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/StandardPackage.h"
 
 using namespace rulecore;
 
@@ -47,8 +45,6 @@ void BM_ParseRuleBase(benchmark::State& S) {
   const std::string Text = Templates() + Rules(static_cast<int>(S.range(0))) + Facts(static_cast<int>(S.range(1)));
   for (auto _ : S) {
     TInferenceEngine Engine;
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
     Engine.Parse(Text, false);
     benchmark::DoNotOptimize(Engine.GetRules().Count());
   }

@@ -7,10 +7,6 @@
 #include <string>
 
 #include "core/engine/InferenceEngine.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
 #include "core/language/IEParser.h"
 #include "core/language/IETokenizer.h"
 
@@ -30,10 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   // Whole texts, in both error-handling modes.
   for (TErrorHandling Mode : {ehRaiseImmediate, ehRaiseAllAtEnd}) {
     TInferenceEngine Engine;
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
-    new TPredicatePackage(&Engine);
-    new TStringPackage(&Engine);
     Engine.GetParser().SetErrorHandling(Mode);
     try {
       Engine.Parse(Text, false);

@@ -5,10 +5,7 @@
 #include "tests/core/ErrorText.h"
 
 #include "core/engine/InferenceEngine.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
+#include "core/functions/IEFunctionCall.h"
 #include "core/network/IEContext.h"
 #include "core/values/ValueVector.h"
 
@@ -22,10 +19,6 @@ namespace {
 class FactCommands : public ::testing::Test {
  protected:
   FactCommands() {
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
-    new TPredicatePackage(&Engine);
-    new TStringPackage(&Engine);
     Engine.OnPrintOut = [this](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
   }
 

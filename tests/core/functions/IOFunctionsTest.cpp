@@ -14,10 +14,6 @@
 #include "tests/core/ErrorText.h"
 
 #include "core/engine/InferenceEngine.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
 #include "core/language/IETokenizer.h"
 
 using namespace rulecore;
@@ -71,10 +67,6 @@ struct TConsole {
   std::vector<std::string> InIDs;
 
   TConsole() {
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
-    new TPredicatePackage(&Engine);
-    new TStringPackage(&Engine);
     Engine.OnPrintOut = [this](TInferenceEngine*, const std::string& OutID, const std::string& Text) {
       Output += Text;
       OutIDs.push_back(OutID);
@@ -514,7 +506,6 @@ TEST(IOFiles, RenameAndRemoveAnswerInsteadOfFailing) {
 
 TEST(IOFunctionTexts, CommentsAreKeptExactly) {
   TInferenceEngine Engine;
-  new TStandardPackage(&Engine);
   auto Comment = [&](const char* Name) { return Engine.GetUserFunction(Name)->GetComment(); };
   EXPECT_EQ(Comment("open"),
             "Opens the filename and associates the logical name with the file.  The optional third argument "

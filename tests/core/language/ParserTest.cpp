@@ -4,10 +4,6 @@
 
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactSet.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
 #include "core/language/IEClipsParser.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IERule.h"
@@ -23,10 +19,6 @@ struct TConsole {
   TInferenceEngine Engine;
   std::string Output;
   TConsole() {
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
-    new TPredicatePackage(&Engine);
-    new TStringPackage(&Engine);
     Engine.OnPrintOut = [this](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
   }
   std::string Run(const std::string& Text) {

@@ -15,10 +15,6 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactSet.h"
 #include "core/functions/IEInterpretedFunction.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IERule.h"
 
@@ -27,13 +23,7 @@ using namespace rulecore;
 namespace {
 
 struct TEngine {
-  TInferenceEngine Engine;
-  TEngine() {
-    new TStandardPackage(&Engine);
-    new TMathPackage(&Engine);
-    new TPredicatePackage(&Engine);
-    new TStringPackage(&Engine);
-  }
+  TInferenceEngine Engine;  // with the default packages
 };
 
 std::string ReadFile(const std::filesystem::path& Path) {

@@ -9,9 +9,6 @@
 #include <random>
 
 #include "core/engine/InferenceEngine.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
 #include "core/network/IERule.h"
 #include "core/network/ReteNetwork.h"
 
@@ -105,9 +102,6 @@ std::string Describe(const std::vector<TMatch>& M) {
 
 void RunSequence(uint32_t Seed, int Steps, TSearchStrategy Strategy) {
   TInferenceEngine Engine;
-  new TStandardPackage(&Engine);
-  new TMathPackage(&Engine);
-  new TPredicatePackage(&Engine);
   Engine.Parse(Program, false);
   Engine.Reset();
   Engine.SetStrategy(Strategy);
@@ -153,9 +147,6 @@ TEST(MatchingDifferential, AgendaHoldsExactlyTheCompleteMatches) {
 
 TEST(MatchingDifferential, RulesAddedLaterSeeExistingFacts) {
   TInferenceEngine Engine;
-  new TStandardPackage(&Engine);
-  new TMathPackage(&Engine);
-  new TPredicatePackage(&Engine);
   Engine.Parse("(deftemplate a (slot x (type INTEGER)) (slot y (type INTEGER)))"
                "(deftemplate b (slot x (type INTEGER)) (multislot l))"
                "(defrule first (a (x ?v) (y 1)) (b (x ?v)) =>)",
