@@ -79,18 +79,22 @@ TPatternMatchNode::TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind,
     : TReteNode(Rete),
       Kind_(Kind),
       Value_(std::move(Value)),
+      ValueHash_(Value_ ? Value_->GetHashCode() : 0),
       SlotA_(std::move(SlotA)),
       SlotB_(std::move(SlotB)),
       ArgA_(ArgA),
       ArgB_(ArgB) {}
 
-bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, const std::string& SlotA,
-                                 const std::string& SlotB, int32_t ArgA, int32_t ArgB) const {
+bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash,
+                                 const std::string& SlotA, const std::string& SlotB, int32_t ArgA,
+                                 int32_t ArgB) const {
   if (Kind != Kind_ || SlotA != SlotA_ || SlotB != SlotB_ || ArgA != ArgA_ || ArgB != ArgB_) return false;
   if (!Value || !Value_) return !Value && !Value_;
   if (Value->GetDType() == dtFuzzy || Value_->GetDType() == dtFuzzy)
     return Value->GetDType() == Value_->GetDType() && FuzzyDegree(*Value, *Value_) >= 1.0f;
-  return Value_->Equals(Value);
+  // Equal values hash alike: the hash turns away most siblings (rules differing in one
+  // constant of a predicate call) without a structural comparison.
+  return ValueHash == ValueHash_ && Value_->Equals(Value);
 }
 
 std::string TPatternMatchNode::Describe() const {
@@ -724,9 +728,10 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
   // A one-input node sees only the fact it tests: every binding place points at it.
   if (Value && Value->GetDType() == dtFunCall)
     if (auto Call = Value->GetAsFunCall<TFunctionCall>()) RebaseBindings(*Call, 0);
+  const uint32_t ValueHash = Value ? Value->GetHashCode() : 0;
   auto Reuse = [&](TReteNode* Candidate) -> bool {
     auto* Node = dynamic_cast<TPatternMatchNode*>(Candidate);
-    if (!Node || !Node->SameTest(Kind, Value, SlotA, SlotB, ArgA, ArgB)) return false;
+    if (!Node || !Node->SameTest(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB)) return false;
     Node->SetRuleUseCount(Node->GetRuleUseCount() + 1);
     Nodes.push_back(Node);
     if (Parent) Trace += "=1";

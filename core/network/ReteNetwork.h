@@ -80,9 +80,10 @@ class TPatternMatchNode final : public TReteNode {
                     int32_t ArgA, int32_t ArgB);
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
   const IIEValue& GetValue() const noexcept { return Value_; }
-  // Same test, same value and same arguments (a node to share).
-  bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, const std::string& SlotA, const std::string& SlotB,
-                int32_t ArgA, int32_t ArgB) const;
+  // Same test, same value and same arguments (a node to share). ValueHash is Value's hash code,
+  // computed once by the caller that compares one new test against many siblings.
+  bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
+                const std::string& SlotB, int32_t ArgA, int32_t ArgB) const;
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
 
@@ -96,6 +97,7 @@ class TPatternMatchNode final : public TReteNode {
 
   TPatternMatchTest Kind_;
   IIEValue Value_;
+  uint32_t ValueHash_;
   std::string SlotA_;
   std::string SlotB_;
   int32_t ArgA_;  // sub-index A, or the length
