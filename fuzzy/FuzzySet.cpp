@@ -318,4 +318,27 @@ void TFuzzySet::CreateBetaCurveFunctionValues(int N, TFzyFloat Width, TFzyFloat 
   CreateBetaCurveFunctionValues(N, Width, Center, Beta, 1);
 }
 
+bool CreateShapeValues(TFuzzySet& Set, std::string_view Shape, std::span<const TFzyFloat> Args) {
+  constexpr int N = 7;
+  const size_t Count = Args.size();
+  if ((Shape == "s" || Shape == "z") && Count == 2) {
+    Set.CreateCurveValues(N, Args[0], Args[1], Args[0] + (Args[1] - Args[0]) / 2, Shape == "s");
+  } else if (Shape == "pi" && Count == 2) {
+    Set.CreatePIFunctionValues(N, Args[1], Args[0]);
+  } else if (Shape == "pi" && Count == 3) {
+    Set.CreatePIFunctionValues(N, Args[0], Args[2], Args[1]);
+  } else if (Shape == "tri" && Count == 3) {
+    Set.CreateTriangleFunctionValues(Args[0], Args[1], Args[2]);
+  } else if (Shape == "beta" && Count >= 2 && Count <= 4) {
+    const TFzyFloat Beta = Count >= 3 ? Args[2] : (Args[0] + Args[1]) / 2;
+    if (Count == 4)
+      Set.CreateBetaCurveFunctionValues(N, Args[1], Args[0], Beta, Args[3]);
+    else
+      Set.CreateBetaCurveFunctionValues(N, Args[1], Args[0], Beta);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace vaguecore

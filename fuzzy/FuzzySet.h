@@ -21,6 +21,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "FuzzyConsts.h"
 #include "FuzzySetValues.h"
@@ -198,5 +199,11 @@ class TFuzzySet : public platform::TCollectionItem {
   // While positive, point changes are not reported to the set (it edits its own points).
   int QuietEdits_ = 0;
 };
+
+// Gives Set the points of a named shape, as the shape functions of the rule language and the
+// printed form of a term write it: "s" and "z" (left, right), "pi" (center, width or left,
+// center, right), "tri" (left, center, right), "beta" (center, width [, beta [, weight]]).
+// Curves have 7 points.  False, and Set unchanged, for another name or argument count.
+bool CreateShapeValues(TFuzzySet& Set, std::string_view Shape, std::span<const TFzyFloat> Args);
 
 }  // namespace vaguecore

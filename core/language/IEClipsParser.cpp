@@ -6,8 +6,10 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactSet.h"
 #include "core/network/IEContext.h"
+#include "core/functions/IEFunctionCall.h"
 #include "core/network/IERule.h"
 #include "core/values/ValueVector.h"
+#include "fuzzy/FuzzySet.h"
 #include "platform/Format.h"
 #include "platform/StackGuard.h"
 
@@ -893,6 +895,21 @@ void TIEClipsParser::ParseAllowedEnumerations(TIEDefinedType& Type, const std::s
   }
 }
 
+// A term written as a shape, "(tri 0 50 100)": the call names the shape and its arguments are
+// numbers.
+bool TIEClipsParser::ShapeTerm(vaguecore::TFuzzySet& Term, const IIEValue& Shape) {
+  if (!Shape || Shape->GetDType() != dtFunCall) return false;
+  const auto Call = Shape->GetAsFunCall<TFunctionCall>();
+  if (!Call) return false;
+  std::vector<vaguecore::TFzyFloat> Args;
+  for (const IIEValue& A : Call->GetArguments()) {
+    const IIEValue Value = A ? A->Resolve(Engine().GetContext()) : nullptr;
+    if (!Value || (Value->GetDType() != dtInteger && Value->GetDType() != dtFloat)) return false;
+    Args.push_back(Value->GetAsNumeric());
+  }
+  return vaguecore::CreateShapeValues(Term, platform::LowerCase(Call->GetName()), Args);
+}
+
 IIEDefinedType TIEClipsParser::ParseDefinedType() {
   auto [Name, Comment] = ParseHeader("deftype", SExpectedDefType, WParseDefinedType);
   if (!IsAtom(Next(), "extends")) ParseError(WParseDefinedType, FormatMessage(SExpectedKeyword, {"extends"}));
@@ -937,7 +954,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
             Points.push_back({Pairs->GetXValues(I)->Resolve(E.GetContext())->GetAsNumeric(),
                               Pairs->GetYValues(I)->Resolve(E.GetContext())->GetAsNumeric()});
           Term->GetValues().SetPoints(Points);
-        } else {
+        } else if (!ShapeTerm(*Term, Shape)) {
           ParseError(WParseDefinedType, FormatMessage(SInvalidFuzzyExpression, {Shape ? Shape->ToString() : ""}));
         }
       }

@@ -60,6 +60,7 @@ class TIEClipsParser : public TIEParser {
   std::string GenerateSymbol(std::string_view Prefix);
 
  private:
+  bool ShapeTerm(vaguecore::TFuzzySet& Term, const IIEValue& Shape);
   struct TSlotFunction {
     std::string Name;
     int Start;
