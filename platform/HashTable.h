@@ -59,6 +59,14 @@ class TStringHashTable {
     Rebuild();
   }
 
+  // Capacity, load factor and hash type of another table (an assignment copies them).
+  template <class W>
+  void CopySettings(const TStringHashTable<W>& Other) {
+    SetLoadFactor(Other.GetLoadFactor());
+    SetCapacity(Other.GetCapacity());
+    SetHashType(Other.GetHashType());
+  }
+
   int Count() const noexcept { return static_cast<int>(Entries_.size()); }
   bool Empty() const noexcept { return Entries_.empty(); }
 

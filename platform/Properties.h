@@ -83,8 +83,32 @@ class TPropertyList {
     using V = std::remove_cvref_t<G>;
     return AddImpl<V>(std::move(Name), Getter, Setter, true, ToProp(static_cast<V>(Default)));
   }
+  // A property stored in a data member (events are usually plain std::function members).
+  template <class B, class V>
+  TPropInfo& AddField(std::string Name, V B::*Member) {
+    static_assert(std::is_base_of_v<B, C>);
+    return AddAccess<V>(std::move(Name), [Member](C& O) -> V& { return O.*Member; });
+  }
+  // A property held elsewhere: Access leads from the instance to the storage (for example an
+  // event of an object the instance owns).
+  template <class V>
+  TPropInfo& AddRef(std::string Name, V& (*Access)(C&)) {
+    return AddAccess<V>(std::move(Name), Access);
+  }
 
  private:
+  template <class V, class A>
+  TPropInfo& AddAccess(std::string Name, A Access) {
+    TPropInfo Info;
+    Info.Name = std::move(Name);
+    Info.Kind = KindOf<V>();
+    Info.Get = [Access](const TObject& O) -> TPropValue { return ToProp<V>(Access(const_cast<C&>(static_cast<const C&>(O)))); };
+    Info.Set = [Access](TObject& O, const TPropValue& P) { Access(static_cast<C&>(O)) = FromProp<V>(P); };
+    if constexpr (detail::IsStdFunction<V>::value) Info.EventType = detail::TypeKey<V>();
+    Target_.push_back(std::move(Info));
+    return Target_.back();
+  }
+
   template <class V>
   static TPropValue ToProp(const V& Value) {
     if constexpr (std::is_same_v<V, bool>) return Value;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "InferenceEngine.h"
+#include "core/language/IEClipsParser.h"
 #include "core/language/IETokenizer.h"
 #include "core/values/IEException.h"
 
@@ -156,15 +157,21 @@ bool TInferenceEngine::Batch(const std::string& FileName) {
 }
 
 std::unique_ptr<TIEClipsStream> TInferenceEngine::NewTokenizer(std::istream& Stream) {
-  auto Tokenizer = std::make_unique<TIEClipsStream>(Stream);
+  std::unique_ptr<TIEClipsStream> Tokenizer = TokenizerType_->OnStream(Stream);
   Tokenizer->SetSymbolGenerator(this);
   return Tokenizer;
 }
 
 std::unique_ptr<TIEClipsStream> TInferenceEngine::NewTokenizer(const std::string& FileName, std::ios::openmode Mode) {
-  auto Tokenizer = std::make_unique<TIEClipsStream>(std::filesystem::path(FileName), Mode);
+  std::unique_ptr<TIEClipsStream> Tokenizer = TokenizerType_->OnFile(std::filesystem::path(FileName), Mode);
   Tokenizer->SetSymbolGenerator(this);
   return Tokenizer;
+}
+
+void TInferenceEngine::SetTokenizerType(const TTokenizerClass* Value) {
+  if (!Value || Value == TokenizerType_) return;
+  TokenizerType_ = Value;
+  if (Parser_) Parser_->SetStream(nullptr);
 }
 
 }  // namespace rulecore

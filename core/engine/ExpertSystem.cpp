@@ -20,33 +20,6 @@ namespace {
 constexpr std::string_view NL = "\r\n";
 constexpr std::string_view Stars = "; *************************";
 
-// Items without a parent in table order, then the others once their parent is listed.
-template <class TItem, class TParentName>
-std::vector<TItem> ParentsFirst(std::vector<TItem> Items, TParentName ParentName, const std::vector<std::string>& Names,
-                                TIEMessage Corrupt) {
-  std::vector<TItem> Ordered;
-  std::vector<std::string> Listed;
-  std::vector<bool> Done(Items.size(), false);
-  for (size_t Placed = 0, Pass = 0; Placed < Items.size(); ++Pass) {
-    bool Progress = false;
-    for (size_t I = 0; I < Items.size(); ++I) {
-      if (Done[I]) continue;
-      const std::string Parent = ParentName(Items[I]);
-      if (!Parent.empty() && std::find(Listed.begin(), Listed.end(), Parent) == Listed.end() &&
-          std::find(Names.begin(), Names.end(), Parent) != Names.end())
-        continue;
-      Ordered.push_back(Items[I]);
-      Listed.push_back(Names[I]);
-      Done[I] = true;
-      ++Placed;
-      Progress = true;
-    }
-    if (!Progress) RaiseIE(Corrupt);
-    (void)Pass;
-  }
-  return Ordered;
-}
-
 std::string DateTimeText() {
   const std::time_t Now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   std::tm Local{};
@@ -57,54 +30,6 @@ std::string DateTimeText() {
 }
 
 }  // namespace
-
-std::string TInferenceEngine::FactTemplatesText() const {
-  std::vector<IFactTemplate> Items;
-  std::vector<std::string> Names;
-  for (int I = 0; I < FactTemplates_.Count(); ++I) {
-    Items.push_back(FactTemplates_.ValueAt(I));
-    Names.push_back(FactTemplates_.KeyAt(I));
-  }
-  std::string Text;
-  for (const IFactTemplate& T : ParentsFirst(
-           Items, [](const IFactTemplate& T) { return T->GetParent() ? T->GetParent()->GetTemplateName() : std::string(); },
-           Names, SFactTemplateInheritanceCorrupt))
-    Text += T->GetToString() + std::string(NL);
-  return Text;
-}
-
-std::string TInferenceEngine::DefinedTypesText() const {
-  std::vector<IIEDefinedType> Items;
-  std::vector<std::string> Names;
-  for (int I = 0; I < DefinedTypes_.Count(); ++I) {
-    Items.push_back(DefinedTypes_.ValueAt(I));
-    Names.push_back(DefinedTypes_.KeyAt(I));
-  }
-  std::string Text;
-  for (const IIEDefinedType& T : ParentsFirst(
-           Items, [](const IIEDefinedType& T) { return T->GetAncestor() ? T->GetAncestor()->GetName() : std::string(); },
-           Names, STypeInheritanceCorrupt))
-    Text += T->GetToString() + std::string(NL);
-  return Text;
-}
-
-std::string TInferenceEngine::RulesText() const {
-  std::vector<std::string> Texts;
-  for (int I = 0; I < Rules_.Count(); ++I) Texts.push_back(Rules_.ValueAt(I)->GetToString() + std::string(NL));
-  std::sort(Texts.begin(), Texts.end(),
-            [](const std::string& A, const std::string& B) { return platform::CompareText(A, B) < 0; });
-  std::string Text;
-  for (const std::string& T : Texts) Text += T;
-  return Text;
-}
-
-std::string TInferenceEngine::DeffunctionsText() const {
-  std::string Text;
-  for (int I = 0; I < UserFunctions_.Count(); ++I)
-    if (auto* F = dynamic_cast<const TInterpretedFunction*>(UserFunctions_.ValueAt(I).get()))
-      Text += std::string(NL) + rulecore::PrettyPrint(*F);
-  return Text;
-}
 
 std::string TInferenceEngine::GetExpertSystem() const {
   const auto Count = [](int N) { return std::to_string(N); };
@@ -117,7 +42,7 @@ std::string TInferenceEngine::GetExpertSystem() const {
   Line("; Number of Defined Types:    " + Count(DefinedTypes_.Count()));
   Line("; Number of Fact Templates:   " + Count(FactTemplates_.Count()));
   Line("; Number of Rules:            " + Count(Rules_.Count()));
-  Line("; Number of Fact Sets:        " + Count(static_cast<int>(FactSets_.size())));
+  Line("; Number of Fact Sets:        " + Count(FactSets_.Count()));
   Line("; Number of Facts:            " + Count(Facts_.Count()));
   // The function turns duplication on exactly when its argument is FALSE.
   Line(FactDuplication_ ? "(set-fact-duplication FALSE)" : "(set-fact-duplication TRUE)");
@@ -128,13 +53,11 @@ std::string TInferenceEngine::GetExpertSystem() const {
     Text += Body;
   };
   Section("; Global Variables ", GlobalVariables_.Count() ? PrettyPrintGlobalVariables(GlobalVariables_) : "", false);
-  Section("; Defined Types ", DefinedTypesText(), false);
-  Section("; Fact Templates ", FactTemplatesText(), false);
-  Section("; Deffunctions ", DeffunctionsText(), true);
-  Section("; Rules ", RulesText(), false);
-  std::string Sets;
-  for (const TFactSet* Set : FactSets_) Sets += Set->ToString();
-  Section("; Fact Sets ", Sets, false);
+  Section("; Defined Types ", DefinedTypes_.ToString(), false);
+  Section("; Fact Templates ", FactTemplates_.ToString(), false);
+  Section("; Deffunctions ", UserFunctions_.ToString(), true);
+  Section("; Rules ", Rules_.ToString(), false);
+  Section("; Fact Sets ", FactSets_.ToString(), false);
   if (Facts_.Count() > 0) {
     std::string Facts = "(assert" + std::string(NL);
     for (const IFact& F : Facts_) Facts += "    " + F->ToString() + std::string(NL);
@@ -154,6 +77,9 @@ void TInferenceEngine::Assign(const platform::TPersistent& Source) {
   if (!From) return TComponent::Assign(Source);
   if (From == this) return;
   Clear();
+  SetParserType(From->ParserType_);
+  SetTokenizerType(From->TokenizerType_);
+  Parser_->Assign(*From->Parser_);
   // Values are copied as they are: no checks while the copy is made, the source's at the end.
   const TTypeChecks Checks = From->TypeChecks_;
   SetTypeChecks({});
@@ -162,20 +88,32 @@ void TInferenceEngine::Assign(const platform::TPersistent& Source) {
     TTypeChecks Checks;
     ~TRestore() { Engine.SetTypeChecks(Checks); }
   } Restore{*this, Checks};
-  Parser_->Assign(*From->Parser_);
   SalienceEvaluation_ = From->SalienceEvaluation_;
-  Strategy_ = From->Strategy_;
+  Strategy_ = From->Strategy_;  // the agenda is empty after Clear: nothing to rebuild
   SetFactDuplication(From->FactDuplication_);
   DuplicateConstructs_ = From->DuplicateConstructs_;
-  ResetGlobals_ = From->ResetGlobals_;
-  // Functions the host entered in the source (not deffunctions, which come as text) are shared.
-  for (int I = 0; I < From->UserFunctions_.Count(); ++I) {
-    const IUserFunction& F = From->UserFunctions_.ValueAt(I);
-    if (!dynamic_cast<const TInterpretedFunction*>(F.get()) && !ContainsUserFunction(F->GetFunctionName()))
-      F->AddReasoner(this);
-  }
-  Parse(From->GetExpertSystem(), true);
+  SetParserMaxErrors(From->ParserMaxErrors_);
+  SetParserErrorHandling(From->ParserErrorHandling_);
   Watch_ = From->Watch_;
+  ResetGlobals_ = From->ResetGlobals_;
+  // The initial-fact pattern and the placeholder fact stay this engine's own: the source's are
+  // built on the source's templates.
+  const int TemplatesBefore = FactTemplates_.Count();
+  bool FunctionsRead = UserFunctions_.Assign(From->UserFunctions_, true);
+  FuzzyAutoTerms_ = From->FuzzyAutoTerms_;
+  SetFuzzyEqualsThreshold(From->FuzzyEqualsThreshold_);
+  FuzzyCorrelationMethod_ = From->FuzzyCorrelationMethod_;
+  FuzzyInferenceMethod_ = From->FuzzyInferenceMethod_;
+  SetMinActivationStrength(From->GetMinActivationStrength());
+  DefinedTypes_.Assign(From->DefinedTypes_);
+  FactTemplates_.Assign(From->FactTemplates_);
+  // Deffunctions that name templates read only once the templates exist.
+  if (!FunctionsRead || FactTemplates_.Count() != TemplatesBefore)
+    FunctionsRead = UserFunctions_.Assign(From->UserFunctions_, true);
+  GlobalVariables_.Assign(From->GlobalVariables_);
+  FactSets_.Assign(From->FactSets_);
+  Facts_.Assign(From->Facts_);
+  Rules_.Assign(From->Rules_);
 }
 
 }  // namespace rulecore

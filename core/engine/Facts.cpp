@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "InferenceEngine.h"
+#include "core/values/IEException.h"
 #include "platform/Exceptions.h"
 
 namespace rulecore {
@@ -191,6 +192,25 @@ std::string TFacts::ToIDString() const {
     Text += Items_[I]->GetToIDString();
   }
   return Text;
+}
+
+void TFacts::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TFacts*>(&Source);
+  if (!From) return TPersistent::Assign(Source);
+  if (From == this) return;
+  // A copy of the source's list: clearing may retract facts that the source shares with us.
+  const std::vector<IFact> Theirs = From->Items_;
+  Clear();
+  for (const IFact& Fact : Theirs) {
+    IFactTemplate Template = Fact->GetTemplate();
+    if (Engine_ && Template && Template->GetEngine() != Engine_) {
+      IFactTemplate Mine = Engine_->FindFactTemplate(Template->GetTemplateName());
+      if (!Mine || !Mine->Equals(Template.get()))
+        RaiseIE(SFactTemplatesDifferent, {Template->GetToString(), Mine ? Mine->GetToString() : std::string()});
+      Template = Mine;
+    }
+    Add(platform::MakeRef<TFact>(Template, *Fact));
+  }
 }
 
 }  // namespace rulecore

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "core/facts/Fact.h"
+#include "platform/Object.h"
 
 namespace rulecore {
 
 class TInferenceEngine;
 
-class TFacts {
+class TFacts : public platform::TPersistent {
+  PLATFORM_CLASS(TFacts, platform::TPersistent)
  public:
   explicit TFacts(TInferenceEngine* Engine = nullptr);
   TFacts(const TFacts&) = delete;
@@ -55,6 +57,9 @@ class TFacts {
 
   std::string ToString() const;
   std::string ToIDString() const;
+  // Clears this list, then asserts a copy of every fact of the source list (of this engine's
+  // template of the same name, which must equal the source's).
+  void Assign(const platform::TPersistent& Source) override;
 
  private:
   void CacheAdd(TFact* Fact);

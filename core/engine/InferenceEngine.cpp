@@ -78,7 +78,7 @@ TInferenceEngine::~TInferenceEngine() {
   DestroyComponents();
   Parser_ = nullptr;
   Network_ = nullptr;
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) Set->SetEngineNoParse(nullptr);
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) Set->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
   for (int I = 0; I < UserFunctions_.Count(); ++I) UserFunctions_.ValueAt(I)->ForgetReasoner(this);
   UserFunctions_.Clear();
@@ -94,7 +94,6 @@ void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
 
 void TInferenceEngine::SetGlobalVariable(const std::string& Name, const IIEValue& Value) {
   GlobalVariables_.Put(Name, Value);
-  ResetGlobalVariable(Name, Value);
 }
 
 void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEValue& Value) {
@@ -158,14 +157,14 @@ namespace {
 // also when parsing fails.
 template <class TBody>
 auto WithText(TInferenceEngine& Engine, TIEClipsParser& Parser, const std::string& Text, TBody&& Body) {
-  TIEClipsStream Stream(platform::InMemory, Text);
-  Stream.SetSymbolGenerator(&Engine);
+  const std::unique_ptr<TIEClipsStream> Stream = Engine.GetTokenizerType()->OnText(Text);
+  Stream->SetSymbolGenerator(&Engine);
   struct TRestore {
     TIEClipsParser& Parser;
     TIEClipsStream* Previous;
     ~TRestore() { Parser.SetStream(Previous); }
   } Restore{Parser, Parser.GetStream()};
-  Parser.SetStream(&Stream);
+  Parser.SetStream(Stream.get());
   return Body(Parser);
 }
 
@@ -316,8 +315,71 @@ void TInferenceEngine::AddRule(TRule* Rule) {
 
 void TInferenceEngine::RemoveRule(TRule* Rule) {
   if (OnRemoveRule) OnRemoveRule(this, Rule);
+  DropRule(Rule);
+}
+
+void TInferenceEngine::DropRule(TRule* Rule) {
   if (Network_) Network_->RemoveRule(*Rule);
   if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
+}
+
+void TInferenceEngine::ClearRules() {
+  RuleId_ = 0;
+  if (OnClearRules) OnClearRules(this);
+}
+
+// --- settings that reach into other parts ----------------------------------------------------
+
+void TInferenceEngine::SetFuzzyEqualsThreshold(float Value) {
+  Value = std::clamp(Value, 0.0f, 1.0f);
+  if (Value == FuzzyEqualsThreshold_) return;
+  FuzzyEqualsThreshold_ = Value;
+  for (const auto& [Name, Type] : DefinedTypes_)
+    if (Type->GetFuzzyType()) Type->GetFuzzyType()->SetThreshold(Value);
+}
+
+float TInferenceEngine::GetMinActivationStrength() const noexcept { return Network_->GetMinActivationStrength(); }
+
+void TInferenceEngine::SetMinActivationStrength(float Value) {
+  Network_->SetMinActivationStrength(std::clamp(Value, 0.0f, 1.0f));
+}
+
+// --- defined types -----------------------------------------------------------------------------
+
+void TInferenceEngine::AddDefinedType(const IIEDefinedType& Type) {
+  if (OnAddDefinedType) OnAddDefinedType(this, Type);
+}
+
+void TInferenceEngine::RemoveDefinedType(const IIEDefinedType& Type) {
+  if (OnRemoveDefinedType) OnRemoveDefinedType(this, Type);
+}
+
+void TInferenceEngine::ClearDefinedTypes() {
+  if (OnClearDefinedTypes) OnClearDefinedTypes(this);
+}
+
+void TInferenceEngine::ReplaceDefinedType(const IIEDefinedType& Old, const IIEDefinedType& New) {
+  if (Old->GetName() != New->GetName()) {
+    RemoveDependencies(*Old);
+    return;
+  }
+  // Every template with a slot of the old type is rebuilt on the new one; defaults that were
+  // read through the old type are read again.
+  std::vector<IFactTemplate> Rebuilt;
+  for (const auto& [Name, Template] : FactTemplates_) {
+    IFactSlot Slot;
+    if (!Template->ContainsType(Old.get(), Slot)) continue;
+    IFactTemplate Copy = Template->Clone(this);
+    for (const IFactSlot& S : Copy->GetSlots()) {
+      if (S->GetExtendedTypeInfo() != Old) continue;
+      S->SetExtendedTypeInfo(New);
+      const IIEValue& Default = S->GetSlotDefault();
+      if (Default && IEReparseTypes.Contains(Default->GetDType())) S->SetSlotDefault(ParseValue(Default->GetToString()));
+    }
+    Rebuilt.push_back(Copy);
+  }
+  for (const IFactTemplate& Copy : Rebuilt)
+    if (IFactTemplate Registered = FactTemplates_.Get(Copy->GetTemplateName())) FactTemplates_.Replace(Registered, Copy);
 }
 
 void TInferenceEngine::RenameRule(const std::string& OldName, const std::string& NewName) {
@@ -333,18 +395,6 @@ void TInferenceEngine::RuleChange(TRule* Rule) {
   if (!Network_ || Network_->GetCompiling() || Rules_.Get(Rule->GetRuleName()) != Rule) return;
   Network_->RemoveRule(*Rule);
   Network_->AddRule(*Rule);
-}
-
-void TInferenceEngine::AddFactSet(TFactSet* Set) {
-  if (!Set || std::find(FactSets_.begin(), FactSets_.end(), Set) != FactSets_.end()) return;
-  // A set of the same name is replaced: the earlier one leaves the engine.
-  for (TFactSet* Other : std::vector<TFactSet*>(FactSets_))
-    if (Other->GetFactSetName() == Set->GetFactSetName()) Other->SetEngineNoParse(nullptr);
-  FactSets_.push_back(Set);
-}
-
-void TInferenceEngine::RemoveFactSet(TFactSet* Set) noexcept {
-  FactSets_.erase(std::remove(FactSets_.begin(), FactSets_.end(), Set), FactSets_.end());
 }
 
 void TInferenceEngine::Notification(platform::TComponent* Component, platform::TOperation Operation) {
@@ -382,5 +432,81 @@ std::string TInferenceEngine::PrettyPrint(const TRule& Rule) { return rulecore::
 std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) { return rulecore::PrettyPrint(Template); }
 std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return rulecore::PrettyPrint(Slot); }
 std::string TInferenceEngine::PrettyPrint(const TFactSet& Set) { return rulecore::PrettyPrint(Set); }
+
+}  // namespace rulecore
+
+namespace rulecore {
+
+void TInferenceEngine::DeclareProperties(platform::TPropertyList<TInferenceEngine>& P) {
+  using E = TInferenceEngine;
+  P.Add("DefinedTypes", &E::CollectionProp<TIEDefinedTypes, &E::DefinedTypes_>,
+        &E::SetCollectionProp<TIEDefinedTypes, &E::DefinedTypes_>);
+  P.Add("DuplicateConstructs", &E::GetDuplicateConstructs, &E::SetDuplicateConstructs, dcOverwrite);
+  P.Add("FactDuplication", &E::GetFactDuplication, &E::SetFactDuplication, false);
+  P.Add("FactTemplates", &E::CollectionProp<TFactTemplates, &E::FactTemplates_>,
+        &E::SetCollectionProp<TFactTemplates, &E::FactTemplates_>);
+  P.Add("Facts", &E::CollectionProp<TFacts, &E::Facts_>, &E::SetCollectionProp<TFacts, &E::Facts_>);
+  P.Add("FuzzyAutoTerms", &E::GetFuzzyAutoTerms, &E::SetFuzzyAutoTerms, true);
+  P.Add("FuzzyCorrelationMethod", &E::GetFuzzyCorrelationMethod, &E::SetFuzzyCorrelationMethod, vaguecore::fcmMinimum);
+  P.Add("FuzzyEqualsThreshold", &E::GetFuzzyEqualsThreshold, &E::SetFuzzyEqualsThreshold, 0.01f);
+  P.Add("FuzzyInferenceMethod", &E::GetFuzzyInferenceMethod, &E::SetFuzzyInferenceMethod, vaguecore::fimMinMax);
+  P.Add("GlobalVariables", &E::CollectionProp<TGlobalVariables, &E::GlobalVariables_>,
+        &E::SetCollectionProp<TGlobalVariables, &E::GlobalVariables_>);
+  P.Add("MinActivationStrength", &E::GetMinActivationStrength, &E::SetMinActivationStrength, 0.0f);
+  P.Add("Packages", &E::GetPackages, &E::SetPackages, AllFunctionPackages);
+  P.Add("ParserErrorHandling", &E::GetParserErrorHandling, &E::SetParserErrorHandling, ehRaiseImmediate);
+  P.Add("ParserMaxErrors", &E::GetParserMaxErrors, &E::SetParserMaxErrors, 10);
+  P.Add("ResetGlobals", &E::GetResetGlobals, &E::SetResetGlobals, true);
+  P.Add("Rules", &E::CollectionProp<TRules, &E::Rules_>, &E::SetCollectionProp<TRules, &E::Rules_>);
+  P.Add("Strategy", &E::GetStrategy, &E::SetStrategy, ssDepthFirst);
+  P.Add("SymbolIndex", &E::GetSymbolIndex, &E::SetSymbolIndex, 1);
+  P.Add("TypeChecks", &E::GetTypeChecks, &E::SetTypeChecks, TTypeChecks{tcStatic});
+  P.Add("Watch", &E::GetWatch, &E::SetWatch, TConstructWatches{});
+
+  P.AddField("OnAddDefaultPackages", &E::OnAddDefaultPackages);
+  P.AddField("OnAddActivation", &E::OnAddActivation);
+  P.AddField("OnRemoveActivation", &E::OnRemoveActivation);
+  P.AddField("OnAssertion", &E::OnAssertion);
+  P.AddField("OnRetraction", &E::OnRetraction);
+  P.AddField("OnReset", &E::OnReset);
+  P.AddField("OnClear", &E::OnClear);
+  P.AddField("OnClearFacts", &E::OnClearFacts);
+  P.AddField("OnClearRules", &E::OnClearRules);
+  P.AddField("OnClearFactTemplates", &E::OnClearFactTemplates);
+  P.AddField("OnClearDefinedTypes", &E::OnClearDefinedTypes);
+  P.AddField("OnStartInference", &E::OnStartInference);
+  P.AddField("OnEndInference", &E::OnEndInference);
+  P.AddField("OnRuleFired", &E::OnRuleFired);
+  P.AddField("OnAddRule", &E::OnAddRule);
+  P.AddField("OnRemoveRule", &E::OnRemoveRule);
+  P.AddField("OnNewFactTemplate", &E::OnNewFactTemplate);
+  P.AddField("OnRemoveFactTemplate", &E::OnRemoveFactTemplate);
+  P.AddField("OnAddDefinedType", &E::OnAddDefinedType);
+  P.AddField("OnRemoveDefinedType", &E::OnRemoveDefinedType);
+  P.AddField("OnAddUserFunction", &E::OnAddUserFunction);
+  P.AddField("OnRemoveUserFunction", &E::OnRemoveUserFunction);
+  P.AddField("OnPrintOut", &E::OnPrintOut);
+  P.AddField("OnReadLine", &E::OnReadLine);
+  P.AddField("OnReadToken", &E::OnReadToken);
+  // The parse events live in the parser: the engine's properties read and write the current
+  // parser's (a new parser starts without them).
+  P.AddRef<TParseEvent>("OnParse", [](E& S) -> TParseEvent& { return S.GetParser().OnParse; });
+  P.AddRef<TParseDefinedTypeEvent>("OnParseDefinedType",
+                                   [](E& S) -> TParseDefinedTypeEvent& { return S.GetParser().OnParseDefinedType; });
+  P.AddRef<TParseFactEvent>("OnParseFact", [](E& S) -> TParseFactEvent& { return S.GetParser().OnParseFact; });
+  P.AddRef<TParseFactSetEvent>("OnParseFactSet",
+                               [](E& S) -> TParseFactSetEvent& { return S.GetParser().OnParseFactSet; });
+  P.AddRef<TParseFactTemplateEvent>(
+      "OnParseFactTemplate", [](E& S) -> TParseFactTemplateEvent& { return S.GetParser().OnParseFactTemplate; });
+  P.AddRef<TParseFunctionEvent>("OnParseFunction",
+                                [](E& S) -> TParseFunctionEvent& { return S.GetParser().OnParseFunction; });
+  P.AddRef<TParseFunCallEvent>("OnParseFunCall",
+                               [](E& S) -> TParseFunCallEvent& { return S.GetParser().OnParseFunCall; });
+  P.AddRef<TParseVariableEvent>("OnParseVariable",
+                                [](E& S) -> TParseVariableEvent& { return S.GetParser().OnParseVariable; });
+  P.AddRef<TParsePatternEvent>("OnParsePattern",
+                               [](E& S) -> TParsePatternEvent& { return S.GetParser().OnParsePattern; });
+  P.AddRef<TParseRuleEvent>("OnParseRule", [](E& S) -> TParseRuleEvent& { return S.GetParser().OnParseRule; });
+}
 
 }  // namespace rulecore

@@ -15,8 +15,10 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "FactSets.h"
 #include "FactTemplates.h"
 #include "Facts.h"
+#include "GlobalVariables.h"
 #include "IOStreams.h"
 #include "Rules.h"
 #include "UserFunctions.h"
@@ -26,9 +28,12 @@
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IReasoner.h"
 #include "core/language/IEStreamToken.h"
+#include "core/language/IETokenizer.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/ValueHashTable.h"
+#include "fuzzy/FuzzyConsts.h"
 #include "platform/Component.h"
+#include "platform/Properties.h"
 
 namespace rulecore {
 
@@ -39,7 +44,6 @@ class TIEClipsParser;
 class TIEClipsStream;
 class TIEContext;
 class TReteNetwork;
-using TEngineVariables = TValueHashTable;
 
 // The built-in function packages an engine loads.
 PLATFORM_ENUM(TFunctionPackage, pStandard, pPredicate, pMath, pMiscellaneous, pString, pObject, pTrigonometry,
@@ -63,6 +67,7 @@ class TInferenceEngine : public platform::TComponent,
   using TNotifyEvent = std::function<void(TInferenceEngine* Sender)>;
   using TInferenceEvent = std::function<void(TInferenceEngine* Sender, int32_t RulesFired)>;
   using TRuleFiredEvent = std::function<void(TInferenceEngine* Sender, TRule* Rule)>;
+  using TDefinedTypeEvent = std::function<void(TInferenceEngine* Sender, const IIEDefinedType& Type)>;
   static constexpr float Version = 2.0f;
 
   // A new engine loads the default packages and holds the initial fact.
@@ -94,6 +99,20 @@ class TInferenceEngine : public platform::TComponent,
   TSalience GetSalienceEvaluation() const noexcept { return SalienceEvaluation_; }
   void SetSalienceEvaluation(TSalience Value) noexcept { SalienceEvaluation_ = Value; }
 
+  // --- fuzzy settings ---
+  bool GetFuzzyAutoTerms() const noexcept { return FuzzyAutoTerms_; }
+  void SetFuzzyAutoTerms(bool Value) noexcept { FuzzyAutoTerms_ = Value; }
+  vaguecore::TFuzzyCorrelationMethod GetFuzzyCorrelationMethod() const noexcept { return FuzzyCorrelationMethod_; }
+  void SetFuzzyCorrelationMethod(vaguecore::TFuzzyCorrelationMethod Value) noexcept { FuzzyCorrelationMethod_ = Value; }
+  vaguecore::TFuzzyInferenceMethod GetFuzzyInferenceMethod() const noexcept { return FuzzyInferenceMethod_; }
+  void SetFuzzyInferenceMethod(vaguecore::TFuzzyInferenceMethod Value) noexcept { FuzzyInferenceMethod_ = Value; }
+  float GetFuzzyEqualsThreshold() const noexcept { return FuzzyEqualsThreshold_; }
+  // Clamped into [0, 1]; every fuzzy variable of the engine's types takes it as its threshold.
+  void SetFuzzyEqualsThreshold(float Value);
+  float GetMinActivationStrength() const noexcept;
+  // Clamped into [0, 1] and handed to the matching network.
+  void SetMinActivationStrength(float Value);
+
   // --- packages ---
   TFunctionPackages GetPackages() const noexcept { return Packages_; }
   // Frees the engine's packages and creates the selected ones.
@@ -104,6 +123,10 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- working memory ---
   TFacts& GetFacts() noexcept { return Facts_; }
+  const TFacts& GetFacts() const noexcept { return Facts_; }
+  // Collection properties: writing one assigns the given collection's contents to the engine's
+  // own collection (the engine never adopts the object).
+  void SetFacts(const TFacts& Value) { Facts_.Assign(Value); }
   const std::vector<IFact>& GetFactList() const noexcept { return Facts_.Items(); }
   // The fact's id, or -1 when an equal fact exists and duplication is off.
   virtual int32_t Assert(const IFact& Fact, bool Flag = false);
@@ -193,6 +216,7 @@ class TInferenceEngine : public platform::TComponent,
   }
   IUserFunction GetUserFunction(std::string_view Name) override { return UserFunctions_.Get(Name); }
   TUserFunctions& GetUserFunctions() override { return UserFunctions_; }
+  void SetUserFunctions(const TUserFunctions& Value) { UserFunctions_.Assign(Value); }
   void SetUserFunction(std::string_view Name, const IUserFunction& Function) override;
   // Notifications from the function table.
   void AddFunction(const IUserFunction& Function);
@@ -202,7 +226,11 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- registries ---
   TFactTemplates& GetFactTemplates() noexcept { return FactTemplates_; }
+  const TFactTemplates& GetFactTemplates() const noexcept { return FactTemplates_; }
+  void SetFactTemplates(const TFactTemplates& Value) { FactTemplates_.Assign(Value); }
   TIEDefinedTypes& GetDefinedTypes() noexcept { return DefinedTypes_; }
+  const TIEDefinedTypes& GetDefinedTypes() const noexcept { return DefinedTypes_; }
+  void SetDefinedTypes(const TIEDefinedTypes& Value) { DefinedTypes_.Assign(Value); }
   IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_.Get(Name); }
   // The registered template of that name, or a new one (comment "(Implied)") registered now.
   IFactTemplate CreateFactTemplate(const TIEName& Name);
@@ -234,15 +262,33 @@ class TInferenceEngine : public platform::TComponent,
   TFactTemplateEvent OnNewFactTemplate;
   TFactTemplateEvent OnRemoveFactTemplate;
 
+  // --- defined types (registry side; the table calls these after each change) ---
+  void AddDefinedType(const IIEDefinedType& Type);
+  void RemoveDefinedType(const IIEDefinedType& Type);
+  // Templates with slots of Old are rebuilt on New when the names agree, else removed.
+  void ReplaceDefinedType(const IIEDefinedType& Old, const IIEDefinedType& New);
+  void ClearDefinedTypes();
+  TDefinedTypeEvent OnAddDefinedType;
+  TDefinedTypeEvent OnRemoveDefinedType;
+  TNotifyEvent OnClearDefinedTypes;
+
   // A call of a registered function (raises for an unknown name).
   platform::Ref<TFunCallBase> NewFunCall(std::string_view Name, std::vector<IIEValue> Args) override;
 
   // --- rules ---
   TRules& GetRules() noexcept { return Rules_; }
+  const TRules& GetRules() const noexcept { return Rules_; }
+  void SetRules(const TRules& Value) { Rules_.Assign(Value); }
   int32_t NewRuleId() noexcept { return RuleId_++; }
   // Notifications from the rule table and the rules.
   void AddRule(TRule* Rule);
   void RemoveRule(TRule* Rule);
+  // RemoveRule without the event: the rule leaves the network and is freed when the engine
+  // owns it.
+  void DropRule(TRule* Rule);
+  // The rule table was emptied: rule numbering starts again.
+  void ClearRules();
+  TNotifyEvent OnClearRules;
   void RenameRule(const std::string& OldName, const std::string& NewName);
   void RuleChange(TRule* Rule);
   TRuleEvent OnAddRule;
@@ -253,13 +299,17 @@ class TInferenceEngine : public platform::TComponent,
   const IFact& GetPlaceholderFact() const noexcept { return PlaceholderFact_; }
 
   // --- fact sets ---
-  void AddFactSet(TFactSet* Set);
-  void RemoveFactSet(TFactSet* Set) noexcept;
-  int GetFactSetCount() const noexcept { return static_cast<int>(FactSets_.size()); }
-  TFactSet* GetFactSet(int Index) const { return FactSets_.at(static_cast<size_t>(Index)); }
+  void AddFactSet(TFactSet* Set) { FactSets_.Attached(Set); }
+  void RemoveFactSet(TFactSet* Set) noexcept { FactSets_.Detached(Set); }
+  int GetFactSetCount() const noexcept { return FactSets_.Count(); }
+  TFactSet* GetFactSet(int Index) const { return FactSets_.GetItem(Index); }
+  TFactSets& GetFactSets() noexcept { return FactSets_; }
+  void SetFactSets(const TFactSets& Value) { FactSets_.Assign(Value); }
 
   // --- globals ---
-  TEngineVariables& GetGlobalVariables() noexcept { return GlobalVariables_; }
+  TGlobalVariables& GetGlobalVariables() noexcept { return GlobalVariables_; }
+  const TGlobalVariables& GetGlobalVariables() const noexcept { return GlobalVariables_; }
+  void SetGlobalVariables(const TGlobalVariables& Value) { GlobalVariables_.Assign(Value); }
   // Stores a defglobal's value (name with its asterisks) and binds it in the root context.
   void SetGlobalVariable(const std::string& Name, const IIEValue& Value);
   // Binds the variable in the root context to the value (a call is evaluated first).
@@ -312,6 +362,8 @@ class TInferenceEngine : public platform::TComponent,
   // As ReadLine, for one token; the rest of the line it was read from is dropped.
   IStreamToken ReadToken(const std::string& InID);
   TIOStreams& GetIOStreams() noexcept { return IOStreams_; }
+  // The table owns its streams, so another table's streams cannot be shared: nothing changes.
+  void SetIOStreams(const TIOStreams& Value) noexcept { (void)Value; }
   // Console output goes to Stream (taken over) instead of OnPrintOut until StopCapture.
   bool StartCapture(std::unique_ptr<std::ostream> Stream);
   // Creates (truncating) FileName for the capture; false, and nothing changed, when it cannot.
@@ -326,6 +378,10 @@ class TInferenceEngine : public platform::TComponent,
   bool Batch(const std::string& FileName);
   // A tokenizer on Stream (not owned), or on FileName opened with Mode (failure raises
   // platform::EFOpenError); either numbers anonymous variables through this engine.
+  // The class every tokenizer is made of (TIEClipsStream unless a host substitutes its own).
+  const TTokenizerClass* GetTokenizerType() const noexcept { return TokenizerType_; }
+  // Ignored when nil or unchanged; otherwise the parser lets go of its stream.
+  void SetTokenizerType(const TTokenizerClass* Value);
   virtual std::unique_ptr<TIEClipsStream> NewTokenizer(std::istream& Stream);
   virtual std::unique_ptr<TIEClipsStream> NewTokenizer(const std::string& FileName, std::ios::openmode Mode);
   TPrintOutEvent OnPrintOut;
@@ -341,10 +397,9 @@ class TInferenceEngine : public platform::TComponent,
   // A copy of another engine's whole expert system: settings, host functions, constructs and
   // facts.
   void Assign(const platform::TPersistent& Source) override;
-  std::string FactTemplatesText() const;
-  std::string DefinedTypesText() const;
-  std::string RulesText() const;
-  std::string DeffunctionsText() const;
+
+  // --- published properties (what streaming, editors and the object package see) ---
+  static void DeclareProperties(platform::TPropertyList<TInferenceEngine>& P);
 
   // --- printing (the canonical rule-language text) ---
   std::string PrettyPrint(const TFact& Fact) override;
@@ -366,6 +421,17 @@ class TInferenceEngine : public platform::TComponent,
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
 
  private:
+  // Collection properties as object references (the table's setters assign, never adopt).
+  template <class T, T TInferenceEngine::*Member>
+  T* CollectionProp() const noexcept {
+    return const_cast<T*>(&(this->*Member));
+  }
+  template <class T, T TInferenceEngine::*Member>
+  void SetCollectionProp(T* Value) {
+    if (Value) (this->*Member).Assign(*Value);
+  }
+
+ private:
   TTypeChecks TypeChecks_{tcStatic};
   TDuplicateConstructs DuplicateConstructs_ = dcOverwrite;
   int32_t SymbolIndex_ = 0;
@@ -380,7 +446,7 @@ class TInferenceEngine : public platform::TComponent,
   std::unique_ptr<TIEPattern> InitialFactPattern_;
   IFact PlaceholderFact_;
   TEngineVariables EngineVariables_;
-  TEngineVariables GlobalVariables_;
+  TGlobalVariables GlobalVariables_{this};
   TFunctionPackages Packages_ = AllFunctionPackages;
   bool FactDuplication_ = false;
   bool ResetGlobals_ = true;
@@ -400,15 +466,20 @@ class TInferenceEngine : public platform::TComponent,
   float AgendaSum_ = 0;
   int32_t MaxFacts_ = 0;
   int32_t MaxAgenda_ = 0;
+  bool FuzzyAutoTerms_ = true;
+  float FuzzyEqualsThreshold_ = 0.01f;
+  vaguecore::TFuzzyCorrelationMethod FuzzyCorrelationMethod_ = vaguecore::fcmMinimum;
+  vaguecore::TFuzzyInferenceMethod FuzzyInferenceMethod_ = vaguecore::fimMinMax;
   std::unique_ptr<std::recursive_mutex> Lock_;
   bool Watching(TConstructWatch Kind) const noexcept { return Watch_.Contains(Kind) && static_cast<bool>(OnPrintOut); }
   TIEClipsParser* Parser_ = nullptr;
   const platform::TClass* ParserType_ = nullptr;
+  const TTokenizerClass* TokenizerType_ = &TokenizerClassOf<TIEClipsStream>();
   TErrorHandling ParserErrorHandling_ = ehRaiseImmediate;
   int32_t ParserMaxErrors_ = 10;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};
-  std::vector<TFactSet*> FactSets_;
+  TFactSets FactSets_{this};
   std::unordered_set<TFactTemplate*> LiveTemplates_;
   // Console I/O (EngineIO.cpp).  Declared last, so they close first when the engine goes.
   TIOStreams IOStreams_{this};

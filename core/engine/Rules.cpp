@@ -1,6 +1,10 @@
 #include "Rules.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "InferenceEngine.h"
+#include "platform/Format.h"
 #include "core/network/IERule.h"
 #include "core/values/IEException.h"
 
@@ -43,6 +47,68 @@ void TRules::Rename(const std::string& OldName, const std::string& NewName) {
   if (ContainsKey(NewName)) RaiseIE(SDuplicateRuleNames, {NewName});
   TRule* Rule = TStringHashTable::Remove(OldName);
   Put(NewName, Rule);
+}
+
+void TRules::Clear() {
+  std::vector<TRule*> Gone;
+  for (const auto& [Name, Rule] : *this) Gone.push_back(Rule);
+  TStringHashTable::Clear();
+  if (!Engine_) return;
+  for (TRule* Rule : Gone) Engine_->DropRule(Rule);
+  Engine_->ClearRules();
+}
+
+void TRules::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TRules*>(&Source);
+  if (!From) return TPersistent::Assign(Source);
+  if (From == this) return;
+  std::vector<TRule*> Theirs;
+  for (const auto& [Name, Rule] : *From) Theirs.push_back(Rule);
+  BeginUpdate();
+  struct TEnd {
+    TRules& Rules;
+    ~TEnd() { Rules.EndUpdate(); }
+  } End{*this};
+  // Rules of this engine that the source also holds survive the clear.
+  std::vector<TRule*> Kept;
+  for (TRule* Rule : Theirs)
+    if (Engine_ && Rule->GetEngine() == Engine_ && Get(Rule->GetRuleName()) == Rule) {
+      TStringHashTable::Remove(Rule->GetRuleName());
+      Kept.push_back(Rule);
+    }
+  Clear();
+  CopySettings(*From);
+  for (TRule* Rule : Theirs) {
+    if (std::find(Kept.begin(), Kept.end(), Rule) != Kept.end()) {
+      Put(Rule->GetRuleName(), Rule);
+      continue;
+    }
+    if (Engine_ && Rule->GetEngine() == Engine_) {
+      Add(Rule);
+      continue;
+    }
+    if (!Engine_) {
+      Put(Rule->GetRuleName(), Rule);
+      continue;
+    }
+    TRule* Copy = Engine_->ParseRule(Rule->GetToString());
+    try {
+      Add(Copy);
+    } catch (...) {
+      delete Copy;
+      throw;
+    }
+  }
+}
+
+std::string TRules::ToString() const {
+  std::vector<std::string> Texts;
+  for (const auto& [Name, Rule] : *this) Texts.push_back(Rule->GetToString() + "\r\n");
+  std::sort(Texts.begin(), Texts.end(),
+            [](const std::string& A, const std::string& B) { return platform::CompareText(A, B) < 0; });
+  std::string Text;
+  for (const std::string& T : Texts) Text += T;
+  return Text;
 }
 
 }  // namespace rulecore

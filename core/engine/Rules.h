@@ -6,13 +6,15 @@
 #include <string_view>
 
 #include "platform/HashTable.h"
+#include "platform/Object.h"
 
 namespace rulecore {
 
 class TInferenceEngine;
 class TRule;
 
-class TRules : public platform::TStringHashTable<TRule*> {
+class TRules : public platform::TPersistent, public platform::TStringHashTable<TRule*> {
+  PLATFORM_CLASS(TRules, platform::TPersistent)
  public:
   explicit TRules(TInferenceEngine* Engine = nullptr) : TStringHashTable(101, 0.75), Engine_(Engine) {}
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
@@ -26,6 +28,14 @@ class TRules : public platform::TStringHashTable<TRule*> {
   // Moves the entry to the new name and renames the rule.
   void Rename(const std::string& OldName, const std::string& NewName);
   TRule* GetItem(std::string_view Name) const { return Get(Name); }
+  // Empties the table: the rules leave the network, the engine's own rules are freed and its
+  // rule numbering starts again.
+  void Clear();
+  // Holds the source's rules afterwards: rules of this engine as they are, others read again
+  // from their text by this engine.
+  void Assign(const platform::TPersistent& Source) override;
+  // Every rule's text and CR LF, sorted without regard to case.
+  std::string ToString() const;
 
  private:
   TInferenceEngine* Engine_;

@@ -1,7 +1,11 @@
 #include "UserFunctions.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "InferenceEngine.h"
 #include "core/functions/IEInterpretedFunction.h"
+#include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 
 namespace rulecore {
@@ -15,7 +19,10 @@ void TUserFunctions::Counted(const TIEUserFunction& Function, int Delta) noexcep
 }
 
 void TUserFunctions::Clear() {
-  for (int I = 0; I < Count(); ++I) Counted(*ValueAt(I), -1);
+  for (int I = 0; I < Count(); ++I) {
+    if (Engine_) ValueAt(I)->ForgetReasoner(Engine_);
+    Counted(*ValueAt(I), -1);
+  }
   TStringHashTable::Clear();
 }
 
@@ -42,6 +49,73 @@ void TUserFunctions::Remove(const IUserFunction& Function) {
   if (Engine_) Engine_->RemoveFunction(Function);
   TStringHashTable::Remove(Function->GetFunctionName());
   Counted(*Function, -1);
+}
+
+void TUserFunctions::Assign(const platform::TPersistent& Source) {
+  const auto* From = dynamic_cast<const TUserFunctions*>(&Source);
+  if (!From) return TPersistent::Assign(Source);
+  Assign(*From, false);
+}
+
+bool TUserFunctions::Assign(const TUserFunctions& Source, bool Tolerant) {
+  if (&Source == this) return true;
+  std::vector<IUserFunction> Shared;
+  std::vector<IInterpretedFunction> Interpreted;
+  for (const auto& [Name, Function] : Source) {
+    if (auto F = platform::RefCast<TInterpretedFunction>(Function))
+      Interpreted.push_back(F);
+    else
+      Shared.push_back(Function);
+  }
+  BeginUpdate();
+  struct TEnd {
+    TUserFunctions& Functions;
+    ~TEnd() { Functions.EndUpdate(); }
+  } End{*this};
+  Clear();
+  CopySettings(Source);
+  for (const IUserFunction& F : Shared) {
+    if (Engine_)
+      F->AddReasoner(Engine_);
+    else
+      Add(F);
+  }
+  // Deffunctions are read in the order they were defined, so that each finds the ones it calls.
+  std::stable_sort(Interpreted.begin(), Interpreted.end(),
+                   [](const IInterpretedFunction& A, const IInterpretedFunction& B) { return A->GetOrder() < B->GetOrder(); });
+  bool AllRead = true;
+  for (const IInterpretedFunction& F : Interpreted) {
+    if (!Engine_) {
+      Add(F);
+      continue;
+    }
+    try {
+      Engine_->ParseFunction(PrettyPrint(*F))->AddReasoner(Engine_);
+    } catch (const platform::Exception&) {
+      if (!Tolerant) throw;
+      AllRead = false;
+    }
+  }
+  return AllRead;
+}
+
+std::string TUserFunctions::ToString() const {
+  std::string Text;
+  for (const auto& [Name, Function] : *this)
+    if (auto* F = dynamic_cast<const TInterpretedFunction*>(Function.get())) {
+      Text += "\r\n";
+      Text += PrettyPrint(*F);
+    }
+  return Text;
+}
+
+std::string TUserFunctions::GetNamesToString() const {
+  std::string Text;
+  for (const auto& [Name, Function] : *this) {
+    if (!Text.empty()) Text += "\r\n";
+    Text += Name;
+  }
+  return Text;
 }
 
 }  // namespace rulecore

@@ -7,12 +7,14 @@
 
 #include "core/functions/IEUserFunction.h"
 #include "platform/HashTable.h"
+#include "platform/Object.h"
 
 namespace rulecore {
 
 class TInferenceEngine;
 
-class TUserFunctions : public platform::TStringHashTable<IUserFunction> {
+class TUserFunctions : public platform::TPersistent, public platform::TStringHashTable<IUserFunction> {
+  PLATFORM_CLASS(TUserFunctions, platform::TPersistent)
  public:
   explicit TUserFunctions(TInferenceEngine* Engine = nullptr) : TStringHashTable(403, 0.75), Engine_(Engine) {}
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
@@ -22,8 +24,19 @@ class TUserFunctions : public platform::TStringHashTable<IUserFunction> {
   // Removes the entry when it holds this very function.
   void Remove(const IUserFunction& Function);
   int GetInterpretedCount() const noexcept { return Interpreted_; }
-  // Empties the table (deffunctions let go of the calls they resolved).
+  // Empties the table (deffunctions let go of the calls they resolved); the engine leaves every
+  // function's reasoners.
   void Clear();
+  // Holds the source's functions afterwards: built-in and host functions are shared, deffunctions
+  // are read again from their text in their order of definition.  With Tolerant set a
+  // deffunction that does not read is left out and the answer is false; otherwise the error
+  // passes on.
+  bool Assign(const TUserFunctions& Source, bool Tolerant);
+  void Assign(const platform::TPersistent& Source) override;
+  // The deffunctions' texts, each after CR LF.
+  std::string ToString() const;
+  // Every function name, one per line (no line end after the last).
+  std::string GetNamesToString() const;
 
  private:
   void Counted(const TIEUserFunction& Function, int Delta) noexcept;

@@ -110,7 +110,7 @@ void TInferenceEngine::Reset() {
   Assert(std::string(SInitialFact));
   if (ResetGlobals_)
     for (int I = 0; I < GlobalVariables_.Count(); ++I) ResetGlobalVariable(GlobalVariables_.KeyAt(I), GlobalVariables_.ValueAt(I));
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) {
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) {
     for (int I = 0; I < Set->GetCount(); ++I) {
       IFact Copy;
       try {
@@ -144,7 +144,7 @@ void TInferenceEngine::Clear() {
   GlobalVariables_.Clear();
   Context_->Root().Clear();
   DefinedTypes_.Clear();
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_)) {
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) {
     RemoveFactSet(Set);
     if (Set->GetOwner() == this)
       delete Set;

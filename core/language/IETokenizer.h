@@ -15,8 +15,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <ios>
+#include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "IEStreamToken.h"
@@ -147,5 +152,31 @@ class TIEClipsStream : public TIETokenizerStream {
   std::vector<IStreamToken> Returned_;
   IStreamToken Earlier_;  // the current token when Returned_ was last emptied
 };
+
+// A class reference for tokenizers: how to make one on a stream or on a file.  The engine keeps
+// one (its TokenizerType) and makes every tokenizer through it, so a host can substitute a
+// descendant of TIEClipsStream; TokenizerClassOf gives the reference of such a class.
+struct TTokenizerClass {
+  const platform::TClass* Class;
+  std::unique_ptr<TIEClipsStream> (*OnStream)(std::istream& Stream);
+  std::unique_ptr<TIEClipsStream> (*OnFile)(const std::filesystem::path& FileName, std::ios::openmode Mode);
+  // Over a text of its own (the engine's text entry points).
+  std::unique_ptr<TIEClipsStream> (*OnText)(std::string Text);
+};
+
+template <class T>
+const TTokenizerClass& TokenizerClassOf() noexcept {
+  static_assert(std::is_base_of_v<TIEClipsStream, T>);
+  static const TTokenizerClass Reference{
+      &T::StaticClass(),
+      [](std::istream& Stream) -> std::unique_ptr<TIEClipsStream> { return std::make_unique<T>(Stream); },
+      [](const std::filesystem::path& FileName, std::ios::openmode Mode) -> std::unique_ptr<TIEClipsStream> {
+        return std::make_unique<T>(FileName, Mode);
+      },
+      [](std::string Text) -> std::unique_ptr<TIEClipsStream> {
+        return std::make_unique<T>(platform::InMemory, std::move(Text));
+      }};
+  return Reference;
+}
 
 }  // namespace rulecore

@@ -35,9 +35,9 @@ TEST(ExpertSystemText, DumpReadsBackIntoAnotherEngine) {
   TInferenceEngine Copy;
   Copy.SetExpertSystem(Text);
   EXPECT_TRUE(Copy.GetFactDuplication());
-  EXPECT_EQ(Copy.RulesText(), Source.RulesText());
-  EXPECT_EQ(Copy.FactTemplatesText(), Source.FactTemplatesText());
-  EXPECT_EQ(Copy.DefinedTypesText(), Source.DefinedTypesText());
+  EXPECT_EQ(Copy.GetRules().ToString(), Source.GetRules().ToString());
+  EXPECT_EQ(Copy.GetFactTemplates().ToString(), Source.GetFactTemplates().ToString());
+  EXPECT_EQ(Copy.GetDefinedTypes().ToString(), Source.GetDefinedTypes().ToString());
   EXPECT_EQ(Copy.GetFacts().Count(), 3);  // reset: the initial fact and the deffacts
   EXPECT_EQ(Copy.GetGlobalVariables().Get("*limit*")->GetAsInteger(), 10);
   std::string Output;
@@ -60,7 +60,7 @@ TEST(ExpertSystemText, AssignCopiesAWholeEngine) {
   EXPECT_EQ(Copy.GetStrategy(), ssBreadthFirst);
   EXPECT_EQ(Copy.GetWatch(), TConstructWatches{cwRule});
   EXPECT_EQ(Copy.GetFacts().Count(), 2);
-  EXPECT_EQ(Copy.RulesText(), Source.RulesText());
+  EXPECT_EQ(Copy.GetRules().ToString(), Source.GetRules().ToString());
   EXPECT_EQ(Copy.GetAgendaCount(), 1);  // the copied facts match the copied rule
   Copy.SetWatch({});
   Copy.Run();
