@@ -67,7 +67,7 @@ void TInferenceEngine::WriteCapture(const std::string& Text) {
 
 void TInferenceEngine::PrintOut(const std::string& OutID, const std::string& Text) {
   if (!IsConsole(OutID)) {
-    if (platform::TTextStream* Stream = IOStreams_.Get(OutID)) {
+    if (platform::TTextStream* Stream = IOStreams_->Get(OutID)) {
       WriteToStream(*Stream, OutID, Text);
       return;
     }
@@ -103,7 +103,7 @@ bool TInferenceEngine::StopCapture() {
 
 std::string TInferenceEngine::ReadLine(const std::string& InID) {
   if (!IsConsole(InID)) {
-    if (platform::TTextStream* Stream = IOStreams_.Get(InID))
+    if (platform::TTextStream* Stream = IOStreams_->Get(InID))
       return Stream->EndOfStream() ? std::string() : Stream->GetLine();
   }
   if (BatchInput_) {
@@ -119,7 +119,7 @@ std::string TInferenceEngine::ReadLine(const std::string& InID) {
 
 IStreamToken TInferenceEngine::ReadToken(const std::string& InID) {
   if (!IsConsole(InID)) {
-    if (platform::TTextStream* Stream = IOStreams_.Get(InID)) {
+    if (platform::TTextStream* Stream = IOStreams_->Get(InID)) {
       auto* Tokenizer = dynamic_cast<TIEClipsStream*>(Stream);
       if (!Tokenizer) return FirstTokenOfNextLine(*Stream, *this);
       IStreamToken Token = Tokenizer->NextToken();

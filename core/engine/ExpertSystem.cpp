@@ -38,12 +38,12 @@ std::string TInferenceEngine::GetExpertSystem() const {
   Line(std::string(Stars));
   Line("; Inference Engine v" + platform::Format("%.4f", {static_cast<double>(Version)}) + " Output");
   Line("; Created: " + DateTimeText());
-  Line("; Number of Global Variables: " + Count(GlobalVariables_.Count()));
-  Line("; Number of Defined Types:    " + Count(DefinedTypes_.Count()));
-  Line("; Number of Fact Templates:   " + Count(FactTemplates_.Count()));
-  Line("; Number of Rules:            " + Count(Rules_.Count()));
-  Line("; Number of Fact Sets:        " + Count(FactSets_.Count()));
-  Line("; Number of Facts:            " + Count(Facts_.Count()));
+  Line("; Number of Global Variables: " + Count(GlobalVariables_->Count()));
+  Line("; Number of Defined Types:    " + Count(DefinedTypes_->Count()));
+  Line("; Number of Fact Templates:   " + Count(FactTemplates_->Count()));
+  Line("; Number of Rules:            " + Count(Rules_->Count()));
+  Line("; Number of Fact Sets:        " + Count(FactSets_->Count()));
+  Line("; Number of Facts:            " + Count(Facts_->Count()));
   // The function turns duplication on exactly when its argument is FALSE.
   Line(FactDuplication_ ? "(set-fact-duplication FALSE)" : "(set-fact-duplication TRUE)");
   auto Section = [&](const char* Title, const std::string& Body, bool Single) {
@@ -52,15 +52,15 @@ std::string TInferenceEngine::GetExpertSystem() const {
     if (!Single) Text += NL;
     Text += Body;
   };
-  Section("; Global Variables ", GlobalVariables_.Count() ? PrettyPrintGlobalVariables(GlobalVariables_) : "", false);
-  Section("; Defined Types ", DefinedTypes_.ToString(), false);
-  Section("; Fact Templates ", FactTemplates_.ToString(), false);
-  Section("; Deffunctions ", UserFunctions_.ToString(), true);
-  Section("; Rules ", Rules_.ToString(), false);
-  Section("; Fact Sets ", FactSets_.ToString(), false);
-  if (Facts_.Count() > 0) {
+  Section("; Global Variables ", GlobalVariables_->Count() ? PrettyPrintGlobalVariables(*GlobalVariables_) : "", false);
+  Section("; Defined Types ", DefinedTypes_->ToString(), false);
+  Section("; Fact Templates ", FactTemplates_->ToString(), false);
+  Section("; Deffunctions ", UserFunctions_->ToString(), true);
+  Section("; Rules ", Rules_->ToString(), false);
+  Section("; Fact Sets ", FactSets_->ToString(), false);
+  if (Facts_->Count() > 0) {
     std::string Facts = "(assert" + std::string(NL);
-    for (const IFact& F : Facts_) Facts += "    " + F->ToString() + std::string(NL);
+    for (const IFact& F : *Facts_) Facts += "    " + F->ToString() + std::string(NL);
     Section("; Facts ", Facts + ")" + std::string(NL), false);
   }
   return Text;
@@ -98,22 +98,22 @@ void TInferenceEngine::Assign(const platform::TPersistent& Source) {
   ResetGlobals_ = From->ResetGlobals_;
   // The initial-fact pattern and the placeholder fact stay this engine's own: the source's are
   // built on the source's templates.
-  const int TemplatesBefore = FactTemplates_.Count();
-  bool FunctionsRead = UserFunctions_.Assign(From->UserFunctions_, true);
+  const int TemplatesBefore = FactTemplates_->Count();
+  bool FunctionsRead = UserFunctions_->Assign(*From->UserFunctions_, true);
   FuzzyAutoTerms_ = From->FuzzyAutoTerms_;
   SetFuzzyEqualsThreshold(From->FuzzyEqualsThreshold_);
   FuzzyCorrelationMethod_ = From->FuzzyCorrelationMethod_;
   FuzzyInferenceMethod_ = From->FuzzyInferenceMethod_;
   SetMinActivationStrength(From->GetMinActivationStrength());
-  DefinedTypes_.Assign(From->DefinedTypes_);
-  FactTemplates_.Assign(From->FactTemplates_);
+  DefinedTypes_->Assign(*From->DefinedTypes_);
+  FactTemplates_->Assign(*From->FactTemplates_);
   // Deffunctions that name templates read only once the templates exist.
-  if (!FunctionsRead || FactTemplates_.Count() != TemplatesBefore)
-    FunctionsRead = UserFunctions_.Assign(From->UserFunctions_, true);
-  GlobalVariables_.Assign(From->GlobalVariables_);
-  FactSets_.Assign(From->FactSets_);
-  Facts_.Assign(From->Facts_);
-  Rules_.Assign(From->Rules_);
+  if (!FunctionsRead || FactTemplates_->Count() != TemplatesBefore)
+    FunctionsRead = UserFunctions_->Assign(*From->UserFunctions_, true);
+  GlobalVariables_->Assign(*From->GlobalVariables_);
+  FactSets_->Assign(*From->FactSets_);
+  Facts_->Assign(*From->Facts_);
+  Rules_->Assign(*From->Rules_);
 }
 
 }  // namespace rulecore

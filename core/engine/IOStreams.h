@@ -14,13 +14,15 @@
 #include <string_view>
 
 #include "platform/HashTable.h"
+#include "platform/Object.h"
 #include "platform/TextStream.h"
 
 namespace rulecore {
 
 class TInferenceEngine;
 
-class TIOStreams {
+class TIOStreams : public platform::TObject {
+  PLATFORM_CLASS(TIOStreams, platform::TObject)
  public:
   explicit TIOStreams(TInferenceEngine* Engine = nullptr) : Engine_(Engine) {}
   TIOStreams(const TIOStreams&) = delete;

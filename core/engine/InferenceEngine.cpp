@@ -20,24 +20,65 @@
 
 namespace rulecore {
 
-TInferenceEngine::TInferenceEngine(platform::TComponent* Owner, TBare)
-    : TComponent(Owner),
-      SymbolIndex_(1),
-      FactTemplates_(this),
-      DefinedTypes_(this),
-      UserFunctions_(this),
-      Rules_(this),
-      Context_(std::make_unique<TIEContext>(this)) {
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner, TDeferred) : TComponent(Owner), SymbolIndex_(1) {}
+
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner, TBare) : TInferenceEngine(Owner, TDeferred{}) {
+  Construct();
+}
+
+TInferenceEngine::TInferenceEngine(platform::TComponent* Owner) : TInferenceEngine(Owner, TBare{}) {
+  ConstructDefaults();
+}
+
+std::unique_ptr<platform::TObject> TInferenceEngine::CreateIEObject(int Type) {
+  switch (Type & 0x7F) {
+    case otAgenda: return std::make_unique<TIEAgenda>(this);
+    case otEngineVariables: return std::make_unique<TEngineVariables>(101, 0.75);
+    case otFacts: return std::make_unique<TFacts>(this);
+    case otFactSets: return std::make_unique<TFactSets>(this);
+    case otFactTemplates: return std::make_unique<TFactTemplates>(this);
+    case otGlobalVariables: return std::make_unique<TGlobalVariables>(this);
+    case otDefinedTypes: return std::make_unique<TIEDefinedTypes>(this);
+    case otIOStreams: return std::make_unique<TIOStreams>(this);
+    case otRules: return std::make_unique<TRules>(this);
+    case otUserFunctions: return std::make_unique<TUserFunctions>(this);
+    case otReteNetwork: return std::unique_ptr<platform::TObject>(new TReteNetwork(this));
+    default: return nullptr;
+  }
+}
+
+template <class T>
+std::unique_ptr<T> TInferenceEngine::MakePart(TIEObjectType Type) {
+  std::unique_ptr<platform::TObject> Made = CreateIEObject(Type);
+  if (!dynamic_cast<T*>(Made.get()))
+    RaiseIE(SInvalidAddObject, {Made ? Made->ClassName() : std::string("nil"), std::string(T::StaticClass().Name)});
+  return std::unique_ptr<T>(static_cast<T*>(Made.release()));
+}
+
+void TInferenceEngine::Construct() {
+  if (Constructed_) return;
+  ParserType_ = &TIEClipsParser::StaticClass();
+  Parser_ = NewParser(nullptr);
+  IOStreams_ = MakePart<TIOStreams>(otIOStreams);
+  GlobalVariables_ = MakePart<TGlobalVariables>(otGlobalVariables);
+  DefinedTypes_ = MakePart<TIEDefinedTypes>(otDefinedTypes);
+  Agenda_ = MakePart<TIEAgenda>(otAgenda);
+  FactTemplates_ = MakePart<TFactTemplates>(otFactTemplates);
+  Facts_ = MakePart<TFacts>(otFacts);
+  FactSets_ = MakePart<TFactSets>(otFactSets);
+  Network_ = MakePart<TReteNetwork>(otReteNetwork).release();  // a component the engine owns
+  Rules_ = MakePart<TRules>(otRules);
+  EngineVariables_ = MakePart<TEngineVariables>(otEngineVariables);
+  UserFunctions_ = MakePart<TUserFunctions>(otUserFunctions);
+  Context_ = std::make_unique<TIEContext>(this);
   InitialFactPattern_ =
       std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
                                    std::string(SInitialFactPattern));
   PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
-  ParserType_ = &TIEClipsParser::StaticClass();
-  Parser_ = NewParser(nullptr);
-  Network_ = new TReteNetwork(this);
+  Constructed_ = true;
 }
 
-TInferenceEngine::TInferenceEngine(platform::TComponent* Owner) : TInferenceEngine(Owner, TBare{}) {
+void TInferenceEngine::ConstructDefaults() {
   AddDefaultPackages();
   Assert(std::string(SInitialFact));
 }
@@ -61,30 +102,46 @@ void TInferenceEngine::SetPackages(TFunctionPackages Value) {
 
 TInferenceEngine::~TInferenceEngine() {
   Destroying();
-  OnPrintOut = nullptr;
-  OnAssertion = nullptr;
-  OnRetraction = nullptr;
-  OnAddActivation = nullptr;
-  OnRemoveActivation = nullptr;
-  OnRemoveRule = nullptr;
-  OnRemoveFactTemplate = nullptr;
-  OnRemoveUserFunction = nullptr;
-  OnClear = nullptr;
-  OnClearFacts = nullptr;
+  if (!Constructed_) {
+    DestroyComponents();
+    return;
+  }
+  // Nobody hears of the tearing down: every event goes first, the parser's too.
+  for (const platform::TPropInfo* Info : platform::GetPropList(TInferenceEngine::StaticClass()))
+    if (Info->Kind == platform::pkEvent) Info->Set(*this, std::any());
   Clear();
   // Owned components (fact sets, rules, packages, the network) go next, while the registries
   // still exist.
-  Rules_.Clear();
+  Rules_->Clear();
   DestroyComponents();
   Parser_ = nullptr;
   Network_ = nullptr;
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) Set->SetEngineNoParse(nullptr);
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_->Items())) Set->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
-  for (int I = 0; I < UserFunctions_.Count(); ++I) UserFunctions_.ValueAt(I)->ForgetReasoner(this);
-  UserFunctions_.Clear();
+  for (int I = 0; I < UserFunctions_->Count(); ++I) UserFunctions_->ValueAt(I)->ForgetReasoner(this);
+  UserFunctions_->Clear();
   // Templates held outside the engine outlive it: they forget it now.
   for (TFactTemplate* Template : LiveTemplates_) Template->EngineDestroyed();
   LiveTemplates_.clear();
+  // The parts go in a fixed order: what refers to templates before the templates, the streams
+  // last.
+  Capture_.reset();
+  Rules_.reset();
+  GlobalVariables_.reset();
+  FactTemplates_.reset();
+  DefinedTypes_.reset();
+  UserFunctions_.reset();
+  InitialFactPattern_.reset();
+  PlaceholderFact_ = nullptr;
+  Agenda_.reset();
+  FactSets_.reset();
+  Facts_.reset();
+  PendingAssertions_.clear();
+  PendingRetractions_.clear();
+  Context_.reset();
+  EngineVariables_.reset();
+  IOStreams_.reset();
+  Lock_.reset();
 }
 
 void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
@@ -93,7 +150,7 @@ void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
 }
 
 void TInferenceEngine::SetGlobalVariable(const std::string& Name, const IIEValue& Value) {
-  GlobalVariables_.Put(Name, Value);
+  GlobalVariables_->Put(Name, Value);
 }
 
 void TInferenceEngine::ResetGlobalVariable(const std::string& Name, const IIEValue& Value) {
@@ -274,22 +331,22 @@ void TInferenceEngine::SetSymbolIndex(int32_t Value) noexcept {
 }
 
 IFactTemplate TInferenceEngine::CreateFactTemplate(const TIEName& Name) {
-  if (IFactTemplate Existing = FactTemplates_.Get(Name)) return Existing;
+  if (IFactTemplate Existing = FactTemplates_->Get(Name)) return Existing;
   IFactTemplate Template = platform::MakeRef<TFactTemplate>(this, Name);
   Template->SetComment("(Implied)");
-  FactTemplates_.Add(Template);
+  FactTemplates_->Add(Template);
   return Template;
 }
 
 void TInferenceEngine::ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName) {
   IFactTemplate Template;
-  if (!FactTemplates_.ContainsKey(OldName, Template)) return;
+  if (!FactTemplates_->ContainsKey(OldName, Template)) return;
   struct TFlag {
     bool& Value;
     ~TFlag() { Value = false; }
   } Guard{UpdatingHT_ = true};
-  FactTemplates_.Remove(OldName);
-  FactTemplates_.Put(NewName, Template);
+  FactTemplates_->Remove(OldName);
+  FactTemplates_->Put(NewName, Template);
 }
 
 void TInferenceEngine::AddFactTemplate(const IFactTemplate& Template) {
@@ -334,7 +391,7 @@ void TInferenceEngine::SetFuzzyEqualsThreshold(float Value) {
   Value = std::clamp(Value, 0.0f, 1.0f);
   if (Value == FuzzyEqualsThreshold_) return;
   FuzzyEqualsThreshold_ = Value;
-  for (const auto& [Name, Type] : DefinedTypes_)
+  for (const auto& [Name, Type] : *DefinedTypes_)
     if (Type->GetFuzzyType()) Type->GetFuzzyType()->SetThreshold(Value);
 }
 
@@ -366,7 +423,7 @@ void TInferenceEngine::ReplaceDefinedType(const IIEDefinedType& Old, const IIEDe
   // Every template with a slot of the old type is rebuilt on the new one; defaults that were
   // read through the old type are read again.
   std::vector<IFactTemplate> Rebuilt;
-  for (const auto& [Name, Template] : FactTemplates_) {
+  for (const auto& [Name, Template] : *FactTemplates_) {
     IFactSlot Slot;
     if (!Template->ContainsType(Old.get(), Slot)) continue;
     IFactTemplate Copy = Template->Clone(this);
@@ -379,7 +436,7 @@ void TInferenceEngine::ReplaceDefinedType(const IIEDefinedType& Old, const IIEDe
     Rebuilt.push_back(Copy);
   }
   for (const IFactTemplate& Copy : Rebuilt)
-    if (IFactTemplate Registered = FactTemplates_.Get(Copy->GetTemplateName())) FactTemplates_.Replace(Registered, Copy);
+    if (IFactTemplate Registered = FactTemplates_->Get(Copy->GetTemplateName())) FactTemplates_->Replace(Registered, Copy);
 }
 
 void TInferenceEngine::RenameRule(const std::string& OldName, const std::string& NewName) {
@@ -387,12 +444,12 @@ void TInferenceEngine::RenameRule(const std::string& OldName, const std::string&
     bool& Value;
     ~TFlag() { Value = false; }
   } Guard{UpdatingHT_ = true};
-  Rules_.Rename(OldName, NewName);
+  Rules_->Rename(OldName, NewName);
 }
 
 void TInferenceEngine::RuleChange(TRule* Rule) {
   // A registered rule that changed is compiled again.
-  if (!Network_ || Network_->GetCompiling() || Rules_.Get(Rule->GetRuleName()) != Rule) return;
+  if (!Network_ || Network_->GetCompiling() || Rules_->Get(Rule->GetRuleName()) != Rule) return;
   Network_->RemoveRule(*Rule);
   Network_->AddRule(*Rule);
 }
@@ -401,13 +458,13 @@ void TInferenceEngine::Notification(platform::TComponent* Component, platform::T
   TComponent::Notification(Component, Operation);
   if (Operation != platform::opRemove) return;
   if (auto* Set = dynamic_cast<TFactSet*>(Component)) RemoveFactSet(Set);
-  if (auto* Rule = dynamic_cast<TRule*>(Component)) Rules_.Remove(Rule);
+  if (auto* Rule = dynamic_cast<TRule*>(Component)) Rules_->Remove(Rule);
 }
 
 void TInferenceEngine::SetUserFunction(std::string_view Name, const IUserFunction& Function) {
   const std::string Key(Name);
-  if (IUserFunction Old = UserFunctions_.Get(Key)) RemoveFunction(Old);
-  UserFunctions_.Put(Key, Function);
+  if (IUserFunction Old = UserFunctions_->Get(Key)) RemoveFunction(Old);
+  UserFunctions_->Put(Key, Function);
   if (Function) AddFunction(Function);
 }
 

@@ -52,6 +52,10 @@ using TFunctionPackages = platform::TSet<TFunctionPackage, 9>;
 inline constexpr TFunctionPackages AllFunctionPackages{pStandard,  pPredicate,    pMath,     pMiscellaneous, pString,
                                                        pObject,    pTrigonometry, pBusiness, pFuzzyLogic};
 
+// The parts an engine is built of; CreateIEObject makes each.
+PLATFORM_ENUM(TIEObjectType, otAgenda, otEngineVariables, otFacts, otFactSets, otFactTemplates, otGlobalVariables,
+              otDefinedTypes, otIOStreams, otRules, otUserFunctions, otReteNetwork)
+
 class TInferenceEngine : public platform::TComponent,
                          public ISymbolGenerator,
                          public IReasoner,
@@ -77,6 +81,25 @@ class TInferenceEngine : public platform::TComponent,
   // their own functions).
   TInferenceEngine(platform::TComponent* Owner, TBare);
   ~TInferenceEngine() override;
+
+  // Makes the part of the engine that Type names (the number is masked with 0x7F; a number
+  // that names no part gives nullptr).  The engine builds every part through it, so that a
+  // descendant may substitute a subclass of a part's class.  The network comes owned by the
+  // engine as a component; every other part belongs to the caller.
+  virtual std::unique_ptr<platform::TObject> CreateIEObject(int Type);
+
+ protected:
+  // C++ calls no override from a base constructor: a descendant that overrides CreateIEObject
+  // builds the engine with this constructor, which makes nothing, and calls Construct() (and
+  // then, for a complete engine, ConstructDefaults()) from its own constructor.
+  struct TDeferred {};
+  TInferenceEngine(platform::TComponent* Owner, TDeferred);
+  // Creates the parser, the parts, the internal templates and the evaluation context.
+  void Construct();
+  // Loads the default packages and asserts the initial fact.
+  void ConstructDefaults();
+
+ public:
 
   // --- settings ---
   TTypeChecks GetTypeChecks() const noexcept { return TypeChecks_; }
@@ -122,12 +145,12 @@ class TInferenceEngine : public platform::TComponent,
   TNotifyEvent OnAddDefaultPackages;
 
   // --- working memory ---
-  TFacts& GetFacts() noexcept { return Facts_; }
-  const TFacts& GetFacts() const noexcept { return Facts_; }
+  TFacts& GetFacts() noexcept { return *Facts_; }
+  const TFacts& GetFacts() const noexcept { return *Facts_; }
   // Collection properties: writing one assigns the given collection's contents to the engine's
   // own collection (the engine never adopts the object).
-  void SetFacts(const TFacts& Value) { Facts_.Assign(Value); }
-  const std::vector<IFact>& GetFactList() const noexcept { return Facts_.Items(); }
+  void SetFacts(const TFacts& Value) { Facts_->Assign(Value); }
+  const std::vector<IFact>& GetFactList() const noexcept { return Facts_->Items(); }
   // The fact's id, or -1 when an equal fact exists and duplication is off.
   virtual int32_t Assert(const IFact& Fact, bool Flag = false);
   // The text read as a fact, its values evaluated in the root context, then asserted.
@@ -158,9 +181,9 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- matching and the agenda ---
   TReteNetwork& GetReteNetwork() const noexcept { return *Network_; }
-  TIEAgenda& GetAgenda() noexcept { return Agenda_; }
-  int GetAgendaCount() const noexcept { return Agenda_.Count(); }
-  TActivation* GetActivation(int Index) const { return Agenda_.GetActivations(Index); }
+  TIEAgenda& GetAgenda() noexcept { return *Agenda_; }
+  int GetAgendaCount() const noexcept { return Agenda_->Count(); }
+  TActivation* GetActivation(int Index) const { return Agenda_->GetActivations(Index); }
   virtual void AddActivation(TActivation* Activation);
   virtual void RemoveActivation(int Index);
   void RemoveActivation(TActivation* Activation);
@@ -200,7 +223,7 @@ class TInferenceEngine : public platform::TComponent,
   // The root evaluation context: rules, tests and deffunctions run in children of it.
   TIEContext* GetContext() const noexcept { return Context_.get(); }
   // Named values of "store" and "fetch".
-  TEngineVariables& GetEngineVariables() noexcept { return EngineVariables_; }
+  TEngineVariables& GetEngineVariables() noexcept { return *EngineVariables_; }
   // The engine's pseudo-random generator ("random", "seed", "randomize").
   std::mt19937& GetRandomGenerator() noexcept { return Random_; }
   bool GetHalt() const noexcept { return Halt_; }
@@ -208,15 +231,15 @@ class TInferenceEngine : public platform::TComponent,
   void Halt() noexcept { Halt_ = true; }
 
   // --- functions (the reasoner side) ---
-  void AddUserFunction(const IUserFunction& Function) override { UserFunctions_.Add(Function); }
-  void RemoveUserFunction(const IUserFunction& Function) override { UserFunctions_.Remove(Function); }
-  bool ContainsUserFunction(std::string_view Name) override { return UserFunctions_.ContainsKey(Name); }
+  void AddUserFunction(const IUserFunction& Function) override { UserFunctions_->Add(Function); }
+  void RemoveUserFunction(const IUserFunction& Function) override { UserFunctions_->Remove(Function); }
+  bool ContainsUserFunction(std::string_view Name) override { return UserFunctions_->ContainsKey(Name); }
   bool ContainsUserFunction(std::string_view Name, IUserFunction& Function) override {
-    return UserFunctions_.ContainsKey(Name, Function);
+    return UserFunctions_->ContainsKey(Name, Function);
   }
-  IUserFunction GetUserFunction(std::string_view Name) override { return UserFunctions_.Get(Name); }
-  TUserFunctions& GetUserFunctions() override { return UserFunctions_; }
-  void SetUserFunctions(const TUserFunctions& Value) { UserFunctions_.Assign(Value); }
+  IUserFunction GetUserFunction(std::string_view Name) override { return UserFunctions_->Get(Name); }
+  TUserFunctions& GetUserFunctions() override { return *UserFunctions_; }
+  void SetUserFunctions(const TUserFunctions& Value) { UserFunctions_->Assign(Value); }
   void SetUserFunction(std::string_view Name, const IUserFunction& Function) override;
   // Notifications from the function table.
   void AddFunction(const IUserFunction& Function);
@@ -225,16 +248,16 @@ class TInferenceEngine : public platform::TComponent,
   TUserFunctionEvent OnRemoveUserFunction;
 
   // --- registries ---
-  TFactTemplates& GetFactTemplates() noexcept { return FactTemplates_; }
-  const TFactTemplates& GetFactTemplates() const noexcept { return FactTemplates_; }
-  void SetFactTemplates(const TFactTemplates& Value) { FactTemplates_.Assign(Value); }
-  TIEDefinedTypes& GetDefinedTypes() noexcept { return DefinedTypes_; }
-  const TIEDefinedTypes& GetDefinedTypes() const noexcept { return DefinedTypes_; }
-  void SetDefinedTypes(const TIEDefinedTypes& Value) { DefinedTypes_.Assign(Value); }
-  IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_.Get(Name); }
+  TFactTemplates& GetFactTemplates() noexcept { return *FactTemplates_; }
+  const TFactTemplates& GetFactTemplates() const noexcept { return *FactTemplates_; }
+  void SetFactTemplates(const TFactTemplates& Value) { FactTemplates_->Assign(Value); }
+  TIEDefinedTypes& GetDefinedTypes() noexcept { return *DefinedTypes_; }
+  const TIEDefinedTypes& GetDefinedTypes() const noexcept { return *DefinedTypes_; }
+  void SetDefinedTypes(const TIEDefinedTypes& Value) { DefinedTypes_->Assign(Value); }
+  IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_->Get(Name); }
   // The registered template of that name, or a new one (comment "(Implied)") registered now.
   IFactTemplate CreateFactTemplate(const TIEName& Name);
-  IIEDefinedType FindDefinedType(std::string_view Name) const { return DefinedTypes_.Get(Name); }
+  IIEDefinedType FindDefinedType(std::string_view Name) const { return DefinedTypes_->Get(Name); }
   // Called by a template whose name changes: its registry entry moves to the new name.
   void ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName);
   bool GetUpdatingHT() const noexcept { return UpdatingHT_; }
@@ -276,9 +299,9 @@ class TInferenceEngine : public platform::TComponent,
   platform::Ref<TFunCallBase> NewFunCall(std::string_view Name, std::vector<IIEValue> Args) override;
 
   // --- rules ---
-  TRules& GetRules() noexcept { return Rules_; }
-  const TRules& GetRules() const noexcept { return Rules_; }
-  void SetRules(const TRules& Value) { Rules_.Assign(Value); }
+  TRules& GetRules() noexcept { return *Rules_; }
+  const TRules& GetRules() const noexcept { return *Rules_; }
+  void SetRules(const TRules& Value) { Rules_->Assign(Value); }
   int32_t NewRuleId() noexcept { return RuleId_++; }
   // Notifications from the rule table and the rules.
   void AddRule(TRule* Rule);
@@ -299,17 +322,17 @@ class TInferenceEngine : public platform::TComponent,
   const IFact& GetPlaceholderFact() const noexcept { return PlaceholderFact_; }
 
   // --- fact sets ---
-  void AddFactSet(TFactSet* Set) { FactSets_.Attached(Set); }
-  void RemoveFactSet(TFactSet* Set) noexcept { FactSets_.Detached(Set); }
-  int GetFactSetCount() const noexcept { return FactSets_.Count(); }
-  TFactSet* GetFactSet(int Index) const { return FactSets_.GetItem(Index); }
-  TFactSets& GetFactSets() noexcept { return FactSets_; }
-  void SetFactSets(const TFactSets& Value) { FactSets_.Assign(Value); }
+  void AddFactSet(TFactSet* Set) { FactSets_->Attached(Set); }
+  void RemoveFactSet(TFactSet* Set) noexcept { FactSets_->Detached(Set); }
+  int GetFactSetCount() const noexcept { return FactSets_->Count(); }
+  TFactSet* GetFactSet(int Index) const { return FactSets_->GetItem(Index); }
+  TFactSets& GetFactSets() noexcept { return *FactSets_; }
+  void SetFactSets(const TFactSets& Value) { FactSets_->Assign(Value); }
 
   // --- globals ---
-  TGlobalVariables& GetGlobalVariables() noexcept { return GlobalVariables_; }
-  const TGlobalVariables& GetGlobalVariables() const noexcept { return GlobalVariables_; }
-  void SetGlobalVariables(const TGlobalVariables& Value) { GlobalVariables_.Assign(Value); }
+  TGlobalVariables& GetGlobalVariables() noexcept { return *GlobalVariables_; }
+  const TGlobalVariables& GetGlobalVariables() const noexcept { return *GlobalVariables_; }
+  void SetGlobalVariables(const TGlobalVariables& Value) { GlobalVariables_->Assign(Value); }
   // Stores a defglobal's value (name with its asterisks) and binds it in the root context.
   void SetGlobalVariable(const std::string& Name, const IIEValue& Value);
   // Binds the variable in the root context to the value (a call is evaluated first).
@@ -361,7 +384,7 @@ class TInferenceEngine : public platform::TComponent,
   std::string ReadLine(const std::string& InID);
   // As ReadLine, for one token; the rest of the line it was read from is dropped.
   IStreamToken ReadToken(const std::string& InID);
-  TIOStreams& GetIOStreams() noexcept { return IOStreams_; }
+  TIOStreams& GetIOStreams() noexcept { return *IOStreams_; }
   // The table owns its streams, so another table's streams cannot be shared: nothing changes.
   void SetIOStreams(const TIOStreams& Value) noexcept { (void)Value; }
   // Console output goes to Stream (taken over) instead of OnPrintOut until StopCapture.
@@ -422,14 +445,18 @@ class TInferenceEngine : public platform::TComponent,
 
  private:
   // Collection properties as object references (the table's setters assign, never adopt).
-  template <class T, T TInferenceEngine::*Member>
+  template <class T, std::unique_ptr<T> TInferenceEngine::*Member>
   T* CollectionProp() const noexcept {
-    return const_cast<T*>(&(this->*Member));
+    return (this->*Member).get();
   }
-  template <class T, T TInferenceEngine::*Member>
+  template <class T, std::unique_ptr<T> TInferenceEngine::*Member>
   void SetCollectionProp(T* Value) {
-    if (Value) (this->*Member).Assign(*Value);
+    if (Value) (this->*Member)->Assign(*Value);
   }
+  // A part made through CreateIEObject, checked to be of the part's class.
+  template <class T>
+  std::unique_ptr<T> MakePart(TIEObjectType Type);
+  bool Constructed_ = false;
 
  private:
   TTypeChecks TypeChecks_{tcStatic};
@@ -438,25 +465,25 @@ class TInferenceEngine : public platform::TComponent,
   int32_t NextFactId_ = 0;
   bool UpdatingHT_ = false;
   bool Halt_ = false;
-  TFactTemplates FactTemplates_;
-  TIEDefinedTypes DefinedTypes_;
-  TUserFunctions UserFunctions_;
-  TRules Rules_;
+  std::unique_ptr<TFactTemplates> FactTemplates_;
+  std::unique_ptr<TIEDefinedTypes> DefinedTypes_;
+  std::unique_ptr<TUserFunctions> UserFunctions_;
+  std::unique_ptr<TRules> Rules_;
   int32_t RuleId_ = 0;
   std::unique_ptr<TIEPattern> InitialFactPattern_;
   IFact PlaceholderFact_;
-  TEngineVariables EngineVariables_;
-  TGlobalVariables GlobalVariables_{this};
+  std::unique_ptr<TEngineVariables> EngineVariables_;
+  std::unique_ptr<TGlobalVariables> GlobalVariables_;
   TFunctionPackages Packages_ = AllFunctionPackages;
   bool FactDuplication_ = false;
   bool ResetGlobals_ = true;
   TConstructWatches Watch_;
   TSearchStrategy Strategy_ = ssDepthFirst;
   TSalience SalienceEvaluation_ = sActivate;
-  TFacts Facts_{this};
+  std::unique_ptr<TFacts> Facts_;
   std::vector<IFact> PendingAssertions_;
   std::vector<IFact> PendingRetractions_;
-  TIEAgenda Agenda_{this};
+  std::unique_ptr<TIEAgenda> Agenda_;
   TReteNetwork* Network_ = nullptr;
   TActivation* Current_ = nullptr;
   bool CurrentOnAgenda_ = false;  // the activation being fired has not left the agenda yet
@@ -479,10 +506,10 @@ class TInferenceEngine : public platform::TComponent,
   int32_t ParserMaxErrors_ = 10;
   std::unique_ptr<TIEContext> Context_;
   std::mt19937 Random_{5489u};
-  TFactSets FactSets_{this};
+  std::unique_ptr<TFactSets> FactSets_;
   std::unordered_set<TFactTemplate*> LiveTemplates_;
   // Console I/O (EngineIO.cpp).  Declared last, so they close first when the engine goes.
-  TIOStreams IOStreams_{this};
+  std::unique_ptr<TIOStreams> IOStreams_;
   std::unique_ptr<std::ostream> Capture_;
   TIEClipsStream* BatchInput_ = nullptr;  // the tokenizer Batch runs on (owned by Batch)
   void WriteCapture(const std::string& Text);

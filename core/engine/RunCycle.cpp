@@ -23,9 +23,9 @@ double NowMilliseconds() {
 // --- agenda ---------------------------------------------------------------------------------
 
 int TInferenceEngine::SearchSalience(int32_t Salience) const {
-  const int N = Agenda_.Count();
+  const int N = Agenda_->Count();
   if (N == 0) return -1;
-  auto Sal = [this](int I) { return Agenda_.GetActivations(I)->GetRule()->GetSalience(); };
+  auto Sal = [this](int I) { return Agenda_->GetActivations(I)->GetRule()->GetSalience(); };
   auto Probe = [&]() {
     int Lo = 0, Hi = N - 1;
     while (Hi >= Lo) {
@@ -52,7 +52,7 @@ int TInferenceEngine::SearchSalience(int32_t Salience) const {
 void TInferenceEngine::AddActivation(TActivation* Activation) {
   try {
     Activation->GetRule()->EvaluateSalience();
-    const int Index = Agenda_.Add(Activation);
+    const int Index = Agenda_->Add(Activation);
     if (Watching(cwActivation))
       PrintOut("t", "==> Activation: " + Activation->GetRule()->GetRuleName() + " : " +
                         Activation->GetToken()->GetToFactsString() + "\r\n");
@@ -62,21 +62,21 @@ void TInferenceEngine::AddActivation(TActivation* Activation) {
 }
 
 void TInferenceEngine::RemoveActivation(int Index) {
-  TActivation* Activation = Agenda_.GetActivations(Index);
+  TActivation* Activation = Agenda_->GetActivations(Index);
   if (OnRemoveActivation) OnRemoveActivation(this, Index, Activation);
   if (Watching(cwActivation))
     PrintOut("t", "<== Activation: " + Activation->GetRule()->GetRuleName() + " : " +
                       Activation->GetToken()->GetToFactsString() + "\r\n");
   if (Activation == Current_) {
-    Agenda_.Extract(Index);
+    Agenda_->Extract(Index);
     CurrentOnAgenda_ = false;
   } else {
-    Agenda_.Delete(Index);
+    Agenda_->Delete(Index);
   }
 }
 
 void TInferenceEngine::RemoveActivation(TActivation* Activation) {
-  const int Index = Agenda_.IndexOf(Activation);
+  const int Index = Agenda_->IndexOf(Activation);
   if (Index >= 0) {
     RemoveActivation(Index);
   } else if (Activation != Current_) {
@@ -86,7 +86,7 @@ void TInferenceEngine::RemoveActivation(TActivation* Activation) {
 }
 
 void TInferenceEngine::SetAgenda(TActivationAgenda& Source) {
-  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   for (int I = 0; I < Source.Count(); ++I) AddActivation(Source.GetActivations(I)->Clone());
 }
 
@@ -96,7 +96,7 @@ void TInferenceEngine::SetStrategy(TSearchStrategy Value) {
   // The same activations are placed again, so the terminal nodes that know them can still
   // withdraw them later.
   std::vector<TActivation*> Activations;
-  while (Agenda_.Count() > 0) Activations.push_back(Agenda_.Extract(0));
+  while (Agenda_->Count() > 0) Activations.push_back(Agenda_->Extract(0));
   for (TActivation* A : Activations) AddActivation(A);
 }
 
@@ -115,9 +115,9 @@ void TInferenceEngine::BeginInference() {
   if (OnStartInference) OnStartInference(this);
   StartTime_ = NowMilliseconds();
   RulesFired_ = 0;
-  MaxFacts_ = Facts_.Count();
+  MaxFacts_ = Facts_->Count();
   FactSum_ = 0;
-  MaxAgenda_ = Agenda_.Count();
+  MaxAgenda_ = Agenda_->Count();
   AgendaSum_ = 0;
   Halt_ = false;
 }
@@ -146,14 +146,14 @@ void TInferenceEngine::RuleFired(TActivation* Activation) {
 
 int32_t TInferenceEngine::Run(int32_t MaxRules) {
   BeginInference();
-  while (Agenda_.Count() > 0 && !Halt_ && RulesFired_ < MaxRules) {
+  while (Agenda_->Count() > 0 && !Halt_ && RulesFired_ < MaxRules) {
     Lock();
     struct TUnlock {
       TInferenceEngine& Engine;
       ~TUnlock() { Engine.Unlock(); }
     } Unlock{*this};
-    if (Agenda_.Count() > 0) {
-      TActivation* Activation = Agenda_.GetActivations(0);
+    if (Agenda_->Count() > 0) {
+      TActivation* Activation = Agenda_->GetActivations(0);
       Current_ = Activation;
       CurrentOnAgenda_ = true;
       struct TFree {
@@ -163,8 +163,8 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
           Engine.Current_ = nullptr;
           // Fired or not, the activation is finished: off the agenda and freed.
           if (Engine.CurrentOnAgenda_) {
-            const int Index = Engine.Agenda_.IndexOf(Done);
-            if (Index >= 0) Engine.Agenda_.Extract(Index);
+            const int Index = Engine.Agenda_->IndexOf(Done);
+            if (Index >= 0) Engine.Agenda_->Extract(Index);
             Engine.CurrentOnAgenda_ = false;
           }
           delete Done;
@@ -175,16 +175,16 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
                           Activation->GetToken()->GetToFactsString() + "\r\n");
       Activation->Fire();
       if (Watch_.Contains(cwStatistics)) {
-        FactSum_ += static_cast<float>(Facts_.Count());
-        MaxFacts_ = std::max(MaxFacts_, Facts_.Count());
-        AgendaSum_ += static_cast<float>(Agenda_.Count());
-        MaxAgenda_ = std::max(MaxAgenda_, Agenda_.Count());
+        FactSum_ += static_cast<float>(Facts_->Count());
+        MaxFacts_ = std::max(MaxFacts_, Facts_->Count());
+        AgendaSum_ += static_cast<float>(Agenda_->Count());
+        MaxAgenda_ = std::max(MaxAgenda_, Agenda_->Count());
       }
     }
     ++RulesFired_;
     if (SalienceEvaluation_ == sEveryTime) {
       std::vector<TActivation*> Activations;
-      while (Agenda_.Count() > 0) Activations.push_back(Agenda_.Extract(0));
+      while (Agenda_->Count() > 0) Activations.push_back(Agenda_->Extract(0));
       for (TActivation* A : Activations) AddActivation(A);
     }
   }

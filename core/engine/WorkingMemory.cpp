@@ -15,14 +15,14 @@ namespace rulecore {
 
 void TInferenceEngine::SetFactDuplication(bool Value) {
   FactDuplication_ = Value;
-  Facts_.SetCacheHashCodes(!Value);
+  Facts_->SetCacheHashCodes(!Value);
 }
 
 int32_t TInferenceEngine::Assert(const IFact& Fact, bool) {
   if (!Fact || !Fact->GetTemplate()) RaiseIE(SNoTemplate);
-  if (!FactDuplication_ && Facts_.FindFact(*Fact) >= 0) return -1;
+  if (!FactDuplication_ && Facts_->FindFact(*Fact) >= 0) return -1;
   Fact->SetID(NewFactId());
-  Facts_.Append(Fact);
+  Facts_->Append(Fact);
   if (Watching(cwFact)) PrintOut("t", " ==> " + Fact->GetToIDString() + "\r\n");
   Network_->ProcessToken(platform::MakeRef<TIEToken>(taAdd, Fact));
   ProcessPendingFacts();
@@ -37,32 +37,32 @@ int32_t TInferenceEngine::Assert(const std::string& Text) {
 }
 
 void TInferenceEngine::RetractFact(int Index) {
-  const IFact Fact = Facts_.Get(Index);
+  const IFact Fact = Facts_->Get(Index);
   if (OnRetraction) OnRetraction(this, Fact);
   Network_->ProcessToken(platform::MakeRef<TIEToken>(taRemove, Fact));
   if (Watching(cwFact)) PrintOut("t", " <== " + Fact->GetToIDString() + "\r\n");
   // The token's work may have changed the list: find the fact again.
-  const int At = Facts_.IndexOf(Fact.get());
-  if (At >= 0) Facts_.RemoveAt(At);
+  const int At = Facts_->IndexOf(Fact.get());
+  if (At >= 0) Facts_->RemoveAt(At);
   ProcessPendingFacts();
 }
 
 void TInferenceEngine::RetractFact(const TFact& Fact) {
-  const int Index = Facts_.IndexOf(&Fact);
+  const int Index = Facts_->IndexOf(&Fact);
   if (Index >= 0) RetractFact(Index);
 }
 
 int32_t TInferenceEngine::Retract(int32_t ID) {
-  const int Index = Facts_.FindFact(ID);
+  const int Index = Facts_->FindFact(ID);
   if (Index < 0) return -1;
   RetractFact(Index);
   return ID;
 }
 
 int32_t TInferenceEngine::Retract(const TFact& Fact) {
-  const int Index = Facts_.FindFact(Fact);
+  const int Index = Facts_->FindFact(Fact);
   if (Index < 0) return -1;
-  const int32_t ID = Facts_.Get(Index)->GetID();
+  const int32_t ID = Facts_->Get(Index)->GetID();
   RetractFact(Index);
   return ID;
 }
@@ -74,7 +74,7 @@ int32_t TInferenceEngine::Retract(const std::string& Text) {
 }
 
 void TInferenceEngine::BeginFactModify(const TFact& Fact) {
-  const int Index = Facts_.IndexOf(&Fact);
+  const int Index = Facts_->IndexOf(&Fact);
   if (Index >= 0)
     RetractFact(Index);
   else
@@ -104,13 +104,13 @@ void TInferenceEngine::ProcessPendingFacts() {
 }
 
 void TInferenceEngine::Reset() {
-  Facts_.Clear();
+  Facts_->Clear();
   NextFactId_ = 0;
-  for (int I = 0; I < Rules_.Count(); ++I) Rules_.ValueAt(I)->Reset();
+  for (int I = 0; I < Rules_->Count(); ++I) Rules_->ValueAt(I)->Reset();
   Assert(std::string(SInitialFact));
   if (ResetGlobals_)
-    for (int I = 0; I < GlobalVariables_.Count(); ++I) ResetGlobalVariable(GlobalVariables_.KeyAt(I), GlobalVariables_.ValueAt(I));
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) {
+    for (int I = 0; I < GlobalVariables_->Count(); ++I) ResetGlobalVariable(GlobalVariables_->KeyAt(I), GlobalVariables_->ValueAt(I));
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_->Items())) {
     for (int I = 0; I < Set->GetCount(); ++I) {
       IFact Copy;
       try {
@@ -131,39 +131,39 @@ void TInferenceEngine::Clear() {
   Halt_ = false;
   NextFactId_ = 0;
   RuleId_ = 0;
-  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   Network_->Clear();
-  Rules_.Clear();
+  Rules_->Clear();
   for (TComponent* C = nullptr; (C = [this]() -> TComponent* {
          for (int I = GetComponentCount() - 1; I >= 0; --I)
            if (auto* Rule = dynamic_cast<TRule*>(GetComponent(I))) return Rule;
          return nullptr;
        }());)
     delete C;
-  FactTemplates_.Clear();
-  GlobalVariables_.Clear();
+  FactTemplates_->Clear();
+  GlobalVariables_->Clear();
   Context_->Root().Clear();
-  DefinedTypes_.Clear();
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_.Items())) {
+  DefinedTypes_->Clear();
+  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_->Items())) {
     RemoveFactSet(Set);
     if (Set->GetOwner() == this)
       delete Set;
     else
       Set->SetEngineNoParse(nullptr);
   }
-  Facts_.Clear();
+  Facts_->Clear();
   PendingAssertions_.clear();
   PendingRetractions_.clear();
   // Deffunctions go; the built-in functions stay.
   std::vector<IUserFunction> Interpreted;
-  for (int I = 0; I < UserFunctions_.Count(); ++I)
-    if (dynamic_cast<TInterpretedFunction*>(UserFunctions_.ValueAt(I).get()))
-      Interpreted.push_back(UserFunctions_.ValueAt(I));
+  for (int I = 0; I < UserFunctions_->Count(); ++I)
+    if (dynamic_cast<TInterpretedFunction*>(UserFunctions_->ValueAt(I).get()))
+      Interpreted.push_back(UserFunctions_->ValueAt(I));
   for (const IUserFunction& F : Interpreted) {
     F->ForgetReasoner(this);
-    UserFunctions_.Remove(F);
+    UserFunctions_->Remove(F);
   }
-  EngineVariables_.Clear();
+  EngineVariables_->Clear();
   if (!IsDestroying()) {
     InitialFactPattern_ =
         std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
@@ -222,37 +222,37 @@ void DropPending(std::vector<IFact>& Pending, const TFactTemplate& Template) {
 void TInferenceEngine::RemoveDependencies(const TFactTemplate& Template) {
   DropPending(PendingAssertions_, Template);
   DropPending(PendingRetractions_, Template);
-  for (int I = Facts_.Count() - 1; I >= 0; --I)
-    if (I < Facts_.Count() && Facts_.Get(I)->GetTemplate().get() == &Template) Facts_.Delete(I);
-  for (TFactSet* Set : FactSets_) Set->ForgetFactsOf(&Template);
+  for (int I = Facts_->Count() - 1; I >= 0; --I)
+    if (I < Facts_->Count() && Facts_->Get(I)->GetTemplate().get() == &Template) Facts_->Delete(I);
+  for (TFactSet* Set : *FactSets_) Set->ForgetFactsOf(&Template);
   std::vector<std::string> Names;
-  for (int I = 0; I < Rules_.Count(); ++I) {
-    const TRule* Rule = Rules_.ValueAt(I);
+  for (int I = 0; I < Rules_->Count(); ++I) {
+    const TRule* Rule = Rules_->ValueAt(I);
     for (int P = 0; P < Rule->GetPatternCount(); ++P)
       if (Rule->GetPattern(P)->GetFactTemplate().get() == &Template) {
-        Names.push_back(Rules_.KeyAt(I));
+        Names.push_back(Rules_->KeyAt(I));
         break;
       }
   }
-  for (const std::string& Name : Names) Rules_.Remove(Name);
+  for (const std::string& Name : Names) Rules_->Remove(Name);
 }
 
 void TInferenceEngine::RemoveDependencies(const TIEDefinedType& Type) {
-  for (int I = FactTemplates_.Count() - 1; I >= 0; --I) {
-    if (I >= FactTemplates_.Count()) continue;
+  for (int I = FactTemplates_->Count() - 1; I >= 0; --I) {
+    if (I >= FactTemplates_->Count()) continue;
     IFactSlot Slot;
-    if (FactTemplates_.ValueAt(I)->ContainsType(&Type, Slot)) FactTemplates_.Remove(FactTemplates_.KeyAt(I));
+    if (FactTemplates_->ValueAt(I)->ContainsType(&Type, Slot)) FactTemplates_->Remove(FactTemplates_->KeyAt(I));
   }
 }
 
 void TInferenceEngine::RemoveDependencies() {
   PendingAssertions_.clear();
   PendingRetractions_.clear();
-  while (Agenda_.Count() > 0) RemoveActivation(Agenda_.Count() - 1);
+  while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   Network_->Clear();
-  Facts_.ClearList();
+  Facts_->ClearList();
   RetractFacts();
-  Rules_.Clear();
+  Rules_->Clear();
 }
 
 void TInferenceEngine::ReplaceTemplate(const IFactTemplate& Old, const IFactTemplate& New) {
@@ -263,22 +263,22 @@ void TInferenceEngine::ReplaceTemplate(const IFactTemplate& Old, const IFactTemp
   DropPending(PendingAssertions_, *Old);
   DropPending(PendingRetractions_, *Old);
   std::vector<std::pair<std::string, IFact>> Items;
-  for (int I = Facts_.Count() - 1; I >= 0; --I) {
-    if (I >= Facts_.Count()) continue;
-    const IFact Fact = Facts_.Get(I);
+  for (int I = Facts_->Count() - 1; I >= 0; --I) {
+    if (I >= Facts_->Count()) continue;
+    const IFact Fact = Facts_->Get(I);
     if (Fact->GetTemplate() != Old) continue;
     Items.emplace_back(Fact->ToString(), Fact);
     RetractFact(I);
   }
   std::reverse(Items.begin(), Items.end());  // re-created in their former order
-  for (TFactSet* Set : FactSets_) Set->ForgetFactsOf(Old.get());
+  for (TFactSet* Set : *FactSets_) Set->ForgetFactsOf(Old.get());
   std::vector<std::string> Names;
-  for (int I = 0; I < Rules_.Count(); ++I)
-    if (IsDependent(*Rules_.ValueAt(I), *Old)) {
-      Items.emplace_back(Rules_.ValueAt(I)->GetToString(), nullptr);
-      Names.push_back(Rules_.KeyAt(I));
+  for (int I = 0; I < Rules_->Count(); ++I)
+    if (IsDependent(*Rules_->ValueAt(I), *Old)) {
+      Items.emplace_back(Rules_->ValueAt(I)->GetToString(), nullptr);
+      Names.push_back(Rules_->KeyAt(I));
     }
-  for (const std::string& Name : Names) Rules_.Remove(Name);
+  for (const std::string& Name : Names) Rules_->Remove(Name);
   UpdateDependencies(Items);
 }
 

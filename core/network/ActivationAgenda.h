@@ -48,10 +48,11 @@ class TActivation final : public platform::TPersistent {
   float Strength_ = 1.0f;
 };
 
-class TActivationAgenda {
+class TActivationAgenda : public platform::TObject {
+  PLATFORM_CLASS(TActivationAgenda, platform::TObject)
  public:
   TActivationAgenda() = default;
-  virtual ~TActivationAgenda();
+  ~TActivationAgenda() override;
   TActivationAgenda(const TActivationAgenda&) = delete;
   TActivationAgenda& operator=(const TActivationAgenda&) = delete;
 
@@ -77,7 +78,8 @@ class TActivationAgenda {
   bool OwnsObjects_ = true;
 };
 
-class TIEAgenda final : public TActivationAgenda {
+class TIEAgenda : public TActivationAgenda {
+  PLATFORM_CLASS(TIEAgenda, TActivationAgenda)
  public:
   explicit TIEAgenda(TInferenceEngine* Engine = nullptr) : Engine_(Engine) {}
   int FindInsertion(const TActivation& Activation) override;

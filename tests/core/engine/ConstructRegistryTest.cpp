@@ -339,3 +339,50 @@ TEST(EngineProperties, AssigningStreamTablesKeepsTheEnginesStreams) {
   EXPECT_EQ(B.GetIOStreams().Count(), 0);
   EXPECT_EQ(A.GetIOStreams().Count(), 1);
 }
+
+namespace {
+
+class TTracedFacts : public TFacts {
+  PLATFORM_CLASS(TTracedFacts, TFacts)
+ public:
+  using TFacts::TFacts;
+};
+
+// An engine that builds its fact list of its own class (or, asked to, of a wrong one).
+class TCustomEngine : public TInferenceEngine {
+ public:
+  explicit TCustomEngine(bool Wrong = false) : TInferenceEngine(nullptr, TDeferred{}), Wrong_(Wrong) {
+    Construct();
+    ConstructDefaults();
+  }
+  std::unique_ptr<platform::TObject> CreateIEObject(int Type) override {
+    if ((Type & 0x7F) == otFacts) {
+      if (Wrong_) return std::make_unique<TRules>();
+      return std::make_unique<TTracedFacts>(this);
+    }
+    return TInferenceEngine::CreateIEObject(Type);
+  }
+
+ private:
+  bool Wrong_;
+};
+
+}  // namespace
+
+TEST(EngineParts, ADescendantSubstitutesAPart) {
+  TCustomEngine Engine;
+  EXPECT_EQ(Engine.GetFacts().ClassName(), "TTracedFacts");
+  EXPECT_EQ(Engine.GetFacts().ToString(), "(Initial-Fact)");
+  Engine.Parse("(defrule r (go) => (assert (done)))", false);
+  Engine.Assert("(go)");
+  EXPECT_EQ(Engine.Run(), 1);
+  EXPECT_EQ(Engine.GetFacts().Count(), 3);
+
+  // The type number is masked; numbers that name no part give nothing.
+  EXPECT_EQ(Engine.CreateIEObject(0x80 | otRules)->ClassName(), "TRules");
+  EXPECT_EQ(Engine.CreateIEObject(otReteNetwork)->ClassName(), "TReteNetwork");
+  EXPECT_EQ(Engine.CreateIEObject(11), nullptr);
+  EXPECT_EQ(Engine.CreateIEObject(0x7F), nullptr);
+
+  EXPECT_EQ(ErrorOf([] { TCustomEngine Broken(true); }), "Invalid object being added: \"TRules\" instead of \"TFacts\"");
+}
