@@ -17,19 +17,14 @@ if [ ! -x "$CONSOLE" ] && [ "$CONSOLE" = "$DEFAULT_CONSOLE" ]; then
 fi
 if [ ! -x "$CONSOLE" ]; then echo "no console binary at $CONSOLE" >&2; exit 1; fi
 
-make_program() {  # NAME GENERATOR ARG [BASE]
-  local out="$DATA/$1.clp"
-  if [ -n "${4:-}" ]; then
-    { cat "bench/programs/$4"; python3 "bench/programs/$2" "$3"; } >"$out"
-  else
-    python3 "bench/programs/$2" "$3" >"$out"
-  fi
+make_program() {  # NAME GENERATOR ARG RULES: the rules file, then the generator's data and commands
+  { cat "bench/programs/$4"; python3 "bench/programs/$2" "$3"; } >"$DATA/$1.clp"
 }
 
 make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
-make_program retract-100k retract_all.py 100000
-make_program join-heavy join_heavy.py 2000
+make_program retract-100k retract_all.py 100000 retract_all.clp
+make_program join-heavy join_heavy.py 2000 join_heavy.clp
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
 LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search under this agenda
 
