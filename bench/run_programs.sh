@@ -2,35 +2,35 @@
 # Runs the rule-language benchmark programs with the optimised console and reports, per program,
 # the median wall time and peak memory of RUNS runs (default 5) and its check line.
 #   bench/run_programs.sh [RUNS]
+# CONSOLE names another console binary; without it the release build's console is used (and built
+# when it is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 RUNS="${1:-5}"
-CONSOLE=build/release/bin/ruleconsole
+DEFAULT_CONSOLE=build/release/bin/ruleconsole
+CONSOLE="${CONSOLE:-$DEFAULT_CONSOLE}"
 DATA=build/bench-data
 mkdir -p "$DATA"
-if [ ! -x "$CONSOLE" ]; then
+if [ ! -x "$CONSOLE" ] && [ "$CONSOLE" = "$DEFAULT_CONSOLE" ]; then
   cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build/release -j "${JOBS:-2}" --target ruleconsole
 fi
+if [ ! -x "$CONSOLE" ]; then echo "no console binary at $CONSOLE" >&2; exit 1; fi
 
-make_program() {  # NAME GENERATOR ARG [BASE]
-  local out="$DATA/$1.clp"
-  if [ -n "${4:-}" ]; then
-    { cat "bench/programs/$4"; python3 "bench/programs/$2" "$3"; } >"$out"
-  else
-    python3 "bench/programs/$2" "$3" >"$out"
-  fi
+make_program() {  # NAME GENERATOR ARG RULES: the rules file, then the generator's data and commands
+  { cat "bench/programs/$4"; python3 "bench/programs/$2" "$3"; } >"$DATA/$1.clp"
 }
 
 make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
-make_program retract-100k retract_all.py 100000
-make_program join-heavy join_heavy.py 2000
+make_program retract-100k retract_all.py 100000 retract_all.clp
+make_program join-heavy join_heavy.py 2000 join_heavy.clp
+for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
 LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search under this agenda
 
 printf "%-20s %10s %12s  %s\n" program "median s" "peak MB" check
 for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128 retract-100k \
-  join-heavy; do
+  join-heavy waltz-25 waltz-50; do
   times=()
   mems=()
   check=""

@@ -1,25 +1,15 @@
 #!/usr/bin/env python3
-"""A join-heavy program: python3 join_heavy.py N > program.clp
+"""Company data for the join-heavy program: python3 join_heavy.py N > data.clp
 
-N employees in 20 departments, projects and skills; rules join four patterns on shared
-variables (same department, required skill, not already staffed) and count the matches."""
+N employees in 20 departments, N / 4 projects, a lead per department and some existing
+staffing, seeded so that every run builds the same company; then (reset), (run) and the check
+line.  The joining rule is join_heavy.clp, which goes before this output."""
 import random
 import sys
 
 def main():
     n = int(sys.argv[1]) if len(sys.argv) > 1 else 2000
     rng = random.Random(n)
-    print("(deftemplate employee (slot id (type INTEGER)) (slot dept (type INTEGER)) (slot skill))")
-    print("(deftemplate project (slot id (type INTEGER)) (slot dept (type INTEGER)) (slot needs))")
-    print("(deftemplate staffed (slot project (type INTEGER)) (slot employee (type INTEGER)))")
-    print("(deftemplate lead (slot dept (type INTEGER)) (slot employee (type INTEGER)))")
-    print("(defglobal ?*matches* = 0)")
-    print("(defrule candidate"
-          " (project (id ?p) (dept ?d) (needs ?s))"
-          " (employee (id ?e) (dept ?d) (skill ?s))"
-          " (lead (dept ?d) (employee ?l&~?e))"
-          " (not (staffed (project ?p) (employee ?e)))"
-          " => (bind ?*matches* (+ ?*matches* 1)))")
     skills = ["c", "sql", "ops", "ui", "ml"]
     print("(deffacts company")
     for e in range(n):

@@ -1,15 +1,12 @@
 #!/usr/bin/env python3
-"""Assert-then-retract: python3 retract_all.py FACTS > program.clp
+"""Items for the assert-then-retract program: python3 retract_all.py FACTS > data.clp
 
-FACTS facts are loaded from a deffacts; one rule retracts each of them as it fires.  Checks that
-every fact went and prints how many rules fired."""
+FACTS item facts in one deffacts, then (reset), (run) and the check line.  The rule that
+retracts them is retract_all.clp, which goes before this output."""
 import sys
 
 def main():
     facts = int(sys.argv[1]) if len(sys.argv) > 1 else 100000
-    print("(deftemplate item (slot id (type INTEGER)) (slot weight (type INTEGER)))")
-    print("(defglobal ?*removed* = 0)")
-    print("(defrule remove-item ?f <- (item (id ?i)) => (retract ?f) (bind ?*removed* (+ ?*removed* 1)))")
     print("(deffacts stock")
     for i in range(facts):
         print(f"  (item (id {i}) (weight {i % 97}))")
