@@ -7,10 +7,12 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 namespace platform {
@@ -156,6 +158,28 @@ TObject* CreateObjectByName(std::string_view Name, TComponent* Owner = nullptr);
 template <class T>
 void RegisterClass() {
   RegisterClass(T::StaticClass());
+}
+
+// dynamic_cast for hot paths on which one dynamic type dominates (the evaluation context handed
+// to every value and call): each thread remembers the last dynamic type it met and where To
+// lies inside it, so a repeat costs a type compare instead of a walk of the class hierarchy.
+// The offset is fixed for a complete object of a given type, as long as TObject is a single,
+// unambiguous base of it - which holds for every class of the object model.
+template <class To>
+To* CachedCast(TObject* From) noexcept {
+  if (!From) return nullptr;
+  struct TLast {
+    const std::type_info* Type = nullptr;
+    std::ptrdiff_t Offset = 0;
+    bool Matches = false;
+  };
+  static thread_local TLast Last;
+  const std::type_info& Type = typeid(*From);
+  char* const Base = reinterpret_cast<char*>(From);
+  if (Last.Type == &Type) return Last.Matches ? reinterpret_cast<To*>(Base + Last.Offset) : nullptr;
+  To* Result = dynamic_cast<To*>(From);
+  Last = {&Type, Result ? reinterpret_cast<char*>(Result) - Base : 0, Result != nullptr};
+  return Result;
 }
 
 }  // namespace platform

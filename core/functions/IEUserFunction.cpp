@@ -85,7 +85,7 @@ void TIEUserFunction::Call(TFunctionCall& FunCall, platform::TObject* Context, I
   const int Count = FunCall.GetArgumentCount();
   if (Count < GetMinArgumentCount()) RaiseIE(STooFewArgs, {FunctionName_});
   if (Count > GetMaxArgumentCount()) RaiseIE(STooManyArgs, {FunctionName_});
-  Execute(FunCall, dynamic_cast<TIEContext*>(Context), Result);
+  Execute(FunCall, platform::CachedCast<TIEContext>(Context), Result);
 }
 
 void TIEUserFunction::Execute(TFunctionCall&, TIEContext*, IIEValue& Result) { Result = nullptr; }

@@ -163,7 +163,7 @@ IIEValue TIEStreamToken::Value() const {
 
 IIEValue TIEStreamToken::Value(TObject* Context) const {
   if (DataType_ != dtVariable && DataType_ != dtMultiVariable) return Value();
-  auto* Ctx = dynamic_cast<IValueContext*>(Context);
+  auto* Ctx = platform::CachedCast<IValueContext>(Context);
   if (!Ctx) return Value();
   IIEValue Bound = Ctx->FindVariableValue(Text_);
   if (!Bound) RaiseIE(SUnknownVariable, {Text_});

@@ -759,7 +759,7 @@ IIEValue TIEValue::Resolve(TObject* Context) {
   switch (DType_) {
     case dtVariable:
     case dtMultiVariable: {
-      auto* Ctx = dynamic_cast<IValueContext*>(Context);
+      auto* Ctx = platform::CachedCast<IValueContext>(Context);
       if (!Ctx) RaiseIE(SNoContext, {GetIETypeName(DType_)});
       IIEValue Bound = Ctx->FindVariableValue(GetText());
       if (!Bound) RaiseIE(SCorruptedVariable, {GetText()});
@@ -773,14 +773,14 @@ IIEValue TIEValue::Resolve(TObject* Context) {
       return Result;
     }
     case dtObject:
-      if (const auto* Binding = dynamic_cast<const TBindingInfo*>(Payload_.Object)) {
-        auto* Ctx = dynamic_cast<IValueContext*>(Context);
+      if (const auto* Binding = platform::CachedCast<TBindingInfo>(Payload_.Object)) {
+        auto* Ctx = platform::CachedCast<IValueContext>(Context);
         if (!Ctx) RaiseIE(SNoContext, {GetIETypeName(DType_)});
         return Ctx->ResolvePatternBinding(*Binding);
       }
       return IIEValue(this);
     case dtSingletons: {
-      auto* Ctx = dynamic_cast<IValueContext*>(Context);
+      auto* Ctx = platform::CachedCast<IValueContext>(Context);
       if (!Ctx) RaiseIE(SNoContext, {GetIETypeName(DType_)});
       ISingletonsVector Points(static_cast<TSingletonsVector*>(Payload_.Intf));
       return Ctx->ResolveSingletons(*Points);
