@@ -244,8 +244,8 @@ bool TTestNode::RunTests(size_t Count) {
   for (size_t I = 0; I < Count && I < Tests_.size(); ++I) {
     TIESlotTest* Test = Tests_[I].get();
     bool Passed;
-    if (auto* Join = dynamic_cast<TIEJoinTest*>(Test))
-      Passed = Join->PerformTest(&Context);
+    if (Test->IsJoinTest())
+      Passed = static_cast<TIEJoinTest*>(Test)->PerformTest(static_cast<IJoinTestContext&>(Context));
     else
       Passed = static_cast<TIEPatternMatchTest*>(Test)->PerformTest(&Context);
     if (!Passed) return false;
