@@ -50,14 +50,12 @@ IIEValue SlotValueOf(TFact& Fact, const std::string& SlotName, int32_t SubIndex)
   return List->Get(SubIndex);
 }
 
-// As Fact.GetValue(SlotName), without a reference of its own: Hint is where the slot was found
-// last, checked first.
-const TIEValue* SlotValueAt(TFact& Fact, const std::string& SlotName, int32_t& Hint) {
+// As Fact.GetValue(SlotName), without a reference of its own, looking at Place first.
+const TIEValue* SlotValueAt(TFact& Fact, const std::string& SlotName, TSlotPlace& Place) {
   const TFactValues& Values = Fact.GetSlotValues();
-  const int I = Values.Find(SlotName, Hint);
-  if (I >= 0) {
-    Hint = I;
-    return Values.Entry(I).Value.get();
+  if (Fact.GetTemplate()) {
+    const int I = FindSlotEntry(Values, SlotName, Place);
+    if (I >= 0) return Values.Entry(I).Value.get();
   }
   return Fact.GetValue(SlotName).get();
 }
@@ -236,8 +234,8 @@ bool TIEJoinTest::PerformTest(IJoinTestContext& Join) {
       const IIEValue RightValue = SlotValueOf(*Right, RightIndex_, RightSubIndex_);
       Result = LeftValue && RightValue && LeftValue->Equals(RightValue.get());
     } else {
-      const TIEValue* LeftValue = SlotValueAt(*Left, LeftIndex_, LeftHint_);
-      const TIEValue* RightValue = SlotValueAt(*Right, RightIndex_, RightHint_);
+      const TIEValue* LeftValue = SlotValueAt(*Left, LeftIndex_, LeftPlace_);
+      const TIEValue* RightValue = SlotValueAt(*Right, RightIndex_, RightPlace_);
       Result = LeftValue && RightValue && LeftValue->Equals(RightValue);
     }
   }

@@ -219,10 +219,9 @@ class TIEJoinTest : public TIESlotTest {
   std::string RightIndex_;
   int32_t RightSubIndex_ = NoSubIndex;
   int32_t TokenIndex_ = 0;
-  // Where the two slots were found in the last facts compared: facts of one template keep
-  // their entries in the same places, so the next look-up usually confirms the place at once.
-  int32_t LeftHint_ = -1;
-  int32_t RightHint_ = -1;
+  // Where the two slots were found in the last facts compared.
+  TSlotPlace LeftPlace_;
+  TSlotPlace RightPlace_;
 };
 
 // --- 3. the tests of one slot -------------------------------------------------------------------

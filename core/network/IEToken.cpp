@@ -97,10 +97,21 @@ IReteToken TIEToken::Clone() const { return platform::MakeRef<TIEToken>(TCopy{},
 // TIETokenTree
 // =============================================================================================
 
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
-  IIEValue Value;
-  if (!Fact.ContainsKey(Slot, Value) || !Value) return nullptr;
-  if (SubIndex == NoSubIndex) return Value.get();
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place) {
+  const TIEValue* Value = nullptr;
+  int Found = -1;
+  if (Place && Fact.GetTemplate()) Found = FindSlotEntry(Fact.GetSlotValues(), Slot, *Place);
+  if (Found >= 0) {
+    Value = Fact.GetSlotValues().Entry(Found).Value.get();
+  } else {
+    // The entry is made from the slot's default here when the fact has none yet; the fact keeps
+    // it, so the pointer stays valid.
+    IIEValue Held;
+    if (!Fact.ContainsKey(Slot, Held)) return nullptr;
+    Value = Held.get();
+  }
+  if (!Value) return nullptr;
+  if (SubIndex == NoSubIndex) return Value;
   if (Value->GetDType() != dtList) return nullptr;
   TValueVector* List = static_cast<TValueVector*>(Value->GetInterface());
   if (SubIndex < 0 || SubIndex >= List->GetValueCount()) return nullptr;
@@ -124,7 +135,7 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
   TFact* Fact = Token.GetFacts(FactIndex_);
   if (!Fact) return 0;
   if (Slot_.empty()) return Fact->GetID();
-  return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_));
+  return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_, &Place_));
 }
 
 int TIETokenTree::BucketOf(int32_t Key) const noexcept {

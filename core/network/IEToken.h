@@ -112,6 +112,7 @@ class TIETokenTree {
   std::string Slot_;
   int32_t SubIndex_;
   int32_t FactIndex_;
+  mutable TSlotPlace Place_;
   int Lowest_;
   int Highest_ = -1;
   bool Empty_ = true;
@@ -121,6 +122,7 @@ class TIETokenTree {
 
 // The value a place of a fact holds: the slot value, or the element at SubIndex of a multislot
 // (nothing when the slot or the element is missing).
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex);
+// Place, when given, is where the slot was found last (see TSlotPlace).
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place = nullptr);
 
 }  // namespace rulecore

@@ -167,18 +167,18 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
         CallChildren(Token);
         return true;
       }
-      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex, &PlaceA_);
       return Slot && PassCompared(Token, *Slot, *Value_, Kind_ == pmtTestEqual);
     }
     case pmtTestSlotValueEqual:
     case pmtTestSlotValueNotEqual: {
-      const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_);
-      const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_);
+      const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_, &PlaceA_);
+      const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_, &PlaceB_);
       return A && B && PassCompared(Token, *A, *B, Kind_ == pmtTestSlotValueEqual);
     }
     case pmtTestMultiSlotEqual:
     case pmtTestMultiSlotNotEqual: {
-      const TIEValue* Element = PlaceValue(Fact, SlotA_, ArgA_);
+      const TIEValue* Element = PlaceValue(Fact, SlotA_, ArgA_, &PlaceA_);
       if (!Element) return false;
       if (Value_->GetDType() == dtFunCall) {
         const bool False = CallTest(Token, Fact);
@@ -189,7 +189,7 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
       return PassCompared(Token, *Element, *Value_, Kind_ == pmtTestMultiSlotEqual);
     }
     case pmtTestMultiSlotLength: {
-      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex, &PlaceA_);
       if (!Slot || Slot->GetDType() != dtList) return false;
       if (static_cast<TValueVector*>(Slot->GetInterface())->GetValueCount() != ArgA_) return false;
       CallChildren(Token);
@@ -396,7 +396,8 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
     if (!Right->GetFact()) return;
     const int32_t Key = TIETokenTree::KeyOfValue(
         PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
-                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex));
+                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex,
+                   &RightKeyPlace_));
     if (const auto* Bucket = Left_->GetTokens(Key)) Visit(*Bucket);
     return;
   }
@@ -431,7 +432,8 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
       if (Fact) {
         const int32_t Key = TIETokenTree::KeyOfValue(
             PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
-                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex));
+                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                       &LeftKeyPlace_));
         if (const auto* Bucket = Right_->GetTokens(Key)) Visit(*Bucket);
       }
     } else {
