@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <typeinfo>
 #include <charconv>
 #include <utility>
 
@@ -297,6 +298,17 @@ std::string TIEClipsStream::GenerateSymbol(std::string_view Prefix) {
 
 IStreamToken TIEClipsStream::MakeToken(int32_t DataType, std::string_view Text, double Number,
                                        bool KeepWhiteSpace) {
+  // The kinds made here carry no number but an integer's own (a float's is read again from its
+  // text), so every token made while reading ahead packs.
+  if (Direct_ && Text.size() <= UINT32_MAX && WhiteSpace_.size() <= UINT32_MAX) {
+    *Direct_ = TPacked{static_cast<uint32_t>(Chars_.size()), static_cast<uint32_t>(Text.size()),
+                       static_cast<uint32_t>(WhiteSpace_.size()), LineNumber_, DataType,
+                       DataType == dtInteger ? static_cast<int32_t>(Number) : 0};
+    Chars_ += Text;
+    Chars_ += WhiteSpace_;
+    if (!KeepWhiteSpace) WhiteSpace_.clear();
+    return IStreamToken();
+  }
   IStreamToken Token = platform::MakeRef<TIEStreamToken>(DataType, std::string(Text), LineNumber_, Number);
   if (!WhiteSpace_.empty()) {
     Token->SetWhiteSpace(WhiteSpace_);
@@ -462,11 +474,23 @@ void TIEClipsStream::PrepareSExp() {
   ResetRecord();
   const size_t Held = LookAhead_.size();
   int64_t Depth = 0;
+  // A derived tokenizer may scan and make tokens its own way: only this class's own scanner
+  // hands its tokens over packed.
+  const bool Direct = typeid(*this) == typeid(TIEClipsStream);
+  struct TDirectGuard {
+    TPacked*& Target;
+    ~TDirectGuard() { Target = nullptr; }
+  } Guard{Direct_};
   try {
     do {
+      TPacked Entry{};
+      if (Direct) Direct_ = &Entry;
       IStreamToken Token = BuildNextToken();
-      const int32_t Kind = Token->GetDataType();
-      LookAhead_.push_back(Pack(std::move(Token)));
+      Direct_ = nullptr;
+      if (Token) Entry = Pack(std::move(Token));
+      const int32_t Kind = Entry.Kind == PackedObject ? Objects_[static_cast<size_t>(Entry.Integer)]->GetDataType()
+                                                      : Entry.Kind;
+      LookAhead_.push_back(Entry);
       if (Kind == '(')
         ++Depth;
       else if (Kind == ')')

@@ -163,6 +163,9 @@ class TIEClipsStream : public TIETokenizerStream {
   void PackRecord();
   void ReleaseStorage();
 
+  // While PrepareSExp reads ahead with this class's own scanner, MakeToken packs each token
+  // here instead of making an object that would only be packed at once.
+  TPacked* Direct_ = nullptr;
   std::deque<TPacked> LookAhead_;
   int32_t Depth_ = 0;
   // The tokens returned since the current expression began: the record, and the current token

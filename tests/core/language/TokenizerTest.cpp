@@ -594,3 +594,29 @@ TEST(TokenizerLines, CharactersAndLinesKeepTheCount) {
   C.PutBackChar('\n');  // put back across the line end: LF after text counts again
   EXPECT_EQ(C.GetLineNumber(), 2);
 }
+
+namespace {
+
+// A tokenizer that makes its own tokens from the base class's: words come out in capitals.
+class TShoutingStream final : public TIEClipsStream {
+ public:
+  using TIEClipsStream::TIEClipsStream;
+  IStreamToken FinishToken(int Hint, std::string_view Text) override {
+    IStreamToken Token = TIEClipsStream::FinishToken(Hint, Text);
+    if (Token->GetDataType() == dtAtom) {
+      std::string Upper(Token->GetText());
+      for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+      Token->SetText(Upper);
+    }
+    return Token;
+  }
+};
+
+}  // namespace
+
+TEST(TokenizerLookAhead, DerivedTokenizerMakesItsOwnTokensWhileReadingAhead) {
+  TShoutingStream S(InMemory, "(deffacts x (a 1 b)) (c)");
+  std::string Out;
+  for (const IStreamToken& T : AllTokens(S)) Out += (Out.empty() ? "" : " ") + Describe(*T);
+  EXPECT_EQ(Out, "( A:DEFFACTS A:X ( A:A I:1 A:B ) ) ( A:C ) EOF");
+}
