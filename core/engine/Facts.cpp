@@ -8,6 +8,53 @@
 
 namespace rulecore {
 
+namespace {
+
+// The duplicate cache's own hash, made without writing any value as text.  Facts that
+// TFact::Equals finds equal hash alike: they share the template object, their slots hold
+// strictly equal values, and strictly equal numbers and texts have equal hash codes.  Values of
+// other kinds hash by their text, as equal values write alike.  (Facts of templates with fuzzy
+// slots, which Equals passes over, are kept apart and never hashed.)
+uint32_t CacheHash(const TFact& Fact) {
+  const IFactTemplate& Template = Fact.GetTemplate();
+  if (!Template) return 0;
+  uint32_t Hash = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(Template.get()) >> 4);
+  auto& Self = const_cast<TFact&>(Fact);
+  const TFactValues& Values = Self.GetSlotValues();
+  const int N = Template->GetSlotCount();
+  for (int S = 0; S < N; ++S) {
+    const IFactSlot& Slot = Template->GetSlot(S);
+    // A fact filled by its template keeps its entries in slot order.
+    int I = S < Values.Count() && Values.Entry(S).Slot == Slot ? S : Values.Find(Slot->GetName());
+    const TIEValue* V = nullptr;
+    if (I >= 0)
+      V = Values.Entry(I).Value.get();
+    else
+      V = Self.GetValue(Slot->GetName()).get();  // made from the default, as Equals would
+    uint32_t Code = 0;
+    if (V) {
+      switch (V->GetDType()) {
+        case dtNone:
+        case dtInteger:
+        case dtFactId:
+        case dtDescriptor:
+        case dtFloat:
+        case dtAtom:
+        case dtString:
+        case dtVariable:
+        case dtMultiVariable:
+        case dtSlot:
+        case dtMultiSlot: Code = V->GetHashCode() * 8u + static_cast<uint32_t>(V->GetDType()); break;
+        default: Code = CalculateHash(V->GetToString()); break;
+      }
+    }
+    Hash = (Hash ^ Code) * 0x9E3779B1u;
+  }
+  return Hash;
+}
+
+}  // namespace
+
 TFacts::TFacts(TInferenceEngine* Engine) : Engine_(Engine) {}
 
 const IFact& TFacts::Get(int Index) const {
@@ -20,7 +67,7 @@ void TFacts::CacheAdd(TFact* Fact) {
   if (Fact->GetTemplate() && Fact->GetTemplate()->IsFuzzy())
     FuzzyFacts_.push_back(Fact);
   else
-    Cache_.emplace(Fact->GetHashCode(), Fact);
+    Cache_.emplace(CacheHash(*Fact), Fact);
 }
 
 void TFacts::CacheRemove(TFact* Fact) {
@@ -30,7 +77,7 @@ void TFacts::CacheRemove(TFact* Fact) {
     FuzzyFacts_.erase(F);
     return;
   }
-  auto [Begin, End] = Cache_.equal_range(Fact->GetHashCode());
+  auto [Begin, End] = Cache_.equal_range(CacheHash(*Fact));
   for (auto It = Begin; It != End; ++It)
     if (It->second == Fact) {
       Cache_.erase(It);
@@ -166,7 +213,7 @@ int TFacts::FindFact(const TFact& Fact) const {
       }
   } else {
     // A hash hit is confirmed by equality: different facts may share a hash code.
-    auto [Begin, End] = Cache_.equal_range(Fact.GetHashCode());
+    auto [Begin, End] = Cache_.equal_range(CacheHash(Fact));
     for (auto It = Begin; It != End; ++It)
       if (It->second->Equals(&Fact)) {
         Found = It->second;

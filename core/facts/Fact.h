@@ -77,6 +77,26 @@ class TFactValues {
   std::unique_ptr<TSettings> Settings_;
 };
 
+// A remembered place of a slot's entry: facts of one template keep their entries in the same
+// places, so the matching network remembers where a slot was and confirms it by the slot object
+// instead of comparing names.  The place holds while no slot was renamed or destroyed.
+struct TSlotPlace {
+  const TFactSlot* Slot = nullptr;
+  int32_t Index = -1;
+  uint32_t Generation = 0;
+};
+
+// Values.Find(Name), through and into a remembered place.
+inline int FindSlotEntry(const TFactValues& Values, std::string_view Name, TSlotPlace& Place) noexcept {
+  const int I = Place.Index;
+  if (I >= 0 && I < Values.Count() && Values.Entry(I).Slot.get() == Place.Slot &&
+      Place.Generation == TFactSlot::NameGeneration())
+    return I;
+  const int Found = Values.Find(Name, I);
+  if (Found >= 0) Place = {Values.Entry(Found).Slot.get(), Found, TFactSlot::NameGeneration()};
+  return Found;
+}
+
 // Walks a value table once: HasMoreElements, NextElement/NextKey, CurrentElement/CurrentKey,
 // GetCount (entries not yet visited), Reset.  Asking past the end raises the table error.
 class TFactValueHashtableEnumerator {

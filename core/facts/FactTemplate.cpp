@@ -44,7 +44,10 @@ void CheckConstructName(std::string_view Name) {
 
 TFactSlot::TFactSlot(TFactTemplate* Template) : Template_(Template) {}
 
-TFactSlot::~TFactSlot() { UnhookDefault(); }
+TFactSlot::~TFactSlot() {
+  NameGeneration_.fetch_add(1, std::memory_order_relaxed);
+  UnhookDefault();
+}
 
 std::string TFactSlot::GetTemplateName() const { return Template_ ? Template_->GetTemplateName() : std::string(); }
 
@@ -53,6 +56,7 @@ bool TFactSlot::DynamicChecks() const { return Template_ && Template_->DynamicCh
 void TFactSlot::SetName(const TIEName& Value) {
   if (Value == Name_) return;
   CheckConstructName(Value);
+  NameGeneration_.fetch_add(1, std::memory_order_relaxed);
   if (Template_)
     Template_->SlotRenamed(this, Value);
   else

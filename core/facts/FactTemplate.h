@@ -8,6 +8,7 @@
 // printing, filling, hashing and comparing facts.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,6 +48,9 @@ class TFactSlot final : public platform::TCloneable {
 
   const TIEName& GetName() const noexcept { return Name_; }
   void SetName(const TIEName& Value);
+  // Changes whenever a slot anywhere is renamed or destroyed: a place of a slot remembered by
+  // its object (TSlotPlace) holds only while this stays the same.
+  static uint32_t NameGeneration() noexcept { return NameGeneration_.load(std::memory_order_relaxed); }
   const IIEValue& GetSlotDefault() const noexcept { return Default_; }
   void SetSlotDefault(const IIEValue& Value);
   TIETypes GetSlotType() const noexcept { return SlotType_; }
@@ -79,6 +83,7 @@ class TFactSlot final : public platform::TCloneable {
   platform::ICloneable DoClone() const override;
 
  private:
+  static inline std::atomic<uint32_t> NameGeneration_{0};
   friend class TFactTemplate;
   void HookDefault();
   void UnhookDefault() noexcept;

@@ -50,6 +50,16 @@ IIEValue SlotValueOf(TFact& Fact, const std::string& SlotName, int32_t SubIndex)
   return List->Get(SubIndex);
 }
 
+// As Fact.GetValue(SlotName), without a reference of its own, looking at Place first.
+const TIEValue* SlotValueAt(TFact& Fact, const std::string& SlotName, TSlotPlace& Place) {
+  const TFactValues& Values = Fact.GetSlotValues();
+  if (Fact.GetTemplate()) {
+    const int I = FindSlotEntry(Values, SlotName, Place);
+    if (I >= 0) return Values.Entry(I).Value.get();
+  }
+  return Fact.GetValue(SlotName).get();
+}
+
 }  // namespace
 
 // =============================================================================================
@@ -189,14 +199,14 @@ std::unique_ptr<TIESlotTest> TIEPatternMatchTest::DoClone() const {
 // =============================================================================================
 
 TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, std::string RightIndex, int32_t TokenIndex)
-    : TIESlotTest(SlotTestType),
+    : TIESlotTest(TJoinKind{}, SlotTestType),
       LeftIndex_(std::move(LeftIndex)),
       RightIndex_(std::move(RightIndex)),
       TokenIndex_(TokenIndex) {}
 
 TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, int32_t LeftSubIndex,
                          std::string RightIndex, int32_t RightSubIndex, int32_t TokenIndex)
-    : TIESlotTest(SlotTestType),
+    : TIESlotTest(TJoinKind{}, SlotTestType),
       JoinTestType_(tstMultiSlot),
       LeftIndex_(std::move(LeftIndex)),
       LeftSubIndex_(LeftSubIndex),
@@ -207,18 +217,27 @@ TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, int3
 bool TIEJoinTest::PerformTest(TObject* Context) {
   auto* Join = dynamic_cast<IJoinTestContext*>(Context);
   if (!Join) RaiseIE(SNoContext, {"join test"});
+  return PerformTest(*Join);
+}
+
+bool TIEJoinTest::PerformTest(IJoinTestContext& Join) {
   // A token position without a fact belongs to a negated pattern: nothing was bound there, so
   // there is nothing to compare against and the test does not constrain the match.  This holds
   // for whole-slot tests as for field tests (reading the missing fact would be a crash).
-  TFact* Left = Join->GetTokenFact(TokenIndex_);
+  TFact* Left = Join.GetTokenFact(TokenIndex_);
   bool Result = true;
   if (Left) {
-    TFact* Right = Join->GetCurrentFact();
+    TFact* Right = Join.GetCurrentFact();
     if (!Right) RaiseIE(SNoContext, {"join test"});
-    const bool Fields = JoinTestType_ == tstMultiSlot;
-    const IIEValue LeftValue = SlotValueOf(*Left, LeftIndex_, Fields ? LeftSubIndex_ : NoSubIndex);
-    const IIEValue RightValue = SlotValueOf(*Right, RightIndex_, Fields ? RightSubIndex_ : NoSubIndex);
-    Result = LeftValue && RightValue && LeftValue->Equals(RightValue.get());
+    if (JoinTestType_ == tstMultiSlot) {
+      const IIEValue LeftValue = SlotValueOf(*Left, LeftIndex_, LeftSubIndex_);
+      const IIEValue RightValue = SlotValueOf(*Right, RightIndex_, RightSubIndex_);
+      Result = LeftValue && RightValue && LeftValue->Equals(RightValue.get());
+    } else {
+      const TIEValue* LeftValue = SlotValueAt(*Left, LeftIndex_, LeftPlace_);
+      const TIEValue* RightValue = SlotValueAt(*Right, RightIndex_, RightPlace_);
+      Result = LeftValue && RightValue && LeftValue->Equals(RightValue);
+    }
   }
   return ApplySense(Result);
 }

@@ -93,6 +93,9 @@ class TIESlotTest : public platform::TPersistent {
 
   TSlotTestType GetSlotTestType() const noexcept { return SlotTestType_; }
   void SetSlotTestType(TSlotTestType Value);
+  // True for join tests (TIEJoinTest and its descendants): lets a join node tell its tests
+  // apart without a run-time type query per comparison.
+  bool IsJoinTest() const noexcept { return JoinTest_; }
 
   using TPersistent::Assign;
   void Assign(const platform::TPersistent& Source) override;
@@ -104,6 +107,8 @@ class TIESlotTest : public platform::TPersistent {
   virtual std::string ToString() const;
 
  protected:
+  struct TJoinKind {};
+  TIESlotTest(TJoinKind, TSlotTestType SlotTestType) noexcept : SlotTestType_(SlotTestType), JoinTest_(true) {}
   virtual std::unique_ptr<TIESlotTest> DoClone() const;
   // Called after every change of the test's fields.
   virtual void Changed() {}
@@ -111,6 +116,7 @@ class TIESlotTest : public platform::TPersistent {
 
  private:
   TSlotTestType SlotTestType_;
+  bool JoinTest_ = false;
 };
 
 class TIEPatternMatchTest : public TIESlotTest {
@@ -171,7 +177,7 @@ class TIEPatternMatchTest : public TIESlotTest {
 class TIEJoinTest : public TIESlotTest {
   PLATFORM_CLASS(TIEJoinTest, TIESlotTest)
  public:
-  TIEJoinTest() noexcept = default;
+  TIEJoinTest() noexcept : TIESlotTest(TJoinKind{}, sttEquals) {}
   // Whole-slot comparison (tstSlot).
   TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, std::string RightIndex, int32_t TokenIndex);
   // Comparison that may address single fields of multislots (tstMultiSlot).
@@ -194,6 +200,7 @@ class TIEJoinTest : public TIESlotTest {
   // Compares slot LeftIndex of the token's fact at TokenIndex with slot RightIndex of the
   // current fact (strict equality).  Context must be an IJoinTestContext.
   bool PerformTest(platform::TObject* Context);
+  bool PerformTest(IJoinTestContext& Context);
 
   using TIESlotTest::Equals;
   bool Equals(const TIESlotTest& Other) const override;
@@ -212,6 +219,9 @@ class TIEJoinTest : public TIESlotTest {
   std::string RightIndex_;
   int32_t RightSubIndex_ = NoSubIndex;
   int32_t TokenIndex_ = 0;
+  // Where the two slots were found in the last facts compared.
+  TSlotPlace LeftPlace_;
+  TSlotPlace RightPlace_;
 };
 
 // --- 3. the tests of one slot -------------------------------------------------------------------

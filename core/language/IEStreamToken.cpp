@@ -59,28 +59,28 @@ void TIEStreamToken::SetNumber(double Value) noexcept {
 // Text form, equality, copying
 // =============================================================================================
 
-void TIEStreamToken::AppendToString(std::string& Out) const {
-  switch (DataType_) {
+void TIEStreamToken::AppendTextForm(std::string& Out, int32_t DataType, std::string_view Text, double Number) {
+  switch (DataType) {
     case dtString:
       Out += "\\\"";
-      Out += Text_;
+      Out += Text;
       Out += "\"\\";
       return;
-    case dtInteger: AppendWholeNumber(Out, Number_); return;
+    case dtInteger: AppendWholeNumber(Out, Number); return;
     case dtVariable:
       Out += '?';
-      Out += Text_;
+      Out += Text;
       return;
-    case dtFloat: Out += FloatToText(Number_); return;
+    case dtFloat: Out += FloatToText(Number); return;
     case dtMultiVariable:
       Out += "$?";
-      Out += Text_;
+      Out += Text;
       return;
     default:
-      if (!Text_.empty())
-        Out += Text_;
-      else if (DataType_ >= 0 && DataType_ <= 255)
-        Out += static_cast<char>(DataType_);
+      if (!Text.empty())
+        Out += Text;
+      else if (DataType >= 0 && DataType <= 255)
+        Out += static_cast<char>(DataType);
       return;
   }
 }

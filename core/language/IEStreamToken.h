@@ -50,7 +50,9 @@ class TIEStreamToken : public platform::TCloneable {
   std::string ToString() const;
   std::string GetToString() const override { return ToString(); }
   // Appends the text form to Out (no temporary string).
-  void AppendToString(std::string& Out) const;
+  void AppendToString(std::string& Out) const { AppendTextForm(Out, DataType_, Text_, Number_); }
+  // The text form of a token of this kind, text and number.
+  static void AppendTextForm(std::string& Out, int32_t DataType, std::string_view Text, double Number);
 
   // Equal kind, line and number; the text is not compared.
   using TCloneable::Equals;
@@ -79,6 +81,7 @@ class TIEStreamToken : public platform::TCloneable {
   platform::ICloneable DoClone() const override { return Clone(); }
 
  private:
+  friend class TIEClipsStream;  // packs plain tokens it holds alone
   int32_t DataType_ = dtNone;
   int32_t LineNumber_ = 0;
   double Number_ = 0;

@@ -6,7 +6,11 @@
 //   5. Look-ahead, put-back and the recorded expression text
 #include "IETokenizer.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
+#include <typeinfo>
 #include <charconv>
 #include <utility>
 
@@ -294,6 +298,17 @@ std::string TIEClipsStream::GenerateSymbol(std::string_view Prefix) {
 
 IStreamToken TIEClipsStream::MakeToken(int32_t DataType, std::string_view Text, double Number,
                                        bool KeepWhiteSpace) {
+  // The kinds made here carry no number but an integer's own (a float's is read again from its
+  // text), so every token made while reading ahead packs.
+  if (Direct_ && Text.size() <= UINT32_MAX && WhiteSpace_.size() <= UINT32_MAX) {
+    *Direct_ = TPacked{static_cast<uint32_t>(Chars_.size()), static_cast<uint32_t>(Text.size()),
+                       static_cast<uint32_t>(WhiteSpace_.size()), LineNumber_, DataType,
+                       DataType == dtInteger ? static_cast<int32_t>(Number) : 0};
+    Chars_ += Text;
+    Chars_ += WhiteSpace_;
+    if (!KeepWhiteSpace) WhiteSpace_.clear();
+    return IStreamToken();
+  }
   IStreamToken Token = platform::MakeRef<TIEStreamToken>(DataType, std::string(Text), LineNumber_, Number);
   if (!WhiteSpace_.empty()) {
     Token->SetWhiteSpace(WhiteSpace_);
@@ -348,20 +363,134 @@ IStreamToken TIEClipsStream::ClassifyWord(std::string_view Word) {
 // 5. Look-ahead, put-back and the recorded expression text
 // =============================================================================================
 
+TIEClipsStream::TPacked TIEClipsStream::HoldObject(IStreamToken Token) {
+  int32_t Index;
+  if (!FreeObjects_.empty()) {
+    Index = FreeObjects_.back();
+    FreeObjects_.pop_back();
+    Objects_[static_cast<size_t>(Index)] = std::move(Token);
+  } else {
+    Index = static_cast<int32_t>(Objects_.size());
+    Objects_.push_back(std::move(Token));
+  }
+  return TPacked{0, 0, 0, 0, PackedObject, Index};
+}
+
+TIEClipsStream::TPacked TIEClipsStream::Pack(IStreamToken&& Token) {
+  const TIEStreamToken& T = *Token;
+  // The number must be what unpacking gives back: the integer itself, a float read again from
+  // the text, nothing for other kinds.
+  bool Plain = T.RefCount() == 1 && T.GetTag() == 0 && !T.Kept_ && T.DataType_ != PackedObject &&
+               T.Text_.size() <= UINT32_MAX && T.WhiteSpace_.size() <= UINT32_MAX;
+  int32_t Integer = 0;
+  if (Plain) {
+    switch (T.DataType_) {
+      case dtInteger:
+        Plain = TruncToInteger(T.Number_, Integer) && static_cast<double>(Integer) == T.Number_ &&
+                !(T.Number_ == 0 && std::signbit(T.Number_));
+        break;
+      case dtFloat: {
+        double Again;
+        Plain = ParseFloat(T.Text_, Again) && std::bit_cast<uint64_t>(Again) == std::bit_cast<uint64_t>(T.Number_);
+        break;
+      }
+      default: Plain = std::bit_cast<uint64_t>(T.Number_) == 0; break;
+    }
+  }
+  if (!Plain) return HoldObject(std::move(Token));
+  const TPacked Entry{static_cast<uint32_t>(Chars_.size()), static_cast<uint32_t>(T.Text_.size()),
+                      static_cast<uint32_t>(T.WhiteSpace_.size()), T.LineNumber_, T.DataType_, Integer};
+  Chars_ += T.Text_;
+  Chars_ += T.WhiteSpace_;
+  return Entry;
+}
+
+IStreamToken TIEClipsStream::Unpack(const TPacked& Entry, bool Release) {
+  if (Entry.Kind == PackedObject) {
+    const auto Index = static_cast<size_t>(Entry.Integer);
+    if (!Release) return Objects_[Index];
+    IStreamToken Token = std::move(Objects_[Index]);
+    FreeObjects_.push_back(Entry.Integer);
+    return Token;
+  }
+  const std::string_view Text(Chars_.data() + Entry.Offset, Entry.TextSize);
+  double Number = 0;
+  if (Entry.Kind == dtInteger)
+    Number = Entry.Integer;
+  else if (Entry.Kind == dtFloat)
+    ParseFloat(Text, Number);
+  IStreamToken Token = platform::MakeRef<TIEStreamToken>(Entry.Kind, std::string(Text), Entry.Line, Number);
+  if (Entry.SpaceSize > 0) Token->WhiteSpace_.assign(Chars_.data() + Entry.Offset + Entry.TextSize, Entry.SpaceSize);
+  return Token;
+}
+
+int32_t TIEClipsStream::LineOf(const TPacked& Entry) const {
+  return Entry.Kind == PackedObject ? Objects_[static_cast<size_t>(Entry.Integer)]->GetLineNumber() : Entry.Line;
+}
+
+void TIEClipsStream::RecordToken(const IStreamToken& Token) {
+  ReturnedObjects_.push_back(static_cast<uint32_t>(Returned_.size()));
+  Returned_.push_back(HoldObject(Token));
+  if (ReturnedObjects_.size() >= PackAt_) PackRecord();
+}
+
+void TIEClipsStream::PackRecord() {
+  // Tokens of the record that the parser has let go of are packed; the rest are looked at again
+  // once as many more were returned, so the work stays in proportion to the tokens read.
+  size_t Kept = 0;
+  for (const uint32_t Position : ReturnedObjects_) {
+    TPacked& Entry = Returned_[Position];
+    IStreamToken& Held = Objects_[static_cast<size_t>(Entry.Integer)];
+    if (Held->RefCount() == 1) {
+      const int32_t Index = Entry.Integer;
+      Entry = Pack(std::move(Held));
+      FreeObjects_.push_back(Index);  // a token that stays an object moved to another place
+      if (Entry.Kind != PackedObject) continue;
+    }
+    ReturnedObjects_[Kept++] = Position;
+  }
+  ReturnedObjects_.resize(Kept);
+  PackAt_ = std::max<size_t>(16, 2 * Kept);
+}
+
+void TIEClipsStream::ReleaseStorage() {
+  // Nothing refers to the packed text or the held objects any more.
+  Objects_.clear();
+  FreeObjects_.clear();
+  Chars_.clear();
+  if (Chars_.capacity() > 65536) Chars_.shrink_to_fit();
+}
+
 void TIEClipsStream::ResetRecord() {
-  if (!Returned_.empty()) Earlier_ = std::move(Returned_.back());
+  if (!Returned_.empty()) Earlier_ = GetCurrentToken();
+  for (const uint32_t Position : ReturnedObjects_) Unpack(Returned_[Position], true);
   Returned_.clear();
+  ReturnedObjects_.clear();
+  PackAt_ = 16;
+  if (LookAhead_.empty()) ReleaseStorage();
 }
 
 void TIEClipsStream::PrepareSExp() {
   ResetRecord();
   const size_t Held = LookAhead_.size();
   int64_t Depth = 0;
+  // A derived tokenizer may scan and make tokens its own way: only this class's own scanner
+  // hands its tokens over packed.
+  const bool Direct = typeid(*this) == typeid(TIEClipsStream);
+  struct TDirectGuard {
+    TPacked*& Target;
+    ~TDirectGuard() { Target = nullptr; }
+  } Guard{Direct_};
   try {
     do {
+      TPacked Entry{};
+      if (Direct) Direct_ = &Entry;
       IStreamToken Token = BuildNextToken();
-      const int32_t Kind = Token->GetDataType();
-      LookAhead_.push_back(std::move(Token));
+      Direct_ = nullptr;
+      if (Token) Entry = Pack(std::move(Token));
+      const int32_t Kind = Entry.Kind == PackedObject ? Objects_[static_cast<size_t>(Entry.Integer)]->GetDataType()
+                                                      : Entry.Kind;
+      LookAhead_.push_back(Entry);
       if (Kind == '(')
         ++Depth;
       else if (Kind == ')')
@@ -372,47 +501,77 @@ void TIEClipsStream::PrepareSExp() {
     } while (Depth > 0);
   } catch (...) {
     // A broken expression (an unterminated string) is dropped whole.
-    LookAhead_.resize(Held);
+    while (LookAhead_.size() > Held) {
+      Unpack(LookAhead_.back(), true);
+      LookAhead_.pop_back();
+    }
     throw;
   }
 }
 
 IStreamToken TIEClipsStream::NextToken() {
   if (LookAhead_.empty()) PrepareSExp();
-  IStreamToken Token = std::move(LookAhead_.front());
+  IStreamToken Token = Unpack(LookAhead_.front(), true);
   LookAhead_.pop_front();
   if (Token->Is('('))
     ++Depth_;
   else if (Token->Is(')'))
     --Depth_;
-  Returned_.push_back(Token);
+  RecordToken(Token);
   return Token;
 }
 
 void TIEClipsStream::PutBackToken(const IStreamToken& Token) {
   if (!Token) return;
-  LookAhead_.push_front(Token);
+  LookAhead_.push_front(HoldObject(Token));
   if (Token->Is('('))
     --Depth_;
   else if (Token->Is(')'))
     ++Depth_;
-  if (!Returned_.empty() && Returned_.back() == Token) Returned_.pop_back();
+  if (Returned_.empty()) return;
+  const TPacked& Last = Returned_.back();
+  if (Last.Kind == PackedObject && Objects_[static_cast<size_t>(Last.Integer)] == Token) {
+    Unpack(Last, true);
+    Returned_.pop_back();
+    if (!ReturnedObjects_.empty() && ReturnedObjects_.back() == Returned_.size()) ReturnedObjects_.pop_back();
+  }
 }
 
 std::string TIEClipsStream::ToString() const {
   std::string Record;
   int32_t Line = 0;
-  for (const IStreamToken& Token : Returned_) {
-    if (&Token != &Returned_.front() && Token->GetLineNumber() > Line) Record += "\r\n";
-    Token->AppendToString(Record);
+  bool First = true;
+  for (const TPacked& Entry : Returned_) {
+    const int32_t EntryLine = LineOf(Entry);
+    if (!First && EntryLine > Line) Record += "\r\n";
+    First = false;
+    if (Entry.Kind == PackedObject) {
+      Objects_[static_cast<size_t>(Entry.Integer)]->AppendToString(Record);
+    } else {
+      const std::string_view Text(Chars_.data() + Entry.Offset, Entry.TextSize);
+      double Number = 0;
+      if (Entry.Kind == dtInteger)
+        Number = Entry.Integer;
+      else if (Entry.Kind == dtFloat)
+        ParseFloat(Text, Number);
+      TIEStreamToken::AppendTextForm(Record, Entry.Kind, Text, Number);
+    }
     Record.push_back(' ');
-    Line = Token->GetLineNumber();
+    Line = EntryLine;
   }
   return Record;
 }
 
 IStreamToken TIEClipsStream::GetCurrentToken() {
-  if (!Returned_.empty()) return Returned_.back();
+  if (!Returned_.empty()) {
+    TPacked& Last = Returned_.back();
+    if (Last.Kind != PackedObject) {
+      // Held as an object from now on, so that asking again gives the same token.
+      Last = HoldObject(Unpack(Last, false));
+      ReturnedObjects_.push_back(static_cast<uint32_t>(Returned_.size() - 1));
+    }
+    return Objects_[static_cast<size_t>(Last.Integer)];
+  }
   if (!Earlier_) return NextToken();
   return Earlier_;
 }
@@ -441,6 +600,7 @@ void TIEClipsStream::MoveToNextConstruct() {
 }
 
 void TIEClipsStream::Clear() {
+  for (const TPacked& Entry : LookAhead_) Unpack(Entry, true);
   LookAhead_.clear();
   ResetRecord();
   // Tokens that would have closed open parentheses are gone with the look-ahead.
@@ -448,11 +608,14 @@ void TIEClipsStream::Clear() {
 }
 
 void TIEClipsStream::DiscardUntilEOL() {
-  const int32_t Line = !Returned_.empty() ? Returned_.back()->GetLineNumber()
+  const int32_t Line = !Returned_.empty() ? LineOf(Returned_.back())
                        : Earlier_         ? Earlier_->GetLineNumber()
                                           : LineNumber_;
   // Tokens read ahead from the rest of this line go first.
-  while (!LookAhead_.empty() && LookAhead_.front()->GetLineNumber() <= Line) LookAhead_.pop_front();
+  while (!LookAhead_.empty() && LineOf(LookAhead_.front()) <= Line) {
+    Unpack(LookAhead_.front(), true);
+    LookAhead_.pop_front();
+  }
   // When the scanner has not passed the line end yet, the rest of the line is still unread.
   if (LookAhead_.empty() && LineNumber_ <= Line) ReadLineCounted(nullptr);
 }

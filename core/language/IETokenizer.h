@@ -13,6 +13,7 @@
 // Depends on core/values and the platform layer.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -145,11 +146,41 @@ class TIEClipsStream : public TIETokenizerStream {
   bool LastLFCounted_ = false;  // the last LF read ended a line (it did not follow a CR)
   std::string Scan_;            // the word or string being scanned (reused)
   std::string WhiteSpace_;      // white space and comments since the last token (reused)
-  std::deque<IStreamToken> LookAhead_;
+  // Tokens waiting in the look-ahead and tokens in the record are mostly held packed: a large
+  // expression (a deffacts of many thousands of facts) is read ahead whole, and a token object
+  // per word would cost several times the text.  A token is packed only while nobody else holds
+  // it, so no one can tell it from the object it was.  Tokens put back, and any token with more
+  // than a kind, a line, a text, white space and its own number, stay objects (in Objects_).
+  struct TPacked {
+    uint32_t Offset;     // of the text in Chars_; the white space follows it
+    uint32_t TextSize;
+    uint32_t SpaceSize;
+    int32_t Line;
+    int32_t Kind;        // the token's kind, or PackedObject
+    int32_t Integer;     // an integer token's number; for PackedObject the index in Objects_
+  };
+  static constexpr int32_t PackedObject = INT32_MIN;
+  TPacked Pack(IStreamToken&& Token);
+  TPacked HoldObject(IStreamToken Token);
+  IStreamToken Unpack(const TPacked& Entry, bool Release);
+  int32_t LineOf(const TPacked& Entry) const;
+  void RecordToken(const IStreamToken& Token);
+  void PackRecord();
+  void ReleaseStorage();
+
+  // While PrepareSExp reads ahead with this class's own scanner, MakeToken packs each token
+  // here instead of making an object that would only be packed at once.
+  TPacked* Direct_ = nullptr;
+  std::deque<TPacked> LookAhead_;
   int32_t Depth_ = 0;
   // The tokens returned since the current expression began: the record, and the current token
   // (the last of them).  Putting the last one back takes it off again.
-  std::vector<IStreamToken> Returned_;
+  std::deque<TPacked> Returned_;
+  std::vector<uint32_t> ReturnedObjects_;  // positions in Returned_ of entries held as objects
+  size_t PackAt_ = 16;                     // ReturnedObjects_ size that triggers packing
+  std::string Chars_;
+  std::vector<IStreamToken> Objects_;
+  std::vector<int32_t> FreeObjects_;
   IStreamToken Earlier_;  // the current token when Returned_ was last emptied
 };
 

@@ -97,10 +97,21 @@ IReteToken TIEToken::Clone() const { return platform::MakeRef<TIEToken>(TCopy{},
 // TIETokenTree
 // =============================================================================================
 
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex) {
-  IIEValue Value;
-  if (!Fact.ContainsKey(Slot, Value) || !Value) return nullptr;
-  if (SubIndex == NoSubIndex) return Value.get();
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place) {
+  const TIEValue* Value = nullptr;
+  int Found = -1;
+  if (Place && Fact.GetTemplate()) Found = FindSlotEntry(Fact.GetSlotValues(), Slot, *Place);
+  if (Found >= 0) {
+    Value = Fact.GetSlotValues().Entry(Found).Value.get();
+  } else {
+    // The entry is made from the slot's default here when the fact has none yet; the fact keeps
+    // it, so the pointer stays valid.
+    IIEValue Held;
+    if (!Fact.ContainsKey(Slot, Held)) return nullptr;
+    Value = Held.get();
+  }
+  if (!Value) return nullptr;
+  if (SubIndex == NoSubIndex) return Value;
   if (Value->GetDType() != dtList) return nullptr;
   TValueVector* List = static_cast<TValueVector*>(Value->GetInterface());
   if (SubIndex < 0 || SubIndex >= List->GetValueCount()) return nullptr;
@@ -119,12 +130,39 @@ int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
   return Value ? static_cast<int32_t>(Value->GetHashCode()) : 0;
 }
 
+int64_t TIETokenTree::ExactKey(const TIEToken& Token) {
+  if (Parts_.empty()) return WildKey;
+  uint64_t Key = 0;
+  for (TExactPart& Part : Parts_) {
+    TFact* Fact = Token.GetFacts(Part.FactIndex);
+    if (!Fact || Fact->GetID() < 0) return WildKey;
+    const TIEValue* Value = PlaceValue(*Fact, Part.Slot, Part.SubIndex, &Part.Place);
+    if (!Value) return WildKey;
+    switch (Value->GetDType()) {
+      case dtInteger:
+      case dtFactId:
+      case dtDescriptor:
+      case dtFloat:
+      case dtAtom:
+      case dtString:
+      case dtVariable:
+      case dtMultiVariable:
+      case dtSlot:
+      case dtMultiSlot: break;
+      default: return WildKey;
+    }
+    Key = (Key ^ Value->GetHashCode()) * 0x9E3779B97F4A7C15ull;
+  }
+  const auto Exact = static_cast<int64_t>(Key);
+  return Exact == WildKey ? 0 : Exact;
+}
+
 int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
   if (BySortCode_) return Token.GetSortCode();
   TFact* Fact = Token.GetFacts(FactIndex_);
   if (!Fact) return 0;
   if (Slot_.empty()) return Fact->GetID();
-  return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_));
+  return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_, &Place_));
 }
 
 int TIETokenTree::BucketOf(int32_t Key) const noexcept {
@@ -133,6 +171,7 @@ int TIETokenTree::BucketOf(int32_t Key) const noexcept {
 }
 
 bool TIETokenTree::Add(const IReteToken& Token) {
+  const int64_t Exact = ExactKey(*Token);
   const int B = BucketOf(KeyOf(*Token));
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   Bucket.Used = true;
@@ -143,6 +182,7 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   for (const IReteToken& T : Bucket.Tokens)
     if (T->GetSortCode() == Code && T->Equals(*Token)) return false;
   Bucket.Tokens.push_back(Token);
+  Bucket.Exact.push_back(Exact);
   ++Count_;
   return true;
 }
@@ -152,11 +192,27 @@ bool TIETokenTree::Remove(const TIEToken& Token) {
   const int32_t Code = Token.GetSortCode();
   for (auto It = Bucket.Tokens.begin(); It != Bucket.Tokens.end(); ++It)
     if ((*It)->GetSortCode() == Code && (*It)->Equals(Token)) {
+      Bucket.Exact.erase(Bucket.Exact.begin() + (It - Bucket.Tokens.begin()));
       Bucket.Tokens.erase(It);
       --Count_;
       return true;
     }
   return false;
+}
+
+bool TIETokenTree::Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out) {
+  const std::vector<IReteToken>* Tokens = GetTokens(Key);
+  if (!Tokens) return false;
+  const TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
+  if (Exact == WildKey) {
+    Out.insert(Out.end(), Tokens->begin(), Tokens->end());
+    return true;
+  }
+  for (size_t I = 0; I < Tokens->size(); ++I) {
+    const int64_t Stored = Bucket.Exact[I];
+    if (Stored == Exact || Stored == WildKey) Out.push_back((*Tokens)[I]);
+  }
+  return true;
 }
 
 const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
@@ -170,6 +226,7 @@ void TIETokenTree::Clear() noexcept {
   if (Empty_) return;
   for (TBucket& B : Buckets_) {
     B.Tokens.clear();
+    B.Exact.clear();
     B.Used = false;
   }
   Empty_ = true;

@@ -3,6 +3,7 @@
 // is a join node's token memory, hashed on a key taken from each token.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -83,6 +84,23 @@ class TIETokenTree {
   int32_t KeyOf(const TIEToken& Token) const;
   // The key of a value as a slot key (the value's hash).
   static int32_t KeyOfValue(const TIEValue* Value) noexcept;
+  // Exact keys let a join skip tokens without running its tests.  A join node's leading
+  // equality tests compare places (a fact of the token, a slot, a field); the exact key of a
+  // token combines the hash codes of the values at those places, so tokens whose exact keys
+  // differ hold some unequal pair and fail one of those tests.  Only numbers and texts of a real
+  // fact count (their hash codes follow strict equality); anything else - no value, a fuzzy
+  // value that may equal a number, a negated pattern's empty place - makes the key WildKey, and
+  // such a token is always tested.
+  struct TExactPart {
+    int32_t FactIndex;
+    std::string Slot;
+    int32_t SubIndex;
+    TSlotPlace Place;
+  };
+  static constexpr int64_t WildKey = INT64_MIN;
+  // The places, in the order of the tests; both memories of a join list the same tests.
+  void SetExactParts(std::vector<TExactPart> Parts) { Parts_ = std::move(Parts); }
+  int64_t ExactKey(const TIEToken& Token);
   int BucketOf(int32_t Key) const noexcept;
 
   // Appends the token unless an equal one is stored; true when added.
@@ -91,6 +109,9 @@ class TIETokenTree {
   bool Remove(const TIEToken& Token);
   // The bucket of a key (nothing when it was never used and nil buckets are allowed).
   const std::vector<IReteToken>* GetTokens(int32_t Key);
+  // The tokens of Key's bucket, in bucket order, leaving out those whose exact key differs
+  // from Exact (see ExactKey); false, as GetTokens gives nothing, for a nil bucket.
+  bool Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out);
   // Buckets in use, from the lowest to the highest position.
   int GetLowest() const noexcept { return Lowest_; }
   int GetHighest() const noexcept { return Highest_; }
@@ -106,12 +127,15 @@ class TIETokenTree {
   struct TBucket {
     bool Used = false;
     std::vector<IReteToken> Tokens;
+    std::vector<int64_t> Exact;  // each token's exact key, kept beside it
   };
+  std::vector<TExactPart> Parts_;
   std::vector<TBucket> Buckets_;
   bool BySortCode_;
   std::string Slot_;
   int32_t SubIndex_;
   int32_t FactIndex_;
+  mutable TSlotPlace Place_;
   int Lowest_;
   int Highest_ = -1;
   bool Empty_ = true;
@@ -121,6 +145,7 @@ class TIETokenTree {
 
 // The value a place of a fact holds: the slot value, or the element at SubIndex of a multislot
 // (nothing when the slot or the element is missing).
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex);
+// Place, when given, is where the slot was found last (see TSlotPlace).
+const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place = nullptr);
 
 }  // namespace rulecore

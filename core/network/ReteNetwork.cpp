@@ -167,18 +167,18 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
         CallChildren(Token);
         return true;
       }
-      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex, &PlaceA_);
       return Slot && PassCompared(Token, *Slot, *Value_, Kind_ == pmtTestEqual);
     }
     case pmtTestSlotValueEqual:
     case pmtTestSlotValueNotEqual: {
-      const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_);
-      const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_);
+      const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_, &PlaceA_);
+      const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_, &PlaceB_);
       return A && B && PassCompared(Token, *A, *B, Kind_ == pmtTestSlotValueEqual);
     }
     case pmtTestMultiSlotEqual:
     case pmtTestMultiSlotNotEqual: {
-      const TIEValue* Element = PlaceValue(Fact, SlotA_, ArgA_);
+      const TIEValue* Element = PlaceValue(Fact, SlotA_, ArgA_, &PlaceA_);
       if (!Element) return false;
       if (Value_->GetDType() == dtFunCall) {
         const bool False = CallTest(Token, Fact);
@@ -189,7 +189,7 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
       return PassCompared(Token, *Element, *Value_, Kind_ == pmtTestMultiSlotEqual);
     }
     case pmtTestMultiSlotLength: {
-      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex);
+      const TIEValue* Slot = PlaceValue(Fact, SlotA_, NoSubIndex, &PlaceA_);
       if (!Slot || Slot->GetDType() != dtList) return false;
       if (static_cast<TValueVector*>(Slot->GetInterface())->GetValueCount() != ArgA_) return false;
       CallChildren(Token);
@@ -244,8 +244,8 @@ bool TTestNode::RunTests(size_t Count) {
   for (size_t I = 0; I < Count && I < Tests_.size(); ++I) {
     TIESlotTest* Test = Tests_[I].get();
     bool Passed;
-    if (auto* Join = dynamic_cast<TIEJoinTest*>(Test))
-      Passed = Join->PerformTest(&Context);
+    if (Test->IsJoinTest())
+      Passed = static_cast<TIEJoinTest*>(Test)->PerformTest(static_cast<IJoinTestContext&>(Context));
     else
       Passed = static_cast<TIEPatternMatchTest*>(Test)->PerformTest(&Context);
     if (!Passed) return false;
@@ -340,6 +340,19 @@ void TJoinNode::CreateMemories() {
                                            ShortCut_->GetTokenIndex());
     Right_ = std::make_unique<TIETokenTree>(Buckets_, false, ShortCut_->GetRightIndex(),
                                             Fields ? ShortCut_->GetRightSubIndex() : NoSubIndex, 0);
+    // The leading equality join tests (the shortcut first) give the memories' exact keys.  Only
+    // a leading run counts: a token skipped for its key would have failed one of them before any
+    // later test (a call, perhaps with effects) ran.
+    std::vector<TIETokenTree::TExactPart> LeftParts, RightParts;
+    for (const auto& Test : GetTests()) {
+      if (!Test->IsJoinTest() || Test->GetSlotTestType() != sttEquals) break;
+      const auto& J = static_cast<const TIEJoinTest&>(*Test);
+      const bool Sub = J.GetJoinTestType() == tstMultiSlot;
+      LeftParts.push_back({J.GetTokenIndex(), J.GetLeftIndex(), Sub ? J.GetLeftSubIndex() : NoSubIndex, {}});
+      RightParts.push_back({0, J.GetRightIndex(), Sub ? J.GetRightSubIndex() : NoSubIndex, {}});
+    }
+    Left_->SetExactParts(std::move(LeftParts));
+    Right_->SetExactParts(std::move(RightParts));
   } else {
     Left_ = std::make_unique<TIETokenTree>(Buckets_, true, std::string(), NoSubIndex, 0);
     // A right token is one fact (keyed by its id), or for a chained negation a longer token.
@@ -373,10 +386,9 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
   const TTokenAction Tag = Right->GetTag();
   const bool Adding = Tag == taAdd || Tag == taUpdate;
   const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
-  auto Visit = [&](const std::vector<IReteToken>& Bucket) {
-    // The bucket may change while children run (they never touch this node's memories, but a
-    // copy keeps the iteration safe regardless).
-    const std::vector<IReteToken> Tokens = Bucket;
+  // The tokens are visited from a copy: the bucket may change while children run (they never
+  // touch this node's memories, but the copy keeps the iteration safe regardless).
+  auto Visit = [&](const std::vector<IReteToken>& Tokens) {
     for (const IReteToken& L : Tokens) {
       if (!Matches(L, Right)) continue;
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
@@ -396,20 +408,23 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
     if (!Right->GetFact()) return;
     const int32_t Key = TIETokenTree::KeyOfValue(
         PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
-                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex));
-    if (const auto* Bucket = Left_->GetTokens(Key)) Visit(*Bucket);
+                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex,
+                   &RightKeyPlace_));
+    // Tokens whose exact key shows that a leading equality test fails are left out: the tests
+    // would stop there, so the same tokens match, in the same order.
+    std::vector<IReteToken> Tokens;
+    if (Left_->Candidates(Key, Right_->ExactKey(*Right), Tokens)) Visit(Tokens);
     return;
   }
   for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
-    if (const auto* Bucket = Left_->Bucket(B)) Visit(*Bucket);
+    if (const auto* Bucket = Left_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
 }
 
 void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
   const TTokenAction Tag = Left->GetTag();
   int32_t Blocking = 0;
   bool Stop = false;
-  auto Visit = [&](const std::vector<IReteToken>& Bucket) {
-    const std::vector<IReteToken> Tokens = Bucket;
+  auto Visit = [&](const std::vector<IReteToken>& Tokens) {  // a copy, as in VaryLeft
     for (const IReteToken& R : Tokens) {
       if (!Matches(Left, R)) continue;
       if (Negated_) {
@@ -431,12 +446,14 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
       if (Fact) {
         const int32_t Key = TIETokenTree::KeyOfValue(
             PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
-                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex));
-        if (const auto* Bucket = Right_->GetTokens(Key)) Visit(*Bucket);
+                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                       &LeftKeyPlace_));
+        std::vector<IReteToken> Tokens;
+        if (Right_->Candidates(Key, Left_->ExactKey(*Left), Tokens)) Visit(Tokens);
       }
     } else {
       for (int B = Right_->GetLowest(); B <= Right_->GetHighest() && !Stop; ++B)
-        if (const auto* Bucket = Right_->Bucket(B)) Visit(*Bucket);
+        if (const auto* Bucket = Right_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
     }
   }
   if (Negated_) {

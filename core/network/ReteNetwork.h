@@ -102,6 +102,8 @@ class TPatternMatchNode final : public TReteNode {
   std::string SlotB_;
   int32_t ArgA_;  // sub-index A, or the length
   int32_t ArgB_;  // sub-index B
+  TSlotPlace PlaceA_;
+  TSlotPlace PlaceB_;
 };
 
 // A node that passes a token on when all its tests hold (the "test" conditional element).
@@ -162,6 +164,8 @@ class TJoinNode final : public TTestNode {
   std::unique_ptr<TIETokenTree> Left_;
   std::unique_ptr<TIETokenTree> Right_;
   TIEJoinTest* ShortCut_ = nullptr;
+  TSlotPlace LeftKeyPlace_;   // where the shortcut's slot was in the last left fact keyed
+  TSlotPlace RightKeyPlace_;  // and in the last right fact
   int32_t MatchCount_ = 0;
 };
 

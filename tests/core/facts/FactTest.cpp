@@ -294,3 +294,30 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   EXPECT_EQ(Standalone.GetEngine(), nullptr);
   EXPECT_FALSE(Standalone.GetFact(0));
 }
+
+TEST(FactSlots, RememberedSlotPlaceFollowsRenamesAndLayouts) {
+  IFactTemplate T = Reading();
+  IFact A = T->NewFact();
+  A->SetValue("count", NewInteger(7));
+  TSlotPlace Place;
+  const int First = FindSlotEntry(A->GetSlotValues(), "count", Place);
+  ASSERT_GE(First, 0);
+  EXPECT_EQ(A->GetSlotValues().Entry(First).Value->GetAsInteger(), 7);
+  // Another fact of the template: the remembered place answers.
+  IFact B = T->NewFact();
+  B->SetValue("count", NewInteger(8));
+  EXPECT_EQ(B->GetSlotValues().Entry(FindSlotEntry(B->GetSlotValues(), "count", Place)).Value->GetAsInteger(), 8);
+  // A fact whose entries lie elsewhere (filled in another order) is looked up by name.
+  IFact C = MakeRef<TFact>(T);
+  C->SetValue("value", NewFloat(1.5));
+  C->SetValue("count", NewInteger(9));
+  const int InC = FindSlotEntry(C->GetSlotValues(), "count", Place);
+  ASSERT_GE(InC, 0);
+  EXPECT_NE(InC, First);
+  EXPECT_EQ(C->GetSlotValues().Entry(InC).Value->GetAsInteger(), 9);
+  EXPECT_EQ(FindSlotEntry(A->GetSlotValues(), "count", Place), First);
+  // Renamed, the slot is no longer found under its old name, even at the remembered place.
+  T->GetSlot("count")->SetName("total");
+  EXPECT_EQ(FindSlotEntry(A->GetSlotValues(), "count", Place), -1);
+  EXPECT_EQ(FindSlotEntry(A->GetSlotValues(), "total", Place), First);
+}

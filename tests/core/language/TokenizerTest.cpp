@@ -439,6 +439,58 @@ TEST(TokenizerLookAhead, RecordsTheExpressionAndPutBackUndoes) {
   EXPECT_EQ(S.ToString(), "( next ");
 }
 
+TEST(TokenizerLookAhead, LongExpressionKeepsTokensRecordAndIdentity) {
+  // Far more tokens than the tokenizer keeps as objects: every kind of word, white space with a
+  // comment, numbers whose text is not their shortest form, and tokens the reader holds on to.
+  std::string Text = "(deffacts big ; note\n";
+  std::string Expected = "( deffacts big ";
+  std::string Words;
+  for (int I = 0; I < 300; ++I) {
+    Text += "  (f" + std::to_string(I) + " " + std::to_string(I - 150) + " 1.50 -0 \"q" + std::to_string(I) +
+            "\" ?v $?m " + "007 ?)\n";
+    Expected += "\r\n( f" + std::to_string(I) + " " + std::to_string(I - 150) + " 1.5000 0 \\\"q" +
+                std::to_string(I) + "\"\\ ?v $?m 7 ?_blank_" + std::to_string(I + 1) + " ) ";
+  }
+  Text += ")\n(next)";
+  Expected += "\r\n) ";
+  TIEClipsStream S(InMemory, Text);
+  S.SetSymbolGenerator(nullptr);
+  std::vector<IStreamToken> Held;
+  std::vector<std::string> Seen;
+  IStreamToken T;
+  int Count = 0;
+  do {
+    T = S.NextToken();
+    ++Count;
+    if (Count % 97 == 0) Held.push_back(T);
+    Seen.push_back(T->ToString() + "@" + std::to_string(T->GetLineNumber()) + "#" + T->GetWhiteSpace());
+  } while (S.GetParenthesisDepth() > 0);
+  EXPECT_EQ(Count, 3 + 300 * 11 + 1);
+  EXPECT_EQ(Seen[3], "(@2# ; note\r\n  ");  // the comment travels with the next token
+  EXPECT_EQ(Seen[5], "-150@2# ");
+  EXPECT_EQ(Seen[6], "1.5000@2# ");
+  EXPECT_EQ(Seen[7], "0@2# ");
+  EXPECT_EQ(S.ToString(), Expected);
+  // The current token is the same object however often it is asked for, and it can be put back.
+  IStreamToken Current = S.GetCurrentToken();
+  EXPECT_EQ(Current, T);
+  EXPECT_EQ(S.GetCurrentToken(), Current);
+  T.Reset();
+  Current.Reset();
+  IStreamToken Again = S.GetCurrentToken();
+  EXPECT_TRUE(Again->Is(')'));
+  EXPECT_EQ(S.GetCurrentToken(), Again);
+  S.PutBackToken(Again);
+  EXPECT_EQ(S.ToString(), Expected.substr(0, Expected.size() - 4));
+  EXPECT_EQ(S.GetParenthesisDepth(), 1);
+  EXPECT_EQ(S.NextToken(), Again);
+  // Tokens held by the reader keep their own text and line.
+  for (const IStreamToken& H : Held) EXPECT_FALSE(H->ToString().empty());
+  EXPECT_EQ(Held[0]->ToString() + "@" + std::to_string(Held[0]->GetLineNumber()), Seen[96].substr(0, Seen[96].find('#')));
+  EXPECT_EQ(S.Head(), "next");
+  EXPECT_EQ(S.ToString(), "");
+}
+
 TEST(TokenizerLookAhead, HeadPeeksWithoutConsuming) {
   auto HeadOf = [](const std::string& Text) {
     TIEClipsStream S(InMemory, Text);
@@ -541,4 +593,30 @@ TEST(TokenizerLines, CharactersAndLinesKeepTheCount) {
   C.PutBackChar('n');
   C.PutBackChar('\n');  // put back across the line end: LF after text counts again
   EXPECT_EQ(C.GetLineNumber(), 2);
+}
+
+namespace {
+
+// A tokenizer that makes its own tokens from the base class's: words come out in capitals.
+class TShoutingStream final : public TIEClipsStream {
+ public:
+  using TIEClipsStream::TIEClipsStream;
+  IStreamToken FinishToken(int Hint, std::string_view Text) override {
+    IStreamToken Token = TIEClipsStream::FinishToken(Hint, Text);
+    if (Token->GetDataType() == dtAtom) {
+      std::string Upper(Token->GetText());
+      for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+      Token->SetText(Upper);
+    }
+    return Token;
+  }
+};
+
+}  // namespace
+
+TEST(TokenizerLookAhead, DerivedTokenizerMakesItsOwnTokensWhileReadingAhead) {
+  TShoutingStream S(InMemory, "(deffacts x (a 1 b)) (c)");
+  std::string Out;
+  for (const IStreamToken& T : AllTokens(S)) Out += (Out.empty() ? "" : " ") + Describe(*T);
+  EXPECT_EQ(Out, "( A:DEFFACTS A:X ( A:A I:1 A:B ) ) ( A:C ) EOF");
 }

@@ -38,6 +38,9 @@ const char* Program = R"(
 (defrule same (a (x ?v) (y ?v)) =>)
 (defrule pair (b (l ?u ?u)) =>)
 (defrule not-two (a (x ~2&~3) (y ?y)) (not (a (x 3) (y ?y))) =>)
+(defrule twice (a (x ?v) (y ?w)) (a (x ?w) (y ?v)) =>)
+(defrule field (a (x ?v) (y ?w)) (b (x ?v) (l ?w)) =>)
+(defrule unlike (a (x ?v) (y ?w)) (not (a (x ?w) (y ?v))) =>)
 )";
 
 std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& Bs) {
@@ -70,6 +73,16 @@ std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& B
     if (A.X != 2 && A.X != 3 &&
         !std::any_of(As.begin(), As.end(), [&](const TA& O) { return O.X == 3 && O.Y == A.Y; }))
       M.push_back({"not-two", {A.Id}});
+  // Two shared variables: many tokens agree on the first and differ on the second.
+  for (const TA& P : As)
+    for (const TA& Q : As)
+      if (Q.X == P.Y && Q.Y == P.X) M.push_back({"twice", {P.Id, Q.Id}});
+  for (const TA& A : As)
+    for (const TB& B : Bs)
+      if (B.X == A.X && B.L.size() == 1 && B.L[0] == A.Y) M.push_back({"field", {A.Id, B.Id}});
+  for (const TA& A : As)
+    if (!std::any_of(As.begin(), As.end(), [&](const TA& O) { return O.X == A.Y && O.Y == A.X; }))
+      M.push_back({"unlike", {A.Id}});
   std::sort(M.begin(), M.end());
   return M;
 }
