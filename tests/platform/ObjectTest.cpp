@@ -246,3 +246,43 @@ TEST(RefCounting, ReleaseHookSeesTheRemainingCount) {
   }
   EXPECT_EQ(A->Seen, (std::vector<int32_t>{2, 1}));
 }
+
+namespace {
+
+class IShape {
+ public:
+  virtual int Corners() const = 0;
+
+ protected:
+  ~IShape() = default;
+};
+class TSquare final : public TObject, public IShape {
+ public:
+  int Corners() const override { return 4; }
+};
+class TTriangle final : public TPersistent, public IShape {
+ public:
+  int Corners() const override { return 3; }
+};
+class TPlain final : public TObject {};
+
+}  // namespace
+
+TEST(CachedCast, AnswersAsDynamicCastWhateverTheOrderOfTypes) {
+  TSquare Square;
+  TTriangle Triangle;
+  TPlain Plain;
+  // Alternating types and repeats: each answer must be the dynamic_cast's, including the
+  // remembered "no" for a type without the interface.
+  TObject* Order[] = {&Square, &Square, &Triangle, &Plain, &Plain, &Triangle, &Square, &Plain, &Triangle};
+  for (TObject* O : Order) {
+    IShape* Expected = dynamic_cast<IShape*>(O);
+    EXPECT_EQ(CachedCast<IShape>(O), Expected);
+    if (Expected) {
+      EXPECT_EQ(CachedCast<IShape>(O)->Corners(), Expected->Corners());
+    }
+  }
+  EXPECT_EQ(CachedCast<IShape>(nullptr), nullptr);
+  EXPECT_EQ(CachedCast<TSquare>(&Square), &Square);
+  EXPECT_EQ(CachedCast<TSquare>(&Triangle), nullptr);
+}
