@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FactTemplate.h"
+#include "core/values/IEBindingInfo.h"
 
 namespace rulecore {
 
@@ -75,15 +76,6 @@ class TFactValues {
 
   std::vector<TEntry> Entries_;
   std::unique_ptr<TSettings> Settings_;
-};
-
-// A remembered place of a slot's entry: facts of one template keep their entries in the same
-// places, so the matching network remembers where a slot was and confirms it by the slot object
-// instead of comparing names.  The place holds while no slot was renamed or destroyed.
-struct TSlotPlace {
-  const TFactSlot* Slot = nullptr;
-  int32_t Index = -1;
-  uint32_t Generation = 0;
 };
 
 // Values.Find(Name), through and into a remembered place.

@@ -153,7 +153,8 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
     Fact = Fact_.get();
   if (!Fact) return nullptr;
   if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
-  const IIEValue& Value = Fact->GetValue(Binding.SlotIndex);
+  const int Entry = Fact->GetTemplate() ? FindSlotEntry(Fact->GetSlotValues(), Binding.SlotIndex, Binding.Place) : -1;
+  const IIEValue& Value = Entry >= 0 ? Fact->GetSlotValues().Entry(Entry).Value : Fact->GetValue(Binding.SlotIndex);
   if (Binding.SubIndex == NoSubIndex) return Value;
   const IValueVector List = Value->GetAsList();
   return List->Get(Binding.SubIndex);

@@ -11,6 +11,17 @@
 
 namespace rulecore {
 
+class TFactSlot;
+
+// A remembered place of a slot's entry: facts of one template keep their entries in the same
+// places, so the matching network remembers where a slot was and confirms it by the slot object
+// instead of comparing names.  The place holds while no slot was renamed or destroyed.
+struct TSlotPlace {
+  const TFactSlot* Slot = nullptr;
+  int32_t Index = -1;
+  uint32_t Generation = 0;
+};
+
 class TBindingInfo : public platform::TPersistent {
   PLATFORM_CLASS(TBindingInfo, platform::TPersistent)
  public:
@@ -28,6 +39,8 @@ class TBindingInfo : public platform::TPersistent {
   int32_t FactIndex = 0;
   std::string SlotIndex;
   int32_t SubIndex = NoSubIndex;
+  // Where the slot was found in the last fact read through this binding.
+  mutable TSlotPlace Place;
 };
 
 }  // namespace rulecore
