@@ -178,7 +178,9 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   if (B < Lowest_) Lowest_ = B;
   if (B > Highest_) Highest_ = B;
   Empty_ = false;
-  if (!Stored_.try_emplace(Token.get(), static_cast<uint32_t>(Bucket.Tokens.size())).second) return false;
+  const int32_t Code = Token->GetSortCode();
+  for (const IReteToken& T : Bucket.Tokens)
+    if (T->GetSortCode() == Code && T->Equals(*Token)) return false;
   Bucket.Tokens.push_back(Token);
   Bucket.Exact.push_back(Exact);
   ++Count_;
@@ -186,69 +188,45 @@ bool TIETokenTree::Add(const IReteToken& Token) {
 }
 
 bool TIETokenTree::Remove(const TIEToken& Token) {
-  const auto Found = Stored_.find(&Token);
-  if (Found == Stored_.end()) return false;
-  const size_t Place = Found->second;
   TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(KeyOf(Token)))];
-  if (Place >= Bucket.Tokens.size() || Bucket.Tokens[Place].get() != Found->first) return false;
-  Stored_.erase(Found);
-  IReteToken Gone = std::move(Bucket.Tokens[Place]);  // released after the bookkeeping
-  ++Bucket.Dead;
-  --Count_;
-  if (Bucket.Dead > 8 && static_cast<size_t>(Bucket.Dead) * 2 > Bucket.Tokens.size()) Compact(Bucket);
-  return true;
-}
-
-void TIETokenTree::Compact(TBucket& Bucket) {
-  size_t Kept = 0;
-  for (size_t I = 0; I < Bucket.Tokens.size(); ++I) {
-    if (!Bucket.Tokens[I]) continue;
-    if (Kept != I) {
-      Bucket.Tokens[Kept] = std::move(Bucket.Tokens[I]);
-      Bucket.Exact[Kept] = Bucket.Exact[I];
+  const int32_t Code = Token.GetSortCode();
+  for (auto It = Bucket.Tokens.begin(); It != Bucket.Tokens.end(); ++It)
+    if ((*It)->GetSortCode() == Code && (*It)->Equals(Token)) {
+      Bucket.Exact.erase(Bucket.Exact.begin() + (It - Bucket.Tokens.begin()));
+      Bucket.Tokens.erase(It);
+      --Count_;
+      return true;
     }
-    Stored_.find(Bucket.Tokens[Kept].get())->second = static_cast<uint32_t>(Kept);
-    ++Kept;
-  }
-  Bucket.Tokens.resize(Kept);
-  Bucket.Exact.resize(Kept);
-  Bucket.Dead = 0;
-}
-
-bool TIETokenTree::CopyBucket(int Index, std::vector<IReteToken>& Out) const {
-  const TBucket& Bucket = Buckets_[static_cast<size_t>(Index)];
-  if (!Bucket.Used) return false;
-  Out.reserve(Out.size() + Bucket.Tokens.size() - static_cast<size_t>(Bucket.Dead));
-  for (const IReteToken& T : Bucket.Tokens)
-    if (T) Out.push_back(T);
-  return true;
+  return false;
 }
 
 bool TIETokenTree::Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out) {
-  if (!UseBucket(Key)) return false;
+  const std::vector<IReteToken>* Tokens = GetTokens(Key);
+  if (!Tokens) return false;
   const TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
-  for (size_t I = 0; I < Bucket.Tokens.size(); ++I) {
-    if (!Bucket.Tokens[I]) continue;
+  if (Exact == WildKey) {
+    Out.insert(Out.end(), Tokens->begin(), Tokens->end());
+    return true;
+  }
+  for (size_t I = 0; I < Tokens->size(); ++I) {
     const int64_t Stored = Bucket.Exact[I];
-    if (Exact == WildKey || Stored == Exact || Stored == WildKey) Out.push_back(Bucket.Tokens[I]);
+    if (Stored == Exact || Stored == WildKey) Out.push_back((*Tokens)[I]);
   }
   return true;
 }
 
-bool TIETokenTree::UseBucket(int32_t Key) {
+const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
   TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
-  if (!Bucket.Used && AllowNilBucket_) return false;
+  if (!Bucket.Used && AllowNilBucket_) return nullptr;
   Bucket.Used = true;
-  return true;
+  return &Bucket.Tokens;
 }
 
 void TIETokenTree::Clear() noexcept {
   if (Empty_) return;
-  Stored_.clear();
   for (TBucket& B : Buckets_) {
     B.Tokens.clear();
     B.Exact.clear();
-    B.Dead = 0;
     B.Used = false;
   }
   Empty_ = true;
@@ -261,9 +239,7 @@ std::string TIETokenTree::ToString() const {
   std::string Text;
   for (const TBucket& B : Buckets_) {
     if (B.Tokens.empty()) continue;
-    if (B.Tokens.size() == static_cast<size_t>(B.Dead)) continue;
-    for (const IReteToken& T : B.Tokens)
-      if (T) Text += T->GetToFactsString() + " ";
+    for (const IReteToken& T : B.Tokens) Text += T->GetToFactsString() + " ";
     Text += NewLineString;
   }
   return Text;

@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "IEContext.h"
@@ -108,44 +107,30 @@ class TIETokenTree {
   bool Add(const IReteToken& Token);
   // Removes the first stored token equal to Token; true when one was removed.
   bool Remove(const TIEToken& Token);
-  // Whether Key's bucket is in use (a nil bucket counts as never used when nil buckets are
-  // allowed); asking marks it used otherwise.
-  bool UseBucket(int32_t Key);
+  // The bucket of a key (nothing when it was never used and nil buckets are allowed).
+  const std::vector<IReteToken>* GetTokens(int32_t Key);
   // The tokens of Key's bucket, in bucket order, leaving out those whose exact key differs
   // from Exact (see ExactKey); false, as GetTokens gives nothing, for a nil bucket.
   bool Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out);
   // Buckets in use, from the lowest to the highest position.
   int GetLowest() const noexcept { return Lowest_; }
   int GetHighest() const noexcept { return Highest_; }
-  // Appends the tokens of bucket Index, in bucket order; false for a bucket never used.
-  bool CopyBucket(int Index, std::vector<IReteToken>& Out) const;
+  const std::vector<IReteToken>* Bucket(int Index) const noexcept {
+    return Buckets_[static_cast<size_t>(Index)].Used ? &Buckets_[static_cast<size_t>(Index)].Tokens : nullptr;
+  }
   void Clear() noexcept;
   int GetCount() const noexcept { return Count_; }
   // Each token's text, one bucket per line.
   std::string ToString() const;
 
  private:
-  // A removed token leaves an empty place behind (so that the places of the others, which
-  // Stored_ remembers, stay put); the bucket closes the gaps once they are half of it.
   struct TBucket {
     bool Used = false;
-    int Dead = 0;
     std::vector<IReteToken> Tokens;
     std::vector<int64_t> Exact;  // each token's exact key, kept beside it
   };
-  void Compact(TBucket& Bucket);
-  // Every stored token with its place in its bucket, so that the duplicate test of Add and the
-  // search of Remove need not compare against a whole bucket (tokens are hashed by their sort
-  // code, which mixes the ids of their facts).
-  struct TTokenHash {
-    size_t operator()(const TIEToken* Token) const noexcept { return static_cast<uint32_t>(Token->GetSortCode()); }
-  };
-  struct TTokenEqual {
-    bool operator()(const TIEToken* A, const TIEToken* B) const noexcept { return A->Equals(*B); }
-  };
   std::vector<TExactPart> Parts_;
   std::vector<TBucket> Buckets_;
-  std::unordered_map<const TIEToken*, uint32_t, TTokenHash, TTokenEqual> Stored_;
   bool BySortCode_;
   std::string Slot_;
   int32_t SubIndex_;

@@ -417,7 +417,7 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
     return;
   }
   for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
-    if (std::vector<IReteToken> Tokens; Left_->CopyBucket(B, Tokens)) Visit(Tokens);
+    if (const auto* Bucket = Left_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
 }
 
 void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
@@ -453,7 +453,7 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
       }
     } else {
       for (int B = Right_->GetLowest(); B <= Right_->GetHighest() && !Stop; ++B)
-        if (std::vector<IReteToken> Tokens; Right_->CopyBucket(B, Tokens)) Visit(Tokens);
+        if (const auto* Bucket = Right_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
     }
   }
   if (Negated_) {
