@@ -39,6 +39,7 @@ IIEValue ArgValue(TFunctionCall& Call, int Index, TIEContext* Context) {
 }
 
 double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  if (const TIEValue* Value = Call.GetArgument(Index)->Peek(Context)) return Value->GetAsNumeric();
   return ArgValue(Call, Index, Context)->GetAsNumeric();
 }
 

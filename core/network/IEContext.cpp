@@ -160,6 +160,25 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
   return List->Get(Binding.SubIndex);
 }
 
+const TIEValue* TIEContext::PeekPatternBinding(const TBindingInfo& Binding) {
+  if (Binding.SlotIndex == SPatternBinding) return nullptr;
+  TFact* Fact = nullptr;
+  if (Token_ && Binding.FactIndex < Token_->GetFactCount())
+    Fact = Token_->GetFactAt(Binding.FactIndex);
+  else
+    Fact = Fact_.get();
+  if (!Fact || !Fact->GetTemplate()) return nullptr;
+  const int Entry = FindSlotEntry(Fact->GetSlotValues(), Binding.SlotIndex, Binding.Place);
+  if (Entry < 0) return nullptr;
+  const TIEValue* Value = Fact->GetSlotValues().Entry(Entry).Value.get();
+  if (!Value || Binding.SubIndex == NoSubIndex) return Value;
+  // An element of a list: out of range is left to Resolve, which raises the list's error.
+  if (Value->GetDType() != dtList) return nullptr;
+  const IValueVector List = Value->GetAsList();
+  if (Binding.SubIndex < 0 || Binding.SubIndex >= List->GetValueCount()) return nullptr;
+  return List->Get(Binding.SubIndex).get();
+}
+
 IIEValue TIEContext::ResolveSingletons(TSingletonsVector& Singletons) {
   auto Set = platform::MakeRef<vaguecore::TIFuzzySet>();
   if (auto* Parser = dynamic_cast<vaguecore::IFuzzyParser*>(Singletons.GetParser())) Set->SetParser(Parser);

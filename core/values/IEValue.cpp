@@ -755,6 +755,24 @@ ICloneable TIEValue::DoClone() const { return Clone(); }
 // Resolving
 // =============================================================================================
 
+const TIEValue* TIEValue::Peek(TObject* Context) const {
+  switch (DType_) {
+    case dtVariable:
+    case dtMultiVariable:
+    case dtFunCall:
+    case dtSingletons:
+      return nullptr;
+    case dtObject:
+      if (const auto* Binding = platform::CachedCast<TBindingInfo>(Payload_.Object)) {
+        auto* Ctx = platform::CachedCast<IValueContext>(Context);
+        return Ctx ? Ctx->PeekPatternBinding(*Binding) : nullptr;
+      }
+      return this;
+    default:
+      return this;
+  }
+}
+
 IIEValue TIEValue::Resolve(TObject* Context) {
   switch (DType_) {
     case dtVariable:

@@ -97,6 +97,9 @@ class IValueContext {
   virtual IIEValue FindVariableValue(std::string_view Name) = 0;
   // The value a pattern binding designates in the context's current match.
   virtual IIEValue ResolvePatternBinding(const TBindingInfo& Binding) = 0;
+  // As ResolvePatternBinding, without counting a reference: the slot value itself, or nullptr
+  // when the binding stands for something that has to be made (the fact's id).
+  virtual const TIEValue* PeekPatternBinding(const TBindingInfo& Binding) = 0;
   // A new fuzzy value built from a singletons vector, its points resolved in this context.
   virtual IIEValue ResolveSingletons(TSingletonsVector& Singletons) = 0;
 
@@ -245,6 +248,12 @@ class TIEValue final : public platform::TCloneable {
   // Variables give their bound value, calls their result, pattern bindings the bound slot
   // value, singletons a new fuzzy value; every other value gives itself.
   IIEValue Resolve(platform::TObject* Context);
+  // What Resolve would give, when that is a value that already exists: a constant itself, a
+  // pattern binding the bound slot value.  Nothing is counted, so the answer lives only as long
+  // as the match it was read from; nullptr when only Resolve can tell (calls, variables by
+  // name, singletons, a binding of the fact itself, a missing slot).  Tests read their
+  // arguments through it without touching reference counts.
+  const TIEValue* Peek(platform::TObject* Context) const;
 
   // For the owned-component link: the owned component was destroyed by someone else.
   void OwnedComponentDestroyed(platform::TComponent* Component) noexcept;

@@ -67,6 +67,7 @@ class TVariables final : public TObject, public IValueContext {
     return It == Bound.end() ? IIEValue() : It->second;
   }
   IIEValue ResolvePatternBinding(const TBindingInfo&) override { return FCNil; }
+  const TIEValue* PeekPatternBinding(const TBindingInfo&) override { return FCNil.get(); }
   IIEValue ResolveSingletons(TSingletonsVector&) override { return FCNil; }
 };
 

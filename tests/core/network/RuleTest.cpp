@@ -265,3 +265,21 @@ TEST(Evaluation, RunawayRecursionEndsInAnError) {
   W.Call("note", {NewAtom("after")})->Execute(W.Engine.GetContext(), Result);
   EXPECT_EQ(W.Log.back(), "after");
 }
+
+TEST(RuleTests, NumericTestsReadBoundSlotsAndListElements) {
+  // Numeric comparisons read their arguments straight from the matched facts, whether a bound
+  // slot, a mixed integer/float pair or an element picked out of a multislot.
+  TInferenceEngine Engine;
+  std::string Output;
+  Engine.OnPrintOut = [&](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
+  Engine.Parse("(deftemplate p (slot n) (multislot m))"
+               "(defrule bigger (p (n ?a)) (p (n ?b&:(> ?b ?a))) => (printout t ?a \"<\" ?b crlf))"
+               "(defrule second (p (m $?l)) (test (> (nth$ 1 ?l) 5)) => (printout t \"m \" (nth$ 0 ?l) crlf))",
+               false);
+  Engine.Assert("(p (n 1) (m 3 9))");
+  Engine.Assert("(p (n 2.5) (m 4 2))");
+  Engine.Run();
+  EXPECT_NE(Output.find("1<2.5"), std::string::npos);
+  EXPECT_NE(Output.find("m 3"), std::string::npos);
+  EXPECT_EQ(Output.find("m 4"), std::string::npos);
+}

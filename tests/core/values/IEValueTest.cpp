@@ -57,6 +57,8 @@ class TTestContext final : public TObject, public IValueContext {
     return NewString("fact " + std::to_string(B.FactIndex) + " slot " + B.SlotIndex);
   }
   IIEValue ResolveSingletons(TSingletonsVector& S) override { return NewInteger(S.GetCount()); }
+  // The bindings of this context are made on demand: only Resolve can give them.
+  const TIEValue* PeekPatternBinding(const TBindingInfo&) override { return nullptr; }
 };
 
 int LiveOwned = 0;
@@ -388,6 +390,14 @@ TEST(ValueResolve, VariablesCallsBindingsAndSingletons) {
   IIEValue Plain = NewAtom("a");
   EXPECT_EQ(Plain->Resolve(&Ctx).get(), Plain.get());
   EXPECT_EQ(Plain->Resolve(nullptr).get(), Plain.get());
+
+  // Peek answers only where the value already exists; everything else is left to Resolve.
+  EXPECT_EQ(Plain->Peek(&Ctx), Plain.get());
+  EXPECT_EQ(NewValue("x", dtVariable)->Peek(&Ctx), nullptr);
+  EXPECT_EQ(MakeRef<TIEValue>(Call)->Peek(&Ctx), nullptr);
+  EXPECT_EQ(MakeRef<TIEValue>(Points)->Peek(&Ctx), nullptr);
+  EXPECT_EQ(MakeRef<TIEValue>(&Binding, false)->Peek(&Ctx), nullptr);  // this context makes its bindings
+  EXPECT_EQ(MakeRef<TIEValue>(&Binding, false)->Peek(nullptr), nullptr);
 }
 
 TEST(SharedConstants, FourteenImmortalValues) {
