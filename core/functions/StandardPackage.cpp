@@ -174,6 +174,24 @@ class TCompareFunction final : public TBuiltinFunction {
       }
       return;
     }
+    // When every argument already exists (constants, bound slots), they are compared uncounted.
+    // An argument that has to be evaluated may run any code, even retract the fact a borrowed
+    // value lives in, so then every value is held counted.
+    if (const TIEValue* First = Call.GetArgument(0)->Peek(Context)) {
+      bool AllExist = true;
+      for (int I = 1; AllExist && I < Call.GetArgumentCount(); ++I)
+        AllExist = Call.GetArgument(I)->Peek(Context) != nullptr;
+      if (AllExist) {
+        for (int I = 1; I < Call.GetArgumentCount(); ++I) {
+          const TIEValue* Other = Call.GetArgument(I)->Peek(Context);
+          if ((Kind_ == cmEqStar ? First->EqualsStar(Other) : First->Equals(Other)) == None) {
+            Result = FCFalse;
+            return;
+          }
+        }
+        return;
+      }
+    }
     const IIEValue First = ArgValue(Call, 0, Context);
     for (int I = 1; I < Call.GetArgumentCount(); ++I) {
       const IIEValue Other = ArgValue(Call, I, Context);
