@@ -173,7 +173,9 @@ To* CachedCast(TObject* From) noexcept {
     std::ptrdiff_t Offset = 0;
     bool Matches = false;
   };
-  static thread_local TLast Last;
+  // initial-exec: a plain offset from the thread pointer instead of a __tls_get_addr call per
+  // cast (the libraries are linked by their hosts, not opened late).
+  static thread_local TLast Last __attribute__((tls_model("initial-exec")));
   const std::type_info& Type = typeid(*From);
   char* const Base = reinterpret_cast<char*>(From);
   if (Last.Type == &Type) return Last.Matches ? reinterpret_cast<To*>(Base + Last.Offset) : nullptr;
