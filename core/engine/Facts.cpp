@@ -33,20 +33,11 @@ uint32_t CacheHash(const TFact& Fact) {
       V = Self.GetValue(Slot->GetName()).get();  // made from the default, as Equals would
     uint32_t Code = 0;
     if (V) {
-      switch (V->GetDType()) {
-        case dtNone:
-        case dtInteger:
-        case dtFactId:
-        case dtDescriptor:
-        case dtFloat:
-        case dtAtom:
-        case dtString:
-        case dtVariable:
-        case dtMultiVariable:
-        case dtSlot:
-        case dtMultiSlot: Code = V->GetHashCode() * 8u + static_cast<uint32_t>(V->GetDType()); break;
-        default: Code = CalculateHash(V->GetToString()); break;
-      }
+      const TIEType Kind = V->GetDType();
+      if (Kind == dtNone || IEStrictHashTypes.Contains(Kind))
+        Code = V->GetHashCode() * 8u + static_cast<uint32_t>(Kind);
+      else
+        Code = CalculateHash(V->GetToString());
     }
     Hash = (Hash ^ Code) * 0x9E3779B1u;
   }

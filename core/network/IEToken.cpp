@@ -138,19 +138,7 @@ int64_t TIETokenTree::ExactKey(const TIEToken& Token) {
     if (!Fact || Fact->GetID() < 0) return WildKey;
     const TIEValue* Value = PlaceValue(*Fact, Part.Slot, Part.SubIndex, &Part.Place);
     if (!Value) return WildKey;
-    switch (Value->GetDType()) {
-      case dtInteger:
-      case dtFactId:
-      case dtDescriptor:
-      case dtFloat:
-      case dtAtom:
-      case dtString:
-      case dtVariable:
-      case dtMultiVariable:
-      case dtSlot:
-      case dtMultiSlot: break;
-      default: return WildKey;
-    }
+    if (!IEStrictHashTypes.Contains(Value->GetDType())) return WildKey;
     Key = (Key ^ Value->GetHashCode()) * 0x9E3779B97F4A7C15ull;
   }
   const auto Exact = static_cast<int64_t>(Key);

@@ -34,6 +34,10 @@ inline constexpr TIETypes IESlotTypes{dtAtom,  dtString,     dtInteger, dtVariab
                                       dtExternalAddress};
 inline constexpr TIETypes IESlotTypesWithFuzzy = IESlotTypes | TIETypes{dtSingletons, dtFuzzy};
 inline constexpr TIETypes IEReparseTypes{dtFunCall, dtFact, dtFuzzy};
+// Kinds whose hash codes follow strict equality (equal values of these kinds hash alike), so
+// that matching may key on their hash codes.
+inline constexpr TIETypes IEStrictHashTypes{dtInteger, dtFactId,   dtDescriptor,    dtFloat, dtAtom,
+                                            dtString,  dtVariable, dtMultiVariable, dtSlot,  dtMultiSlot};
 // Kinds whose payload is a counted object.
 inline constexpr TIETypes IEInterfaceTypes{dtFunCall, dtFact, dtList, dtSingletons, dtFuzzy};
 
