@@ -405,6 +405,16 @@ TIEClipsStream::TPacked TIEClipsStream::Pack(IStreamToken&& Token) {
   return Entry;
 }
 
+// The number a packed integer or float token stands for (0 for other kinds).
+double TIEClipsStream::NumberOf(const TPacked& Entry, std::string_view Text) {
+  double Number = 0;
+  if (Entry.Kind == dtInteger)
+    Number = Entry.Integer;
+  else if (Entry.Kind == dtFloat)
+    ParseFloat(Text, Number);
+  return Number;
+}
+
 IStreamToken TIEClipsStream::Unpack(const TPacked& Entry, bool Release) {
   if (Entry.Kind == PackedObject) {
     const auto Index = static_cast<size_t>(Entry.Integer);
@@ -414,12 +424,8 @@ IStreamToken TIEClipsStream::Unpack(const TPacked& Entry, bool Release) {
     return Token;
   }
   const std::string_view Text(Chars_.data() + Entry.Offset, Entry.TextSize);
-  double Number = 0;
-  if (Entry.Kind == dtInteger)
-    Number = Entry.Integer;
-  else if (Entry.Kind == dtFloat)
-    ParseFloat(Text, Number);
-  IStreamToken Token = platform::MakeRef<TIEStreamToken>(Entry.Kind, std::string(Text), Entry.Line, Number);
+  IStreamToken Token =
+      platform::MakeRef<TIEStreamToken>(Entry.Kind, std::string(Text), Entry.Line, NumberOf(Entry, Text));
   if (Entry.SpaceSize > 0) Token->WhiteSpace_.assign(Chars_.data() + Entry.Offset + Entry.TextSize, Entry.SpaceSize);
   return Token;
 }
@@ -549,12 +555,7 @@ std::string TIEClipsStream::ToString() const {
       Objects_[static_cast<size_t>(Entry.Integer)]->AppendToString(Record);
     } else {
       const std::string_view Text(Chars_.data() + Entry.Offset, Entry.TextSize);
-      double Number = 0;
-      if (Entry.Kind == dtInteger)
-        Number = Entry.Integer;
-      else if (Entry.Kind == dtFloat)
-        ParseFloat(Text, Number);
-      TIEStreamToken::AppendTextForm(Record, Entry.Kind, Text, Number);
+      TIEStreamToken::AppendTextForm(Record, Entry.Kind, Text, NumberOf(Entry, Text));
     }
     Record.push_back(' ');
     Line = EntryLine;

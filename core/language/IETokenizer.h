@@ -163,6 +163,7 @@ class TIEClipsStream : public TIETokenizerStream {
   TPacked Pack(IStreamToken&& Token);
   TPacked HoldObject(IStreamToken Token);
   IStreamToken Unpack(const TPacked& Entry, bool Release);
+  static double NumberOf(const TPacked& Entry, std::string_view Text);
   int32_t LineOf(const TPacked& Entry) const;
   void RecordToken(const IStreamToken& Token);
   void PackRecord();
