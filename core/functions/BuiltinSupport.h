@@ -52,6 +52,17 @@ class TBuiltinFunction : public TIEUserFunction {
       : TIEUserFunction(Spec.Name, Spec.Pattern, Spec.Min, Spec.Max, Spec.Comment) {}
 };
 
+// A built-in function class that serves several functions of one behaviour, told apart by the
+// selector its table row gives (TKind is usually the class's own enumeration).
+template <class TKind>
+class TSelectingFunction : public TBuiltinFunction {
+ public:
+  TSelectingFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+
+ protected:
+  const TKind Kind_;
+};
+
 // --- arguments ---------------------------------------------------------------------------------
 // Argument Index resolved in Context.  A nested call that answered no value gives an empty
 // (dtNone) value, so conversions report their usual error instead of touching a missing value.

@@ -56,17 +56,15 @@ class TRetractStringFunction final : public TBuiltinFunction {
 // (modify <fact-index> (<slot> <value>...)+) and (duplicate <fact-index> (<slot> <value>...)*):
 // the slot changes are made on the fact itself, which leaves working memory meanwhile, or on a
 // copy asserted beside it.
-class TModifyFunction final : public TBuiltinFunction {
+enum class TModifyKind : uint8_t { mdModify, mdDuplicate };
+class TModifyFunction final : public TSelectingFunction<TModifyKind> {
   PLATFORM_CLASS(TModifyFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { mdModify, mdDuplicate };
-  TModifyFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TModifyKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // (get-slot-value <fact-id>|<fact> [<slot-name>]): a copy of the slot's value; the ordered
@@ -82,31 +80,27 @@ class TGetSlotValueFunction final : public TBuiltinFunction {
 
 // get-fact-duplication and set-fact-duplication.  In the rule language TRUE means duplicates
 // are ignored, the opposite of the engine's FactDuplication property.
-class TFactDuplicationFunction final : public TBuiltinFunction {
+enum class TFactDuplicationKind : uint8_t { fdGet, fdSet };
+class TFactDuplicationFunction final : public TSelectingFunction<TFactDuplicationKind> {
   PLATFORM_CLASS(TFactDuplicationFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { fdGet, fdSet };
-  TFactDuplicationFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TFactDuplicationKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // reset and clear.
-class TResetFunction final : public TBuiltinFunction {
+enum class TResetKind : uint8_t { rsReset, rsClear };
+class TResetFunction final : public TSelectingFunction<TResetKind> {
   PLATFORM_CLASS(TResetFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { rsReset, rsClear };
-  TResetFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TResetKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // (run [<integer>]): the number of rules fired.
@@ -120,17 +114,15 @@ class TRunFunction final : public TBuiltinFunction {
 };
 
 // watch and unwatch: all, rules, facts, activations, compilations or statistics.
-class TWatchFunction final : public TBuiltinFunction {
+enum class TWatchKind : uint8_t { wtWatch, wtUnwatch };
+class TWatchFunction final : public TSelectingFunction<TWatchKind> {
   PLATFORM_CLASS(TWatchFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { wtWatch, wtUnwatch };
-  TWatchFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TWatchKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 }  // namespace rulecore

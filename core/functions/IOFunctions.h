@@ -57,45 +57,39 @@ class TFormatFunction final : public TBuiltinFunction {
 };
 
 // "read" (one token) and "readline" (one line) from a logical name or the console.
-class TReadFunction final : public TBuiltinFunction {
+enum class TReadKind : uint8_t { rdToken, rdLine };
+class TReadFunction final : public TSelectingFunction<TReadKind> {
   PLATFORM_CLASS(TReadFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { rdToken, rdLine };
-  TReadFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TReadKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // "dribble-on" and "dribble-off": console output to a file and back.
-class TDribbleFunction final : public TBuiltinFunction {
+enum class TDribbleKind : uint8_t { drOn, drOff };
+class TDribbleFunction final : public TSelectingFunction<TDribbleKind> {
   PLATFORM_CLASS(TDribbleFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { drOn, drOff };
-  TDribbleFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TDribbleKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // "rename" and "remove": TRUE when the file system did it, FALSE otherwise; never an error.
-class TFileFunction final : public TBuiltinFunction {
+enum class TFileKind : uint8_t { flRename, flRemove };
+class TFileFunction final : public TSelectingFunction<TFileKind> {
   PLATFORM_CLASS(TFileFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { flRename, flRemove };
-  TFileFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TFileKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
-
- private:
-  TKind Kind_;
 };
 
 // --- rows of the standard package's creation table --------------------------------------------

@@ -113,11 +113,12 @@ bool RunBlock(TFunctionCall& Call, int First, int Last, TIEContext* Context, IIE
 // =============================================================================================
 
 // "and" stops at the first FALSE, "or" at the first TRUE; anything else lets both go on.
-class TAndOrFunction final : public TBuiltinFunction {
+enum class TAndOrKind : uint8_t { loAnd, loOr };
+class TAndOrFunction final : public TSelectingFunction<TAndOrKind> {
   PLATFORM_CLASS(TAndOrFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { loAnd, loOr };
-  TAndOrFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TAndOrKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -129,9 +130,6 @@ class TAndOrFunction final : public TBuiltinFunction {
       }
     Result = Kind_ == loAnd ? FCTrue : FCFalse;
   }
-
- private:
-  TKind Kind_;
 };
 
 class TNotFunction final : public TBuiltinFunction {
@@ -152,11 +150,12 @@ class TNotFunction final : public TBuiltinFunction {
 // The first argument against each of the others (eq, eq*, neq, =, <>), or each argument against
 // its right neighbour (<, <=, >, >=).  The "all" kinds answer FALSE at the first pair that does
 // not hold, the "none" kinds (neq, <>) at the first pair that does.
-class TCompareFunction final : public TBuiltinFunction {
+enum class TCompareKind : uint8_t { cmEq, cmEqStar, cmNeq, cmNumEq, cmNumNeq, cmLess, cmLessEq, cmGreater, cmGreaterEq };
+class TCompareFunction final : public TSelectingFunction<TCompareKind> {
   PLATFORM_CLASS(TCompareFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { cmEq, cmEqStar, cmNeq, cmNumEq, cmNumNeq, cmLess, cmLessEq, cmGreater, cmGreaterEq };
-  TCompareFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TCompareKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -177,20 +176,18 @@ class TCompareFunction final : public TBuiltinFunction {
     // When every argument already exists (constants, bound slots), they are compared uncounted.
     // An argument that has to be evaluated may run any code, even retract the fact a borrowed
     // value lives in, so then every value is held counted.
-    if (const TIEValue* First = Call.GetArgument(0)->Peek(Context)) {
-      bool AllExist = true;
-      for (int I = 1; AllExist && I < Call.GetArgumentCount(); ++I)
-        AllExist = Call.GetArgument(I)->Peek(Context) != nullptr;
-      if (AllExist) {
-        for (int I = 1; I < Call.GetArgumentCount(); ++I) {
-          const TIEValue* Other = Call.GetArgument(I)->Peek(Context);
-          if ((Kind_ == cmEqStar ? First->EqualsStar(Other) : First->Equals(Other)) == None) {
-            Result = FCFalse;
-            return;
-          }
+    constexpr int MaxPeeked = 8;  // longer calls are rare: they take the counted path
+    const int Count = Call.GetArgumentCount();
+    const TIEValue* Peeked[MaxPeeked];
+    int Exist = 0;
+    while (Count <= MaxPeeked && Exist < Count && (Peeked[Exist] = Call.GetArgument(Exist)->Peek(Context))) ++Exist;
+    if (Exist == Count) {
+      for (int I = 1; I < Count; ++I)
+        if ((Kind_ == cmEqStar ? Peeked[0]->EqualsStar(Peeked[I]) : Peeked[0]->Equals(Peeked[I])) == None) {
+          Result = FCFalse;
+          return;
         }
-        return;
-      }
+      return;
     }
     const IIEValue First = ArgValue(Call, 0, Context);
     for (int I = 1; I < Call.GetArgumentCount(); ++I) {
@@ -218,8 +215,6 @@ class TCompareFunction final : public TBuiltinFunction {
     }
     return false;
   }
-
-  TKind Kind_;
 };
 
 // The 0-based position among the following arguments of the first one equal to the first.
@@ -645,11 +640,12 @@ class TMemberListFunction final : public TBuiltinFunction {
 
 // delete$, subseq$ and replace$ share the range check; their differences are small enough to
 // read side by side in one switch.
-class TRangeFunction final : public TBuiltinFunction {
+enum class TRangeKind : uint8_t { rgDelete, rgSubseq, rgReplace };
+class TRangeFunction final : public TSelectingFunction<TRangeKind> {
   PLATFORM_CLASS(TRangeFunction, TBuiltinFunction)
  public:
-  enum TKind : uint8_t { rgDelete, rgSubseq, rgReplace };
-  TRangeFunction(const TFunctionSpec& Spec, TKind Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using enum TRangeKind;
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
@@ -679,9 +675,6 @@ class TRangeFunction final : public TBuiltinFunction {
     }
     Result = ListValue(Out);
   }
-
- private:
-  TKind Kind_;
 };
 
 // (insert$ <list> <index> <expression>*): an index equal to the length appends.

@@ -36,10 +36,10 @@ class TCaseFunction final : public TBuiltinFunction {
 };
 
 // "str-cat" and "sym-cat": the texts of all arguments joined, as a value of the given kind.
-class TConcatFunction final : public TBuiltinFunction {
+class TConcatFunction final : public TSelectingFunction<TIEType> {
   PLATFORM_CLASS(TConcatFunction, TBuiltinFunction)
  public:
-  TConcatFunction(const TFunctionSpec& Spec, TIEType Kind) : TBuiltinFunction(Spec), Kind_(Kind) {}
+  using TSelectingFunction::TSelectingFunction;
 
  protected:
   void Execute(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override {
@@ -47,9 +47,6 @@ class TConcatFunction final : public TBuiltinFunction {
     for (int I = 0; I < FunCall.GetArgumentCount(); ++I) Text += TextArg(FunCall, I, Context);
     Result = NewValue(Text, Kind_);
   }
-
- private:
-  TIEType Kind_;
 };
 
 // Compares by character codes (unsigned), answering -1, 0 or 1.
