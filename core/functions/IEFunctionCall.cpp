@@ -74,6 +74,19 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
   Function->Call(*this, Context, Result);
 }
 
+int TFunctionCall::Decide(platform::TObject* Context) {
+  constexpr int MaxDecided = 4;  // the tests written in patterns compare two or three values
+  const TIEUserFunction* Function = Function_.get();
+  const int Count = GetArgumentCount();
+  if (!Function || Count > MaxDecided) return -1;
+  if (Count < Function->GetMinArgumentCount() || Count > Function->GetMaxArgumentCount()) return -1;
+  const TIEValue* Values[MaxDecided];
+  for (int I = 0; I < Count; ++I)
+    if (!Arguments_[static_cast<size_t>(I)] || !(Values[I] = Arguments_[static_cast<size_t>(I)]->Peek(Context)))
+      return -1;
+  return Function->Decide(Values, Count);
+}
+
 void TFunctionCall::SimpleExecute(platform::TObject* Context, IIEValue& Result) {
   if (!Function_) RaiseIE(SNoSuchFunction, {Name_});
   const IFunCall Self(this);

@@ -59,6 +59,9 @@ class TFunctionCall final : public TFunCallBase {
   // --- running ---
   // Resolves the function through the reasoner on first use, then calls it.
   void Execute(platform::TObject* Context, IIEValue& Result) override;
+  // Asks the resolved function, when every argument is a value that exists already (constants
+  // and bound slots, read without counting); -1 before the first run and for anything else.
+  int Decide(platform::TObject* Context) override;
   // Runs the resolved function; any failure is reported as "<name> error: <message>".
   void SimpleExecute(platform::TObject* Context, IIEValue& Result);
 

@@ -55,6 +55,14 @@ class TIEUserFunction : public platform::TPersistent {
   // Checks the arity, then runs the function with the context as an evaluation context.
   void Call(TFunctionCall& FunCall, platform::TObject* Context, IIEValue& Result);
   std::string GetToString(IReasoner* Reasoner);
+  // The answer the function would give on these argument values (already resolved, their count
+  // within the arity) when it is certain without running it: 1 anything but FALSE, 0 FALSE,
+  // -1 unknown.  Only functions without effects answer; the base answers -1.
+  virtual int Decide(const TIEValue* const* Arguments, int Count) const {
+    (void)Arguments;
+    (void)Count;
+    return -1;
+  }
 
   // Copies arity, comment and (through SetFunctionName) the name.
   void Assign(const platform::TPersistent& Source) override;

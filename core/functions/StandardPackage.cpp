@@ -158,6 +158,28 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
   using TSelectingFunction::TSelectingFunction;
 
  protected:
+  // As Execute, on values that exist already.  A numeric comparison decides only on integers and
+  // floats and stops where Execute stops, so an argument that Execute would convert (or reject)
+  // is left to Execute.
+  int Decide(const TIEValue* const* Arguments, int Count) const override {
+    const bool None = Kind_ == cmNeq || Kind_ == cmNumNeq;
+    if (Kind_ >= cmNumEq) {
+      double Left;
+      if (!PlainNumber(*Arguments[0], Left)) return -1;
+      for (int I = 1; I < Count; ++I) {
+        double Right;
+        if (!PlainNumber(*Arguments[I], Right)) return -1;
+        if (Holds(Left, Right) == None) return 0;
+        if (Kind_ >= cmLess) Left = Right;
+      }
+      return 1;
+    }
+    for (int I = 1; I < Count; ++I)
+      if ((Kind_ == cmEqStar ? Arguments[0]->EqualsStar(Arguments[I]) : Arguments[0]->Equals(Arguments[I])) == None)
+        return 0;
+    return 1;
+  }
+
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
     const bool None = Kind_ == cmNeq || Kind_ == cmNumNeq;
     Result = FCTrue;
@@ -201,6 +223,18 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
   }
 
  private:
+  static bool PlainNumber(const TIEValue& Value, double& Number) noexcept {
+    if (Value.GetDType() == dtInteger) {
+      Number = Value.GetAsInteger();
+      return true;
+    }
+    if (Value.GetDType() == dtFloat) {
+      Number = Value.GetAsFloat();
+      return true;
+    }
+    return false;
+  }
+
   bool Holds(double Left, double Right) const noexcept {
     switch (Kind_) {
       case cmLess: return Left < Right;

@@ -87,6 +87,13 @@ class TFunCallBase : public platform::TCloneable {
  public:
   static constexpr TIEType ValueKind = dtFunCall;
   virtual void Execute(platform::TObject* Context, IIEValue& Result) = 0;
+  // Whether the call, run in Context, would answer something other than the atom FALSE: 1 yes,
+  // 0 no, -1 when that cannot be told without running it.  Matching asks this first, so that a
+  // comparison of values that already exist costs no call, no counted reference and no result.
+  virtual int Decide(platform::TObject* Context) {
+    (void)Context;
+    return -1;
+  }
 };
 
 // What an evaluation context offers a value that resolves itself in it.  The rule layer's

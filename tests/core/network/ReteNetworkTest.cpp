@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "tests/core/ErrorText.h"
 
 #include "core/engine/InferenceEngine.h"
@@ -103,6 +106,36 @@ TEST(ReteJoins, UniqueMultifieldAndExists) {
   int Splits = 0;
   for (const std::string& A : W.Agenda()) Splits += A.rfind("splits", 0) == 0;
   EXPECT_EQ(Splits, 4);  // $?l takes 3, 2, 1 or 0 of the three fields
+}
+
+TEST(ReteJoins, ComparisonTestsAnswerAsTheirCallsDo) {
+  // Comparisons of bound slots are decided without running the call when the values are plain
+  // numbers; anything else (numeric text, a chain stopping early) must still behave as the call.
+  TWatched W;
+  W.Engine.Parse("(deftemplate n (slot v))"
+                 "(defrule above (n (v ?a)) (n (v ?b&:(> ?b ?a))) =>)"
+                 "(defrule same (n (v ?a)) (n (v ?b&~?a&:(= ?b ?a))) =>)"
+                 "(defrule between (n (v ?a)) (n (v ?b)) (test (< ?a ?b 3)) =>)"
+                 "(defrule apart (n (v ?a)) (n (v ?b&:(neq ?a ?b 2))) =>)",
+                 false);
+  W.Engine.Assert("(n (v 1))");
+  W.Engine.Assert("(n (v 2.5))");
+  W.Engine.Assert("(n (v \"3\"))");
+  W.Engine.Assert("(n (v 1.0))");
+  std::map<std::string, std::vector<std::string>> ByRule;
+  for (const std::string& A : W.Agenda()) {
+    const size_t Colon = A.find(':');
+    ByRule[A.substr(0, Colon)].push_back(A.substr(Colon + 1));
+  }
+  for (auto& [Rule, Matches] : ByRule) std::sort(Matches.begin(), Matches.end());
+  // "3" is numeric text: > converts it as the call does.
+  EXPECT_EQ(ByRule["above"], (std::vector<std::string>{"f-1, f-2", "f-1, f-3", "f-2, f-3", "f-4, f-2", "f-4, f-3"}));
+  // 1 and 1.0 are different values but equal numbers.
+  EXPECT_EQ(ByRule["same"], (std::vector<std::string>{"f-1, f-4", "f-4, f-1"}));
+  // the chain stops at the first pair that fails, so "3" only meets 3 after a smaller number
+  EXPECT_EQ(ByRule["between"], (std::vector<std::string>{"f-1, f-2", "f-4, f-2"}));
+  // neq: the first differs from each of the others (2 is no bound value here)
+  EXPECT_EQ(ByRule["apart"].size(), 12u);
 }
 
 TEST(ReteAgenda, StrategiesAndWatchLines) {
