@@ -150,7 +150,7 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
   if (Token_ && Binding.FactIndex < Token_->GetFactCount())
     Fact = Token_->GetFactAt(Binding.FactIndex);
   else
-    Fact = Fact_.get();
+    Fact = Fact_;
   if (!Fact) return nullptr;
   if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
   const int Entry = Fact->GetTemplate() ? FindSlotEntry(Fact->GetSlotValues(), Binding.SlotIndex, Binding.Place) : -1;
@@ -166,7 +166,7 @@ const TIEValue* TIEContext::PeekPatternBinding(const TBindingInfo& Binding) {
   if (Token_ && Binding.FactIndex < Token_->GetFactCount())
     Fact = Token_->GetFactAt(Binding.FactIndex);
   else
-    Fact = Fact_.get();
+    Fact = Fact_;
   if (!Fact || !Fact->GetTemplate()) return nullptr;
   const int Entry = FindSlotEntry(Fact->GetSlotValues(), Binding.SlotIndex, Binding.Place);
   if (Entry < 0) return nullptr;

@@ -109,8 +109,10 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   // --- the match ---
   ITokenFacts* GetToken() const noexcept { return Token_; }
   void SetToken(ITokenFacts* Value) noexcept { Token_ = Value; }
-  const IFact& GetFact() const noexcept { return Fact_; }
-  void SetFact(const IFact& Value) { Fact_ = Value; }
+  // The fact being matched.  It is borrowed: the token that carries it outlives the tests run on
+  // it, and matching compares many facts, so it is not counted each time.
+  TFact* GetFact() const noexcept { return Fact_; }
+  void SetFact(TFact* Value) noexcept { Fact_ = Value; }
 
   // --- evaluation ---
   // Every slot value of the fact evaluated here and stored back; lists are expanded.
@@ -126,7 +128,7 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   const TIEValue* PeekPatternBinding(const TBindingInfo& Binding) override;
   IIEValue ResolveSingletons(TSingletonsVector& Singletons) override;
   // IJoinTestContext
-  TFact* GetCurrentFact() override { return Fact_.get(); }
+  TFact* GetCurrentFact() override { return Fact_; }
   // A negated element's place holds the engine's placeholder: no fact was matched there.
   TFact* GetTokenFact(int32_t TokenIndex) override;
 
@@ -137,7 +139,7 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   IIEValue ReturnValue_;
   bool Returned_ = false;
   ITokenFacts* Token_ = nullptr;
-  IFact Fact_;
+  TFact* Fact_ = nullptr;
 };
 
 }  // namespace rulecore

@@ -13,6 +13,25 @@ namespace rulecore {
 
 namespace {
 
+// Points a node's context at a match for the length of its tests, and away from it afterwards,
+// also when a test raises: the context only borrows the token and the fact.
+class TMatchScope {
+ public:
+  TMatchScope(TIEContext& Context, ITokenFacts* Token, TFact* Fact) noexcept : Context_(Context) {
+    Context.SetToken(Token);
+    Context.SetFact(Fact);
+  }
+  ~TMatchScope() {
+    Context_.SetToken(nullptr);
+    Context_.SetFact(nullptr);
+  }
+  TMatchScope(const TMatchScope&) = delete;
+  TMatchScope& operator=(const TMatchScope&) = delete;
+
+ private:
+  TIEContext& Context_;
+};
+
 bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }
 
 // How well two values match when one is fuzzy: the fuzzy set's degree against the other value.
@@ -146,10 +165,8 @@ bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A,
 
 bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
   TIEContext& Context = GetContext();
-  Context.SetToken(Token.get());
-  Context.SetFact(IFact(&Fact));
+  const TMatchScope Match(Context, Token.get(), &Fact);
   const IIEValue Result = Value_->Resolve(&Context);
-  Context.SetToken(nullptr);
   return IsFalse(Result);
 }
 
@@ -254,12 +271,8 @@ bool TTestNode::RunTests(size_t Count) {
 }
 
 bool TTestNode::RunTests(const IReteToken& Token) {
-  TIEContext& Context = GetContext();
-  Context.SetToken(Token.get());
-  Context.SetFact(nullptr);
-  const bool Passed = RunTests(Tests_.size());
-  Context.SetToken(nullptr);
-  return Passed;
+  const TMatchScope Match(GetContext(), Token.get(), nullptr);
+  return RunTests(Tests_.size());
 }
 
 bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
@@ -366,13 +379,8 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
     const IReteToken& Prefix = Right->GetParent();
     return Prefix && Prefix->Equals(*Left);
   }
-  TIEContext& Context = GetContext();
-  Context.SetToken(Left.get());
-  Context.SetFact(Right->GetFact());
-  const bool Passed = RunTests(GetTests().size());
-  Context.SetToken(nullptr);
-  Context.SetFact(nullptr);
-  return Passed;
+  const TMatchScope Match(GetContext(), Left.get(), Right->GetFact().get());
+  return RunTests(GetTests().size());
 }
 
 IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag) {
