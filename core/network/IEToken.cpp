@@ -167,25 +167,31 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   if (B > Highest_) Highest_ = B;
   Empty_ = false;
   const int32_t Code = Token->GetSortCode();
-  for (const IReteToken& T : Bucket.Tokens)
-    if (T->GetSortCode() == Code && T->Equals(*Token)) return false;
+  if (Bucket.Find(Code, *Token) >= 0) return false;
   Bucket.Tokens.push_back(Token);
   Bucket.Exact.push_back(Exact);
+  Bucket.Codes.push_back(Code);
   ++Count_;
   return true;
 }
 
+int TIETokenTree::TBucket::Find(int32_t Code, const TIEToken& Token) const noexcept {
+  const int32_t* const Begin = Codes.data();
+  const int32_t* const End = Begin + Codes.size();
+  for (const int32_t* C = Begin; C != End; ++C)
+    if (*C == Code && Tokens[static_cast<size_t>(C - Begin)]->Equals(Token)) return static_cast<int>(C - Begin);
+  return -1;
+}
+
 bool TIETokenTree::Remove(const TIEToken& Token) {
   TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(KeyOf(Token)))];
-  const int32_t Code = Token.GetSortCode();
-  for (auto It = Bucket.Tokens.begin(); It != Bucket.Tokens.end(); ++It)
-    if ((*It)->GetSortCode() == Code && (*It)->Equals(Token)) {
-      Bucket.Exact.erase(Bucket.Exact.begin() + (It - Bucket.Tokens.begin()));
-      Bucket.Tokens.erase(It);
-      --Count_;
-      return true;
-    }
-  return false;
+  const int I = Bucket.Find(Token.GetSortCode(), Token);
+  if (I < 0) return false;
+  Bucket.Tokens.erase(Bucket.Tokens.begin() + I);
+  Bucket.Exact.erase(Bucket.Exact.begin() + I);
+  Bucket.Codes.erase(Bucket.Codes.begin() + I);
+  --Count_;
+  return true;
 }
 
 bool TIETokenTree::Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out) {
@@ -215,6 +221,7 @@ void TIETokenTree::Clear() noexcept {
   for (TBucket& B : Buckets_) {
     B.Tokens.clear();
     B.Exact.clear();
+    B.Codes.clear();
     B.Used = false;
   }
   Empty_ = true;

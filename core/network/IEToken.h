@@ -128,6 +128,12 @@ class TIETokenTree {
     bool Used = false;
     std::vector<IReteToken> Tokens;
     std::vector<int64_t> Exact;  // each token's exact key, kept beside it
+    // Each token's sort code, kept beside it: looking for a token compares these, and only a
+    // token with the same code is visited (a scan of the tokens themselves misses the cache on
+    // every one).
+    std::vector<int32_t> Codes;
+    // Where the token with sort code Code is, or -1.
+    int Find(int32_t Code, const TIEToken& Token) const noexcept;
   };
   std::vector<TExactPart> Parts_;
   std::vector<TBucket> Buckets_;
