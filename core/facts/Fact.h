@@ -16,6 +16,7 @@
 
 #include "FactTemplate.h"
 #include "core/values/IEBindingInfo.h"
+#include "platform/SmallVector.h"
 
 namespace rulecore {
 
@@ -53,11 +54,15 @@ class TFactValues {
   void Remove(std::string_view Name);
   void Clear();
   void Replace(std::vector<TEntry>&& Entries) {
-    Entries_ = std::move(Entries);
+    Entries_.assign(std::make_move_iterator(Entries.begin()), std::make_move_iterator(Entries.end()));
     Changed();
   }
-  std::vector<TEntry>& Entries() noexcept { return Entries_; }
-  const std::vector<TEntry>& Entries() const noexcept { return Entries_; }
+  // Up to this many entries live inside the fact itself: matching reads a slot from the fact's
+  // own block instead of following a pointer to a separate array.
+  static constexpr size_t InlineEntries = 6;
+  using TEntries = platform::TSmallVector<TEntry, InlineEntries>;
+  TEntries& Entries() noexcept { return Entries_; }
+  const TEntries& Entries() const noexcept { return Entries_; }
 
  private:
   struct TSettings {
@@ -74,7 +79,7 @@ class TFactValues {
     if (Settings_ && Settings_->OnChange) Settings_->OnChange();
   }
 
-  std::vector<TEntry> Entries_;
+  TEntries Entries_;
   std::unique_ptr<TSettings> Settings_;
 };
 

@@ -158,7 +158,8 @@ void TModifyFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue
   }
   // A modify that fails puts the fact back as it was: a half-applied change would leave a fact
   // no rule asked for.
-  std::vector<TFactValues::TEntry> Before = Fact->GetSlotValues().Entries();
+  const TFactValues::TEntries& Current = Fact->GetSlotValues().Entries();
+  std::vector<TFactValues::TEntry> Before(Current.begin(), Current.end());
   Engine.BeginFactModify(*Fact);
   try {
     SetPairs(Call, *Fact, Ctx);

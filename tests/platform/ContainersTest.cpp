@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "platform/InterfaceList.h"
 #include "platform/Object.h"
 #include "platform/Set.h"
+#include "platform/SmallVector.h"
 
 using namespace platform;
 
@@ -130,4 +132,42 @@ TEST(StringList, EntriesObjectsAndText) {
   Root.AddChild("a").AddChild("a1");
   EXPECT_EQ(Root.Child(0).Child(0).Text, "a1");
   EXPECT_THROW(Root.Child(1), EListError);
+}
+
+TEST(SmallVector, SpillsToTheHeapAndMovesBothWays) {
+  // Shared pointers count their owners: every element must be destroyed exactly once.
+  auto Probe = std::make_shared<int>(7);
+  TSmallVector<std::shared_ptr<int>, 3> V;
+  for (int I = 0; I < 3; ++I) V.push_back(Probe);
+  EXPECT_EQ(V.capacity(), 3u);
+  V.push_back(V[0]);  // grows while its argument is one of its own elements
+  EXPECT_GT(V.capacity(), 3u);
+  EXPECT_EQ(V.size(), 4u);
+  EXPECT_EQ(Probe.use_count(), 5);
+
+  TSmallVector<std::shared_ptr<int>, 3> Heap(std::move(V));  // takes the heap block
+  EXPECT_TRUE(V.empty());
+  EXPECT_EQ(V.capacity(), 3u);
+  EXPECT_EQ(Probe.use_count(), 5);
+  Heap.erase(Heap.begin() + 1);
+  Heap.erase(Heap.begin());
+  EXPECT_EQ(Heap.size(), 2u);
+  EXPECT_EQ(Probe.use_count(), 3);
+
+  TSmallVector<std::shared_ptr<int>, 3> Inline;
+  Inline.push_back(std::make_shared<int>(1));
+  Inline.push_back(std::make_shared<int>(2));
+  V = std::move(Inline);  // moves the inline elements one by one
+  ASSERT_EQ(V.size(), 2u);
+  EXPECT_EQ(*V[0], 1);
+  EXPECT_EQ(*V.at(1), 2);
+  EXPECT_THROW(V.at(2), std::out_of_range);
+
+  std::vector<std::shared_ptr<int>> Source(5, Probe);
+  V.assign(Source.begin(), Source.end());
+  EXPECT_EQ(V.size(), 5u);
+  EXPECT_EQ(Probe.use_count(), 3 + 5 + 5);
+  V.clear();
+  Heap = std::move(V);
+  EXPECT_EQ(Probe.use_count(), 1 + 5);
 }
