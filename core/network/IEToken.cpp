@@ -168,6 +168,7 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   Empty_ = false;
   const int32_t Code = Token->GetSortCode();
   if (Bucket.Find(Code, *Token) >= 0) return false;
+  BeforeChange(B);
   Bucket.Tokens.push_back(Token);
   Bucket.Exact.push_back(Exact);
   Bucket.Codes.push_back(Code);
@@ -183,30 +184,56 @@ int TIETokenTree::TBucket::Find(int32_t Code, const TIEToken& Token) const noexc
   return -1;
 }
 
-bool TIETokenTree::Remove(const TIEToken& Token) {
-  TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(KeyOf(Token)))];
+IReteToken TIETokenTree::Remove(const TIEToken& Token) {
+  const int B = BucketOf(KeyOf(Token));
+  TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   const int I = Bucket.Find(Token.GetSortCode(), Token);
-  if (I < 0) return false;
+  if (I < 0) return nullptr;
+  BeforeChange(B);
+  IReteToken Removed = std::move(Bucket.Tokens[static_cast<size_t>(I)]);
   Bucket.Tokens.erase(Bucket.Tokens.begin() + I);
   Bucket.Exact.erase(Bucket.Exact.begin() + I);
   Bucket.Codes.erase(Bucket.Codes.begin() + I);
   --Count_;
-  return true;
+  return Removed;
 }
 
-bool TIETokenTree::Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out) {
-  const std::vector<IReteToken>* Tokens = GetTokens(Key);
-  if (!Tokens) return false;
-  const TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
-  if (Exact == WildKey) {
-    Out.insert(Out.end(), Tokens->begin(), Tokens->end());
-    return true;
-  }
-  for (size_t I = 0; I < Tokens->size(); ++I) {
-    const int64_t Stored = Bucket.Exact[I];
-    if (Stored == Exact || Stored == WildKey) Out.push_back((*Tokens)[I]);
-  }
-  return true;
+int TIETokenTree::VisitedBucket(int32_t Key) {
+  const int B = BucketOf(Key);
+  TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
+  if (!Bucket.Used && AllowNilBucket_) return -1;
+  Bucket.Used = true;
+  return B;
+}
+
+TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : Tree_(Tree), Bucket_(Bucket) {
+  if (Bucket < 0) return;
+  const TBucket& B = Tree.Buckets_[static_cast<size_t>(Bucket)];
+  Tokens_ = &B.Tokens;
+  Exact_ = &B.Exact;
+  Next_ = Tree.Visits_;
+  Tree.Visits_ = this;
+}
+
+TIETokenTree::TVisit::~TVisit() {
+  if (Bucket_ < 0) return;
+  // Walks end in the reverse order of their start (they live on the stack).
+  TVisit** Link = &Tree_.Visits_;
+  while (*Link && *Link != this) Link = &(*Link)->Next_;
+  if (*Link) *Link = Next_;
+}
+
+void TIETokenTree::TVisit::Freeze() {
+  if (Tokens_ == &FrozenTokens_) return;
+  FrozenTokens_ = *Tokens_;
+  FrozenExact_ = *Exact_;
+  Tokens_ = &FrozenTokens_;
+  Exact_ = &FrozenExact_;
+}
+
+void TIETokenTree::BeforeChange(int B) noexcept {
+  for (TVisit* V = Visits_; V; V = V->Next_)
+    if (B < 0 || V->Bucket_ == B) V->Freeze();
 }
 
 const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
@@ -218,6 +245,7 @@ const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
 
 void TIETokenTree::Clear() noexcept {
   if (Empty_) return;
+  BeforeChange(-1);
   for (TBucket& B : Buckets_) {
     B.Tokens.clear();
     B.Exact.clear();

@@ -105,13 +105,53 @@ class TIETokenTree {
 
   // Appends the token unless an equal one is stored; true when added.
   bool Add(const IReteToken& Token);
-  // Removes the first stored token equal to Token; true when one was removed.
-  bool Remove(const TIEToken& Token);
+  // Removes the first stored token equal to Token and answers it (nothing when none was stored).
+  IReteToken Remove(const TIEToken& Token);
   // The bucket of a key (nothing when it was never used and nil buckets are allowed).
   const std::vector<IReteToken>* GetTokens(int32_t Key);
-  // The tokens of Key's bucket, in bucket order, leaving out those whose exact key differs
-  // from Exact (see ExactKey); false, as GetTokens gives nothing, for a nil bucket.
-  bool Candidates(int32_t Key, int64_t Exact, std::vector<IReteToken>& Out);
+  // The bucket position of a key for a visit, marking it used; -1 for a nil bucket (see
+  // GetTokens).
+  int VisitedBucket(int32_t Key);
+
+  // A walk over one bucket as it stood when the walk began, whatever the code run for each
+  // token does to the memory.  The walk reads the bucket in place; only when the bucket is about
+  // to change under it does the memory hand it a counted copy of the bucket to go on with.
+  // A walk of a nil bucket (-1) is empty.
+  class TVisit {
+   public:
+    TVisit(TIETokenTree& Tree, int Bucket) noexcept;
+    ~TVisit();
+    TVisit(const TVisit&) = delete;
+    TVisit& operator=(const TVisit&) = delete;
+    size_t Size() const noexcept { return Tokens_ ? Tokens_->size() : 0; }
+    // Token I; read it again after running code that may change the memory.
+    const IReteToken& At(size_t I) const noexcept { return (*Tokens_)[I]; }
+    // Asks the processor for what the walk reads a few steps ahead: the tokens, then their
+    // facts.  Each comparison follows a chain of dependent loads (token, fact, value) that
+    // would otherwise miss the cache one after the other.
+    void Prefetch(size_t I) const noexcept {
+      const size_t N = Size();
+      if (I + 4 < N) __builtin_prefetch((*Tokens_)[I + 4].get());
+      if (I + 2 < N) __builtin_prefetch((*Tokens_)[I + 2]->GetFact().get());
+    }
+    // Whether token I may pass a join's leading equality tests given the other side's exact key.
+    bool MayMatch(size_t I, int64_t Exact) const noexcept {
+      if (Exact == WildKey) return true;
+      const int64_t Stored = (*Exact_)[I];
+      return Stored == Exact || Stored == WildKey;
+    }
+
+   private:
+    friend class TIETokenTree;
+    void Freeze();
+    TIETokenTree& Tree_;
+    int Bucket_;
+    const std::vector<IReteToken>* Tokens_ = nullptr;
+    const std::vector<int64_t>* Exact_ = nullptr;
+    std::vector<IReteToken> FrozenTokens_;
+    std::vector<int64_t> FrozenExact_;
+    TVisit* Next_ = nullptr;
+  };
   // Buckets in use, from the lowest to the highest position.
   int GetLowest() const noexcept { return Lowest_; }
   int GetHighest() const noexcept { return Highest_; }
@@ -135,8 +175,12 @@ class TIETokenTree {
     // Where the token with sort code Code is, or -1.
     int Find(int32_t Code, const TIEToken& Token) const noexcept;
   };
+  // Gives the open walks of bucket B (every bucket for -1) their copy before it changes.
+  void BeforeChange(int B) noexcept;
+
   std::vector<TExactPart> Parts_;
   std::vector<TBucket> Buckets_;
+  TVisit* Visits_ = nullptr;  // the open walks, newest first
   bool BySortCode_;
   std::string Slot_;
   int32_t SubIndex_;

@@ -394,18 +394,27 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
   const TTokenAction Tag = Right->GetTag();
   const bool Adding = Tag == taAdd || Tag == taUpdate;
   const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
-  // The tokens are visited from a copy: the bucket may change while children run (they never
-  // touch this node's memories, but the copy keeps the iteration safe regardless).
-  auto Visit = [&](const std::vector<IReteToken>& Tokens) {
-    for (const IReteToken& L : Tokens) {
-      if (!Matches(L, Right)) continue;
+  // Each bucket is walked as it stood when the walk began (see TVisit): children never touch
+  // this node's memories, but code run by a test or an event handler might.
+  auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
+    for (size_t I = 0; I < Tokens.Size(); ++I) {
+      Tokens.Prefetch(I);
+      if (!Tokens.MayMatch(I, Exact) || !Matches(Tokens.At(I), Right)) continue;
+      const IReteToken& L = Tokens.At(I);
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
       if (!Negated_) {
         CallChildren(Joined(L, Right->GetFact(), Strength, Tag));
       } else if (Adding) {
         // A new blocking fact: what the left token had produced is withdrawn.
         if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, taRemove));
-        L->SetNegatedCount(L->GetNegatedCount() + 1);
+        const IReteToken& Blocked = Tokens.At(I);  // read again: the children ran
+        if (Blocked->GetNegatedCount() != UncountedBlockers) Blocked->SetNegatedCount(Blocked->GetNegatedCount() + 1);
+      } else if (L->GetNegatedCount() == UncountedBlockers) {
+        // One of an uncounted number of blocking facts went: look for another.
+        const IReteToken Held = L;  // the tests may change this memory
+        if (Blocks(Held)) continue;
+        Held->SetNegatedCount(0);
+        CallChildren(Joined(Held, Placeholder, Strength, Held->GetTag()));
       } else {
         L->SetNegatedCount(L->GetNegatedCount() - 1);
         if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, L->GetTag()));
@@ -420,60 +429,73 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
                    &RightKeyPlace_));
     // Tokens whose exact key shows that a leading equality test fails are left out: the tests
     // would stop there, so the same tokens match, in the same order.
-    std::vector<IReteToken> Tokens;
-    if (Left_->Candidates(Key, Right_->ExactKey(*Right), Tokens)) Visit(Tokens);
+    TIETokenTree::TVisit Tokens(*Left_, Left_->VisitedBucket(Key));
+    Visit(Tokens, Right_->ExactKey(*Right));
     return;
   }
   for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
-    if (const auto* Bucket = Left_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
+    if (Left_->Bucket(B)) {
+      TIETokenTree::TVisit Tokens(*Left_, B);
+      Visit(Tokens, TIETokenTree::WildKey);
+    }
+}
+
+template <class TOnMatch>
+void TJoinNode::ScanRight(const IReteToken& Left, TOnMatch&& OnMatch) {
+  // Walks as VaryLeft does; OnMatch answers false to end the scan.
+  auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
+    for (size_t I = 0; I < Tokens.Size(); ++I) {
+      Tokens.Prefetch(I);
+      if (Tokens.MayMatch(I, Exact) && Matches(Left, Tokens.At(I)) && !OnMatch(Tokens.At(I))) return false;
+    }
+    return true;
+  };
+  if (ShortCut_) {
+    TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
+    if (!Fact) return;
+    const int32_t Key = TIETokenTree::KeyOfValue(
+        PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
+                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                   &LeftKeyPlace_));
+    TIETokenTree::TVisit Tokens(*Right_, Right_->VisitedBucket(Key));
+    Visit(Tokens, Left_->ExactKey(*Left));
+    return;
+  }
+  for (int B = Right_->GetLowest(); B <= Right_->GetHighest(); ++B)
+    if (Right_->Bucket(B)) {
+      TIETokenTree::TVisit Tokens(*Right_, B);
+      if (!Visit(Tokens, TIETokenTree::WildKey)) return;
+    }
+}
+
+bool TJoinNode::Blocks(const IReteToken& Left) {
+  bool Found = false;
+  ScanRight(Left, [&](const IReteToken&) {
+    Found = true;
+    return false;
+  });
+  return Found;
 }
 
 void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
   const TTokenAction Tag = Left->GetTag();
-  int32_t Blocking = 0;
-  bool Stop = false;
-  auto Visit = [&](const std::vector<IReteToken>& Tokens) {  // a copy, as in VaryLeft
-    for (const IReteToken& R : Tokens) {
-      if (!Matches(Left, R)) continue;
-      if (Negated_) {
-        ++Blocking;
-        continue;
-      }
-      CallChildren(Joined(Stored ? Stored : Left, R->GetFact(), std::min(Left->GetStrength(), R->GetStrength()), Tag));
-      if (Tag != taRemove) ++MatchCount_;
-      if (Unique_ && (Tag == taAdd || Tag == taUpdate)) {
-        Stop = true;
-        return;
-      }
-    }
-  };
-  const bool Skip = Right_->Empty() && Negated_ && Tag == taRemove;
-  if (!Skip) {
-    if (ShortCut_) {
-      TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
-      if (Fact) {
-        const int32_t Key = TIETokenTree::KeyOfValue(
-            PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
-                       ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
-                       &LeftKeyPlace_));
-        std::vector<IReteToken> Tokens;
-        if (Right_->Candidates(Key, Left_->ExactKey(*Left), Tokens)) Visit(Tokens);
-      }
-    } else {
-      for (int B = Right_->GetLowest(); B <= Right_->GetHighest() && !Stop; ++B)
-        if (const auto* Bucket = Right_->Bucket(B)) Visit(std::vector<IReteToken>(*Bucket));
-    }
-  }
   if (Negated_) {
-    // The stored left token remembers how many right tokens block it, so that retracting one of
-    // several blocking facts does not let it through.
-    if (Stored) Stored->SetNegatedCount(Blocking);
-    if (Blocking == 0) {
-      const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
-      CallChildren(Joined(Stored ? Stored : Left, Placeholder, Left->GetStrength(), Tag));
+    // Whether some fact blocks the token is all that decides here, so the scan stops at the
+    // first; the stored token records that it is blocked by facts not counted, and they are
+    // looked for again only when a blocking fact goes (VaryLeft).
+    const bool Blocked = Blocks(Left);
+    if (Stored) Stored->SetNegatedCount(Blocked ? UncountedBlockers : 0);
+    if (!Blocked) {
+      CallChildren(Joined(Stored ? Stored : Left, GetRete().GetEngine()->GetPlaceholderFact(), Left->GetStrength(), Tag));
       ++MatchCount_;
     }
+    return;
   }
+  ScanRight(Left, [&](const IReteToken& R) {
+    CallChildren(Joined(Stored ? Stored : Left, R->GetFact(), std::min(Left->GetStrength(), R->GetStrength()), Tag));
+    if (Tag != taRemove) ++MatchCount_;
+    return !(Unique_ && (Tag == taAdd || Tag == taUpdate));
+  });
 }
 
 bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
@@ -500,7 +522,18 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
         IReteToken Copy = Token->Clone();
         if (Left_->Add(Copy)) VaryRight(Token, Copy);
       } else if (Tag == taRemove) {
-        if (Left_->Remove(*Token)) VaryRight(Token, nullptr);
+        if (const IReteToken Stored = Left_->Remove(*Token)) {
+          if (Negated_) {
+            // The stored token knows how many facts block it: only an unblocked one had passed
+            // anything on, and the right memory need not be searched again to find that out.
+            if (Stored->GetNegatedCount() == 0) {
+              CallChildren(Joined(Token, GetRete().GetEngine()->GetPlaceholderFact(), Token->GetStrength(), taRemove));
+              ++MatchCount_;
+            }
+          } else {
+            VaryRight(Token, nullptr);
+          }
+        }
       }
       break;
     default:

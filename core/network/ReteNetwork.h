@@ -155,6 +155,14 @@ class TJoinNode final : public TTestNode {
   bool Matches(const IReteToken& Left, const IReteToken& Right);
   void VaryLeft(const IReteToken& Right);
   void VaryRight(const IReteToken& Left, const IReteToken& Stored);
+  // Runs OnMatch(right token) for each right token that passes the tests with Left, in memory
+  // order, until it answers false.
+  template <class TOnMatch>
+  void ScanRight(const IReteToken& Left, TOnMatch&& OnMatch);
+  // Whether some right token passes the tests with Left (a negated node's blocking fact).
+  bool Blocks(const IReteToken& Left);
+  // A stored left token of a negated node blocked by at least one fact, not counted.
+  static constexpr int32_t UncountedBlockers = INT32_MAX;
   IReteToken Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag);
 
   bool Negated_;

@@ -83,6 +83,35 @@ TEST(ReteJoins, NegationCountsEveryBlockingFact) {
   EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"lonely:f-1"}));
 }
 
+TEST(ReteJoins, NegationBlockedBeforeItsTokenArrives) {
+  // Blocking facts asserted before the left token are found but not counted; each retraction
+  // must look again for another, with and without an equality test to hash on.
+  TWatched W;
+  W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
+                 "(defrule same (a (v ?x)) (not (b (v ?x))) =>)"
+                 "(defrule larger (a (v ?x)) (not (b (v ?y&:(> ?y ?x)))) =>)",
+                 false);
+  W.Engine.SetFactDuplication(true);
+  W.Engine.Assert("(b (v 5))");  // f-1
+  W.Engine.Assert("(b (v 5))");  // f-2
+  W.Engine.Assert("(a (v 5))");  // f-3: "same" blocked twice, "larger" not blocked
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"larger:f-3"}));
+  W.Engine.Assert("(b (v 9))");  // f-4 blocks "larger"
+  W.Engine.Assert("(b (v 7))");  // f-5 blocks it too
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.Retract(1);
+  W.Engine.Retract(4);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);  // f-2 and f-5 still block
+  W.Engine.Assert("(b (v 5))");  // f-6 arrives while "same" is blocked by uncounted facts
+  W.Engine.Retract(2);
+  W.Engine.Retract(5);
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"larger:f-3"}));
+  W.Engine.Retract(6);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 2);
+  W.Engine.Retract(3);  // the left token goes: both activations with it
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+}
+
 TEST(ReteJoins, UniqueMultifieldAndExists) {
   TWatched W;
   W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
