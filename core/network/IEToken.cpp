@@ -206,25 +206,36 @@ int TIETokenTree::VisitedBucket(int32_t Key) {
   return B;
 }
 
-TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : Tree_(Tree), Bucket_(Bucket) {
-  if (Bucket < 0) return;
-  const TBucket& B = Tree.Buckets_[static_cast<size_t>(Bucket)];
-  Tokens_ = &B.Tokens;
-  Exact_ = &B.Exact;
-  Next_ = Tree.Visits_;
+TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : Tree_(Tree), Next_(Tree.Visits_) {
   Tree.Visits_ = this;
+  Start(Bucket);
 }
 
 TIETokenTree::TVisit::~TVisit() {
-  if (Bucket_ < 0) return;
   // Walks end in the reverse order of their start (they live on the stack).
   TVisit** Link = &Tree_.Visits_;
   while (*Link && *Link != this) Link = &(*Link)->Next_;
   if (*Link) *Link = Next_;
 }
 
+void TIETokenTree::TVisit::Start(int Bucket) noexcept {
+  Bucket_ = Bucket;
+  if (Tokens_ == &FrozenTokens_) {
+    FrozenTokens_.clear();
+    FrozenExact_.clear();
+  }
+  if (Bucket < 0) {
+    Tokens_ = nullptr;
+    Exact_ = nullptr;
+    return;
+  }
+  const TBucket& B = Tree_.Buckets_[static_cast<size_t>(Bucket)];
+  Tokens_ = &B.Tokens;
+  Exact_ = &B.Exact;
+}
+
 void TIETokenTree::TVisit::Freeze() {
-  if (Tokens_ == &FrozenTokens_) return;
+  if (!Tokens_ || Tokens_ == &FrozenTokens_) return;
   FrozenTokens_ = *Tokens_;
   FrozenExact_ = *Exact_;
   Tokens_ = &FrozenTokens_;

@@ -119,8 +119,10 @@ class TIETokenTree {
   // A walk of a nil bucket (-1) is empty.
   class TVisit {
    public:
+    // A walk of bucket Bucket; Start moves it on to another bucket of the same memory.
     TVisit(TIETokenTree& Tree, int Bucket) noexcept;
     ~TVisit();
+    void Start(int Bucket) noexcept;
     TVisit(const TVisit&) = delete;
     TVisit& operator=(const TVisit&) = delete;
     size_t Size() const noexcept { return Tokens_ ? Tokens_->size() : 0; }

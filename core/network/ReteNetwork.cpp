@@ -433,9 +433,10 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
     Visit(Tokens, Right_->ExactKey(*Right));
     return;
   }
+  TIETokenTree::TVisit Tokens(*Left_, -1);
   for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
-    if (Left_->Bucket(B)) {
-      TIETokenTree::TVisit Tokens(*Left_, B);
+    if (const auto* Bucket = Left_->Bucket(B); Bucket && !Bucket->empty()) {
+      Tokens.Start(B);
       Visit(Tokens, TIETokenTree::WildKey);
     }
 }
@@ -461,9 +462,10 @@ void TJoinNode::ScanRight(const IReteToken& Left, TOnMatch&& OnMatch) {
     Visit(Tokens, Left_->ExactKey(*Left));
     return;
   }
+  TIETokenTree::TVisit Tokens(*Right_, -1);
   for (int B = Right_->GetLowest(); B <= Right_->GetHighest(); ++B)
-    if (Right_->Bucket(B)) {
-      TIETokenTree::TVisit Tokens(*Right_, B);
+    if (const auto* Bucket = Right_->Bucket(B); Bucket && !Bucket->empty()) {
+      Tokens.Start(B);
       if (!Visit(Tokens, TIETokenTree::WildKey)) return;
     }
 }
