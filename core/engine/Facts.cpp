@@ -50,7 +50,89 @@ TFacts::TFacts(TInferenceEngine* Engine) : Engine_(Engine) {}
 
 const IFact& TFacts::Get(int Index) const {
   if (Index < 0 || Index >= Count()) platform::ListIndexError(Index);
-  return Items_[static_cast<size_t>(Index)];
+  return Items_[PlaceAt(Index)];
+}
+
+// --- places and positions ---------------------------------------------------------------------
+
+int32_t TFacts::LiveBefore(size_t End) const noexcept {
+  int32_t Sum = 0;
+  for (size_t I = End; I > 0; I -= I & (~I + 1)) Sum += Live_[I];
+  return Sum;
+}
+
+void TFacts::BuildLiveCounts() const {
+  const size_t N = Items_.size();
+  Live_.assign(N + 1, 0);
+  for (size_t I = 1; I <= N; ++I) {
+    Live_[I] += Items_[I - 1] ? 1 : 0;
+    const size_t Parent = I + (I & (~I + 1));
+    if (Parent <= N) Live_[Parent] += Live_[I];
+  }
+}
+
+void TFacts::AppendLiveCount() const {
+  // The new last place I covers the places (I - lowbit(I), I]: itself and those before it.
+  const size_t I = Items_.size();
+  const size_t Low = I & (~I + 1);
+  Live_.push_back(1 + LiveBefore(I - 1) - LiveBefore(I - Low));
+}
+
+size_t TFacts::PlaceAt(int Index) const noexcept {
+  if (!Holes_) return static_cast<size_t>(Index);
+  // The place holding the (Index + 1)-th live fact, by descending the tree.
+  size_t Place = 0;
+  int32_t Left = Index + 1;
+  size_t Step = 1;
+  while (Step * 2 <= Items_.size()) Step *= 2;
+  for (; Step; Step /= 2)
+    if (Place + Step <= Items_.size() && Live_[Place + Step] < Left) {
+      Place += Step;
+      Left -= Live_[Place];
+    }
+  return Place;
+}
+
+int TFacts::PositionOf(size_t Place) const noexcept {
+  return Holes_ ? LiveBefore(Place + 1) - 1 : static_cast<int>(Place);
+}
+
+int TFacts::PlaceOfID(int32_t ID) const noexcept {
+  if (Items_.size() <= 4) {
+    for (size_t I = 0; I < Items_.size(); ++I)
+      if (Items_[I] && Ids_[I] == ID) return static_cast<int>(I);
+    return -1;
+  }
+  for (auto It = std::lower_bound(Ids_.begin(), Ids_.end(), ID); It != Ids_.end() && *It == ID; ++It)
+    if (Items_[static_cast<size_t>(It - Ids_.begin())]) return static_cast<int>(It - Ids_.begin());
+  return -1;
+}
+
+int TFacts::PlaceOf(const TFact* Fact) const noexcept {
+  if (!Fact) return -1;
+  if (Items_.size() >= 5 && Fact->GetID() != -1) {
+    const int I = PlaceOfID(Fact->GetID());
+    if (I >= 0 && Items_[static_cast<size_t>(I)].get() == Fact) return I;
+  }
+  for (size_t I = 0; I < Items_.size(); ++I)
+    if (Items_[I].get() == Fact) return static_cast<int>(I);
+  return -1;
+}
+
+void TFacts::Compact() const noexcept {
+  size_t To = 0;
+  for (size_t From = 0; From < Items_.size(); ++From) {
+    if (!Items_[From]) continue;
+    if (To != From) {
+      Items_[To] = std::move(Items_[From]);
+      Ids_[To] = Ids_[From];
+    }
+    ++To;
+  }
+  Items_.resize(To);
+  Ids_.resize(To);
+  Live_.clear();
+  Holes_ = 0;
 }
 
 void TFacts::CacheAdd(TFact* Fact) {
@@ -88,17 +170,20 @@ void TFacts::SetCacheHashCodes(bool Value) {
   Cache_.clear();
   FuzzyFacts_.clear();
   if (Caching_)
-    for (const IFact& F : Items_) CacheAdd(F.get());
+    for (const IFact& F : Items()) CacheAdd(F.get());
 }
 
 void TFacts::Append(const IFact& Fact) {
   // Ids only grow within a reset period, except for preserved ids: keep the list sorted.
-  if (Items_.empty() || Items_.back()->GetID() <= Fact->GetID()) {
+  if (Ids_.empty() || Ids_.back() <= Fact->GetID()) {
     Items_.push_back(Fact);
+    Ids_.push_back(Fact->GetID());
+    if (Holes_) AppendLiveCount();
   } else {
-    auto It = std::upper_bound(Items_.begin(), Items_.end(), Fact->GetID(),
-                               [](int32_t ID, const IFact& F) { return ID < F->GetID(); });
-    Items_.insert(It, Fact);
+    Dense();
+    auto It = std::upper_bound(Ids_.begin(), Ids_.end(), Fact->GetID());
+    Items_.insert(Items_.begin() + (It - Ids_.begin()), Fact);
+    Ids_.insert(It, Fact->GetID());
   }
   if (Fact->GetID() > Highest_) Highest_ = Fact->GetID();
   CacheAdd(Fact.get());
@@ -107,11 +192,19 @@ void TFacts::Append(const IFact& Fact) {
 void TFacts::RemoveAt(int Index) {
   const IFact Fact = Get(Index);
   CacheRemove(Fact.get());
-  Items_.erase(Items_.begin() + Index);
+  if (!Holes_) BuildLiveCounts();
+  const size_t Place = PlaceAt(Index);
+  Items_[Place] = nullptr;
+  ++Holes_;
+  for (size_t I = Place + 1; I < Live_.size(); I += I & (~I + 1)) --Live_[I];
+  if (Holes_ >= 64 && Holes_ * 2 >= Items_.size()) Compact();
 }
 
 void TFacts::ClearList() noexcept {
   Items_.clear();
+  Ids_.clear();
+  Live_.clear();
+  Holes_ = 0;
   Cache_.clear();
   FuzzyFacts_.clear();
   Highest_ = 0;
@@ -142,9 +235,13 @@ void TFacts::Insert(int Index, const IFact& Fact) {
   Add(Fact);
   const int From = IndexOf(Fact.get());
   if (From < 0 || Index < 0 || Index >= Count() || From == Index) return;
+  Dense();
   const IFact Moved = Items_[static_cast<size_t>(From)];
+  const int32_t MovedID = Ids_[static_cast<size_t>(From)];
   Items_.erase(Items_.begin() + From);
+  Ids_.erase(Ids_.begin() + From);
   Items_.insert(Items_.begin() + Index, Moved);
+  Ids_.insert(Ids_.begin() + Index, MovedID);
 }
 
 void TFacts::Delete(int Index) {
@@ -160,38 +257,24 @@ void TFacts::Clear() {
 }
 
 int TFacts::FindFact(int32_t ID) const noexcept {
-  if (Items_.size() <= 4) {
-    for (size_t I = 0; I < Items_.size(); ++I)
-      if (Items_[I]->GetID() == ID) return static_cast<int>(I);
-    return -1;
-  }
-  auto It = std::lower_bound(Items_.begin(), Items_.end(), ID, [](const IFact& F, int32_t V) { return F->GetID() < V; });
-  return It != Items_.end() && (*It)->GetID() == ID ? static_cast<int>(It - Items_.begin()) : -1;
+  const int Place = PlaceOfID(ID);
+  return Place >= 0 ? PositionOf(static_cast<size_t>(Place)) : -1;
 }
 
 IFact TFacts::GetFactByID(int32_t ID) const noexcept {
-  const int I = FindFact(ID);
-  return I >= 0 ? Items_[static_cast<size_t>(I)] : IFact();
+  const int Place = PlaceOfID(ID);
+  return Place >= 0 ? Items_[static_cast<size_t>(Place)] : IFact();
 }
 
 int TFacts::IndexOf(const TFact* Fact) const noexcept {
-  if (!Fact) return -1;
-  if (Items_.size() < 5 || Fact->GetID() == -1) {
-    for (size_t I = 0; I < Items_.size(); ++I)
-      if (Items_[I].get() == Fact) return static_cast<int>(I);
-    return -1;
-  }
-  const int I = FindFact(Fact->GetID());
-  if (I >= 0 && Items_[static_cast<size_t>(I)].get() == Fact) return I;
-  for (size_t J = 0; J < Items_.size(); ++J)
-    if (Items_[J].get() == Fact) return static_cast<int>(J);
-  return -1;
+  const int Place = PlaceOf(Fact);
+  return Place >= 0 ? PositionOf(static_cast<size_t>(Place)) : -1;
 }
 
 int TFacts::FindFact(const TFact& Fact) const {
   const TFact* Found = nullptr;
   if (PreserveIDs_ || !Caching_) {
-    for (const IFact& F : Items_)
+    for (const IFact& F : Items())
       if (F->Equals(&Fact)) {
         Found = F.get();
         break;
@@ -215,6 +298,7 @@ int TFacts::FindFact(const TFact& Fact) const {
 }
 
 std::string TFacts::ToString() const {
+  Dense();
   std::string Text;
   for (size_t I = 0; I < Items_.size(); ++I) {
     if (I) Text += "\r\n";
@@ -224,6 +308,7 @@ std::string TFacts::ToString() const {
 }
 
 std::string TFacts::ToIDString() const {
+  Dense();
   std::string Text;
   for (size_t I = 0; I < Items_.size(); ++I) {
     if (I) Text += "\r\n";
@@ -237,7 +322,7 @@ void TFacts::Assign(const platform::TPersistent& Source) {
   if (!From) return TPersistent::Assign(Source);
   if (From == this) return;
   // A copy of the source's list: clearing may retract facts that the source shares with us.
-  const std::vector<IFact> Theirs = From->Items_;
+  const std::vector<IFact> Theirs = From->Items();
   Clear();
   for (const IFact& Fact : Theirs) {
     IFactTemplate Template = Fact->GetTemplate();

@@ -22,11 +22,14 @@ class TFacts : public platform::TPersistent {
   TFacts& operator=(const TFacts&) = delete;
 
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
-  int Count() const noexcept { return static_cast<int>(Items_.size()); }
+  int Count() const noexcept { return static_cast<int>(Items_.size() - Holes_); }
   const IFact& Get(int Index) const;
-  const std::vector<IFact>& Items() const noexcept { return Items_; }
-  auto begin() const noexcept { return Items_.begin(); }
-  auto end() const noexcept { return Items_.end(); }
+  const std::vector<IFact>& Items() const noexcept {
+    Dense();
+    return Items_;
+  }
+  auto begin() const noexcept { return Items().begin(); }
+  auto end() const noexcept { return Items().end(); }
 
   bool GetCacheHashCodes() const noexcept { return Caching_; }
   void SetCacheHashCodes(bool Value);
@@ -65,8 +68,31 @@ class TFacts : public platform::TPersistent {
   void CacheAdd(TFact* Fact);
   void CacheRemove(TFact* Fact);
 
+  // Retracting from the middle of a long list would move every later fact.  A retracted fact
+  // leaves a hole instead (its place in Items_ empties, its id stays in Ids_, so the ids still
+  // ascend), and a count of the live places in front of each place turns positions in the
+  // list into places and back in logarithmic time.  The holes are closed when they make up
+  // half the places, and before the list is handed out whole.
+  void Dense() const noexcept {
+    if (Holes_) Compact();
+  }
+  void Compact() const noexcept;
+  // The place of the fact at list position Index, and the list position of a live place.
+  size_t PlaceAt(int Index) const noexcept;
+  int PositionOf(size_t Place) const noexcept;
+  // The first live place holding fact id ID, or -1.
+  int PlaceOfID(int32_t ID) const noexcept;
+  int PlaceOf(const TFact* Fact) const noexcept;
+  // The live-place counts (a Fenwick tree over the places, 1-based), kept while there are holes.
+  int32_t LiveBefore(size_t End) const noexcept;  // live places among the first End
+  void BuildLiveCounts() const;
+  void AppendLiveCount() const;
+
   TInferenceEngine* Engine_;
-  std::vector<IFact> Items_;
+  mutable std::vector<IFact> Items_;  // by ascending id; an empty entry is a hole
+  mutable std::vector<int32_t> Ids_;  // each place's fact id, holes included
+  mutable std::vector<int32_t> Live_;
+  mutable size_t Holes_ = 0;
   bool Caching_ = true;
   bool PreserveIDs_ = false;
   int32_t Highest_ = 0;
