@@ -225,7 +225,7 @@ bool TIETokenTree::Add(const IReteToken& Token) {
   if (Bucket.Find(Code, *Token) >= 0) return false;
   BeforeChange(B);
   Bucket.Tokens.push_back(Token);
-  Bucket.Exact.push_back(Exact);
+  if (!Parts_.empty()) Bucket.Exact.push_back(Exact);
   Bucket.Codes.push_back(Code);
   ++Count_;
   return true;
@@ -247,7 +247,7 @@ IReteToken TIETokenTree::Remove(const TIEToken& Token) {
   BeforeChange(B);
   IReteToken Removed = std::move(Bucket.Tokens[static_cast<size_t>(I)]);
   Bucket.Tokens.erase(Bucket.Tokens.begin() + I);
-  Bucket.Exact.erase(Bucket.Exact.begin() + I);
+  if (!Parts_.empty()) Bucket.Exact.erase(Bucket.Exact.begin() + I);
   Bucket.Codes.erase(Bucket.Codes.begin() + I);
   --Count_;
   return Removed;

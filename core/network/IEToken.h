@@ -104,6 +104,7 @@ class TIETokenTree {
   };
   static constexpr int64_t WildKey = INT64_MIN;
   // The places, in the order of the tests; both memories of a join list the same tests.
+  // Set on an empty memory, before any token is added.
   void SetExactParts(std::vector<TExactPart> Parts) { Parts_ = std::move(Parts); }
   int64_t ExactKey(const TIEToken& Token);
   int BucketOf(int32_t Key) const noexcept;
@@ -141,7 +142,8 @@ class TIETokenTree {
       if (I + 4 < N) __builtin_prefetch((*Tokens_)[I + 4].get());
       if (I + 2 < N) __builtin_prefetch((*Tokens_)[I + 2]->GetFact().get());
     }
-    // Whether token I may pass a join's leading equality tests given the other side's exact key.
+    // Whether token I may pass a join's leading equality tests given the other side's exact key
+    // (always WildKey when the memories have no exact keys).
     bool MayMatch(size_t I, int64_t Exact) const noexcept {
       if (Exact == WildKey) return true;
       const int64_t Stored = (*Exact_)[I];
@@ -174,7 +176,9 @@ class TIETokenTree {
   struct TBucket {
     bool Used = false;
     std::vector<IReteToken> Tokens;
-    std::vector<int64_t> Exact;  // each token's exact key, kept beside it
+    // Each token's exact key, kept beside it; empty in a memory without exact keys (a join
+    // without equality tests), whose walks never read it.
+    std::vector<int64_t> Exact;
     // Each token's sort code, kept beside it: looking for a token compares these, and only a
     // token with the same code is visited (a scan of the tokens themselves misses the cache on
     // every one).

@@ -32,6 +32,24 @@ class TMatchScope {
   TIEContext& Context_;
 };
 
+// Walks a join memory: with a hash key only the key's bucket (Exact leaves out tokens whose
+// exact key shows a leading equality test fails), otherwise every used bucket from the lowest
+// to the highest.  Visit(walk, exact key) answers false to end the walk.
+template <class TVisitor>
+void WalkMemory(TIETokenTree& Memory, const int32_t* Key, int64_t Exact, TVisitor&& Visit) {
+  if (Key) {
+    TIETokenTree::TVisit Tokens(Memory, Memory.VisitedBucket(*Key));
+    Visit(Tokens, Exact);
+    return;
+  }
+  TIETokenTree::TVisit Tokens(Memory, -1);
+  for (int B = Memory.GetLowest(); B <= Memory.GetHighest(); ++B)
+    if (const auto* Bucket = Memory.Bucket(B); Bucket && !Bucket->empty()) {
+      Tokens.Start(B);
+      if (!Visit(Tokens, TIETokenTree::WildKey)) return;
+    }
+}
+
 bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }
 
 // How well two values match when one is fuzzy: the fuzzy set's degree against the other value.
@@ -420,25 +438,17 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
         if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, L->GetTag()));
       }
     }
+    return true;
   };
-  if (ShortCut_) {
-    if (!Right->GetFact()) return;
-    const int32_t Key = TIETokenTree::KeyOfValue(
-        PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
-                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex,
-                   &RightKeyPlace_));
-    // Tokens whose exact key shows that a leading equality test fails are left out: the tests
-    // would stop there, so the same tokens match, in the same order.
-    TIETokenTree::TVisit Tokens(*Left_, Left_->VisitedBucket(Key));
-    Visit(Tokens, Right_->ExactKey(*Right));
-    return;
-  }
-  TIETokenTree::TVisit Tokens(*Left_, -1);
-  for (int B = Left_->GetLowest(); B <= Left_->GetHighest(); ++B)
-    if (const auto* Bucket = Left_->Bucket(B); Bucket && !Bucket->empty()) {
-      Tokens.Start(B);
-      Visit(Tokens, TIETokenTree::WildKey);
-    }
+  if (!ShortCut_) return WalkMemory(*Left_, nullptr, TIETokenTree::WildKey, Visit);
+  if (!Right->GetFact()) return;
+  const int32_t Key = TIETokenTree::KeyOfValue(
+      PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
+                 ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex,
+                 &RightKeyPlace_));
+  // Tokens whose exact key shows that a leading equality test fails are left out: the tests
+  // would stop there, so the same tokens match, in the same order.
+  WalkMemory(*Left_, &Key, Right_->ExactKey(*Right), Visit);
 }
 
 template <class TOnMatch>
@@ -451,23 +461,14 @@ void TJoinNode::ScanRight(const IReteToken& Left, TOnMatch&& OnMatch) {
     }
     return true;
   };
-  if (ShortCut_) {
-    TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
-    if (!Fact) return;
-    const int32_t Key = TIETokenTree::KeyOfValue(
-        PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
-                   ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
-                   &LeftKeyPlace_));
-    TIETokenTree::TVisit Tokens(*Right_, Right_->VisitedBucket(Key));
-    Visit(Tokens, Left_->ExactKey(*Left));
-    return;
-  }
-  TIETokenTree::TVisit Tokens(*Right_, -1);
-  for (int B = Right_->GetLowest(); B <= Right_->GetHighest(); ++B)
-    if (const auto* Bucket = Right_->Bucket(B); Bucket && !Bucket->empty()) {
-      Tokens.Start(B);
-      if (!Visit(Tokens, TIETokenTree::WildKey)) return;
-    }
+  if (!ShortCut_) return WalkMemory(*Right_, nullptr, TIETokenTree::WildKey, Visit);
+  TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
+  if (!Fact) return;
+  const int32_t Key = TIETokenTree::KeyOfValue(
+      PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
+                 ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                 &LeftKeyPlace_));
+  WalkMemory(*Right_, &Key, Left_->ExactKey(*Left), Visit);
 }
 
 bool TJoinNode::Blocks(const IReteToken& Left) {
