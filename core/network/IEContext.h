@@ -47,6 +47,7 @@ class TBindings {
   void Put(const IBinding& Binding);
   bool Remove(std::string_view Name);
   void Clear() noexcept { Items_.clear(); }
+  void Reserve(size_t Count) { Items_.reserve(Count); }
 
  private:
   std::vector<IBinding> Items_;

@@ -280,6 +280,7 @@ TBinding& TRule::AddBinding(std::string_view Name, int32_t FactIndex, std::strin
 
 void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
   const TFact* Placeholder = Engine_ ? Engine_->GetPlaceholderFact().get() : nullptr;
+  Context.GetBindings().Reserve(Bindings_.size() + 1);  // one array for a firing's bindings
   for (const IBinding& B : Bindings_) {
     if (B->SlotIndex == SLocalBinding) continue;
     TFact* Fact = Token.GetFactAt(B->FactIndex);
