@@ -44,6 +44,9 @@ uint32_t CacheHash(const TFact& Fact) {
   return Hash;
 }
 
+// The lowest set bit of a Fenwick tree position: the length of the span that position covers.
+constexpr size_t LowBit(size_t Position) noexcept { return Position & (~Position + 1); }
+
 }  // namespace
 
 TFacts::TFacts(TInferenceEngine* Engine) : Engine_(Engine) {}
@@ -57,7 +60,7 @@ const IFact& TFacts::Get(int Index) const {
 
 int32_t TFacts::LiveBefore(size_t End) const noexcept {
   int32_t Sum = 0;
-  for (size_t I = End; I > 0; I -= I & (~I + 1)) Sum += Live_[I];
+  for (size_t I = End; I > 0; I -= LowBit(I)) Sum += Live_[I];
   return Sum;
 }
 
@@ -66,7 +69,7 @@ void TFacts::BuildLiveCounts() const {
   Live_.assign(N + 1, 0);
   for (size_t I = 1; I <= N; ++I) {
     Live_[I] += Items_[I - 1] ? 1 : 0;
-    const size_t Parent = I + (I & (~I + 1));
+    const size_t Parent = I + LowBit(I);
     if (Parent <= N) Live_[Parent] += Live_[I];
   }
 }
@@ -74,7 +77,7 @@ void TFacts::BuildLiveCounts() const {
 void TFacts::AppendLiveCount() const {
   // The new last place I covers the places (I - lowbit(I), I]: itself and those before it.
   const size_t I = Items_.size();
-  const size_t Low = I & (~I + 1);
+  const size_t Low = LowBit(I);
   Live_.push_back(1 + LiveBefore(I - 1) - LiveBefore(I - Low));
 }
 
@@ -196,7 +199,7 @@ void TFacts::RemoveAt(int Index) {
   const size_t Place = PlaceAt(Index);
   Items_[Place] = nullptr;
   ++Holes_;
-  for (size_t I = Place + 1; I < Live_.size(); I += I & (~I + 1)) --Live_[I];
+  for (size_t I = Place + 1; I < Live_.size(); I += LowBit(I)) --Live_[I];
   if (Holes_ >= 64 && Holes_ * 2 >= Items_.size()) Compact();
 }
 

@@ -130,11 +130,11 @@ void TIEPatternMatchTest::SetConjunction(bool Value) {
 }
 
 bool TIEPatternMatchTest::PerformTest(TObject* Context) {
-  // Keep the value alive while it resolves: a call may change the test that holds it.
   if (SlotValue_ && SlotValue_->GetDType() == dtFunCall) {
     const int Decided = static_cast<TFunCallBase*>(SlotValue_->GetInterface())->Decide(Context);
     if (Decided >= 0) return ApplySense(Decided == 1);
   }
+  // Keep the value alive while it resolves: a call may change the test that holds it.
   IIEValue Value = SlotValue_;
   IIEValue Result = Value ? Value->Resolve(Context) : IIEValue();
   const bool IsFalse = Result && Result->Equals(FCFalse.get());

@@ -195,20 +195,11 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
       }
       return;
     }
-    // When every argument already exists (constants, bound slots), they are compared uncounted.
-    // An argument that has to be evaluated may run any code, even retract the fact a borrowed
-    // value lives in, so then every value is held counted.
-    constexpr int MaxPeeked = 8;  // longer calls are rare: they take the counted path
-    const int Count = Call.GetArgumentCount();
-    const TIEValue* Peeked[MaxPeeked];
-    int Exist = 0;
-    while (Count <= MaxPeeked && Exist < Count && (Peeked[Exist] = Call.GetArgument(Exist)->Peek(Context))) ++Exist;
-    if (Exist == Count) {
-      for (int I = 1; I < Count; ++I)
-        if ((Kind_ == cmEqStar ? Peeked[0]->EqualsStar(Peeked[I]) : Peeked[0]->Equals(Peeked[I])) == None) {
-          Result = FCFalse;
-          return;
-        }
+    // When every argument already exists (constants, bound slots), Decide compares them
+    // uncounted.  An argument that has to be evaluated may run any code, even retract the fact
+    // a borrowed value lives in, so then every value is held counted.
+    if (const int Decided = Call.Decide(Context); Decided >= 0) {
+      Result = Decided == 1 ? FCTrue : FCFalse;
       return;
     }
     const IIEValue First = ArgValue(Call, 0, Context);

@@ -303,10 +303,8 @@ void TIETokenTree::BeforeChange(int B) noexcept {
 }
 
 const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
-  TBucket& Bucket = Buckets_[static_cast<size_t>(BucketOf(Key))];
-  if (!Bucket.Used && AllowNilBucket_) return nullptr;
-  Bucket.Used = true;
-  return &Bucket.Tokens;
+  const int B = VisitedBucket(Key);
+  return B < 0 ? nullptr : &Buckets_[static_cast<size_t>(B)].Tokens;
 }
 
 void TIETokenTree::Clear() noexcept {
