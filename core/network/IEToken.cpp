@@ -185,16 +185,34 @@ int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
   return Value ? static_cast<int32_t>(Value->GetHashCode()) : 0;
 }
 
-int64_t TIETokenTree::ExactKey(const TIEToken& Token) {
+void TIETokenTree::SetExactParts(std::vector<TExactPart> Parts) {
+  Parts_ = std::move(Parts);
+  KeyIsFirstPart_ = !BySortCode_ && !Slot_.empty() && !Parts_.empty() && Parts_[0].FactIndex == FactIndex_ &&
+                    Parts_[0].Slot == Slot_ && Parts_[0].SubIndex == SubIndex_;
+}
+
+namespace {
+
+// Whether a value takes part in an exact key (see TExactPart).
+bool ExactValue(const TIEValue* Value) noexcept { return Value && IEStrictHashTypes.Contains(Value->GetDType()); }
+
+uint64_t MixExact(uint64_t Key, const TIEValue& Value) noexcept {
+  return (Key ^ Value.GetHashCode()) * 0x9E3779B97F4A7C15ull;
+}
+
+}  // namespace
+
+int64_t TIETokenTree::ExactKey(const TIEToken& Token) { return ExactKeyFrom(Token, 0, 0); }
+
+int64_t TIETokenTree::ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t Key) {
   if (Parts_.empty()) return WildKey;
-  uint64_t Key = 0;
-  for (TExactPart& Part : Parts_) {
+  for (size_t I = First; I < Parts_.size(); ++I) {
+    TExactPart& Part = Parts_[I];
     TFact* Fact = Token.GetFacts(Part.FactIndex);
     if (!Fact || Fact->GetID() < 0) return WildKey;
     const TIEValue* Value = PlaceValue(*Fact, Part.Slot, Part.SubIndex, &Part.Place);
-    if (!Value) return WildKey;
-    if (!IEStrictHashTypes.Contains(Value->GetDType())) return WildKey;
-    Key = (Key ^ Value->GetHashCode()) * 0x9E3779B97F4A7C15ull;
+    if (!ExactValue(Value)) return WildKey;
+    Key = MixExact(Key, *Value);
   }
   const auto Exact = static_cast<int64_t>(Key);
   return Exact == WildKey ? 0 : Exact;
@@ -208,14 +226,33 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
   return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_, &Place_));
 }
 
+TIETokenTree::TKeys TIETokenTree::KeysOf(const TIEToken& Token) {
+  TKeys Keys;
+  if (!KeyIsFirstPart_) {
+    Keys.Key = KeyOf(Token);
+    Keys.HasFact = BySortCode_ || Token.GetFacts(FactIndex_) != nullptr;
+    Keys.Exact = ExactKey(Token);
+    return Keys;
+  }
+  TFact* Fact = Token.GetFacts(FactIndex_);
+  if (!Fact) {
+    Keys.HasFact = false;
+    return Keys;  // the first part reads no fact either, so the exact key is wild
+  }
+  const TIEValue* Value = PlaceValue(*Fact, Slot_, SubIndex_, &Place_);
+  Keys.Key = KeyOfValue(Value);
+  if (Fact->GetID() >= 0 && ExactValue(Value)) Keys.Exact = ExactKeyFrom(Token, 1, MixExact(0, *Value));
+  return Keys;
+}
+
 int TIETokenTree::BucketOf(int32_t Key) const noexcept {
   const int64_t Magnitude = std::llabs(static_cast<int64_t>(Key));
   return static_cast<int>(Magnitude % static_cast<int64_t>(Buckets_.size()));
 }
 
-bool TIETokenTree::Add(const IReteToken& Token) {
-  const int64_t Exact = ExactKey(*Token);
-  const int B = BucketOf(KeyOf(*Token));
+bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
+  const int64_t Exact = Keys.Exact;
+  const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   Bucket.Used = true;
   if (B < Lowest_) Lowest_ = B;
@@ -239,8 +276,8 @@ int TIETokenTree::TBucket::Find(int32_t Code, const TIEToken& Token) const noexc
   return -1;
 }
 
-IReteToken TIETokenTree::Remove(const TIEToken& Token) {
-  const int B = BucketOf(KeyOf(Token));
+IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
+  const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   const int I = Bucket.Find(Token.GetSortCode(), Token);
   if (I < 0) return nullptr;

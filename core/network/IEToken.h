@@ -105,14 +105,26 @@ class TIETokenTree {
   static constexpr int64_t WildKey = INT64_MIN;
   // The places, in the order of the tests; both memories of a join list the same tests.
   // Set on an empty memory, before any token is added.
-  void SetExactParts(std::vector<TExactPart> Parts) { Parts_ = std::move(Parts); }
+  void SetExactParts(std::vector<TExactPart> Parts);
   int64_t ExactKey(const TIEToken& Token);
   int BucketOf(int32_t Key) const noexcept;
 
+  // Both keys of a token, read in one pass over its places; a join works them out once for
+  // each token it is given and uses them for its own memory and for the walk of the other one.
+  // HasFact is false when the token holds no fact at the memory's fact index (Key is then 0).
+  struct TKeys {
+    int32_t Key = 0;
+    int64_t Exact = WildKey;
+    bool HasFact = true;
+  };
+  TKeys KeysOf(const TIEToken& Token);
+
   // Appends the token unless an equal one is stored; true when added.
-  bool Add(const IReteToken& Token);
+  bool Add(const IReteToken& Token) { return Add(Token, KeysOf(*Token)); }
+  bool Add(const IReteToken& Token, const TKeys& Keys);
   // Removes the first stored token equal to Token and answers it (nothing when none was stored).
-  IReteToken Remove(const TIEToken& Token);
+  IReteToken Remove(const TIEToken& Token) { return Remove(Token, KeysOf(Token)); }
+  IReteToken Remove(const TIEToken& Token, const TKeys& Keys);
   // The bucket of a key (nothing when it was never used and nil buckets are allowed).
   const std::vector<IReteToken>* GetTokens(int32_t Key);
   // The bucket position of a key for a visit, marking it used; -1 for a nil bucket (see
@@ -189,7 +201,11 @@ class TIETokenTree {
   // Gives the open walks of bucket B (every bucket for -1) their copy before it changes.
   void BeforeChange(int B) noexcept;
 
+  // The exact key from part First on, given the key mixed from the parts before it.
+  int64_t ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t Key);
+
   std::vector<TExactPart> Parts_;
+  bool KeyIsFirstPart_ = false;  // the first exact part reads the place the bucket key reads
   std::vector<TBucket> Buckets_;
   TVisit* Visits_ = nullptr;  // the open walks, newest first
   bool BySortCode_;

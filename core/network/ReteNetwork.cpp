@@ -408,7 +408,7 @@ IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float St
   return T;
 }
 
-void TJoinNode::VaryLeft(const IReteToken& Right) {
+void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys) {
   const TTokenAction Tag = Right->GetTag();
   const bool Adding = Tag == taAdd || Tag == taUpdate;
   const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
@@ -430,7 +430,7 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
       } else if (L->GetNegatedCount() == UncountedBlockers) {
         // One of an uncounted number of blocking facts went: look for another.
         const IReteToken Held = L;  // the tests may change this memory
-        if (Blocks(Held)) continue;
+        if (Blocks(Held, Left_->KeysOf(*Held))) continue;
         Held->SetNegatedCount(0);
         CallChildren(Joined(Held, Placeholder, Strength, Held->GetTag()));
       } else {
@@ -441,18 +441,14 @@ void TJoinNode::VaryLeft(const IReteToken& Right) {
     return true;
   };
   if (!ShortCut_) return WalkMemory(*Left_, nullptr, TIETokenTree::WildKey, Visit);
-  if (!Right->GetFact()) return;
-  const int32_t Key = TIETokenTree::KeyOfValue(
-      PlaceValue(*Right->GetFact(), ShortCut_->GetRightIndex(),
-                 ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetRightSubIndex() : NoSubIndex,
-                 &RightKeyPlace_));
+  if (!Keys.HasFact) return;
   // Tokens whose exact key shows that a leading equality test fails are left out: the tests
   // would stop there, so the same tokens match, in the same order.
-  WalkMemory(*Left_, &Key, Right_->ExactKey(*Right), Visit);
+  WalkMemory(*Left_, &Keys.Key, Keys.Exact, Visit);
 }
 
 template <class TOnMatch>
-void TJoinNode::ScanRight(const IReteToken& Left, TOnMatch&& OnMatch) {
+void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch) {
   // Walks as VaryLeft does; OnMatch answers false to end the scan.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
     for (size_t I = 0; I < Tokens.Size(); ++I) {
@@ -462,31 +458,26 @@ void TJoinNode::ScanRight(const IReteToken& Left, TOnMatch&& OnMatch) {
     return true;
   };
   if (!ShortCut_) return WalkMemory(*Right_, nullptr, TIETokenTree::WildKey, Visit);
-  TFact* Fact = Left->GetFacts(ShortCut_->GetTokenIndex());
-  if (!Fact) return;
-  const int32_t Key = TIETokenTree::KeyOfValue(
-      PlaceValue(*Fact, ShortCut_->GetLeftIndex(),
-                 ShortCut_->GetJoinTestType() == tstMultiSlot ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
-                 &LeftKeyPlace_));
-  WalkMemory(*Right_, &Key, Left_->ExactKey(*Left), Visit);
+  if (!Keys.HasFact) return;
+  WalkMemory(*Right_, &Keys.Key, Keys.Exact, Visit);
 }
 
-bool TJoinNode::Blocks(const IReteToken& Left) {
+bool TJoinNode::Blocks(const IReteToken& Left, const TIETokenTree::TKeys& Keys) {
   bool Found = false;
-  ScanRight(Left, [&](const IReteToken&) {
+  ScanRight(Left, Keys, [&](const IReteToken&) {
     Found = true;
     return false;
   });
   return Found;
 }
 
-void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
+void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored, const TIETokenTree::TKeys& Keys) {
   const TTokenAction Tag = Left->GetTag();
   if (Negated_) {
     // Whether some fact blocks the token is all that decides here, so the scan stops at the
     // first; the stored token records that it is blocked by facts not counted, and they are
     // looked for again only when a blocking fact goes (VaryLeft).
-    const bool Blocked = Blocks(Left);
+    const bool Blocked = Blocks(Left, Keys);
     if (Stored) Stored->SetNegatedCount(Blocked ? UncountedBlockers : 0);
     if (!Blocked) {
       CallChildren(Joined(Stored ? Stored : Left, GetRete().GetEngine()->GetPlaceholderFact(), Left->GetStrength(), Tag));
@@ -494,7 +485,7 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored) {
     }
     return;
   }
-  ScanRight(Left, [&](const IReteToken& R) {
+  ScanRight(Left, Keys, [&](const IReteToken& R) {
     CallChildren(Joined(Stored ? Stored : Left, R->GetFact(), std::min(Left->GetStrength(), R->GetStrength()), Tag));
     if (Tag != taRemove) ++MatchCount_;
     return !(Unique_ && (Tag == taAdd || Tag == taUpdate));
@@ -515,17 +506,21 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
     case ctRight:
       if (Tag == taAdd || Tag == taUpdate) {
         IReteToken Copy = Token->Clone();
-        if (Right_->Add(Copy)) VaryLeft(Copy);
+        const TIETokenTree::TKeys Keys = Right_->KeysOf(*Copy);
+        if (Right_->Add(Copy, Keys)) VaryLeft(Copy, Keys);
       } else if (Tag == taRemove) {
-        if (Right_->Remove(*Token)) VaryLeft(Token);
+        const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
+        if (Right_->Remove(*Token, Keys)) VaryLeft(Token, Keys);
       }
       break;
     case ctLeft:
       if (Tag == taAdd || Tag == taUpdate) {
         IReteToken Copy = Token->Clone();
-        if (Left_->Add(Copy)) VaryRight(Token, Copy);
+        const TIETokenTree::TKeys Keys = Left_->KeysOf(*Copy);
+        if (Left_->Add(Copy, Keys)) VaryRight(Token, Copy, Keys);
       } else if (Tag == taRemove) {
-        if (const IReteToken Stored = Left_->Remove(*Token)) {
+        const TIETokenTree::TKeys Keys = Left_->KeysOf(*Token);
+        if (const IReteToken Stored = Left_->Remove(*Token, Keys)) {
           if (Negated_) {
             // The stored token knows how many facts block it: only an unblocked one had passed
             // anything on, and the right memory need not be searched again to find that out.
@@ -534,7 +529,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
               ++MatchCount_;
             }
           } else {
-            VaryRight(Token, nullptr);
+            VaryRight(Token, nullptr, Keys);
           }
         }
       }

@@ -153,14 +153,16 @@ class TJoinNode final : public TTestNode {
  private:
   void CreateMemories();
   bool Matches(const IReteToken& Left, const IReteToken& Right);
-  void VaryLeft(const IReteToken& Right);
-  void VaryRight(const IReteToken& Left, const IReteToken& Stored);
+  // Keys are the arriving token's keys in its own side's memory; they also pick what the other
+  // side's memory walk visits.
+  void VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys);
+  void VaryRight(const IReteToken& Left, const IReteToken& Stored, const TIETokenTree::TKeys& Keys);
   // Runs OnMatch(right token) for each right token that passes the tests with Left, in memory
   // order, until it answers false.
   template <class TOnMatch>
-  void ScanRight(const IReteToken& Left, TOnMatch&& OnMatch);
+  void ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch);
   // Whether some right token passes the tests with Left (a negated node's blocking fact).
-  bool Blocks(const IReteToken& Left);
+  bool Blocks(const IReteToken& Left, const TIETokenTree::TKeys& Keys);
   // A stored left token of a negated node blocked by at least one fact, not counted.
   static constexpr int32_t UncountedBlockers = INT32_MAX;
   IReteToken Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag);
@@ -172,8 +174,6 @@ class TJoinNode final : public TTestNode {
   std::unique_ptr<TIETokenTree> Left_;
   std::unique_ptr<TIETokenTree> Right_;
   TIEJoinTest* ShortCut_ = nullptr;
-  TSlotPlace LeftKeyPlace_;   // where the shortcut's slot was in the last left fact keyed
-  TSlotPlace RightKeyPlace_;  // and in the last right fact
   int32_t MatchCount_ = 0;
 };
 
