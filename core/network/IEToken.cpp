@@ -1,6 +1,9 @@
 #include "IEToken.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
@@ -251,7 +254,6 @@ int TIETokenTree::BucketOf(int32_t Key) const noexcept {
 }
 
 bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
-  const int64_t Exact = Keys.Exact;
   const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   Bucket.Used = true;
@@ -259,42 +261,111 @@ bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
   if (B > Highest_) Highest_ = B;
   Empty_ = false;
   const int32_t Code = Token->GetSortCode();
-  if (Bucket.Find(Code, *Token) >= 0) return false;
+  if (Find(Bucket, Code, *Token) >= 0) return false;
   BeforeChange(B);
-  Bucket.Tokens.push_back(Token);
-  if (!Parts_.empty()) Bucket.Exact.push_back(Exact);
-  Bucket.Codes.push_back(Code);
+  if (Bucket.Size == Bucket.Capacity) {
+    // A bucket a quarter holes closes them rather than grow.
+    if (Bucket.Holes * 4 >= Bucket.Size && Bucket.Holes > 0)
+      Compact(Bucket);
+    else
+      Reallocate(Bucket, Bucket.Capacity < 4 ? 4 : Bucket.Capacity * 2);
+  }
+  const uint32_t I = Bucket.Size++;
+  CodesOf(Bucket)[I] = Code;
+  if (HasExact()) ExactOf(Bucket)[I] = Keys.Exact;
+  new (&TokensOf(Bucket)[I]) IReteToken(Token);
   ++Count_;
   return true;
 }
 
-int TIETokenTree::TBucket::Find(int32_t Code, const TIEToken& Token) const noexcept {
-  const int32_t* const Begin = Codes.data();
-  const int32_t* const End = Begin + Codes.size();
-  for (const int32_t* C = Begin; C != End; ++C)
-    if (*C == Code && Tokens[static_cast<size_t>(C - Begin)]->Equals(Token)) return static_cast<int>(C - Begin);
+int TIETokenTree::Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept {
+  const int32_t* const Codes = CodesOf(B);
+  const IReteToken* const Tokens = TokensOf(B);
+  for (uint32_t I = 0; I < B.Size; ++I)
+    if (Codes[I] == Code && Tokens[I] && Tokens[I]->Equals(Token)) return static_cast<int>(I);
   return -1;
 }
 
 IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
   const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
-  const int I = Bucket.Find(Token.GetSortCode(), Token);
+  const int I = Find(Bucket, Token.GetSortCode(), Token);
   if (I < 0) return nullptr;
   BeforeChange(B);
-  IReteToken Removed = std::move(Bucket.Tokens[static_cast<size_t>(I)]);
-  Bucket.Tokens.erase(Bucket.Tokens.begin() + I);
-  if (!Parts_.empty()) Bucket.Exact.erase(Bucket.Exact.begin() + I);
-  Bucket.Codes.erase(Bucket.Codes.begin() + I);
+  IReteToken* const Tokens = TokensOf(Bucket);
+  IReteToken Removed = std::move(Tokens[I]);
+  ++Bucket.Holes;
   --Count_;
+  // The last slot always holds a token: holes at the end go now.
+  while (Bucket.Size > 0 && !Tokens[Bucket.Size - 1]) {
+    Tokens[--Bucket.Size].~IReteToken();
+    --Bucket.Holes;
+  }
+  if (Bucket.Holes * 2 > Bucket.Size) Compact(Bucket);
   return Removed;
+}
+
+void TIETokenTree::Reallocate(TBucket& B, uint32_t Capacity) {
+  Capacity = (std::max(Capacity, B.Size) + 1) & ~1u;  // even, so that every array is aligned
+  const size_t Bytes = (KeyBytes() + sizeof(IReteToken)) * Capacity;
+  TBucket New = B;
+  New.Block = ::operator new(Bytes);
+  New.Capacity = Capacity;
+  std::memcpy(CodesOf(New), CodesOf(B), sizeof(int32_t) * B.Size);
+  if (HasExact()) std::memcpy(ExactOf(New), ExactOf(B), sizeof(int64_t) * B.Size);
+  IReteToken* const From = TokensOf(B);
+  IReteToken* const To = TokensOf(New);
+  for (uint32_t I = 0; I < B.Size; ++I) {
+    new (&To[I]) IReteToken(std::move(From[I]));
+    From[I].~IReteToken();
+  }
+  ::operator delete(B.Block);
+  B = New;
+}
+
+void TIETokenTree::Compact(TBucket& B) noexcept {
+  int32_t* const Codes = CodesOf(B);
+  int64_t* const Exact = HasExact() ? ExactOf(B) : nullptr;
+  IReteToken* const Tokens = TokensOf(B);
+  uint32_t To = 0;
+  for (uint32_t From = 0; From < B.Size; ++From) {
+    if (!Tokens[From]) continue;
+    if (To != From) {
+      Codes[To] = Codes[From];
+      if (Exact) Exact[To] = Exact[From];
+      Tokens[To] = std::move(Tokens[From]);
+    }
+    ++To;
+  }
+  for (uint32_t I = To; I < B.Size; ++I) Tokens[I].~IReteToken();
+  B.Size = To;
+  B.Holes = 0;
+}
+
+void TIETokenTree::Empty(TBucket& B, bool FreeBlock) noexcept {
+  IReteToken* const Tokens = TokensOf(B);
+  for (uint32_t I = 0; I < B.Size; ++I) Tokens[I].~IReteToken();
+  B.Size = 0;
+  B.Holes = 0;
+  B.Used = false;
+  if (FreeBlock) {
+    ::operator delete(B.Block);
+    B.Block = nullptr;
+    B.Capacity = 0;
+  }
+}
+
+TIETokenTree::~TIETokenTree() {
+  for (TBucket& B : Buckets_) Empty(B, true);
 }
 
 int TIETokenTree::VisitedBucket(int32_t Key) {
   const int B = BucketOf(Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
-  if (!Bucket.Used && AllowNilBucket_) return -1;
-  Bucket.Used = true;
+  if (!Bucket.Used) {
+    if (AllowNilBucket_) return -1;
+    Bucket.Used = true;
+  }
   return B;
 }
 
@@ -312,26 +383,30 @@ TIETokenTree::TVisit::~TVisit() {
 
 void TIETokenTree::TVisit::Start(int Bucket) noexcept {
   Bucket_ = Bucket;
-  if (Tokens_ == &FrozenTokens_) {
+  if (Frozen_) {
     FrozenTokens_.clear();
     FrozenExact_.clear();
+    Frozen_ = false;
   }
   if (Bucket < 0) {
     Tokens_ = nullptr;
     Exact_ = nullptr;
+    Size_ = 0;
     return;
   }
   const TBucket& B = Tree_.Buckets_[static_cast<size_t>(Bucket)];
-  Tokens_ = &B.Tokens;
-  Exact_ = &B.Exact;
+  Size_ = B.Size;
+  Tokens_ = Size_ ? Tree_.TokensOf(B) : nullptr;
+  Exact_ = Size_ && Tree_.HasExact() ? Tree_.ExactOf(B) : nullptr;
 }
 
 void TIETokenTree::TVisit::Freeze() {
-  if (!Tokens_ || Tokens_ == &FrozenTokens_) return;
-  FrozenTokens_ = *Tokens_;
-  FrozenExact_ = *Exact_;
-  Tokens_ = &FrozenTokens_;
-  Exact_ = &FrozenExact_;
+  if (Frozen_ || Size_ == 0) return;
+  FrozenTokens_.assign(Tokens_, Tokens_ + Size_);
+  if (Exact_) FrozenExact_.assign(Exact_, Exact_ + Size_);
+  Tokens_ = FrozenTokens_.data();
+  Exact_ = Exact_ ? FrozenExact_.data() : nullptr;
+  Frozen_ = true;
 }
 
 void TIETokenTree::BeforeChange(int B) noexcept {
@@ -339,20 +414,22 @@ void TIETokenTree::BeforeChange(int B) noexcept {
     if (B < 0 || V->Bucket_ == B) V->Freeze();
 }
 
-const std::vector<IReteToken>* TIETokenTree::GetTokens(int32_t Key) {
+std::optional<std::vector<IReteToken>> TIETokenTree::GetTokens(int32_t Key) {
   const int B = VisitedBucket(Key);
-  return B < 0 ? nullptr : &Buckets_[static_cast<size_t>(B)].Tokens;
+  if (B < 0) return std::nullopt;
+  const TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
+  std::vector<IReteToken> Tokens;
+  Tokens.reserve(Bucket.Size - Bucket.Holes);
+  const IReteToken* const Slots = TokensOf(Bucket);
+  for (uint32_t I = 0; I < Bucket.Size; ++I)
+    if (Slots[I]) Tokens.push_back(Slots[I]);
+  return Tokens;
 }
 
 void TIETokenTree::Clear() noexcept {
   if (Empty_) return;
   BeforeChange(-1);
-  for (TBucket& B : Buckets_) {
-    B.Tokens.clear();
-    B.Exact.clear();
-    B.Codes.clear();
-    B.Used = false;
-  }
+  for (TBucket& B : Buckets_) Empty(B, false);
   Empty_ = true;
   Count_ = 0;
   Lowest_ = static_cast<int>(Buckets_.size()) + 1;
@@ -362,8 +439,10 @@ void TIETokenTree::Clear() noexcept {
 std::string TIETokenTree::ToString() const {
   std::string Text;
   for (const TBucket& B : Buckets_) {
-    if (B.Tokens.empty()) continue;
-    for (const IReteToken& T : B.Tokens) Text += T->GetToFactsString() + " ";
+    if (B.Size == 0) continue;
+    const IReteToken* const Tokens = TokensOf(B);
+    for (uint32_t I = 0; I < B.Size; ++I)
+      if (Tokens[I]) Text += Tokens[I]->GetToFactsString() + " ";
     Text += NewLineString;
   }
   return Text;

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,9 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
 class TIETokenTree {
  public:
   TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32_t SubIndex, int32_t FactIndex);
+  ~TIETokenTree();
+  TIETokenTree(const TIETokenTree&) = delete;
+  TIETokenTree& operator=(const TIETokenTree&) = delete;
 
   bool GetAllowNilBucket() const noexcept { return AllowNilBucket_; }
   void SetAllowNilBucket(bool Value) noexcept { AllowNilBucket_ = Value; }
@@ -125,8 +129,9 @@ class TIETokenTree {
   // Removes the first stored token equal to Token and answers it (nothing when none was stored).
   IReteToken Remove(const TIEToken& Token) { return Remove(Token, KeysOf(Token)); }
   IReteToken Remove(const TIEToken& Token, const TKeys& Keys);
-  // The bucket of a key (nothing when it was never used and nil buckets are allowed).
-  const std::vector<IReteToken>* GetTokens(int32_t Key);
+  // The tokens of the bucket of a key, in order (nothing when the bucket was never used and nil
+  // buckets are allowed).
+  std::optional<std::vector<IReteToken>> GetTokens(int32_t Key);
   // The bucket position of a key for a visit, marking it used; -1 for a nil bucket (see
   // GetTokens).
   int VisitedBucket(int32_t Key);
@@ -134,7 +139,8 @@ class TIETokenTree {
   // A walk over one bucket as it stood when the walk began, whatever the code run for each
   // token does to the memory.  The walk reads the bucket in place; only when the bucket is about
   // to change under it does the memory hand it a counted copy of the bucket to go on with.
-  // A walk of a nil bucket (-1) is empty.
+  // A walk of a nil bucket (-1) is empty.  A walk visits slots: a slot whose token was removed
+  // holds none, and MayMatch answers false for it.
   class TVisit {
    public:
     // A walk of bucket Bucket; Start moves it on to another bucket of the same memory.
@@ -143,22 +149,23 @@ class TIETokenTree {
     void Start(int Bucket) noexcept;
     TVisit(const TVisit&) = delete;
     TVisit& operator=(const TVisit&) = delete;
-    size_t Size() const noexcept { return Tokens_ ? Tokens_->size() : 0; }
-    // Token I; read it again after running code that may change the memory.
-    const IReteToken& At(size_t I) const noexcept { return (*Tokens_)[I]; }
+    size_t Size() const noexcept { return Size_; }
+    // The token of slot I; read it again after running code that may change the memory.
+    const IReteToken& At(size_t I) const noexcept { return Tokens_[I]; }
     // Asks the processor for what the walk reads a few steps ahead: the tokens, then their
     // facts.  Each comparison follows a chain of dependent loads (token, fact, value) that
     // would otherwise miss the cache one after the other.
     void Prefetch(size_t I) const noexcept {
-      const size_t N = Size();
-      if (I + 4 < N) __builtin_prefetch((*Tokens_)[I + 4].get());
-      if (I + 2 < N) __builtin_prefetch((*Tokens_)[I + 2]->GetFact().get());
+      if (I + 4 < Size_) __builtin_prefetch(Tokens_[I + 4].get());
+      if (I + 2 < Size_)
+        if (const TIEToken* T = Tokens_[I + 2].get()) __builtin_prefetch(T->GetFact().get());
     }
-    // Whether token I may pass a join's leading equality tests given the other side's exact key
-    // (always WildKey when the memories have no exact keys).
+    // Whether slot I holds a token that may pass a join's leading equality tests given the
+    // other side's exact key (always WildKey when the memories have no exact keys).
     bool MayMatch(size_t I, int64_t Exact) const noexcept {
+      if (!Tokens_[I]) return false;
       if (Exact == WildKey) return true;
-      const int64_t Stored = (*Exact_)[I];
+      const int64_t Stored = Exact_[I];
       return Stored == Exact || Stored == WildKey;
     }
 
@@ -167,8 +174,10 @@ class TIETokenTree {
     void Freeze();
     TIETokenTree& Tree_;
     int Bucket_;
-    const std::vector<IReteToken>* Tokens_ = nullptr;
-    const std::vector<int64_t>* Exact_ = nullptr;
+    const IReteToken* Tokens_ = nullptr;
+    const int64_t* Exact_ = nullptr;
+    size_t Size_ = 0;
+    bool Frozen_ = false;
     std::vector<IReteToken> FrozenTokens_;
     std::vector<int64_t> FrozenExact_;
     TVisit* Next_ = nullptr;
@@ -176,31 +185,47 @@ class TIETokenTree {
   // Buckets in use, from the lowest to the highest position.
   int GetLowest() const noexcept { return Lowest_; }
   int GetHighest() const noexcept { return Highest_; }
-  const std::vector<IReteToken>* Bucket(int Index) const noexcept {
-    return Buckets_[static_cast<size_t>(Index)].Used ? &Buckets_[static_cast<size_t>(Index)].Tokens : nullptr;
-  }
+  // Whether bucket Index holds any token.
+  bool BucketEmpty(int Index) const noexcept { return Buckets_[static_cast<size_t>(Index)].Size == 0; }
   void Clear() noexcept;
   int GetCount() const noexcept { return Count_; }
   // Each token's text, one bucket per line.
   std::string ToString() const;
 
  private:
+  // A bucket keeps its slots in one block: each slot's sort code, then its exact key (in a
+  // memory with exact keys; a join without equality tests never reads them), then its token,
+  // each an array of Capacity.  Looking for a token compares the codes, and only a slot with
+  // the same code is visited (a scan of the tokens themselves would miss the cache on every
+  // one).  A removed token leaves a hole - a slot without a token, so that removal moves
+  // nothing; holes at the end go at once, the others when they make up half the bucket.
   struct TBucket {
+    void* Block = nullptr;
+    uint32_t Size = 0;  // slots in use, holes included; the last one holds a token
+    uint32_t Capacity = 0;
+    uint32_t Holes = 0;
     bool Used = false;
-    std::vector<IReteToken> Tokens;
-    // Each token's exact key, kept beside it; empty in a memory without exact keys (a join
-    // without equality tests), whose walks never read it.
-    std::vector<int64_t> Exact;
-    // Each token's sort code, kept beside it: looking for a token compares these, and only a
-    // token with the same code is visited (a scan of the tokens themselves misses the cache on
-    // every one).
-    std::vector<int32_t> Codes;
-    // Where the token with sort code Code is, or -1.
-    int Find(int32_t Code, const TIEToken& Token) const noexcept;
   };
+  bool HasExact() const noexcept { return !Parts_.empty(); }
+  static int32_t* CodesOf(const TBucket& B) noexcept { return static_cast<int32_t*>(B.Block); }
+  int64_t* ExactOf(const TBucket& B) const noexcept {
+    return reinterpret_cast<int64_t*>(static_cast<char*>(B.Block) + sizeof(int32_t) * B.Capacity);
+  }
+  IReteToken* TokensOf(const TBucket& B) const noexcept {
+    return reinterpret_cast<IReteToken*>(static_cast<char*>(B.Block) + KeyBytes() * B.Capacity);
+  }
+  // The bytes of a slot's code and exact key (capacities are even, so every array is aligned).
+  size_t KeyBytes() const noexcept { return sizeof(int32_t) + (HasExact() ? sizeof(int64_t) : 0); }
+  // The slot of the token with sort code Code that equals Token, or -1.
+  int Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept;
+  // Moves the bucket to a block of Capacity slots (at least its size).
+  void Reallocate(TBucket& B, uint32_t Capacity);
+  // Closes the bucket's holes, keeping the tokens' order.
+  void Compact(TBucket& B) noexcept;
+  // Drops the bucket's tokens; FreeBlock also gives its block back.
+  void Empty(TBucket& B, bool FreeBlock) noexcept;
   // Gives the open walks of bucket B (every bucket for -1) their copy before it changes.
   void BeforeChange(int B) noexcept;
-
   // The exact key from part First on, given the key mixed from the parts before it.
   int64_t ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t Key);
 

@@ -44,7 +44,7 @@ void WalkMemory(TIETokenTree& Memory, const int32_t* Key, int64_t Exact, TVisito
   }
   TIETokenTree::TVisit Tokens(Memory, -1);
   for (int B = Memory.GetLowest(); B <= Memory.GetHighest(); ++B)
-    if (const auto* Bucket = Memory.Bucket(B); Bucket && !Bucket->empty()) {
+    if (!Memory.BucketEmpty(B)) {
       Tokens.Start(B);
       if (!Visit(Tokens, TIETokenTree::WildKey)) return;
     }

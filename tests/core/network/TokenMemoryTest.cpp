@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "core/network/IEToken.h"
+
+using namespace rulecore;
+using platform::MakeRef;
+
+namespace {
+
+IReteToken TokenOf(int32_t Id) {
+  IFact Fact = MakeRef<TFact>();
+  Fact->SetID(Id);
+  return MakeRef<TIEToken>(taAdd, Fact);
+}
+
+// The ids of a bucket's tokens, in the bucket's order.
+std::vector<int32_t> IdsOf(TIETokenTree& Memory, int32_t Key) {
+  std::vector<int32_t> Ids;
+  if (const auto Tokens = Memory.GetTokens(Key))
+    for (const IReteToken& T : *Tokens) Ids.push_back(T->GetFact()->GetID());
+  return Ids;
+}
+
+// The ids a walk of bucket 0 visits, running Step after each visited token.
+template <class TStep>
+std::vector<int32_t> Walk(TIETokenTree& Memory, TStep&& Step) {
+  std::vector<int32_t> Ids;
+  TIETokenTree::TVisit Tokens(Memory, 0);
+  for (size_t I = 0; I < Tokens.Size(); ++I) {
+    if (!Tokens.MayMatch(I, TIETokenTree::WildKey)) continue;
+    Ids.push_back(Tokens.At(I)->GetFact()->GetID());
+    Step(Ids.back());
+  }
+  return Ids;
+}
+
+}  // namespace
+
+TEST(TokenMemory, KeepsInsertionOrderWhileTokensLeaveFromAnywhere) {
+  // One bucket, so that every token shares it: removals leave holes, later ones close them.
+  TIETokenTree Memory(1, true, std::string(), NoSubIndex, 0);
+  std::vector<int32_t> Model;
+  std::vector<IReteToken> Made;
+  std::mt19937 Random(11);
+  int32_t Next = 1;
+  for (int Step = 0; Step < 4000; ++Step) {
+    const bool Adding = Model.empty() || Random() % 20 < 11;
+    if (Adding) {
+      Made.push_back(TokenOf(Next));
+      ASSERT_TRUE(Memory.Add(Made.back()));
+      Model.push_back(Next++);
+    } else {
+      // Remove by an equal token, not the stored one, as the network does.
+      const size_t At = Random() % Model.size();
+      const IReteToken Removed = Memory.Remove(*TokenOf(Model[At]));
+      ASSERT_TRUE(Removed);
+      EXPECT_EQ(Removed->GetFact()->GetID(), Model[At]);
+      Model.erase(Model.begin() + static_cast<std::ptrdiff_t>(At));
+    }
+    ASSERT_EQ(Memory.GetCount(), static_cast<int>(Model.size()));
+    if (Step % 37 == 0) {
+      ASSERT_EQ(IdsOf(Memory, 0), Model) << "step " << Step;
+    }
+  }
+  EXPECT_EQ(IdsOf(Memory, 0), Model);
+  EXPECT_EQ(Walk(Memory, [](int32_t) {}), Model);
+  // Equal tokens are refused, and a token not stored is not found.
+  ASSERT_FALSE(Model.empty());
+  EXPECT_FALSE(Memory.Add(TokenOf(Model.front())));
+  EXPECT_FALSE(Memory.Remove(*TokenOf(Next + 1)));
+  Memory.Clear();
+  EXPECT_EQ(Memory.GetCount(), 0);
+  EXPECT_TRUE(Memory.Empty());
+  EXPECT_EQ(IdsOf(Memory, 0), std::vector<int32_t>{});
+  ASSERT_TRUE(Memory.Add(TokenOf(1)));
+  EXPECT_EQ(IdsOf(Memory, 0), std::vector<int32_t>{1});
+}
+
+TEST(TokenMemory, WalkSeesTheBucketAsItStoodWhenItBegan) {
+  TIETokenTree Memory(1, true, std::string(), NoSubIndex, 0);
+  for (int32_t Id = 1; Id <= 6; ++Id) Memory.Add(TokenOf(Id));
+  // Removing tokens ahead of the walk and adding new ones while it runs changes nothing it sees.
+  const std::vector<int32_t> Seen = Walk(Memory, [&](int32_t Id) {
+    if (Id == 2) {
+      ASSERT_TRUE(Memory.Remove(*TokenOf(4)));
+      ASSERT_TRUE(Memory.Remove(*TokenOf(6)));  // the last: its slot goes at once
+      ASSERT_TRUE(Memory.Add(TokenOf(7)));
+    }
+  });
+  EXPECT_EQ(Seen, (std::vector<int32_t>{1, 2, 3, 4, 5, 6}));
+  // A new walk sees the change: the hole left by 4 is skipped.
+  EXPECT_EQ(Walk(Memory, [](int32_t) {}), (std::vector<int32_t>{1, 2, 3, 5, 7}));
+  // A walk that empties the bucket under itself still ends where it stood.
+  const std::vector<int32_t> Emptied = Walk(Memory, [&](int32_t Id) {
+    if (Id == 1) Memory.Clear();
+  });
+  EXPECT_EQ(Emptied, (std::vector<int32_t>{1, 2, 3, 5, 7}));
+  EXPECT_EQ(Memory.GetCount(), 0);
+}
+
+TEST(TokenMemory, NilBucketsAreNoneUntilUsed) {
+  TIETokenTree Memory(7, true, std::string(), NoSubIndex, 0);
+  EXPECT_FALSE(Memory.GetTokens(3).has_value());
+  EXPECT_EQ(Memory.VisitedBucket(3), -1);
+  Memory.SetAllowNilBucket(false);
+  const auto Created = Memory.GetTokens(3);
+  ASSERT_TRUE(Created.has_value());
+  EXPECT_TRUE(Created->empty());
+  Memory.SetAllowNilBucket(true);
+  EXPECT_TRUE(Memory.GetTokens(3).has_value());  // made by the look-up above
+  Memory.Add(TokenOf(10));                        // key 10: bucket 3
+  EXPECT_EQ(IdsOf(Memory, 3), std::vector<int32_t>{10});
+  EXPECT_EQ(Memory.GetLowest(), 3);
+  EXPECT_EQ(Memory.GetHighest(), 3);
+}
