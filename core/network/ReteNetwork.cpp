@@ -505,9 +505,11 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   switch (CallType) {
     case ctRight:
       if (Tag == taAdd || Tag == taUpdate) {
-        IReteToken Copy = Token->Clone();
-        const TIETokenTree::TKeys Keys = Right_->KeysOf(*Copy);
-        if (Right_->Add(Copy, Keys)) VaryLeft(Copy, Keys);
+        // A memory keeps the token itself where nothing it holds will change: tokens are not
+        // changed once passed on, and only a negated node's left memory counts blocking facts
+        // in its tokens.  Every join below a pattern then shares that pattern's token of a fact.
+        const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
+        if (Right_->Add(Token, Keys)) VaryLeft(Token, Keys);
       } else if (Tag == taRemove) {
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
         if (Right_->Remove(*Token, Keys)) VaryLeft(Token, Keys);
@@ -515,9 +517,9 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       break;
     case ctLeft:
       if (Tag == taAdd || Tag == taUpdate) {
-        IReteToken Copy = Token->Clone();
-        const TIETokenTree::TKeys Keys = Left_->KeysOf(*Copy);
-        if (Left_->Add(Copy, Keys)) VaryRight(Token, Copy, Keys);
+        const IReteToken Stored = Negated_ ? Token->Clone() : Token;
+        const TIETokenTree::TKeys Keys = Left_->KeysOf(*Stored);
+        if (Left_->Add(Stored, Keys)) VaryRight(Token, Stored, Keys);
       } else if (Tag == taRemove) {
         const TIETokenTree::TKeys Keys = Left_->KeysOf(*Token);
         if (const IReteToken Stored = Left_->Remove(*Token, Keys)) {
