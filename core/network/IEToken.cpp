@@ -274,53 +274,16 @@ bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
   CodesOf(Bucket)[I] = Code;
   if (HasExact()) ExactOf(Bucket)[I] = Keys.Exact;
   new (&TokensOf(Bucket)[I]) IReteToken(Token);
-  Index(Bucket, I);
   ++Count_;
   return true;
 }
 
-namespace {
-
-// Where an index of Mask + 1 entries starts looking for a sort code.
-uint32_t IndexSpot(int32_t Code, uint32_t Mask) noexcept {
-  const uint32_t H = static_cast<uint32_t>(Code) * 0x9E3779B1u;
-  return (H ^ (H >> 15)) & Mask;
-}
-
-}  // namespace
-
 int TIETokenTree::Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept {
   const int32_t* const Codes = CodesOf(B);
   const IReteToken* const Tokens = TokensOf(B);
-  if (B.Capacity >= IndexFrom) {
-    const uint32_t* const Entries = IndexOf(B);
-    const uint32_t Mask = 2 * B.Capacity - 1;
-    for (uint32_t Spot = IndexSpot(Code, Mask); Entries[Spot] != 0; Spot = (Spot + 1) & Mask) {
-      const uint32_t I = Entries[Spot] - 1;
-      if (Codes[I] == Code && Tokens[I] && Tokens[I]->Equals(Token)) return static_cast<int>(I);
-    }
-    return -1;
-  }
   for (uint32_t I = 0; I < B.Size; ++I)
     if (Codes[I] == Code && Tokens[I] && Tokens[I]->Equals(Token)) return static_cast<int>(I);
   return -1;
-}
-
-void TIETokenTree::Index(const TBucket& B, uint32_t I) const noexcept {
-  if (B.Capacity < IndexFrom) return;
-  uint32_t* const Entries = IndexOf(B);
-  const uint32_t Mask = 2 * B.Capacity - 1;
-  uint32_t Spot = IndexSpot(CodesOf(B)[I], Mask);
-  while (Entries[Spot] != 0) Spot = (Spot + 1) & Mask;
-  Entries[Spot] = I + 1;
-}
-
-void TIETokenTree::Reindex(const TBucket& B) const noexcept {
-  if (B.Capacity < IndexFrom) return;
-  std::memset(IndexOf(B), 0, sizeof(uint32_t) * 2 * B.Capacity);
-  const IReteToken* const Tokens = TokensOf(B);
-  for (uint32_t I = 0; I < B.Size; ++I)
-    if (Tokens[I]) Index(B, I);
 }
 
 IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
@@ -343,8 +306,8 @@ IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
 }
 
 void TIETokenTree::Reallocate(TBucket& B, uint32_t Capacity) {
-  const size_t IndexBytes = Capacity >= IndexFrom ? sizeof(uint32_t) * 2 * Capacity : 0;
-  const size_t Bytes = (KeyBytes() + sizeof(IReteToken)) * Capacity + IndexBytes;
+  Capacity = (std::max(Capacity, B.Size) + 1) & ~1u;  // even, so that every array is aligned
+  const size_t Bytes = (KeyBytes() + sizeof(IReteToken)) * Capacity;
   TBucket New = B;
   New.Block = ::operator new(Bytes);
   New.Capacity = Capacity;
@@ -360,7 +323,6 @@ void TIETokenTree::Reallocate(TBucket& B, uint32_t Capacity) {
   }
   ::operator delete(B.Block);
   B = New;
-  Reindex(B);
 }
 
 void TIETokenTree::Compact(TBucket& B) noexcept {
@@ -380,7 +342,6 @@ void TIETokenTree::Compact(TBucket& B) noexcept {
   for (uint32_t I = To; I < B.Size; ++I) Tokens[I].~IReteToken();
   B.Size = To;
   B.Holes = 0;
-  Reindex(B);
 }
 
 void TIETokenTree::Empty(TBucket& B, bool FreeBlock) noexcept {
@@ -393,8 +354,6 @@ void TIETokenTree::Empty(TBucket& B, bool FreeBlock) noexcept {
     ::operator delete(B.Block);
     B.Block = nullptr;
     B.Capacity = 0;
-  } else {
-    Reindex(B);
   }
 }
 

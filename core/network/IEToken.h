@@ -195,21 +195,17 @@ class TIETokenTree {
  private:
   // A bucket keeps its slots in one block: each slot's sort code, then its exact key (in a
   // memory with exact keys; a join without equality tests never reads them), then its token,
-  // each an array of Capacity.  A removed token leaves a hole - a slot without a token, so that
-  // removal moves nothing; holes at the end go at once, the others when they make up half the
-  // bucket.  Looking for a token compares codes, and only a slot with the same code is visited:
-  // a small bucket compares them all, a bucket of IndexFrom slots or more also keeps an index
-  // at the end of its block (open addressing by code, twice Capacity entries, each a slot + 1
-  // or 0 for none).  An entry of a slot that became a hole stays until the index is rebuilt,
-  // which happens whenever slots move.
+  // each an array of Capacity.  Looking for a token compares the codes, and only a slot with
+  // the same code is visited (a scan of the tokens themselves would miss the cache on every
+  // one).  A removed token leaves a hole - a slot without a token, so that removal moves
+  // nothing; holes at the end go at once, the others when they make up half the bucket.
   struct TBucket {
     void* Block = nullptr;
     uint32_t Size = 0;  // slots in use, holes included; the last one holds a token
-    uint32_t Capacity = 0;  // 0 or a power of two
+    uint32_t Capacity = 0;
     uint32_t Holes = 0;
     bool Used = false;
   };
-  static constexpr uint32_t IndexFrom = 16;
   bool HasExact() const noexcept { return !Parts_.empty(); }
   static int32_t* CodesOf(const TBucket& B) noexcept { return static_cast<int32_t*>(B.Block); }
   int64_t* ExactOf(const TBucket& B) const noexcept {
@@ -218,17 +214,10 @@ class TIETokenTree {
   IReteToken* TokensOf(const TBucket& B) const noexcept {
     return reinterpret_cast<IReteToken*>(static_cast<char*>(B.Block) + KeyBytes() * B.Capacity);
   }
-  uint32_t* IndexOf(const TBucket& B) const noexcept {
-    return reinterpret_cast<uint32_t*>(static_cast<char*>(B.Block) + (KeyBytes() + sizeof(IReteToken)) * B.Capacity);
-  }
   // The bytes of a slot's code and exact key (capacities are even, so every array is aligned).
   size_t KeyBytes() const noexcept { return sizeof(int32_t) + (HasExact() ? sizeof(int64_t) : 0); }
   // The slot of the token with sort code Code that equals Token, or -1.
   int Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept;
-  // Enters slot I in the bucket's index (when it has one).
-  void Index(const TBucket& B, uint32_t I) const noexcept;
-  // Builds the bucket's index (when it has one) from its slots.
-  void Reindex(const TBucket& B) const noexcept;
   // Moves the bucket to a block of Capacity slots (at least its size).
   void Reallocate(TBucket& B, uint32_t Capacity);
   // Closes the bucket's holes, keeping the tokens' order.
