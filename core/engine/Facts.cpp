@@ -49,6 +49,8 @@ constexpr size_t LowBit(size_t Position) noexcept { return Position & (~Position
 
 }  // namespace
 
+bool TFactHashIndex::Lower(const TFact* A, const TFact* B) noexcept { return A->GetID() < B->GetID(); }
+
 TFacts::TFacts(TInferenceEngine* Engine) : Engine_(Engine) {}
 
 const IFact& TFacts::Get(int Index) const {
@@ -143,7 +145,7 @@ void TFacts::CacheAdd(TFact* Fact) {
   if (Fact->GetTemplate() && Fact->GetTemplate()->IsFuzzy())
     FuzzyFacts_.push_back(Fact);
   else
-    Cache_.emplace(CacheHash(*Fact), Fact);
+    Cache_.Insert(CacheHash(*Fact), Fact);
 }
 
 void TFacts::CacheRemove(TFact* Fact) {
@@ -153,24 +155,14 @@ void TFacts::CacheRemove(TFact* Fact) {
     FuzzyFacts_.erase(F);
     return;
   }
-  auto [Begin, End] = Cache_.equal_range(CacheHash(*Fact));
-  for (auto It = Begin; It != End; ++It)
-    if (It->second == Fact) {
-      Cache_.erase(It);
-      return;
-    }
-  // The fact changed since it was cached (its hash moved): find it by identity.
-  for (auto It = Cache_.begin(); It != Cache_.end(); ++It)
-    if (It->second == Fact) {
-      Cache_.erase(It);
-      return;
-    }
+  // A fact changed since it was cached (its hash moved) is found by identity.
+  if (!Cache_.Erase(CacheHash(*Fact), Fact)) Cache_.EraseAnywhere(Fact);
 }
 
 void TFacts::SetCacheHashCodes(bool Value) {
   if (Value == Caching_) return;
   Caching_ = Value;
-  Cache_.clear();
+  Cache_.Clear();
   FuzzyFacts_.clear();
   if (Caching_)
     for (const IFact& F : Items()) CacheAdd(F.get());
@@ -208,7 +200,7 @@ void TFacts::ClearList() noexcept {
   Ids_.clear();
   Live_.clear();
   Holes_ = 0;
-  Cache_.clear();
+  Cache_.Clear();
   FuzzyFacts_.clear();
   Highest_ = 0;
 }
@@ -290,12 +282,7 @@ int TFacts::FindFact(const TFact& Fact) const {
       }
   } else {
     // A hash hit is confirmed by equality: different facts may share a hash code.
-    auto [Begin, End] = Cache_.equal_range(CacheHash(Fact));
-    for (auto It = Begin; It != End; ++It)
-      if (It->second->Equals(&Fact)) {
-        Found = It->second;
-        break;
-      }
+    Found = Cache_.Find(CacheHash(Fact), [&](const TFact* Cached) { return Cached->Equals(&Fact); });
   }
   return Found ? IndexOf(Found) : -1;
 }

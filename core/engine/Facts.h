@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "FactHashIndex.h"
 #include "core/facts/Fact.h"
 #include "platform/Object.h"
 
@@ -96,7 +96,7 @@ class TFacts : public platform::TPersistent {
   bool Caching_ = true;
   bool PreserveIDs_ = false;
   int32_t Highest_ = 0;
-  std::unordered_multimap<uint32_t, TFact*> Cache_;
+  TFactHashIndex Cache_;
   std::vector<TFact*> FuzzyFacts_;
 };
 

@@ -89,3 +89,65 @@ TEST(FactList, PreservedIdsAndMovesAmongHoles) {
   EXPECT_EQ(Listed, Ids);
   EXPECT_EQ(Facts.IndexOf(Moved.get()), 2);
 }
+
+TEST(FactHashIndex, AgreesWithAModelThroughGrowthAndRemovals) {
+  // Few distinct codes, so that runs are long and codes are shared; removed entries are
+  // reused by later facts.
+  std::vector<IFact> Facts;
+  for (int32_t Id = 1; Id <= 600; ++Id) {
+    Facts.push_back(platform::MakeRef<TFact>());
+    Facts.back()->SetID(Id);
+  }
+  auto HashOf = [](int32_t Id) { return static_cast<uint32_t>(Id % 37) * 0x10001u; };
+  TFactHashIndex Index;
+  std::vector<bool> Stored(Facts.size(), false);
+  std::mt19937 Random(3);
+  for (int Step = 0; Step < 5000; ++Step) {
+    const size_t F = Random() % Facts.size();
+    TFact* Fact = Facts[F].get();
+    if (Stored[F]) {
+      ASSERT_TRUE(Index.Erase(HashOf(Fact->GetID()), Fact));
+    } else {
+      Index.Insert(HashOf(Fact->GetID()), Fact);
+    }
+    Stored[F] = !Stored[F];
+    // The lowest stored id among the facts of one code whose id is odd.
+    const int32_t Code = static_cast<int32_t>(Random() % 37);
+    int32_t Expected = -1;
+    for (size_t I = 0; I < Facts.size(); ++I)
+      if (Stored[I] && Facts[I]->GetID() % 37 == Code && Facts[I]->GetID() % 2 == 1) {
+        Expected = Facts[I]->GetID();
+        break;
+      }
+    const TFact* Found =
+        Index.Find(HashOf(Code), [](const TFact* Candidate) { return Candidate->GetID() % 2 == 1; });
+    ASSERT_EQ(Found ? Found->GetID() : -1, Expected) << "step " << Step;
+  }
+  const size_t Count = static_cast<size_t>(std::count(Stored.begin(), Stored.end(), true));
+  EXPECT_EQ(Index.Size(), Count);
+  // A fact whose code is no longer the one it was stored under is still found by identity.
+  const size_t Any = static_cast<size_t>(std::find(Stored.begin(), Stored.end(), true) - Stored.begin());
+  ASSERT_LT(Any, Stored.size());
+  EXPECT_FALSE(Index.Erase(12345u, Facts[Any].get()));
+  EXPECT_TRUE(Index.EraseAnywhere(Facts[Any].get()));
+  EXPECT_EQ(Index.Size(), Count - 1);
+  EXPECT_FALSE(Index.EraseAnywhere(Facts[Any].get()));
+}
+
+TEST(FactList, DuplicateCheckFindsTheFirstEqualFact) {
+  TInferenceEngine Engine;
+  Engine.Parse("(deftemplate n (slot v))", false);
+  Engine.SetFactDuplication(true);
+  Engine.Assert("(n (v 1))");
+  Engine.Assert("(n (v 2))");
+  Engine.Assert("(n (v 1))");
+  int First = -1;
+  for (int I = Engine.GetFacts().Count() - 1; I >= 0; --I)
+    if (Engine.GetFacts().Get(I)->GetTemplate().get() == Engine.FindFactTemplate("n").get() &&
+        Engine.GetFacts().Get(I)->GetValue("v")->Equals(NewInteger(1).get()))
+      First = I;
+  ASSERT_GE(First, 0);
+  IFact Probe = platform::MakeRef<TFact>(Engine.FindFactTemplate("n"));
+  Probe->SetValue("v", NewInteger(1));
+  EXPECT_EQ(Engine.GetFacts().FindFact(*Probe), First);
+}
