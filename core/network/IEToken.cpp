@@ -121,7 +121,9 @@ bool TIEToken::Equals(const TIEToken& Other) const noexcept {
   const TIEToken* B = &Other;
   for (;;) {
     if (A == B) return true;
-    if (A->SortCode_ != B->SortCode_ || FactIdOf(A->Fact_) != FactIdOf(B->Fact_) || A->Strength_ != B->Strength_)
+    // Both chains mostly hold the same fact objects: comparing them spares reading the facts.
+    if (A->SortCode_ != B->SortCode_ || A->Strength_ != B->Strength_ ||
+        (A->Fact_ != B->Fact_ && FactIdOf(A->Fact_) != FactIdOf(B->Fact_)))
       return false;
     if (!A->Parent_ || A->Parent_ == B->Parent_) return true;
     if (!B->Parent_) return false;
@@ -182,7 +184,9 @@ TIETokenTree::TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32
       Slot_(std::move(Slot)),
       SubIndex_(SubIndex),
       FactIndex_(FactIndex),
-      Lowest_(static_cast<int>(Buckets_.size()) + 1) {}
+      Lowest_(static_cast<int>(Buckets_.size()) + 1) {
+  BucketInverse_ = UINT64_MAX / Buckets_.size() + 1;
+}
 
 int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
   return Value ? static_cast<int32_t>(Value->GetHashCode()) : 0;
@@ -249,8 +253,12 @@ TIETokenTree::TKeys TIETokenTree::KeysOf(const TIEToken& Token) {
 }
 
 int TIETokenTree::BucketOf(int32_t Key) const noexcept {
-  const int64_t Magnitude = std::llabs(static_cast<int64_t>(Key));
-  return static_cast<int>(Magnitude % static_cast<int64_t>(Buckets_.size()));
+  // |Key| mod the bucket count, by multiplication with a precomputed inverse instead of a
+  // division (exact for 32-bit operands): every token added, removed or joined takes this step.
+  const uint32_t Magnitude = Key < 0 ? 0u - static_cast<uint32_t>(Key) : static_cast<uint32_t>(Key);
+  __extension__ using TWide = unsigned __int128;
+  const uint64_t Low = BucketInverse_ * Magnitude;
+  return static_cast<int>((static_cast<TWide>(Low) * Buckets_.size()) >> 64);
 }
 
 bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {

@@ -232,6 +232,7 @@ class TIETokenTree {
   std::vector<TExactPart> Parts_;
   bool KeyIsFirstPart_ = false;  // the first exact part reads the place the bucket key reads
   std::vector<TBucket> Buckets_;
+  uint64_t BucketInverse_ = 0;  // 2^64 / bucket count, rounded up (see BucketOf)
   TVisit* Visits_ = nullptr;  // the open walks, newest first
   bool BySortCode_;
   std::string Slot_;

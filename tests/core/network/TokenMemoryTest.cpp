@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -116,4 +118,16 @@ TEST(TokenMemory, NilBucketsAreNoneUntilUsed) {
   EXPECT_EQ(IdsOf(Memory, 3), std::vector<int32_t>{10});
   EXPECT_EQ(Memory.GetLowest(), 3);
   EXPECT_EQ(Memory.GetHighest(), 3);
+}
+
+TEST(TokenMemory, BucketIsTheKeysMagnitudeModuloTheBucketCount) {
+  std::mt19937 Random(5);
+  for (const int Buckets : {1, 2, 7, 64, 101, 4093, 65536, 65537}) {
+    const TIETokenTree Memory(Buckets, true, std::string(), NoSubIndex, 0);
+    std::vector<int32_t> Keys = {0, 1, -1, Buckets - 1, Buckets, -Buckets, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    for (int I = 0; I < 2000; ++I) Keys.push_back(static_cast<int32_t>(Random()));
+    for (const int32_t Key : Keys)
+      ASSERT_EQ(Memory.BucketOf(Key), static_cast<int>(std::llabs(static_cast<int64_t>(Key)) % Buckets))
+          << "key " << Key << " of " << Buckets << " buckets";
+  }
 }
