@@ -203,9 +203,7 @@ namespace {
 // Whether a value takes part in an exact key (see TExactPart).
 bool ExactValue(const TIEValue* Value) noexcept { return Value && IEStrictHashTypes.Contains(Value->GetDType()); }
 
-uint64_t MixExact(uint64_t Key, const TIEValue& Value) noexcept {
-  return (Key ^ Value.GetHashCode()) * 0x9E3779B97F4A7C15ull;
-}
+uint64_t MixExact(uint64_t Key, uint32_t Hash) noexcept { return (Key ^ Hash) * 0x9E3779B97F4A7C15ull; }
 
 }  // namespace
 
@@ -213,13 +211,19 @@ int64_t TIETokenTree::ExactKey(const TIEToken& Token) { return ExactKeyFrom(Toke
 
 int64_t TIETokenTree::ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t Key) {
   if (Parts_.empty()) return WildKey;
+  // Parts mostly read the same fact: the chain is walked again only for another one.
+  int32_t FactIndex = -1;
+  TFact* Fact = nullptr;
   for (size_t I = First; I < Parts_.size(); ++I) {
     TExactPart& Part = Parts_[I];
-    TFact* Fact = Token.GetFacts(Part.FactIndex);
-    if (!Fact || Fact->GetID() < 0) return WildKey;
+    if (Part.FactIndex != FactIndex) {
+      FactIndex = Part.FactIndex;
+      Fact = Token.GetFacts(FactIndex);
+      if (!Fact || Fact->GetID() < 0) return WildKey;
+    }
     const TIEValue* Value = PlaceValue(*Fact, Part.Slot, Part.SubIndex, &Part.Place);
     if (!ExactValue(Value)) return WildKey;
-    Key = MixExact(Key, *Value);
+    Key = MixExact(Key, Value->GetHashCode());
   }
   const auto Exact = static_cast<int64_t>(Key);
   return Exact == WildKey ? 0 : Exact;
@@ -247,8 +251,9 @@ TIETokenTree::TKeys TIETokenTree::KeysOf(const TIEToken& Token) {
     return Keys;  // the first part reads no fact either, so the exact key is wild
   }
   const TIEValue* Value = PlaceValue(*Fact, Slot_, SubIndex_, &Place_);
-  Keys.Key = KeyOfValue(Value);
-  if (Fact->GetID() >= 0 && ExactValue(Value)) Keys.Exact = ExactKeyFrom(Token, 1, MixExact(0, *Value));
+  const uint32_t Hash = Value ? Value->GetHashCode() : 0;
+  Keys.Key = static_cast<int32_t>(Hash);
+  if (Fact->GetID() >= 0 && ExactValue(Value)) Keys.Exact = ExactKeyFrom(Token, 1, MixExact(0, Hash));
   return Keys;
 }
 
