@@ -49,8 +49,6 @@ constexpr size_t LowBit(size_t Position) noexcept { return Position & (~Position
 
 }  // namespace
 
-bool TFactHashIndex::Lower(const TFact* A, const TFact* B) noexcept { return A->GetID() < B->GetID(); }
-
 TFacts::TFacts(TInferenceEngine* Engine) : Engine_(Engine) {}
 
 const IFact& TFacts::Get(int Index) const {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "FactHashIndex.h"
 #include "core/facts/Fact.h"
 #include "platform/Object.h"
+#include "platform/PointerHashIndex.h"
 
 namespace rulecore {
 
@@ -96,7 +96,11 @@ class TFacts : public platform::TPersistent {
   bool Caching_ = true;
   bool PreserveIDs_ = false;
   int32_t Highest_ = 0;
-  TFactHashIndex Cache_;
+  struct TLowerID {
+    bool operator()(const TFact* A, const TFact* B) const noexcept { return A->GetID() < B->GetID(); }
+  };
+  // Among equal facts the duplicate check answers the first in the list, the lowest id.
+  platform::TPointerHashIndex<TFact, TLowerID> Cache_;
   std::vector<TFact*> FuzzyFacts_;
 };
 

@@ -42,10 +42,16 @@ class TActivation final : public platform::TPersistent {
   void Detach() noexcept { Node_ = nullptr; }
 
  private:
+  friend class TPatternMatchTerminalNode;
   TRule* Rule_ = nullptr;
   IReteToken Token_;
   TPatternMatchTerminalNode* Node_ = nullptr;
   float Strength_ = 1.0f;
+  // The terminal node keeps its activations in a list linked through them, oldest first;
+  // NodeOrder_ is the activation's number in the order of creation there.
+  TActivation* NodePrev_ = nullptr;
+  TActivation* NodeNext_ = nullptr;
+  uint64_t NodeOrder_ = 0;
 };
 
 class TActivationAgenda : public platform::TObject {

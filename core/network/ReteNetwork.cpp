@@ -556,32 +556,35 @@ std::string TJoinNode::GetToString() const {
 
 TPatternMatchTerminalNode::~TPatternMatchTerminalNode() { DeactivateAll(); }
 
-TPatternMatchTerminalNode::TSlot TPatternMatchTerminalNode::Find(const TActivation* Activation) {
-  auto [Begin, End] = BySortCode_.equal_range(Activation->GetToken()->GetSortCode());
-  for (auto It = Begin; It != End; ++It)
-    if (*It->second == Activation) return It->second;
-  return Activations_.end();
+std::vector<TActivation*> TPatternMatchTerminalNode::GetActivations() const {
+  std::vector<TActivation*> List;
+  List.reserve(static_cast<size_t>(Count_));
+  for (TActivation* A = First_; A; A = A->NodeNext_) List.push_back(A);
+  return List;
 }
 
-void TPatternMatchTerminalNode::Deactivate(TSlot Slot) {
-  TActivation* A = *Slot;
-  Forget(A);
-  A->Detach();
-  GetRete().Deactivate(A);
+bool TPatternMatchTerminalNode::TOlder::operator()(const TActivation* A, const TActivation* B) const noexcept {
+  return A->NodeOrder_ < B->NodeOrder_;
+}
+
+void TPatternMatchTerminalNode::Deactivate(TActivation* Activation) {
+  Forget(Activation);
+  Activation->Detach();
+  GetRete().Deactivate(Activation);
 }
 
 void TPatternMatchTerminalNode::DeactivateAll() {
-  while (!Activations_.empty()) Deactivate(std::prev(Activations_.end()));
+  while (Last_) Deactivate(Last_);
 }
 
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
-  auto [Begin, End] = BySortCode_.equal_range(Activation->GetToken()->GetSortCode());
-  for (auto It = Begin; It != End; ++It)
-    if (*It->second == Activation) {
-      Activations_.erase(It->second);
-      BySortCode_.erase(It);
-      return;
-    }
+  // Only an activation this node made and still lists is in the index (a copy of one is not).
+  const IReteToken& Token = Activation->GetToken();
+  if (!Token || !BySortCode_.Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation)) return;
+  (Activation->NodePrev_ ? Activation->NodePrev_->NodeNext_ : First_) = Activation->NodeNext_;
+  (Activation->NodeNext_ ? Activation->NodeNext_->NodePrev_ : Last_) = Activation->NodePrev_;
+  Activation->NodePrev_ = Activation->NodeNext_ = nullptr;
+  --Count_;
 }
 
 void TPatternMatchTerminalNode::RuleFired(TActivation* Activation) {
@@ -599,14 +602,9 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       return false;
     case taRemove: {
       // The first activation (oldest) whose token equals the arriving one.
-      auto [Begin, End] = BySortCode_.equal_range(Token->GetSortCode());
-      TSlot Oldest = Activations_.end();
-      for (auto It = Begin; It != End; ++It)
-        if ((*It->second)->GetToken()->Equals(*Token) &&
-            (Oldest == Activations_.end() ||
-             std::distance(Activations_.begin(), It->second) < std::distance(Activations_.begin(), Oldest)))
-          Oldest = It->second;
-      if (Oldest == Activations_.end()) return false;
+      TActivation* Oldest = BySortCode_.Find(static_cast<uint32_t>(Token->GetSortCode()),
+                                             [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
+      if (!Oldest) return false;
       Deactivate(Oldest);
       return true;
     }
@@ -618,8 +616,12 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       break;
   }
   auto* A = new TActivation(Rule_, Token, this, Token->GetStrength());
-  Activations_.push_back(A);
-  BySortCode_.emplace(Token->GetSortCode(), std::prev(Activations_.end()));
+  A->NodeOrder_ = ++Created_;
+  A->NodePrev_ = Last_;
+  (Last_ ? Last_->NodeNext_ : First_) = A;
+  Last_ = A;
+  ++Count_;
+  BySortCode_.Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
   GetRete().Activate(A);
   return true;
 }

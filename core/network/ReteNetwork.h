@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -19,6 +18,7 @@
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
+#include "platform/PointerHashIndex.h"
 
 namespace rulecore {
 
@@ -186,8 +186,8 @@ class TPatternMatchTerminalNode final : public TReteNode {
   bool GetInitialized() const noexcept { return Initialized_; }
   void SetInitialized(bool Value) noexcept { Initialized_ = Value; }
   // The node's live activations, oldest first.
-  std::vector<TActivation*> GetActivations() const { return {Activations_.begin(), Activations_.end()}; }
-  int GetActivationCount() const noexcept { return static_cast<int>(Activations_.size()); }
+  std::vector<TActivation*> GetActivations() const;
+  int GetActivationCount() const noexcept { return Count_; }
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
   // The rule fired with this activation: it leaves the node (and the agenda).
@@ -197,15 +197,19 @@ class TPatternMatchTerminalNode final : public TReteNode {
   void DeactivateAll();
 
  private:
-  using TSlot = std::list<TActivation*>::iterator;
-  void Deactivate(TSlot Slot);
-  TSlot Find(const TActivation* Activation);
+  void Deactivate(TActivation* Activation);
+  struct TOlder {
+    bool operator()(const TActivation* A, const TActivation* B) const noexcept;
+  };
   TRule* Rule_;
   bool Initialized_ = false;
-  // In order of creation, and by their token's sort code, so that withdrawing one does not scan
-  // every activation of the rule.
-  std::list<TActivation*> Activations_;
-  std::unordered_multimap<int32_t, TSlot> BySortCode_;
+  // In order of creation (a list linked through the activations), and by their token's sort
+  // code, so that withdrawing one does not scan every activation of the rule.
+  TActivation* First_ = nullptr;
+  TActivation* Last_ = nullptr;
+  int Count_ = 0;
+  uint64_t Created_ = 0;
+  platform::TPointerHashIndex<TActivation, TOlder> BySortCode_;
 };
 
 class TReteNetwork : public platform::TComponent {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/engine/InferenceEngine.h"
+#include "platform/PointerHashIndex.h"
 
 using namespace rulecore;
 
@@ -90,7 +91,7 @@ TEST(FactList, PreservedIdsAndMovesAmongHoles) {
   EXPECT_EQ(Facts.IndexOf(Moved.get()), 2);
 }
 
-TEST(FactHashIndex, AgreesWithAModelThroughGrowthAndRemovals) {
+TEST(PointerHashIndex, AgreesWithAModelThroughGrowthAndRemovals) {
   // Few distinct codes, so that runs are long and codes are shared; removed entries are
   // reused by later facts.
   std::vector<IFact> Facts;
@@ -99,7 +100,10 @@ TEST(FactHashIndex, AgreesWithAModelThroughGrowthAndRemovals) {
     Facts.back()->SetID(Id);
   }
   auto HashOf = [](int32_t Id) { return static_cast<uint32_t>(Id % 37) * 0x10001u; };
-  TFactHashIndex Index;
+  struct TLowerID {
+    bool operator()(const TFact* A, const TFact* B) const noexcept { return A->GetID() < B->GetID(); }
+  };
+  platform::TPointerHashIndex<TFact, TLowerID> Index;
   std::vector<bool> Stored(Facts.size(), false);
   std::mt19937 Random(3);
   for (int Step = 0; Step < 5000; ++Step) {
