@@ -8,6 +8,7 @@
 #include <string>
 
 #include "IEToken.h"
+#include "platform/BlockPool.h"
 #include "platform/Object.h"
 
 namespace rulecore {
@@ -19,6 +20,7 @@ class TInferenceEngine;
 class TActivation final : public platform::TPersistent {
   PLATFORM_CLASS(TActivation, platform::TPersistent)
  public:
+  PLATFORM_POOLED(TActivation)
   TActivation() = default;
   TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength);
   // Leaves its terminal node (which asks the engine to take it off the agenda).

@@ -14,6 +14,7 @@
 #include "core/values/IEBindingInfo.h"
 #include "core/values/IEValue.h"
 #include "core/values/ValueVector.h"
+#include "platform/BlockPool.h"
 
 namespace rulecore {
 
@@ -24,6 +25,7 @@ class TInferenceEngine;
 class TBinding final : public TBindingInfo {
   PLATFORM_CLASS(TBinding, TBindingInfo)
  public:
+  PLATFORM_POOLED(TBinding)
   TBinding() = default;
   TBinding(std::string Name, IIEValue Value);
   TBinding(std::string Name, int32_t FactIndex, std::string SlotIndex, int32_t SubIndex);
@@ -67,6 +69,7 @@ class ITokenFacts {
 class TIEContext final : public platform::TObject, public IValueContext, public IJoinTestContext {
   PLATFORM_CLASS(TIEContext, platform::TObject)
  public:
+  PLATFORM_POOLED(TIEContext)
   explicit TIEContext(TInferenceEngine* Engine = nullptr, TIEContext* Parent = nullptr);
   ~TIEContext() override;
   TIEContext(const TIEContext&) = delete;

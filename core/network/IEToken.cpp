@@ -15,62 +15,7 @@ namespace {
 
 int32_t FactIdOf(const IFact& Fact) noexcept { return Fact ? Fact->GetID() : -1; }
 
-// The freed tokens of one thread, linked through their first word.  Under AddressSanitizer
-// tokens go straight back to the allocator, so that a use after free is still reported.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr uint32_t MaxPooledTokens = 0;
-#else
-constexpr uint32_t MaxPooledTokens = 16384;
-#endif
-
-struct TTokenPool {
-  void* Head;
-  uint32_t Count;
-  bool Registered;  // the closer below is in place
-  bool Closed;      // the thread is ending: no more pooling
-};
-// Trivial, so it stays usable while the thread's other objects are destroyed.
-thread_local TTokenPool TokenPool __attribute__((tls_model("initial-exec"))) = {nullptr, 0, false, false};
-
-// Returns the pooled blocks when the thread ends.
-struct TTokenPoolCloser {
-  ~TTokenPoolCloser() {
-    TokenPool.Closed = true;
-    while (void* Block = TokenPool.Head) {
-      TokenPool.Head = *static_cast<void**>(Block);
-      ::operator delete(Block);
-    }
-    TokenPool.Count = 0;
-  }
-};
-thread_local TTokenPoolCloser TokenPoolCloser;
-
 }  // namespace
-
-void* TIEToken::operator new(size_t Size) {
-  if (Size == sizeof(TIEToken) && TokenPool.Head) {
-    void* Block = TokenPool.Head;
-    TokenPool.Head = *static_cast<void**>(Block);
-    --TokenPool.Count;
-    return Block;
-  }
-  return ::operator new(Size);
-}
-
-void TIEToken::operator delete(void* Block, size_t Size) noexcept {
-  TTokenPool& Pool = TokenPool;
-  if (Size != sizeof(TIEToken) || Pool.Count >= MaxPooledTokens || Pool.Closed) {
-    ::operator delete(Block);
-    return;
-  }
-  if (!Pool.Registered) {
-    Pool.Registered = true;
-    (void)&TokenPoolCloser;  // constructs the closer of this thread
-  }
-  *static_cast<void**>(Block) = Pool.Head;
-  Pool.Head = Block;
-  ++Pool.Count;
-}
 
 // =============================================================================================
 // TIEToken

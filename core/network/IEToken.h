@@ -11,6 +11,7 @@
 
 #include "IEContext.h"
 #include "core/facts/Fact.h"
+#include "platform/BlockPool.h"
 #include "platform/Cloneable.h"
 
 namespace rulecore {
@@ -31,10 +32,7 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
   // A copy of Source with a negation count of 0.
   TIEToken(TCopy, const TIEToken& Source);
 
-  // Matching makes and drops tokens by the million: freed ones wait on a list of the thread
-  // that freed them and are handed out again, sparing the general allocator that traffic.
-  static void* operator new(size_t Size);
-  static void operator delete(void* Block, size_t Size) noexcept;
+  PLATFORM_POOLED(TIEToken)
 
   int32_t GetCount() const noexcept { return Count_; }
   const IFact& GetFact() const noexcept { return Fact_; }

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "IEConsts.h"
+#include "platform/BlockPool.h"
 #include "platform/Cloneable.h"
 #include "platform/Ref.h"
 
@@ -122,6 +123,7 @@ class TIEValueNexus;
 class TIEValue final : public platform::TCloneable {
   PLATFORM_CLASS(TIEValue, platform::TCloneable)
  public:
+  PLATFORM_POOLED(TIEValue)
   // Construction.  Text and integer kinds outside their families fail with SInvalidValueType.
   TIEValue() noexcept = default;
   TIEValue(std::string_view Text, TIEType Kind);
