@@ -35,6 +35,11 @@ void TFactValues::Put(const IFactSlot& Slot, IIEValue Value) {
   Changed();
 }
 
+void TFactValues::Append(const IFactSlot& Slot, IIEValue Value) {
+  Entries_.push_back({Slot, std::move(Value)});
+  Changed();
+}
+
 void TFactValues::PutAt(int Index, IIEValue Value) {
   Entries_.at(static_cast<size_t>(Index)).Value = std::move(Value);
   Changed();
@@ -169,6 +174,18 @@ void TFact::CheckAndConvert(const TFactSlot& Slot, TIEValue& Value) const {
   throw EIEException(Slot.GetInvalidValueString(Value));
 }
 
+IIEValue TFact::Checked(const TFactSlot& Slot, IIEValue Value) const {
+  // A fuzzy type accepts lexemes as linguistic expressions; the slot stores their fuzzy value.
+  const bool Linguistic =
+      Slot.IsFuzzy() && (Value->GetDType() == dtAtom || Value->GetDType() == dtString) && Value != FCNil;
+  if (Linguistic || !Slot.IsValid(Value)) {
+    // The conversions happen in place; a shared constant is never changed, its copy is.
+    if (IsValueConstant(Value)) Value = Value->Clone();
+    CheckAndConvert(Slot, *Value);
+  }
+  return Value;
+}
+
 void TFact::SetValue(std::string_view Name, const IIEValue& Value) {
   if (!Template_) RaiseIE(SNoTemplate);
   const bool Checking = Template_->DynamicChecks();
@@ -181,14 +198,7 @@ void TFact::SetValue(std::string_view Name, const IIEValue& Value) {
     Slot = Values_.Entry(I).Slot;
   else
     Slot = Template_->GetSlot(Name);
-  // A fuzzy type accepts lexemes as linguistic expressions; the slot stores their fuzzy value.
-  const bool Linguistic = Slot->IsFuzzy() && (Stored->GetDType() == dtAtom || Stored->GetDType() == dtString) &&
-                          Stored != FCNil;
-  if (Checking && (Linguistic || !Slot->IsValid(Stored))) {
-    // The conversions happen in place; a shared constant is never changed, its copy is.
-    if (IsValueConstant(Stored)) Stored = Stored->Clone();
-    CheckAndConvert(*Slot, *Stored);
-  }
+  if (Checking) Stored = Checked(*Slot, std::move(Stored));
   if (I >= 0)
     Values_.PutAt(I, std::move(Stored));
   else
@@ -301,8 +311,17 @@ void TFact::CopyFrom(const TFact& Source, bool InterfaceForm) {
     } else {
       Values_.Clear();
       Values_.Reserve(Source.Values_.Count());
-      for (const auto& E : Source.Values_.Entries())
-        SetValue(E.Slot->GetName(), E.Value ? E.Value->Clone() : nullptr);
+      const bool Checking = Template_ && Template_->DynamicChecks();
+      for (const auto& E : Source.Values_.Entries()) {
+        IIEValue Value = E.Value ? E.Value->Clone() : nullptr;
+        if (Template_ && E.Slot->GetTemplate() == Template_.get()) {
+          // The template's own slot, and the source holds each slot once: no lookups by name.
+          if (!Value) Value = FCNil;
+          Values_.Append(E.Slot, Checking ? Checked(*E.Slot, std::move(Value)) : std::move(Value));
+        } else {
+          SetValue(E.Slot->GetName(), Value);
+        }
+      }
     }
   }
   ID_ = Source.ID_;

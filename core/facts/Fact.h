@@ -50,6 +50,8 @@ class TFactValues {
   // Stores Value (and the slot) under the slot's name, replacing an entry of that name.
   void Put(const IFactSlot& Slot, IIEValue Value);
   void PutAt(int Index, IIEValue Value);
+  // Adds an entry for a slot the values do not hold yet (the caller knows it is absent).
+  void Append(const IFactSlot& Slot, IIEValue Value);
   void Reserve(int Count) { Entries_.reserve(static_cast<size_t>(Count)); }
   void Remove(std::string_view Name);
   void Clear();
@@ -169,6 +171,8 @@ class TFact final : public platform::TCloneable {
   int EntryFor(std::string_view Name, bool Raise);
   int EntryForSlot(int SlotIndex);
   void CheckAndConvert(const TFactSlot& Slot, TIEValue& Value) const;
+  // Value as Slot stores it: converted where the template checks values and Slot asks for it.
+  IIEValue Checked(const TFactSlot& Slot, IIEValue Value) const;
   void CopyFrom(const TFact& Source, bool InterfaceForm);
 
   TFactValues Values_;

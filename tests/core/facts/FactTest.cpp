@@ -96,6 +96,26 @@ TEST(FactSlots, DynamicChecksConvertOrRefuse) {
   EXPECT_EQ(F->GetValue("value")->GetDType(), dtFloat);
 }
 
+TEST(FactSlots, ACopyChecksItsValuesAsSettingThemWould) {
+  TInferenceEngine Engine;
+  IFactTemplate T = Reading(&Engine);
+  IFact F = T->NewFact();
+  F->SetValue("count", NewInteger(2));
+  F->SetValue("value", NewInteger(7));  // stored as given: no checks yet
+  Engine.SetTypeChecks({tcDynamic});
+  IFact C = F->Clone();
+  EXPECT_EQ(C->GetValue("value")->GetDType(), dtFloat);
+  EXPECT_EQ(C->GetValue("value")->GetAsFloat(), 7.0);
+  EXPECT_EQ(F->GetValue("value")->GetDType(), dtInteger);  // the source keeps its value
+  EXPECT_EQ(C->GetValue("count")->GetAsInteger(), 2);
+  EXPECT_EQ(C->GetSlotNames(), F->GetSlotNames());
+  // An entry no check accepts fails the copy as setting it fails.
+  Engine.SetTypeChecks({});
+  F->SetValue("count", NewAtom("abc"));
+  Engine.SetTypeChecks({tcDynamic});
+  EXPECT_EQ(ErrorOf([&] { F->Clone(); }), "Not a INTEGER type.  Value (abc) is a dtAtom type for count slot");
+}
+
 TEST(FactSlots, LexemesBecomeFuzzyValuesOfTheSlotType) {
   TInferenceEngine Engine;
   Engine.SetTypeChecks({tcDynamic});
