@@ -60,16 +60,50 @@ TActivationAgenda::~TActivationAgenda() {
 int TActivationAgenda::FindInsertion(const TActivation&) { return -1; }
 
 int TActivationAgenda::Add(TActivation* Activation) {
-  const int At = FindInsertion(*Activation);
+  int At = FindInsertion(*Activation);
   if (At < 0 || At >= Count()) {
     Items_.push_back(Activation);
-    return Count() - 1;
-  }
-  if (At == 0)
+    At = Count() - 1;
+  } else if (At == 0) {
     Items_.push_front(Activation);
-  else
+  } else {
     Items_.insert(Items_.begin() + At, Activation);
+  }
+  PlaceKey(static_cast<size_t>(At));
   return At;
+}
+
+void TActivationAgenda::PlaceKey(size_t Index) noexcept {
+  constexpr uint64_t Gap = uint64_t{1} << 32;
+  TActivation* const Placed = Items_[Index];
+  if (!Placed) return;
+  const size_t N = Items_.size();
+  const TActivation* const Before = Index > 0 ? Items_[Index - 1] : nullptr;
+  const TActivation* const After = Index + 1 < N ? Items_[Index + 1] : nullptr;
+  if (N == 1) {
+    Placed->AgendaKey_ = uint64_t{1} << 63;
+    return;
+  }
+  if (Before && Index + 1 == N && Before->AgendaKey_ <= UINT64_MAX - Gap) {
+    Placed->AgendaKey_ = Before->AgendaKey_ + Gap;
+    return;
+  }
+  if (After && Index == 0 && After->AgendaKey_ > Gap) {
+    Placed->AgendaKey_ = After->AgendaKey_ - Gap;
+    return;
+  }
+  if (Before && After && After->AgendaKey_ > Before->AgendaKey_ && After->AgendaKey_ - Before->AgendaKey_ >= 2) {
+    Placed->AgendaKey_ = Before->AgendaKey_ + (After->AgendaKey_ - Before->AgendaKey_) / 2;
+    return;
+  }
+  // No room here (or keys out of order after another agenda placed some of these activations):
+  // space them evenly around the middle of the range, leaving room at both ends.
+  const uint64_t Step = std::min<uint64_t>(Gap, UINT64_MAX / (N + 2));
+  uint64_t Key = UINT64_MAX / 2 - Step * (N / 2);
+  for (TActivation* A : Items_) {
+    if (A) A->AgendaKey_ = Key;
+    Key += Step;
+  }
 }
 
 TActivation* TActivationAgenda::GetActivations(int Index) const {
@@ -80,12 +114,20 @@ TActivation* TActivationAgenda::GetActivations(int Index) const {
 void TActivationAgenda::SetActivations(int Index, TActivation* Activation) {
   if (Index < 0 || Index >= Count()) platform::ListIndexError(Index);
   Items_[static_cast<size_t>(Index)] = Activation;
+  PlaceKey(static_cast<size_t>(Index));
 }
 
 std::string TActivationAgenda::GetText(int Index) const { return GetActivations(Index)->GetToString(); }
 
 int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
-  auto It = std::find(Items_.begin(), Items_.end(), Activation);
+  if (!Activation) {
+    auto Null = std::find(Items_.begin(), Items_.end(), nullptr);
+    return Null == Items_.end() ? -1 : static_cast<int>(Null - Items_.begin());
+  }
+  const uint64_t Key = Activation->AgendaKey_;
+  auto It = std::lower_bound(Items_.begin(), Items_.end(), Key,
+                             [](const TActivation* A, uint64_t K) { return A && A->AgendaKey_ < K; });
+  if (It == Items_.end() || *It != Activation) It = std::find(Items_.begin(), Items_.end(), Activation);
   return It == Items_.end() ? -1 : static_cast<int>(It - Items_.begin());
 }
 

@@ -45,6 +45,7 @@ class TActivation final : public platform::TPersistent {
 
  private:
   friend class TPatternMatchTerminalNode;
+  friend class TActivationAgenda;
   TRule* Rule_ = nullptr;
   IReteToken Token_;
   TPatternMatchTerminalNode* Node_ = nullptr;
@@ -54,6 +55,9 @@ class TActivation final : public platform::TPersistent {
   TActivation* NodePrev_ = nullptr;
   TActivation* NodeNext_ = nullptr;
   uint64_t NodeOrder_ = 0;
+  // Rises along the agenda that placed the activation last, so that the agenda finds it by
+  // bisection instead of a scan.
+  uint64_t AgendaKey_ = 0;
 };
 
 class TActivationAgenda : public platform::TObject {
@@ -72,6 +76,8 @@ class TActivationAgenda : public platform::TObject {
   void SetActivations(int Index, TActivation* Activation);
   // The entry's text (the activation's text form).
   std::string GetText(int Index) const;
+  // The activation's index, or -1.  Finds it by its key in logarithmic time; an activation
+  // placed since by another agenda is still found, by a scan.
   int IndexOf(const TActivation* Activation) const noexcept;
   // Removes the entry; its activation is freed while the agenda owns its objects.
   void Delete(int Index);
@@ -82,6 +88,9 @@ class TActivationAgenda : public platform::TObject {
   void SetOwnsObjects(bool Value) noexcept { OwnsObjects_ = Value; }
 
  private:
+  // Gives the entry at Index a key between its neighbours' keys, spreading all keys anew when
+  // they leave no room.
+  void PlaceKey(size_t Index) noexcept;
   std::deque<TActivation*> Items_;
   bool OwnsObjects_ = true;
 };
