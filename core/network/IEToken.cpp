@@ -66,9 +66,12 @@ bool TIEToken::Equals(const TIEToken& Other) const noexcept {
   const TIEToken* B = &Other;
   for (;;) {
     if (A == B) return true;
+    if (A->SortCode_ != B->SortCode_ || A->Strength_ != B->Strength_) return false;
     // Both chains mostly hold the same fact objects: comparing them spares reading the facts.
-    if (A->SortCode_ != B->SortCode_ || A->Strength_ != B->Strength_ ||
-        (A->Fact_ != B->Fact_ && FactIdOf(A->Fact_) != FactIdOf(B->Fact_)))
+    // Other objects with one id are the variants a multifield pattern makes of a fact, one per
+    // way of splitting its fields: each is a match of its own, told apart by its values.
+    if (A->Fact_ != B->Fact_ &&
+        (FactIdOf(A->Fact_) != FactIdOf(B->Fact_) || !A->Fact_ || !A->Fact_->Equals(B->Fact_.get())))
       return false;
     if (!A->Parent_ || A->Parent_ == B->Parent_) return true;
     if (!B->Parent_) return false;
@@ -211,7 +214,7 @@ int TIETokenTree::BucketOf(int32_t Key) const noexcept {
   return static_cast<int>((static_cast<TWide>(Low) * Buckets_.size()) >> 64);
 }
 
-bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
+bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys, bool MayBeStored) {
   const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   Bucket.Used = true;
@@ -219,7 +222,7 @@ bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys) {
   if (B > Highest_) Highest_ = B;
   Empty_ = false;
   const int32_t Code = Token->GetSortCode();
-  if (Find(Bucket, Code, *Token) >= 0) return false;
+  if (MayBeStored && Find(Bucket, Code, *Token) >= 0) return false;
   BeforeChange(B);
   if (Bucket.Size == Bucket.Capacity) {
     // A bucket a quarter holes closes them rather than grow.

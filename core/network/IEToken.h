@@ -121,9 +121,10 @@ class TIETokenTree {
   };
   TKeys KeysOf(const TIEToken& Token);
 
-  // Appends the token unless an equal one is stored; true when added.
+  // Appends the token unless an equal one is stored; true when added.  A caller that knows no
+  // equal token can be stored passes MayBeStored false and spares the search of the bucket.
   bool Add(const IReteToken& Token) { return Add(Token, KeysOf(*Token)); }
-  bool Add(const IReteToken& Token, const TKeys& Keys);
+  bool Add(const IReteToken& Token, const TKeys& Keys, bool MayBeStored = true);
   // Removes the first stored token equal to Token and answers it (nothing when none was stored).
   IReteToken Remove(const TIEToken& Token) { return Remove(Token, KeysOf(Token)); }
   IReteToken Remove(const TIEToken& Token, const TKeys& Keys);

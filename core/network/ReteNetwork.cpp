@@ -492,6 +492,12 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored, cons
   });
 }
 
+bool TJoinNode::MayBeStored(TTokenAction Tag) const noexcept {
+  // An added fact has a new id, and a new match carries one: no stored token equals it.  Facts
+  // sent again to prime a rule can meet tokens already stored.
+  return Tag != taAdd || GetRete().GetPriming();
+}
+
 bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   MatchCount_ = 0;
   if (Token->GetTag() == taClear) {
@@ -509,7 +515,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
         // changed once passed on, and only a negated node's left memory counts blocking facts
         // in its tokens.  Every join below a pattern then shares that pattern's token of a fact.
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
-        if (Right_->Add(Token, Keys)) VaryLeft(Token, Keys);
+        if (Right_->Add(Token, Keys, MayBeStored(Tag))) VaryLeft(Token, Keys);
       } else if (Tag == taRemove) {
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
         if (Right_->Remove(*Token, Keys)) VaryLeft(Token, Keys);
@@ -519,7 +525,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       if (Tag == taAdd || Tag == taUpdate) {
         const IReteToken Stored = Negated_ ? Token->Clone() : Token;
         const TIETokenTree::TKeys Keys = Left_->KeysOf(*Stored);
-        if (Left_->Add(Stored, Keys)) VaryRight(Token, Stored, Keys);
+        if (Left_->Add(Stored, Keys, MayBeStored(Tag))) VaryRight(Token, Stored, Keys);
       } else if (Tag == taRemove) {
         const TIETokenTree::TKeys Keys = Left_->KeysOf(*Token);
         if (const IReteToken Stored = Left_->Remove(*Token, Keys)) {

@@ -153,6 +153,8 @@ class TJoinNode final : public TTestNode {
  private:
   void CreateMemories();
   bool Matches(const IReteToken& Left, const IReteToken& Right);
+  // Whether a memory may already hold a token equal to an arriving one tagged Tag.
+  bool MayBeStored(TTokenAction Tag) const noexcept;
   // Keys are the arriving token's keys in its own side's memory; they also pick what the other
   // side's memory walk visits.
   void VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys);

@@ -137,6 +137,35 @@ TEST(ReteJoins, UniqueMultifieldAndExists) {
   EXPECT_EQ(Splits, 4);  // $?l takes 3, 2, 1 or 0 of the three fields
 }
 
+TEST(ReteJoins, EachWayOfSplittingAFactJoinsOnItsOwn) {
+  // The splits of one fact share its id; a join must keep every one of them, whatever bucket
+  // its memory puts them in, and let each go when the fact goes.
+  TWatched W;
+  W.Engine.Parse("(deftemplate badge (slot id) (multislot zones))"
+                 "(deftemplate door (slot zone))"
+                 "(defrule cross (badge (id ?id) (zones $?before ?z $?after)) (door (zone ?d)) =>)"
+                 "(defrule enter (badge (id ?id) (zones $?before ?z $?after)) (door (zone ?z)) =>)",
+                 false);
+  W.Engine.Assert("(door (zone q))");
+  W.Engine.Assert("(door (zone b))");
+  const int32_t Badge = W.Engine.Assert("(badge (id 1) (zones a b c))");
+  int Cross = 0, Enter = 0;
+  for (const std::string& A : W.Agenda()) {
+    Cross += A.rfind("cross", 0) == 0;
+    Enter += A.rfind("enter", 0) == 0;
+  }
+  EXPECT_EQ(Cross, 6);  // three splits, two doors
+  EXPECT_EQ(Enter, 1);  // only ?z = b has a door
+  W.Engine.Retract(Badge);
+  EXPECT_EQ(W.Agenda(), std::vector<std::string>{});
+  // Sent again to a rule added now, the same splits are not taken twice.
+  W.Engine.Assert("(badge (id 2) (zones x y))");
+  W.Engine.Parse("(defrule late (badge (zones $?before ?z $?after)) (door) =>)", false);
+  int Late = 0;
+  for (const std::string& A : W.Agenda()) Late += A.rfind("late", 0) == 0;
+  EXPECT_EQ(Late, 4);  // two splits, two doors
+}
+
 TEST(ReteJoins, ComparisonTestsAnswerAsTheirCallsDo) {
   // Comparisons of bound slots are decided without running the call when the values are plain
   // numbers; anything else (numeric text, a chain stopping early) must still behave as the call.
