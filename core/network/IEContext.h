@@ -15,6 +15,7 @@
 #include "core/values/IEValue.h"
 #include "core/values/ValueVector.h"
 #include "platform/BlockPool.h"
+#include "platform/SmallVector.h"
 
 namespace rulecore {
 
@@ -52,7 +53,8 @@ class TBindings {
   void Reserve(size_t Count) { Items_.reserve(Count); }
 
  private:
-  std::vector<IBinding> Items_;
+  // A firing's bindings mostly fit inside the context: no array to allocate per firing.
+  platform::TSmallVector<IBinding, 8> Items_;
 };
 
 // The facts of the match being tested or fired: position 0 is the oldest pattern's fact.

@@ -8,6 +8,7 @@
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "platform/Exceptions.h"
+#include "platform/SmallVector.h"
 
 namespace rulecore {
 
@@ -299,7 +300,9 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
     B->Value = Value;
     Context.AddLocalBinding(B->Name, Value);
   }
-  Context.AddLocalBinding(std::string(SRuleBinding), NewString(RuleName_));
+  // A copy of a value kept for the name shares its text: no text is made per firing.
+  if (!RuleNameValue_ || RuleNameValue_->GetText() != RuleName_) RuleNameValue_ = NewString(RuleName_);
+  Context.AddLocalBinding(std::string(SRuleBinding), RuleNameValue_->Clone());
 }
 
 void TRule::Fire(const ITokenFacts& Token) {
@@ -318,7 +321,9 @@ void TRule::Fire(const ITokenFacts& Token) {
   Fired_ = true;
   if (OnFire) OnFire(this, Child.get());
   if (Child->GetReturned()) return;
-  const std::vector<IFunCall> Actions = Actions_;
+  platform::TSmallVector<IFunCall, 8> Actions;
+  Actions.reserve(Actions_.size());
+  for (const IFunCall& Action : Actions_) Actions.push_back(Action);
   for (const IFunCall& Action : Actions) {
     IIEValue Result;
     Action->Execute(Child.get(), Result);

@@ -113,6 +113,7 @@ class TRule : public platform::TComponent, public IPatternOwner {
   void CompilePattern(TIEPattern& Pattern);
 
   std::string RuleName_;
+  IIEValue RuleNameValue_;  // the value the "__RULE" binding copies
   std::string Comment_;
   bool Enabled_ = true;
   bool OneShot_ = false;

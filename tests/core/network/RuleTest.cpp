@@ -187,6 +187,11 @@ TEST(RuleFiring, ActionsSeeBindingsAndStopAtReturn) {
   EXPECT_TRUE(Rule->GetFired());
   EXPECT_FALSE(W.Engine.GetContext()->GetReturned());
   EXPECT_FALSE(Rule->GetBindingByName("ghost")->Value);  // only in the negated element
+  // The rule's name binding follows a rename.
+  Rule->SetRuleName("welcome");
+  W.Log.clear();
+  Rule->Fire(Token);
+  EXPECT_EQ(W.Log, (std::vector<std::string>{"ann tea <Fact-4> \"welcome\""}));
   Rule->Reset();
   EXPECT_FALSE(Rule->GetFired());
 }
