@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/values/IEValue.h"
+#include "platform/BlockPool.h"
 #include "platform/Cloneable.h"
 #include "platform/Ref.h"
 
@@ -27,6 +28,8 @@ constexpr bool IsPunctuationChar(int C) noexcept {
 class TIEStreamToken : public platform::TCloneable {
   PLATFORM_CLASS(TIEStreamToken, platform::TCloneable)
  public:
+  // Reading makes and drops a token object per word, several times over.
+  PLATFORM_POOLED(TIEStreamToken)
   TIEStreamToken() = default;
   TIEStreamToken(int32_t DataType, std::string Text, int32_t LineNumber, double Number = 0);
 
