@@ -299,6 +299,13 @@ std::vector<std::string> TFactTemplate::GetSlotNames() const {
 }
 
 int TFactTemplate::IndexOfSlot(std::string_view Name) const noexcept {
+  // Names are exact keys, and templates mostly have a few slots: looking at each is cheaper
+  // than a search that folds case.
+  if (Slots_.size() <= 16) {
+    for (size_t I = 0; I < Slots_.size(); ++I)
+      if (Slots_[I]->GetName() == Name) return static_cast<int>(I);
+    return -1;
+  }
   auto It = std::lower_bound(Slots_.begin(), Slots_.end(), Name, [](const IFactSlot& S, std::string_view N) {
     return platform::CompareText(S->GetName(), N) < 0;
   });

@@ -76,6 +76,21 @@ TEST(FactTemplateShape, SlotsKeepNameOrderAndRenamesResort) {
   EXPECT_EQ(ErrorOf([&] { T->SetSlot("b", T->GetSlot("C")); }), "Index does not match fact slot name: b and C");
 }
 
+TEST(FactTemplateShape, NamesDifferingInCaseAreDifferentSlotsAtAnySize) {
+  for (const int Extra : {0, 30}) {  // a few slots, and many
+    IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "t");
+    for (int I = 0; I < Extra; ++I) T->AddSlot("s" + std::to_string(I), NewAtom("x"));
+    T->AddSlot("val", NewInteger(1));
+    T->AddSlot("Val", NewInteger(2));
+    T->AddSlot("VAL", NewInteger(3));
+    EXPECT_EQ(T->GetSlot("val")->GetSlotDefault()->GetAsInteger(), 1);
+    EXPECT_EQ(T->GetSlot("Val")->GetSlotDefault()->GetAsInteger(), 2);
+    EXPECT_EQ(T->GetSlot("VAL")->GetSlotDefault()->GetAsInteger(), 3);
+    EXPECT_EQ(T->GetSlot(T->IndexOfSlot("Val"))->GetName(), "Val");
+    EXPECT_EQ(T->IndexOfSlot("vAL"), -1);
+  }
+}
+
 TEST(FactTemplateShape, NamesRejectCharactersTheLanguageReserves) {
   IFactTemplate T = Person();
   EXPECT_EQ(ErrorOf([&] { T->GetSlot("age")->SetName("my age"); }),
