@@ -82,6 +82,44 @@ TEST(TokenMemory, KeepsInsertionOrderWhileTokensLeaveFromAnywhere) {
   EXPECT_EQ(IdsOf(Memory, 0), std::vector<int32_t>{1});
 }
 
+TEST(TokenMemory, TokensSharingASortCodeAreFoundAndRemovedInAnyOrder) {
+  // Two-fact tokens (a, b) with a * 8 + b fixed all have one sort code: every lookup in a big
+  // bucket then runs through one long chain of its index, which removals keep closing.
+  TIETokenTree Memory(1, true, std::string(), NoSubIndex, 0);
+  auto Pair = [](int32_t A) {
+    IFact Second = MakeRef<TFact>();
+    Second->SetID(8 * (300 - A));
+    return MakeRef<TIEToken>(TokenOf(A), Second);
+  };
+  std::vector<int32_t> Model;
+  std::mt19937 Random(5);
+  for (int Round = 0; Round < 3; ++Round) {
+    std::vector<int32_t> Firsts;
+    for (int32_t A = 1; A < 300; ++A) Firsts.push_back(A);
+    std::shuffle(Firsts.begin(), Firsts.end(), Random);
+    for (const int32_t A : Firsts) {
+      if (std::find(Model.begin(), Model.end(), A) != Model.end()) {
+        EXPECT_FALSE(Memory.Add(Pair(A))) << A;  // already there: found through the chain
+        continue;
+      }
+      ASSERT_TRUE(Memory.Add(Pair(A)));
+      Model.push_back(A);
+      ASSERT_EQ(Pair(A)->GetSortCode(), Pair(1)->GetSortCode());
+    }
+    // Take out a random two thirds, each found by an equal token.
+    std::shuffle(Firsts.begin(), Firsts.end(), Random);
+    for (size_t I = 0; I < Firsts.size() * 2 / 3; ++I) {
+      ASSERT_TRUE(Memory.Remove(*Pair(Firsts[I]))) << Firsts[I];
+      EXPECT_FALSE(Memory.Remove(*Pair(Firsts[I])));
+      Model.erase(std::find(Model.begin(), Model.end(), Firsts[I]));
+    }
+    std::vector<int32_t> Stored;
+    if (const auto Tokens = Memory.GetTokens(0))
+      for (const IReteToken& T : *Tokens) Stored.push_back(T->GetFacts(0)->GetID());
+    ASSERT_EQ(Stored, Model);
+  }
+}
+
 TEST(TokenMemory, WalkSeesTheBucketAsItStoodWhenItBegan) {
   TIETokenTree Memory(1, true, std::string(), NoSubIndex, 0);
   for (int32_t Id = 1; Id <= 6; ++Id) Memory.Add(TokenOf(Id));
