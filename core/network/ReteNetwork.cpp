@@ -533,11 +533,13 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
             // The stored token knows how many facts block it: only an unblocked one had passed
             // anything on, and the right memory need not be searched again to find that out.
             if (Stored->GetNegatedCount() == 0) {
-              CallChildren(Joined(Token, GetRete().GetEngine()->GetPlaceholderFact(), Token->GetStrength(), taRemove));
+              CallChildren(Joined(Stored, GetRete().GetEngine()->GetPlaceholderFact(), Token->GetStrength(), taRemove));
               ++MatchCount_;
             }
           } else {
-            VaryRight(Token, nullptr, Keys);
+            // The removals are built on the stored token, as the additions were: a memory below
+            // then tells its token from the removal's at the first step, by the same parent.
+            VaryRight(Token, Stored, Keys);
           }
         }
       }
