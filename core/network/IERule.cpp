@@ -300,11 +300,24 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
       }
     }
     B->Value = Value;
-    Context.AddLocalBinding(B->Name, Value);
+    PutLocal(Context, static_cast<size_t>(&B - Bindings_.data()), B->Name, std::move(Value));
   }
   // A copy of a value kept for the name shares its text: no text is made per firing.
   if (!RuleNameValue_ || RuleNameValue_->GetText() != RuleName_) RuleNameValue_ = NewString(RuleName_);
-  Context.AddLocalBinding(std::string(SRuleBinding), RuleNameValue_->Clone());
+  static const std::string RuleBinding(SRuleBinding);
+  PutLocal(Context, Bindings_.size(), RuleBinding, RuleNameValue_->Clone());
+}
+
+void TRule::PutLocal(TIEContext& Context, size_t Slot, const std::string& Name, IIEValue Value) {
+  // The binding objects of the last firing are used again once its context let them go.
+  if (FiringBindings_.size() <= Slot) FiringBindings_.resize(Slot + 1);
+  IBinding& Held = FiringBindings_[Slot];
+  if (Held && Held->RefCount() == 1 && Held->Name == Name && Held->FactIndex == LocalBindingIndex &&
+      Held->SubIndex == NoSubIndex && Held->SlotIndex == SLocalBinding)
+    Held->Value = std::move(Value);
+  else
+    Held = platform::MakeRef<TBinding>(Name, std::move(Value));
+  Context.GetBindings().Put(Held);
 }
 
 void TRule::Fire(const ITokenFacts& Token) {

@@ -110,10 +110,14 @@ class TRule : public platform::TComponent, public IPatternOwner {
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
 
  private:
+  // Puts a local binding of Name into the firing's context, reusing the one of slot Slot.
+  void PutLocal(TIEContext& Context, size_t Slot, const std::string& Name, IIEValue Value);
   void CompilePattern(TIEPattern& Pattern);
 
   std::string RuleName_;
   IIEValue RuleNameValue_;  // the value the "__RULE" binding copies
+  // The local bindings of the last firing, one per rule binding and one for "__RULE".
+  std::vector<IBinding> FiringBindings_;
   std::string Comment_;
   bool Enabled_ = true;
   bool OneShot_ = false;

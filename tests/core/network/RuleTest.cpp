@@ -196,6 +196,33 @@ TEST(RuleFiring, ActionsSeeBindingsAndStopAtReturn) {
   EXPECT_FALSE(Rule->GetFired());
 }
 
+TEST(RuleFiring, BindingsKeptFromAFiringKeepTheirValues) {
+  // Firings reuse their binding objects, but never one that somebody still holds.
+  TWorld W;
+  auto* Rule = new TRule(&W.Engine);
+  auto P = W.Pattern(W.Person);
+  P->AddTest("name", Var("n"), true, false);
+  Rule->AddPattern(std::move(P));
+  Rule->AddAction(W.Call("note", {Var("n")}));
+  std::vector<IBinding> Kept;
+  Rule->OnFire = [&](TRule*, TIEContext* Context) {
+    for (int I = 0; I < Context->GetBindings().Count(); ++I) Kept.push_back(Context->GetBindings().Item(I));
+  };
+  IFact Ann = W.Fact(W.Person, {{"name", NewAtom("ann")}}, 1);
+  IFact Bob = W.Fact(W.Person, {{"name", NewAtom("bob")}}, 2);
+  Rule->Fire(TFakeToken({Ann.get()}));
+  const std::vector<IBinding> First = Kept;
+  Rule->Fire(TFakeToken({Bob.get()}));
+  Rule->OnFire = nullptr;
+  Rule->Fire(TFakeToken({Ann.get()}));
+  EXPECT_EQ(W.Log, (std::vector<std::string>{"ann", "bob", "ann"}));
+  ASSERT_EQ(First.size(), 2u);
+  EXPECT_EQ(First[0]->Name, "n");
+  EXPECT_EQ(First[0]->Value->GetAsString(), "ann");
+  EXPECT_EQ(Kept[2]->Value->GetAsString(), "bob");
+  EXPECT_EQ(First[1]->Name, "__RULE");
+}
+
 TEST(RuleNames, CheckedRegisteredAndRenamed) {
   TWorld W;
   auto* A = new TRule(&W.Engine);
