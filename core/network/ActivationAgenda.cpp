@@ -124,6 +124,8 @@ int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
     auto Null = std::find(Items_.begin(), Items_.end(), nullptr);
     return Null == Items_.end() ? -1 : static_cast<int>(Null - Items_.begin());
   }
+  // The firing activation is asked for most: it is the first.
+  if (!Items_.empty() && Items_.front() == Activation) return 0;
   const uint64_t Key = Activation->AgendaKey_;
   auto It = std::lower_bound(Items_.begin(), Items_.end(), Key,
                              [](const TActivation* A, uint64_t K) { return A && A->AgendaKey_ < K; });
