@@ -86,11 +86,18 @@ class TFactValues {
 };
 
 // Values.Find(Name), through and into a remembered place.
+// The entry Place remembers, when it still holds the slot it was found for; -1 otherwise.
+inline int PlacedEntry(const TFactValues& Values, const TSlotPlace& Place) noexcept {
+  const int I = Place.Index;
+  return I >= 0 && I < Values.Count() && Values.Entry(I).Slot.get() == Place.Slot &&
+                 Place.Generation == TFactSlot::NameGeneration()
+             ? I
+             : -1;
+}
+
 inline int FindSlotEntry(const TFactValues& Values, std::string_view Name, TSlotPlace& Place) noexcept {
   const int I = Place.Index;
-  if (I >= 0 && I < Values.Count() && Values.Entry(I).Slot.get() == Place.Slot &&
-      Place.Generation == TFactSlot::NameGeneration())
-    return I;
+  if (PlacedEntry(Values, Place) >= 0) return I;
   const int Found = Values.Find(Name, I);
   if (Found >= 0) Place = {Values.Entry(Found).Slot.get(), Found, TFactSlot::NameGeneration()};
   return Found;

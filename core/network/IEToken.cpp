@@ -105,7 +105,7 @@ IReteToken TIEToken::Clone() const { return platform::MakeRef<TIEToken>(TCopy{},
 // TIETokenTree
 // =============================================================================================
 
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place) {
+const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place) {
   const TIEValue* Value = nullptr;
   int Found = -1;
   if (Place && Fact.GetTemplate()) Found = FindSlotEntry(Fact.GetSlotValues(), Slot, *Place);

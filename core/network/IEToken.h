@@ -248,6 +248,17 @@ class TIETokenTree {
 // The value a place of a fact holds: the slot value, or the element at SubIndex of a multislot
 // (nothing when the slot or the element is missing).
 // Place, when given, is where the slot was found last (see TSlotPlace).
-const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place = nullptr);
+// The common case - a whole slot at its remembered place - is decided inline: matching asks
+// this for every key part and slot test.
+const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place);
+inline const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex,
+                                  TSlotPlace* Place = nullptr) {
+  if (Place && SubIndex == NoSubIndex) {
+    const TFactValues& Values = Fact.GetSlotValues();
+    const int I = PlacedEntry(Values, *Place);
+    if (I >= 0 && Fact.GetTemplate()) return Values.Entry(I).Value.get();
+  }
+  return PlaceValueSearched(Fact, Slot, SubIndex, Place);
+}
 
 }  // namespace rulecore
