@@ -205,15 +205,6 @@ TIETokenTree::TKeys TIETokenTree::KeysOf(const TIEToken& Token) {
   return Keys;
 }
 
-int TIETokenTree::BucketOf(int32_t Key) const noexcept {
-  // |Key| mod the bucket count, by multiplication with a precomputed inverse instead of a
-  // division (exact for 32-bit operands): every token added, removed or joined takes this step.
-  const uint32_t Magnitude = Key < 0 ? 0u - static_cast<uint32_t>(Key) : static_cast<uint32_t>(Key);
-  __extension__ using TWide = unsigned __int128;
-  const uint64_t Low = BucketInverse_ * Magnitude;
-  return static_cast<int>((static_cast<TWide>(Low) * Buckets_.size()) >> 64);
-}
-
 bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys, bool MayBeStored) {
   const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];

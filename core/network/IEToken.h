@@ -109,7 +109,14 @@ class TIETokenTree {
   // Set on an empty memory, before any token is added.
   void SetExactParts(std::vector<TExactPart> Parts);
   int64_t ExactKey(const TIEToken& Token);
-  int BucketOf(int32_t Key) const noexcept;
+  int BucketOf(int32_t Key) const noexcept {
+    // |Key| mod the bucket count, by multiplication with a precomputed inverse instead of a
+    // division (exact for 32-bit operands): every token added, removed or joined takes this step.
+    const uint32_t Magnitude = Key < 0 ? 0u - static_cast<uint32_t>(Key) : static_cast<uint32_t>(Key);
+    __extension__ using TWide = unsigned __int128;
+    const uint64_t Low = BucketInverse_ * Magnitude;
+    return static_cast<int>((static_cast<TWide>(Low) * Buckets_.size()) >> 64);
+  }
 
   // Both keys of a token, read in one pass over its places; a join works them out once for
   // each token it is given and uses them for its own memory and for the walk of the other one.
