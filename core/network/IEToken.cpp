@@ -323,37 +323,6 @@ int TIETokenTree::VisitedBucket(int32_t Key) {
   return B;
 }
 
-TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : Tree_(Tree), Next_(Tree.Visits_) {
-  Tree.Visits_ = this;
-  Start(Bucket);
-}
-
-TIETokenTree::TVisit::~TVisit() {
-  // Walks end in the reverse order of their start (they live on the stack).
-  TVisit** Link = &Tree_.Visits_;
-  while (*Link && *Link != this) Link = &(*Link)->Next_;
-  if (*Link) *Link = Next_;
-}
-
-void TIETokenTree::TVisit::Start(int Bucket) noexcept {
-  Bucket_ = Bucket;
-  if (Frozen_) {
-    FrozenTokens_.clear();
-    FrozenExact_.clear();
-    Frozen_ = false;
-  }
-  if (Bucket < 0) {
-    Tokens_ = nullptr;
-    Exact_ = nullptr;
-    Size_ = 0;
-    return;
-  }
-  const TBucket& B = Tree_.Buckets_[static_cast<size_t>(Bucket)];
-  Size_ = B.Size;
-  Tokens_ = Size_ ? Tree_.TokensOf(B) : nullptr;
-  Exact_ = Size_ && Tree_.HasExact() ? Tree_.ExactOf(B) : nullptr;
-}
-
 void TIETokenTree::TVisit::Freeze() {
   if (Frozen_ || Size_ == 0) return;
   FrozenTokens_.assign(Tokens_, Tokens_ + Size_);

@@ -252,6 +252,38 @@ class TIETokenTree {
   int Count_ = 0;
 };
 
+// Walks open and close for every token a join is given: their steps are inline.
+inline TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : Tree_(Tree), Next_(Tree.Visits_) {
+  Tree.Visits_ = this;
+  Start(Bucket);
+}
+
+inline TIETokenTree::TVisit::~TVisit() {
+  // Walks end in the reverse order of their start (they live on the stack).
+  TVisit** Link = &Tree_.Visits_;
+  while (*Link && *Link != this) Link = &(*Link)->Next_;
+  if (*Link) *Link = Next_;
+}
+
+inline void TIETokenTree::TVisit::Start(int Bucket) noexcept {
+  Bucket_ = Bucket;
+  if (Frozen_) {
+    FrozenTokens_.clear();
+    FrozenExact_.clear();
+    Frozen_ = false;
+  }
+  if (Bucket < 0) {
+    Tokens_ = nullptr;
+    Exact_ = nullptr;
+    Size_ = 0;
+    return;
+  }
+  const TBucket& B = Tree_.Buckets_[static_cast<size_t>(Bucket)];
+  Size_ = B.Size;
+  Tokens_ = Size_ ? Tree_.TokensOf(B) : nullptr;
+  Exact_ = Size_ && Tree_.HasExact() ? Tree_.ExactOf(B) : nullptr;
+}
+
 // The value a place of a fact holds: the slot value, or the element at SubIndex of a multislot
 // (nothing when the slot or the element is missing).
 // Place, when given, is where the slot was found last (see TSlotPlace).
