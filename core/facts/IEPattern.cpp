@@ -63,10 +63,8 @@ __attribute__((noinline)) const TIEValue* SlotValueSearched(TFact& Fact, const s
 
 // The remembered place decides most reads of a join test: that check is made inline.
 inline const TIEValue* SlotValueAt(TFact& Fact, const std::string& SlotName, TSlotPlace& Place) {
-  const TFactValues& Values = Fact.GetSlotValues();
-  const int I = PlacedEntry(Values, Place);
-  if (I >= 0 && Fact.GetTemplate()) return Values.Entry(I).Value.get();
-  return SlotValueSearched(Fact, SlotName, Place);
+  const TIEValue* Value;
+  return PlacedValue(Fact, Place, Value) ? Value : SlotValueSearched(Fact, SlotName, Place);
 }
 
 }  // namespace

@@ -337,8 +337,7 @@ void TRule::Fire(const ITokenFacts& Token) {
   if (OnFire) OnFire(this, Child.get());
   if (Child->GetReturned()) return;
   platform::TSmallVector<IFunCall, 8> Actions;
-  Actions.reserve(Actions_.size());
-  for (const IFunCall& Action : Actions_) Actions.push_back(Action);
+  Actions.assign(Actions_.begin(), Actions_.end());
   for (const IFunCall& Action : Actions) {
     IIEValue Result;
     Action->Execute(Child.get(), Result);

@@ -292,11 +292,8 @@ inline void TIETokenTree::TVisit::Start(int Bucket) noexcept {
 const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t SubIndex, TSlotPlace* Place);
 inline const TIEValue* PlaceValue(TFact& Fact, const std::string& Slot, int32_t SubIndex,
                                   TSlotPlace* Place = nullptr) {
-  if (Place && SubIndex == NoSubIndex) {
-    const TFactValues& Values = Fact.GetSlotValues();
-    const int I = PlacedEntry(Values, *Place);
-    if (I >= 0 && Fact.GetTemplate()) return Values.Entry(I).Value.get();
-  }
+  const TIEValue* Value;
+  if (Place && SubIndex == NoSubIndex && PlacedValue(Fact, *Place, Value)) return Value;
   return PlaceValueSearched(Fact, Slot, SubIndex, Place);
 }
 
