@@ -158,14 +158,6 @@ class TIETokenTree {
     size_t Size() const noexcept { return Size_; }
     // The token of slot I; read it again after running code that may change the memory.
     const IReteToken& At(size_t I) const noexcept { return Tokens_[I]; }
-    // Asks the processor for what the walk reads a few steps ahead: the tokens, then their
-    // facts.  Each comparison follows a chain of dependent loads (token, fact, value) that
-    // would otherwise miss the cache one after the other.
-    void Prefetch(size_t I) const noexcept {
-      if (I + 4 < Size_) __builtin_prefetch(Tokens_[I + 4].get());
-      if (I + 2 < Size_)
-        if (const TIEToken* T = Tokens_[I + 2].get()) __builtin_prefetch(T->GetFact().get());
-    }
     // Whether slot I holds a token that may pass a join's leading equality tests given the
     // other side's exact key (always WildKey when the memories have no exact keys).
     bool MayMatch(size_t I, int64_t Exact) const noexcept {
@@ -173,6 +165,25 @@ class TIETokenTree {
       if (Exact == WildKey) return true;
       const int64_t Stored = Exact_[I];
       return Stored == Exact || Stored == WildKey;
+    }
+    // The first slot from I on for which MayMatch holds, or Size() when none does.  Only the
+    // dense array of exact keys is read on the way: a walk for a keyed token passes over most
+    // of a bucket, and touching those tokens would miss the cache on each.
+    size_t Next(size_t I, int64_t Exact) const noexcept {
+      if (Exact != WildKey && Exact_) {
+        for (; I < Size_; ++I) {
+          const int64_t Stored = Exact_[I];
+          if ((Stored == Exact || Stored == WildKey) && Tokens_[I]) return I;
+        }
+        return I;
+      }
+      while (I < Size_ && !Tokens_[I]) ++I;
+      return I;
+    }
+    // Asks the processor for the token of slot I (if any) while the walk is busy with an
+    // earlier one: each comparison starts a chain of dependent loads (token, fact, value).
+    void Prefetch(size_t I) const noexcept {
+      if (I < Size_) __builtin_prefetch(Tokens_[I].get());
     }
 
    private:

@@ -415,9 +415,10 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
   // Each bucket is walked as it stood when the walk began (see TVisit): children never touch
   // this node's memories, but code run by a test or an event handler might.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
-    for (size_t I = 0; I < Tokens.Size(); ++I) {
-      Tokens.Prefetch(I);
-      if (!Tokens.MayMatch(I, Exact) || !Matches(Tokens.At(I), Right)) continue;
+    for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
+      After = Tokens.Next(I + 1, Exact);
+      Tokens.Prefetch(After);
+      if (!Matches(Tokens.At(I), Right)) continue;
       const IReteToken& L = Tokens.At(I);
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
       if (!Negated_) {
@@ -451,9 +452,10 @@ template <class TOnMatch>
 void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch) {
   // Walks as VaryLeft does; OnMatch answers false to end the scan.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
-    for (size_t I = 0; I < Tokens.Size(); ++I) {
-      Tokens.Prefetch(I);
-      if (Tokens.MayMatch(I, Exact) && Matches(Left, Tokens.At(I)) && !OnMatch(Tokens.At(I))) return false;
+    for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
+      After = Tokens.Next(I + 1, Exact);
+      Tokens.Prefetch(After);
+      if (Matches(Left, Tokens.At(I)) && !OnMatch(Tokens.At(I))) return false;
     }
     return true;
   };

@@ -142,6 +142,36 @@ TEST(TokenMemory, WalkSeesTheBucketAsItStoodWhenItBegan) {
   EXPECT_EQ(Memory.GetCount(), 0);
 }
 
+TEST(TokenMemory, KeyedWalkSkipsTokensWithAnotherExactKey) {
+  TIETokenTree Memory(1, false, "x", NoSubIndex, 0);
+  Memory.SetExactParts({{0, "x", NoSubIndex, {}}});
+  // Keys given directly: tokens of ids 1..9 with exact keys A, B, none, A, B, none ...
+  const int64_t A = 17, B = -5;
+  const int64_t Cycle[] = {A, B, TIETokenTree::WildKey};
+  for (int32_t Id = 1; Id <= 9; ++Id) {
+    TIETokenTree::TKeys Keys;
+    Keys.Exact = Cycle[(Id - 1) % 3];
+    ASSERT_TRUE(Memory.Add(TokenOf(Id), Keys, false));
+  }
+  TIETokenTree::TKeys KeysOf4;
+  KeysOf4.Exact = A;
+  ASSERT_TRUE(Memory.Remove(*TokenOf(4), KeysOf4));  // a hole among the A keys
+  auto Visited = [&](int64_t Exact) {
+    std::vector<int32_t> Ids;
+    TIETokenTree::TVisit Tokens(Memory, 0);
+    for (size_t I = Tokens.Next(0, Exact); I < Tokens.Size(); I = Tokens.Next(I + 1, Exact)) {
+      EXPECT_TRUE(Tokens.MayMatch(I, Exact));
+      Ids.push_back(Tokens.At(I)->GetFact()->GetID());
+    }
+    return Ids;
+  };
+  // Tokens without an exact key may match anything; the order is the bucket's.
+  EXPECT_EQ(Visited(A), (std::vector<int32_t>{1, 3, 6, 7, 9}));
+  EXPECT_EQ(Visited(B), (std::vector<int32_t>{2, 3, 5, 6, 8, 9}));
+  EXPECT_EQ(Visited(99), (std::vector<int32_t>{3, 6, 9}));
+  EXPECT_EQ(Visited(TIETokenTree::WildKey), (std::vector<int32_t>{1, 2, 3, 5, 6, 7, 8, 9}));
+}
+
 TEST(TokenMemory, NilBucketsAreNoneUntilUsed) {
   TIETokenTree Memory(7, true, std::string(), NoSubIndex, 0);
   EXPECT_FALSE(Memory.GetTokens(3).has_value());
