@@ -180,10 +180,19 @@ class TIETokenTree {
       while (I < Size_ && !Tokens_[I]) ++I;
       return I;
     }
-    // Asks the processor for the token of slot I (if any) while the walk is busy with an
-    // earlier one: each comparison starts a chain of dependent loads (token, fact, value).
-    void Prefetch(size_t I) const noexcept {
-      if (I < Size_) __builtin_prefetch(Tokens_[I].get());
+    // Asks the processor for what the walk reads next while it is busy with slot I: each
+    // comparison follows a chain of dependent loads (token, fact, value) that would otherwise
+    // miss the cache one after the other.  A walk that visits every slot reads a few steps
+    // ahead, the tokens and then their facts; a keyed walk asks for its next candidate's token
+    // (After) and leaves the slots it passes over alone.
+    void Prefetch(size_t I, size_t After, int64_t Exact) const noexcept {
+      if (Exact != WildKey && Exact_) {
+        if (After < Size_) __builtin_prefetch(Tokens_[After].get());
+        return;
+      }
+      if (I + 4 < Size_) __builtin_prefetch(Tokens_[I + 4].get());
+      if (I + 2 < Size_)
+        if (const TIEToken* T = Tokens_[I + 2].get()) __builtin_prefetch(T->GetFact().get());
     }
 
    private:

@@ -417,7 +417,7 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
     for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
       After = Tokens.Next(I + 1, Exact);
-      Tokens.Prefetch(After);
+      Tokens.Prefetch(I, After, Exact);
       if (!Matches(Tokens.At(I), Right)) continue;
       const IReteToken& L = Tokens.At(I);
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
@@ -454,7 +454,7 @@ void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Key
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
     for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
       After = Tokens.Next(I + 1, Exact);
-      Tokens.Prefetch(After);
+      Tokens.Prefetch(I, After, Exact);
       if (Matches(Left, Tokens.At(I)) && !OnMatch(Tokens.At(I))) return false;
     }
     return true;
