@@ -13,6 +13,7 @@
 #include "core/facts/Fact.h"
 #include "platform/BlockPool.h"
 #include "platform/Cloneable.h"
+#include "platform/Prefetch.h"
 
 namespace rulecore {
 
@@ -187,12 +188,12 @@ class TIETokenTree {
     // (After) and leaves the slots it passes over alone.
     void Prefetch(size_t I, size_t After, int64_t Exact) const noexcept {
       if (Exact != WildKey && Exact_) {
-        if (After < Size_) __builtin_prefetch(Tokens_[After].get());
+        if (After < Size_) platform::Prefetch(Tokens_[After].get());
         return;
       }
-      if (I + 4 < Size_) __builtin_prefetch(Tokens_[I + 4].get());
+      if (I + 4 < Size_) platform::Prefetch(Tokens_[I + 4].get());
       if (I + 2 < Size_)
-        if (const TIEToken* T = Tokens_[I + 2].get()) __builtin_prefetch(T->GetFact().get());
+        if (const TIEToken* T = Tokens_[I + 2].get()) platform::Prefetch(T->GetFact().get());
     }
 
    private:
