@@ -243,6 +243,12 @@ bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys, bool MayBeSto
 int TIETokenTree::Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept {
   const int32_t* const Codes = CodesOf(B);
   const IReteToken* const Tokens = TokensOf(B);
+  // The scan reads the codes line after line; asking for the first lines at once lets their
+  // misses overlap instead of following one another.
+  constexpr uint32_t PerLine = 64 / sizeof(int32_t);
+  for (uint32_t I = PerLine; I < B.Size && I < 4 * PerLine; I += PerLine) platform::Prefetch(&Codes[I]);
+  constexpr uint32_t TokensPerLine = 64 / sizeof(IReteToken);
+  for (uint32_t I = 0; I < B.Size && I < 4 * PerLine; I += TokensPerLine) platform::Prefetch(&Tokens[I]);
   for (uint32_t I = 0; I < B.Size; ++I)
     if (Codes[I] == Code && Tokens[I] && Tokens[I]->Equals(Token)) return static_cast<int>(I);
   return -1;
