@@ -60,6 +60,9 @@ void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
 }
 
 void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
+  // The call may be freed by what the function does (a rule removing itself, a value holding
+  // the call changed): it keeps itself alive, before anything else runs, and callers rely on it.
+  const IFunCall Self(this);
   // Every level of nested or recursive evaluation passes here.
   if (platform::StackNearlyExhausted()) RaiseIE(SNestingTooDeep, {Name_});
   if (!Function_ && Reasoner_) {
@@ -68,8 +71,6 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
     SetUserFunction(Found);
   }
   if (!Function_) RaiseIE(SNoSuchFunction, {Name_});
-  // The call may be freed by what the function does (a rule removing itself): keep it alive.
-  const IFunCall Self(this);
   const IUserFunction Function = Function_;
   Function->Call(*this, Context, Result);
 }

@@ -784,10 +784,10 @@ IIEValue TIEValue::Resolve(TObject* Context) {
       return Bound;
     }
     case dtFunCall: {
+      // The call keeps itself alive while it runs (see TFunCallBase::Execute), though what it
+      // executes may change this value and drop it; nothing here is read afterwards.
       IIEValue Result;
-      // Keep the call alive while it runs: its value may be changed by what it executes.
-      platform::Ref<TFunCallBase> Call(static_cast<TFunCallBase*>(Payload_.Intf));
-      Call->Execute(Context, Result);
+      static_cast<TFunCallBase*>(Payload_.Intf)->Execute(Context, Result);
       return Result;
     }
     case dtObject:

@@ -87,6 +87,9 @@ class TFunCallBase : public platform::TCloneable {
   PLATFORM_CLASS(TFunCallBase, platform::TCloneable)
  public:
   static constexpr TIEType ValueKind = dtFunCall;
+  // Runs the call.  The call holds a reference to itself from the start to the end of the run,
+  // so that what it executes may drop every other one (a rule undefined by its own action, a
+  // value holding the call changed) and callers need not hold one of their own.
   virtual void Execute(platform::TObject* Context, IIEValue& Result) = 0;
   // Whether the call, run in Context, would answer something other than the atom FALSE: 1 yes,
   // 0 no, -1 when that cannot be told without running it.  Matching asks this first, so that a

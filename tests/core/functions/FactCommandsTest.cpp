@@ -255,6 +255,21 @@ TEST_F(FactCommands, ResetAndClearFromARule) {
   EXPECT_EQ(Engine.GetRules().Count(), 0);
 }
 
+TEST_F(FactCommands, ClearFromInsideNestedCalls) {
+  // A clear run from inside nested calls takes away the function being run and the rule whose
+  // action made the calls; the calls still finish and answer.
+  Run("(deffunction wipe-and-two () (clear) 2)");
+  Run("(defrule go (n ?x) => (assert (k (+ ?x (wipe-and-two)))))");
+  Engine.Reset();
+  Run("(assert (n 1))");
+  EXPECT_EQ(Engine.Run(), 1);
+  EXPECT_EQ(Facts(), "f-0 (k 3 )");
+  EXPECT_EQ(Engine.GetRules().Count(), 0);
+  Run("(deffunction wipe-and-two () (clear) 2)");
+  EXPECT_EQ(Eval("(* 10 (+ 1 (wipe-and-two)))"), "30");
+  EXPECT_EQ(ErrorOf([&] { Eval("(wipe-and-two)"); }), "Function is unimplemented or unassigned: wipe-and-two");
+}
+
 TEST_F(FactCommands, RunFiresAtMostTheLimit) {
   Run("(defrule r (n ?) =>)");
   Engine.Reset();
