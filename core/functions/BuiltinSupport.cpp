@@ -43,10 +43,18 @@ double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
   return ArgValue(Call, Index, Context)->GetAsNumeric();
 }
 
+const TIEValue& PeekArg(TFunctionCall& Call, int Index, TIEContext* Context, IIEValue& Held) {
+  if (const TIEValue* Argument = Call.GetArgument(Index).get())
+    if (const TIEValue* Value = Argument->Peek(Context)) return *Value;
+  Held = ArgValue(Call, Index, Context);
+  return *Held;
+}
+
 int32_t IntegerArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  const IIEValue Value = ArgValue(Call, Index, Context);
-  if (Value->GetDType() == dtFloat) return CheckedInteger(Value->GetAsFloat(), Call.GetName());
-  return Value->GetAsInteger();
+  IIEValue Held;
+  const TIEValue& Value = PeekArg(Call, Index, Context, Held);
+  if (Value.GetDType() == dtFloat) return CheckedInteger(Value.GetAsFloat(), Call.GetName());
+  return Value.GetAsInteger();
 }
 
 std::string TextOf(const TIEValue& Value) {

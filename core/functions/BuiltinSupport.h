@@ -72,6 +72,10 @@ double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context);
 // The argument's integer conversion; a float is truncated toward zero and one outside 32 bits
 // raises the integer overflow error naming the call's function.
 int32_t IntegerArg(TFunctionCall& Call, int Index, TIEContext* Context);
+// The value of argument Index for immediate use: read in place when it already exists (a
+// constant, a bound variable, a pattern binding; see TIEValue::Peek), else evaluated into Held.
+// Use it before evaluating another argument, which may rebind the variable it was read from.
+const TIEValue& PeekArg(TFunctionCall& Call, int Index, TIEContext* Context, IIEValue& Held);
 // The argument as text: text kinds without quotes, numbers and fuzzy values in their text form,
 // every other kind in its printed form.
 std::string TextArg(TFunctionCall& Call, int Index, TIEContext* Context);

@@ -49,9 +49,10 @@ class TArithmeticFunction final : public TBuiltinFunction {
     double Acc = Op_ == arMultiply ? 1 : 0;
     bool IsFloat = Op_ == arDivide;
     for (int I = 0; I < Count; ++I) {
-      const IIEValue Arg = ArgValue(FunCall, I, Context);
-      const double X = Arg->GetAsNumeric();
-      IsFloat = IsFloat || Arg->GetDType() == dtFloat;
+      IIEValue Held;
+      const TIEValue& Arg = PeekArg(FunCall, I, Context, Held);
+      const double X = Arg.GetAsNumeric();
+      IsFloat = IsFloat || Arg.GetDType() == dtFloat;
       if (I == 0 && (Op_ == arSubtract || Op_ == arDivide)) {
         Acc = X;
         continue;

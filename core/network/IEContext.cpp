@@ -160,6 +160,11 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
   return List->Get(Binding.SubIndex);
 }
 
+const TIEValue* TIEContext::PeekVariableValue(std::string_view Name) {
+  const TBinding* B = FindBinding(Name);
+  return B ? B->Value.get() : nullptr;
+}
+
 const TIEValue* TIEContext::PeekPatternBinding(const TBindingInfo& Binding) {
   if (Binding.SlotIndex == SPatternBinding) return nullptr;
   TFact* Fact = nullptr;

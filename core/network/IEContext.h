@@ -130,6 +130,7 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
 
   // IValueContext
   IIEValue FindVariableValue(std::string_view Name) override;
+  const TIEValue* PeekVariableValue(std::string_view Name) override;
   IIEValue ResolvePatternBinding(const TBindingInfo& Binding) override;
   const TIEValue* PeekPatternBinding(const TBindingInfo& Binding) override;
   IIEValue ResolveSingletons(TSingletonsVector& Singletons) override;

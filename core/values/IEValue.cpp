@@ -757,7 +757,10 @@ ICloneable TIEValue::DoClone() const { return Clone(); }
 
 const TIEValue* TIEValue::Peek(TObject* Context) const {
   switch (DType_) {
-    case dtVariable:
+    case dtVariable: {
+      auto* Ctx = platform::CachedCast<IValueContext>(Context);
+      return Ctx ? Ctx->PeekVariableValue(GetText()) : nullptr;
+    }
     case dtMultiVariable:
     case dtFunCall:
     case dtSingletons:

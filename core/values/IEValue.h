@@ -106,6 +106,12 @@ class IValueContext {
  public:
   // The value bound to a variable name, or nothing when no binding (or no value) exists.
   virtual IIEValue FindVariableValue(std::string_view Name) = 0;
+  // As FindVariableValue, without counting a reference: the bound value itself, good until the
+  // binding changes; nullptr when there is none (or the context cannot tell without making one).
+  virtual const TIEValue* PeekVariableValue(std::string_view Name) {
+    (void)Name;
+    return nullptr;
+  }
   // The value a pattern binding designates in the context's current match.
   virtual IIEValue ResolvePatternBinding(const TBindingInfo& Binding) = 0;
   // As ResolvePatternBinding, without counting a reference: the slot value itself, or nullptr
@@ -261,10 +267,11 @@ class TIEValue final : public platform::TCloneable {
   // value, singletons a new fuzzy value; every other value gives itself.
   IIEValue Resolve(platform::TObject* Context);
   // What Resolve would give, when that is a value that already exists: a constant itself, a
-  // pattern binding the bound slot value.  Nothing is counted, so the answer lives only as long
-  // as the match it was read from; nullptr when only Resolve can tell (calls, variables by
-  // name, singletons, a binding of the fact itself, a missing slot).  Tests read their
-  // arguments through it without touching reference counts.
+  // pattern binding the bound slot value, a variable its bound value.  Nothing is counted, so
+  // the answer lives only as long as the match or the binding it was read from - a caller uses
+  // it before evaluating anything else; nullptr when only Resolve can tell (calls, multifield
+  // variables, singletons, a binding of the fact itself, a missing slot, an unbound variable).
+  // Tests and arithmetic read their arguments through it without touching reference counts.
   const TIEValue* Peek(platform::TObject* Context) const;
 
   // For the owned-component link: the owned component was destroyed by someone else.

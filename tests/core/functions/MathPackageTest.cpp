@@ -12,6 +12,7 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/functions/MathPackage.h"
 #include "core/functions/PredicatePackage.h"
+#include "core/functions/StandardPackage.h"
 #include "core/functions/StringPackage.h"
 #include "core/network/IEContext.h"
 #include "core/values/ValueVector.h"
@@ -144,6 +145,17 @@ TEST_F(MathPackage, ArithmeticKeepsIntegersUnlessAFloatTakesPart) {
   EXPECT_EQ(Eval("*", {Nest("+", {I(1), I(2)}), Nest("-", {I(5), NewValue("x", dtVariable)})}), "dtInteger 3");
   EXPECT_EQ(Error("+", {I(1), A("abc")}), "Not a numeric type.  Value (abc) is a dtAtom type");
   EXPECT_EQ(Error("-", {}), "Too few arguments for -");
+}
+
+TEST_F(MathPackage, AnArgumentIsReadBeforeALaterOneRebindsItsVariable) {
+  new TStandardPackage(&Engine);  // for bind; the engine owns it
+  Engine.GetContext()->AddLocalBinding("x", I(1));  // the binding holds the only reference
+  const IIEValue X = NewValue("x", dtVariable);
+  // (+ ?x (bind ?x 10) ?x): the first ?x counts as 1, though bind drops that value.
+  EXPECT_EQ(Eval("+", {X, Nest("bind", {X, I(10)}), X}), "dtInteger 21");
+  EXPECT_EQ(Eval("div", {X, Nest("bind", {X, I(5)}), X}), "dtInteger 0");
+  EXPECT_EQ(Eval("div", {Nest("bind", {X, I(50)}), X}), "dtInteger 1");
+  EXPECT_EQ(Error("+", {NewValue("nothing", dtVariable)}), "Corrupted Binding, variable not found: nothing");
 }
 
 TEST_F(MathPackage, ArithmeticErrorsInsteadOfUndefinedResults) {
