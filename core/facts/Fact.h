@@ -186,6 +186,12 @@ class TFact final : public platform::TCloneable {
   IFactTemplate Template_;
 };
 
+// Fact.GetValue(Name), through and into the place Place remembers in a template's fact.
+inline const IIEValue& GetPlacedValue(TFact& Fact, std::string_view Name, TSlotPlace& Place) {
+  const int I = Fact.GetTemplate() ? FindSlotEntry(Fact.GetSlotValues(), Name, Place) : -1;
+  return I >= 0 ? Fact.GetSlotValues().Entry(I).Value : Fact.GetValue(Name);
+}
+
 // The slot value at the place Place remembers in a template's fact, when the place still holds
 // its slot: matching reads nearly every slot this way, inline, before any search by name.
 inline bool PlacedValue(const TFact& Fact, const TSlotPlace& Place, const TIEValue*& Value) noexcept {

@@ -53,12 +53,7 @@ IIEValue SlotValueOf(TFact& Fact, const std::string& SlotName, int32_t SubIndex)
 // As Fact.GetValue(SlotName), without a reference of its own, looking at Place first.
 __attribute__((noinline)) const TIEValue* SlotValueSearched(TFact& Fact, const std::string& SlotName,
                                                             TSlotPlace& Place) {
-  const TFactValues& Values = Fact.GetSlotValues();
-  if (Fact.GetTemplate()) {
-    const int I = FindSlotEntry(Values, SlotName, Place);
-    if (I >= 0) return Values.Entry(I).Value.get();
-  }
-  return Fact.GetValue(SlotName).get();
+  return GetPlacedValue(Fact, SlotName, Place).get();
 }
 
 // The remembered place decides most reads of a join test: that check is made inline.

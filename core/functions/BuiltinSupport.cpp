@@ -38,16 +38,16 @@ IIEValue ArgValue(TFunctionCall& Call, int Index, TIEContext* Context) {
   return Value ? Value : platform::MakeRef<TIEValue>();
 }
 
-double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
-  if (const TIEValue* Value = Call.GetArgument(Index)->Peek(Context)) return Value->GetAsNumeric();
-  return ArgValue(Call, Index, Context)->GetAsNumeric();
-}
-
 const TIEValue& PeekArg(TFunctionCall& Call, int Index, TIEContext* Context, IIEValue& Held) {
   if (const TIEValue* Argument = Call.GetArgument(Index).get())
     if (const TIEValue* Value = Argument->Peek(Context)) return *Value;
   Held = ArgValue(Call, Index, Context);
   return *Held;
+}
+
+double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context) {
+  IIEValue Held;
+  return PeekArg(Call, Index, Context, Held).GetAsNumeric();
 }
 
 int32_t IntegerArg(TFunctionCall& Call, int Index, TIEContext* Context) {

@@ -153,8 +153,7 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
     Fact = Fact_;
   if (!Fact) return nullptr;
   if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
-  const int Entry = Fact->GetTemplate() ? FindSlotEntry(Fact->GetSlotValues(), Binding.SlotIndex, Binding.Place) : -1;
-  const IIEValue& Value = Entry >= 0 ? Fact->GetSlotValues().Entry(Entry).Value : Fact->GetValue(Binding.SlotIndex);
+  const IIEValue& Value = GetPlacedValue(*Fact, Binding.SlotIndex, Binding.Place);
   if (Binding.SubIndex == NoSubIndex) return Value;
   const IValueVector List = Value->GetAsList();
   return List->Get(Binding.SubIndex);

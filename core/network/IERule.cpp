@@ -291,8 +291,7 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
       Value = platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
     } else {
       // Facts of one template keep a slot at one place: look there first.
-      const int Entry = Fact->GetTemplate() ? FindSlotEntry(Fact->GetSlotValues(), B->SlotIndex, B->Place) : -1;
-      Value = Entry >= 0 ? Fact->GetSlotValues().Entry(Entry).Value : Fact->GetValue(B->SlotIndex);
+      Value = GetPlacedValue(*Fact, B->SlotIndex, B->Place);
       if (B->SubIndex != NoSubIndex) {
         const IValueVector List = Value->GetAsList();
         if (B->SubIndex < 0 || B->SubIndex >= List->GetValueCount()) continue;  // the field is not there

@@ -245,10 +245,11 @@ int TIETokenTree::Find(const TBucket& B, int32_t Code, const TIEToken& Token) co
   const IReteToken* const Tokens = TokensOf(B);
   // The scan reads the codes line after line; asking for the first lines at once lets their
   // misses overlap instead of following one another.
-  constexpr uint32_t PerLine = 64 / sizeof(int32_t);
-  for (uint32_t I = PerLine; I < B.Size && I < 4 * PerLine; I += PerLine) platform::Prefetch(&Codes[I]);
-  constexpr uint32_t TokensPerLine = 64 / sizeof(IReteToken);
-  for (uint32_t I = 0; I < B.Size && I < 4 * PerLine; I += TokensPerLine) platform::Prefetch(&Tokens[I]);
+  // (Removals in big buckets hit at slot 32 on average: the window covers the first 64 slots.)
+  constexpr uint32_t Window = 64, Line = 64;
+  for (uint32_t I = Line / sizeof(int32_t); I < B.Size && I < Window; I += Line / sizeof(int32_t))
+    platform::Prefetch(&Codes[I]);
+  for (uint32_t I = 0; I < B.Size && I < Window; I += Line / sizeof(IReteToken)) platform::Prefetch(&Tokens[I]);
   for (uint32_t I = 0; I < B.Size; ++I)
     if (Codes[I] == Code && Tokens[I] && Tokens[I]->Equals(Token)) return static_cast<int>(I);
   return -1;

@@ -161,25 +161,31 @@ class TIETokenTree {
     const IReteToken& At(size_t I) const noexcept { return Tokens_[I]; }
     // Whether slot I holds a token that may pass a join's leading equality tests given the
     // other side's exact key (always WildKey when the memories have no exact keys).
+    // The dense array of exact keys is read first: a walk for a keyed token passes over most of
+    // a bucket, and reading those slots' tokens would miss the cache on each.
     bool MayMatch(size_t I, int64_t Exact) const noexcept {
-      if (!Tokens_[I]) return false;
-      if (Exact == WildKey) return true;
-      const int64_t Stored = Exact_[I];
-      return Stored == Exact || Stored == WildKey;
-    }
-    // The first slot from I on for which MayMatch holds, or Size() when none does.  Only the
-    // dense array of exact keys is read on the way: a walk for a keyed token passes over most
-    // of a bucket, and touching those tokens would miss the cache on each.
-    size_t Next(size_t I, int64_t Exact) const noexcept {
       if (Exact != WildKey && Exact_) {
-        for (; I < Size_; ++I) {
-          const int64_t Stored = Exact_[I];
-          if ((Stored == Exact || Stored == WildKey) && Tokens_[I]) return I;
-        }
-        return I;
+        const int64_t Stored = Exact_[I];
+        if (Stored != Exact && Stored != WildKey) return false;
       }
-      while (I < Size_ && !Tokens_[I]) ++I;
+      return Tokens_[I] != nullptr;
+    }
+    // The first slot from I on for which MayMatch holds, or Size() when none does.
+    size_t Next(size_t I, int64_t Exact) const noexcept {
+      while (I < Size_ && !MayMatch(I, Exact)) ++I;
       return I;
+    }
+    // Runs Body(I) for each slot I for which MayMatch holds, in order, reading ahead as it goes;
+    // ends early when Body answers false, and answers whether it ran to the end.  Every join
+    // walk runs through it, so it is always inlined into the join's own loop.
+    template <class TBody>
+    [[gnu::always_inline]] bool Each(int64_t Exact, TBody&& Body) {
+      for (size_t I = Next(0, Exact), After; I < Size_; I = After) {
+        After = Next(I + 1, Exact);
+        Prefetch(I, After, Exact);
+        if (!Body(I)) return false;
+      }
+      return true;
     }
     // Asks the processor for what the walk reads next while it is busy with slot I: each
     // comparison follows a chain of dependent loads (token, fact, value) that would otherwise

@@ -415,10 +415,8 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
   // Each bucket is walked as it stood when the walk began (see TVisit): children never touch
   // this node's memories, but code run by a test or an event handler might.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
-    for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
-      After = Tokens.Next(I + 1, Exact);
-      Tokens.Prefetch(I, After, Exact);
-      if (!Matches(Tokens.At(I), Right)) continue;
+    return Tokens.Each(Exact, [&](size_t I) {
+      if (!Matches(Tokens.At(I), Right)) return true;
       const IReteToken& L = Tokens.At(I);
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
       if (!Negated_) {
@@ -431,15 +429,15 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
       } else if (L->GetNegatedCount() == UncountedBlockers) {
         // One of an uncounted number of blocking facts went: look for another.
         const IReteToken Held = L;  // the tests may change this memory
-        if (Blocks(Held, Left_->KeysOf(*Held))) continue;
+        if (Blocks(Held, Left_->KeysOf(*Held))) return true;
         Held->SetNegatedCount(0);
         CallChildren(Joined(Held, Placeholder, Strength, Held->GetTag()));
       } else {
         L->SetNegatedCount(L->GetNegatedCount() - 1);
         if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, L->GetTag()));
       }
-    }
-    return true;
+      return true;
+    });
   };
   if (!ShortCut_) return WalkMemory(*Left_, nullptr, TIETokenTree::WildKey, Visit);
   if (!Keys.HasFact) return;
@@ -452,12 +450,7 @@ template <class TOnMatch>
 void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch) {
   // Walks as VaryLeft does; OnMatch answers false to end the scan.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
-    for (size_t I = Tokens.Next(0, Exact), After; I < Tokens.Size(); I = After) {
-      After = Tokens.Next(I + 1, Exact);
-      Tokens.Prefetch(I, After, Exact);
-      if (Matches(Left, Tokens.At(I)) && !OnMatch(Tokens.At(I))) return false;
-    }
-    return true;
+    return Tokens.Each(Exact, [&](size_t I) { return !Matches(Left, Tokens.At(I)) || OnMatch(Tokens.At(I)); });
   };
   if (!ShortCut_) return WalkMemory(*Right_, nullptr, TIETokenTree::WildKey, Visit);
   if (!Keys.HasFact) return;
