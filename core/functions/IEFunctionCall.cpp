@@ -75,16 +75,28 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
   Function->Call(*this, Context, Result);
 }
 
-int TFunctionCall::Decide(platform::TObject* Context) {
+int TFunctionCall::Decide(platform::TObject* Context, int Depth) {
   constexpr int MaxDecided = 8;  // longer calls are rare: they run as usual
+  constexpr int MaxDepth = 4;    // deeper nesting runs as usual (and meets the stack guard)
   const TIEUserFunction* Function = Function_.get();
   const int Count = GetArgumentCount();
   if (!Function || Count > MaxDecided) return -1;
   if (Count < Function->GetMinArgumentCount() || Count > Function->GetMaxArgumentCount()) return -1;
   const TIEValue* Values[MaxDecided];
-  for (int I = 0; I < Count; ++I)
-    if (!Arguments_[static_cast<size_t>(I)] || !(Values[I] = Arguments_[static_cast<size_t>(I)]->Peek(Context)))
-      return -1;
+  for (int I = 0; I < Count; ++I) {
+    const TIEValue* Argument = Arguments_[static_cast<size_t>(I)].get();
+    if (!Argument) return -1;
+    if (Argument->GetDType() != dtFunCall) {
+      if (!(Values[I] = Argument->Peek(Context))) return -1;
+      continue;
+    }
+    // Every call value holds a TFunctionCall (the only kind of call).
+    auto* Nested = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Argument->GetInterface()));
+    if (Depth >= MaxDepth || !Nested->Function_ || !Nested->Function_->DecidesTruth()) return -1;
+    const int Answer = Nested->Decide(Context, Depth + 1);
+    if (Answer < 0) return -1;
+    Values[I] = (Answer ? FCTrue : FCFalse).get();
+  }
   return Function->Decide(Values, Count);
 }
 

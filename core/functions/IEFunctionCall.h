@@ -60,8 +60,9 @@ class TFunctionCall final : public TFunCallBase {
   // Resolves the function through the reasoner on first use, then calls it.
   void Execute(platform::TObject* Context, IIEValue& Result) override;
   // Asks the resolved function, when every argument is a value that exists already (constants
-  // and bound slots, read without counting); -1 before the first run and for anything else.
-  int Decide(platform::TObject* Context) override;
+  // and bound slots, read without counting) or a nested call decided in turn whose function
+  // answers only TRUE or FALSE; -1 before the first run and for anything else.
+  int Decide(platform::TObject* Context) override { return Decide(Context, 0); }
   // Runs the resolved function; any failure is reported as "<name> error: <message>".
   void SimpleExecute(platform::TObject* Context, IIEValue& Result);
 
@@ -80,6 +81,8 @@ class TFunctionCall final : public TFunCallBase {
   platform::ICloneable DoClone() const override { return Clone(); }
 
  private:
+  int Decide(platform::TObject* Context, int Depth);
+
   IReasoner* Reasoner_ = nullptr;
   std::vector<IIEValue> Arguments_;
   IUserFunction Function_;

@@ -63,6 +63,9 @@ class TIEUserFunction : public platform::TPersistent {
     (void)Count;
     return -1;
   }
+  // Whether every answer of the function is the atom TRUE or the atom FALSE, so that a decided
+  // call of it can stand for that atom among the arguments of another decision ("or" of "eq"s).
+  virtual bool DecidesTruth() const noexcept { return false; }
 
   // Copies arity, comment and (through SetFunctionName) the name.
   void Assign(const platform::TPersistent& Source) override;

@@ -58,11 +58,20 @@ std::string WrittenName(const TIEValue& Argument) {
 
 // Keywords and truth values are atoms; comparing the kind and text directly is the strict
 // equality of atoms without handing an atom to a fuzzy value's comparison.
-bool IsAtom(const IIEValue& V, const IIEValue& Constant) noexcept {
-  return V && (V == Constant || (V->GetDType() == dtAtom && V->GetText() == Constant->GetText()));
+bool IsAtom(const TIEValue* V, const IIEValue& Constant) noexcept {
+  return V && (V == Constant.get() || (V->GetDType() == dtAtom && V->GetText() == Constant->GetText()));
 }
+bool IsAtom(const IIEValue& V, const IIEValue& Constant) noexcept { return IsAtom(V.get(), Constant); }
 
 bool IsFalse(const IIEValue& V) noexcept { return IsAtom(V, FCFalse); }
+
+// The result of a call its function decided (see TFunctionCall::Decide).
+bool Decided(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) {
+  const int Answer = Call.Decide(Context);
+  if (Answer < 0) return false;
+  Result = Answer ? FCTrue : FCFalse;
+  return true;
+}
 
 // A copy for a new list: lists are copied too, so results never share items with inputs.
 IIEValue CopyOf(const IIEValue& V) { return V ? MakeRef<TIEValue>(V) : MakeRef<TIEValue>(); }
@@ -119,9 +128,20 @@ class TAndOrFunction final : public TSelectingFunction<TAndOrKind> {
  public:
   using enum TAndOrKind;
   using TSelectingFunction::TSelectingFunction;
+  bool DecidesTruth() const noexcept override { return true; }
 
  protected:
+  int Decide(const TIEValue* const* Arguments, int Count) const override {
+    const IIEValue& Stop = Kind_ == loAnd ? FCFalse : FCTrue;
+    for (int I = 0; I < Count; ++I)
+      if (IsAtom(Arguments[I], Stop)) return Kind_ == loAnd ? 0 : 1;
+    return Kind_ == loAnd ? 1 : 0;
+  }
+
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    // Connectives of comparisons on existing values (a pattern's "B|-") are decided without
+    // running a call; arguments that must run are run in order, as written.
+    if (Decided(Call, Context, Result)) return;
     const IIEValue& Stop = Kind_ == loAnd ? FCFalse : FCTrue;
     for (int I = 0; I < Call.GetArgumentCount(); ++I)
       if (IsAtom(Call.Evaluate(I, Context), Stop)) {
@@ -136,9 +156,13 @@ class TNotFunction final : public TBuiltinFunction {
   PLATFORM_CLASS(TNotFunction, TBuiltinFunction)
  public:
   using TBuiltinFunction::TBuiltinFunction;
+  bool DecidesTruth() const noexcept override { return true; }
 
  protected:
+  int Decide(const TIEValue* const* Arguments, int) const override { return IsAtom(Arguments[0], FCFalse) ? 1 : 0; }
+
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
+    if (Decided(Call, Context, Result)) return;
     Result = BoolValue(IsFalse(Call.Evaluate(0, Context)));
   }
 };
@@ -156,6 +180,7 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
  public:
   using enum TCompareKind;
   using TSelectingFunction::TSelectingFunction;
+  bool DecidesTruth() const noexcept override { return true; }
 
  protected:
   // As Execute, on values that exist already.  A numeric comparison decides only on integers and
@@ -198,10 +223,7 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
     // When every argument already exists (constants, bound slots), Decide compares them
     // uncounted.  An argument that has to be evaluated may run any code, even retract the fact
     // a borrowed value lives in, so then every value is held counted.
-    if (const int Decided = Call.Decide(Context); Decided >= 0) {
-      Result = Decided == 1 ? FCTrue : FCFalse;
-      return;
-    }
+    if (Decided(Call, Context, Result)) return;
     const IIEValue First = ArgValue(Call, 0, Context);
     for (int I = 1; I < Call.GetArgumentCount(); ++I) {
       const IIEValue Other = ArgValue(Call, I, Context);

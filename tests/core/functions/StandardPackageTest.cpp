@@ -256,6 +256,55 @@ TEST_F(StandardTest, LogicTestsOnlyForItsStopValue) {
   EXPECT_EQ(Ticks, 4);
 }
 
+// A call's second run may be decided on the values in place (its functions are known by then,
+// and connectives of comparisons need no nested run): every answer, error and effect must be
+// the one the first, evaluating run gave.
+TEST_F(StandardTest, DecidedConnectivesAnswerAsEvaluatedOnes) {
+  Engine.GetContext()->SetVariable("x", NewAtom("b"));
+  Engine.GetContext()->SetVariable("n", NewInteger(3));
+  struct TRow {
+    const char* Text;
+    const char* Shown;
+    int Ticks;
+  };
+  const TRow Rows[] = {
+      {"(or (eq ?x a) (eq ?x b))", "TRUE", 0},
+      {"(or (eq ?x a) (eq ?x c))", "FALSE", 0},
+      {"(and (neq ?x a) (< 1 ?n 4))", "TRUE", 0},
+      {"(and (neq ?x a) (> 1 ?n))", "FALSE", 0},
+      {"(not (eq ?x b))", "FALSE", 0},
+      {"(not (or (eq ?x a) (not (eq ?x b))))", "TRUE", 0},
+      {"(or (and (and (and (and (eq ?x b)))))))", "TRUE", 0},  // beyond the nesting decided
+      {"(or 5 (eq ?x a))", "FALSE", 0},                        // only the atom TRUE ends an or
+      {"(and \"FALSE\" (eq ?x b))", "TRUE", 0},
+      {"(eq (eq ?x b) TRUE)", "TRUE", 0},
+      {"(or (eq ?x b) (tick))", "TRUE", 0},  // a call with effects runs as written: not at all here
+      {"(or (eq ?x a) (tick FALSE) (eq ?x b))", "TRUE", 1},
+      {"(and (eq ?x a) (tick))", "FALSE", 0},
+      {"(not (tick FALSE))", "TRUE", 1},
+  };
+  for (const TRow& Row : Rows) {
+    const IFunCall Call = Parse(Row.Text);
+    for (int Run = 0; Run < 2; ++Run) {
+      Ticks = 0;
+      IIEValue Result;
+      Call->Execute(Engine.GetContext(), Result);
+      ASSERT_TRUE(Result) << Row.Text;
+      EXPECT_EQ(Result->ToString(), Row.Shown) << Row.Text << " run " << Run;
+      EXPECT_EQ(Ticks, Row.Ticks) << Row.Text << " run " << Run;
+    }
+  }
+  // An unbound variable is still reported on every run.
+  const IFunCall Unbound = Parse("(or (eq ?x a) (eq ?y a))");
+  auto RunUnbound = [&] {
+    IIEValue Result;
+    Unbound->Execute(Engine.GetContext(), Result);
+  };
+  const std::string First = ErrorOf(RunUnbound);
+  EXPECT_NE(First, "(no error)");
+  EXPECT_EQ(ErrorOf(RunUnbound), First);
+}
+
 TEST_F(StandardTest, EqualityComparisons) {
   EXPECT_EQ(Show("(eq 1 1.0)"), "FALSE");
   EXPECT_EQ(Show("(eq* 1 1.0)"), "TRUE");

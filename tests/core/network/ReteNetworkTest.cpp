@@ -188,6 +188,32 @@ TEST(ReteJoins, ComparisonTestsAnswerAsTheirCallsDo) {
   EXPECT_EQ(ByRule["apart"].size(), 12u);
 }
 
+TEST(RetePatterns, AlternativesOfOneSlotFollowTheFactThroughChanges) {
+  // "B|-" and friends are connectives of comparisons on the fact's own slot: one-input nodes
+  // decide them on the slot's value; anything with effects still runs as written, every time.
+  TWatched W;
+  W.Engine.Parse("(deftemplate e (slot label) (slot v))"
+                 "(defrule either (e (label B|-)) =>)"
+                 "(defrule neither (e (label ~B&~-)) =>)"
+                 "(defrule bound (e (label ?l&B|-|+) (v ?v&:(or (eq ?v 1) (> ?v 2)))) =>)"
+                 "(defrule loud (e (v ?v&:(or (eq ?v 1) (printout t \"saw \" ?v crlf)))) =>)",
+                 false);
+  W.Engine.Assert("(e (label B) (v 1))");
+  W.Engine.Assert("(e (label -) (v \"3\"))");  // numeric text: > converts it as the call does
+  const int32_t Third = W.Engine.Assert("(e (label x) (v 2))");
+  EXPECT_EQ(W.Activations("either"), 2);
+  EXPECT_EQ(W.Activations("neither"), 1);
+  EXPECT_EQ(W.Activations("bound"), 2);
+  EXPECT_EQ(W.Activations("loud"), 1);
+  EXPECT_EQ(W.Output, "saw 3\r\nsaw 2\r\n");
+  // A change moves the fact from one rule to the other, and the test runs again on the new fact.
+  W.Engine.Parse("(modify " + std::to_string(Third) + " (label -) (v 5))", true);
+  EXPECT_EQ(W.Activations("either"), 3);
+  EXPECT_EQ(W.Activations("neither"), 0);
+  EXPECT_EQ(W.Activations("bound"), 3);
+  EXPECT_NE(W.Output.find("saw 5"), std::string::npos);
+}
+
 TEST(ReteAgenda, StrategiesAndWatchLines) {
   TWatched W;
   W.Engine.Parse("(deftemplate go (slot n))"
