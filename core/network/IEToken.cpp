@@ -49,13 +49,6 @@ void TIEToken::SetTag(TTokenAction Value) {
   Tag_ = Value;
 }
 
-TFact* TIEToken::GetFacts(int Index) const noexcept {
-  if (Index < 0 || Index >= Count_) return nullptr;
-  const TIEToken* T = this;
-  for (int Steps = Count_ - 1 - Index; Steps > 0 && T; --Steps) T = T->Parent_.get();
-  return T ? T->Fact_.get() : nullptr;
-}
-
 bool TIEToken::Equals(const TCloneable* Other) const {
   const auto* Token = dynamic_cast<const TIEToken*>(Other);
   return Token && Equals(*Token);
@@ -330,23 +323,13 @@ TIETokenTree::~TIETokenTree() {
   for (TBucket& B : Buckets_) Empty(B, true);
 }
 
-int TIETokenTree::VisitedBucket(int32_t Key) {
-  const int B = BucketOf(Key);
-  TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
-  if (!Bucket.Used) {
-    if (AllowNilBucket_) return -1;
-    Bucket.Used = true;
-  }
-  return B;
-}
-
 void TIETokenTree::TVisit::Freeze() {
   if (Frozen_ || Size_ == 0) return;
-  FrozenTokens_.assign(Tokens_, Tokens_ + Size_);
-  if (Exact_) FrozenExact_.assign(Exact_, Exact_ + Size_);
-  Tokens_ = FrozenTokens_.data();
-  Exact_ = Exact_ ? FrozenExact_.data() : nullptr;
-  Frozen_ = true;
+  Frozen_ = std::make_unique<TFrozen>();
+  Frozen_->Tokens.assign(Tokens_, Tokens_ + Size_);
+  if (Exact_) Frozen_->Exact.assign(Exact_, Exact_ + Size_);
+  Tokens_ = Frozen_->Tokens.data();
+  Exact_ = Exact_ ? Frozen_->Exact.data() : nullptr;
 }
 
 void TIETokenTree::BeforeChange(int B) noexcept {

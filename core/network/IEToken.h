@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,8 +48,14 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
   float GetStrength() const noexcept { return Strength_; }
   void SetStrength(float Value) noexcept { Strength_ = Value < 0 ? 0 : Value; }
 
-  // The fact at Index, 0 the oldest and Count - 1 the newest.
-  TFact* GetFacts(int Index) const noexcept;
+  // The fact at Index, 0 the oldest and Count - 1 the newest.  Keys, tests and firings ask for
+  // facts by index all the time: the walk down the chain is inline.
+  TFact* GetFacts(int Index) const noexcept {
+    if (Index < 0 || Index >= Count_) return nullptr;
+    const TIEToken* T = this;
+    for (int Steps = Count_ - 1 - Index; Steps > 0 && T; --Steps) T = T->Parent_.get();
+    return T ? T->Fact_.get() : nullptr;
+  }
   int GetFactCount() const override { return Count_; }
   TFact* GetFactAt(int Index) const override { return GetFacts(Index); }
 
@@ -141,7 +148,15 @@ class TIETokenTree {
   std::optional<std::vector<IReteToken>> GetTokens(int32_t Key);
   // The bucket position of a key for a visit, marking it used; -1 for a nil bucket (see
   // GetTokens).
-  int VisitedBucket(int32_t Key);
+  int VisitedBucket(int32_t Key) noexcept {
+    const int B = BucketOf(Key);
+    TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
+    if (!Bucket.Used) {
+      if (AllowNilBucket_) return -1;
+      Bucket.Used = true;
+    }
+    return B;
+  }
 
   // A walk over one bucket as it stood when the walk began, whatever the code run for each
   // token does to the memory.  The walk reads the bucket in place; only when the bucket is about
@@ -210,9 +225,13 @@ class TIETokenTree {
     const IReteToken* Tokens_ = nullptr;
     const int64_t* Exact_ = nullptr;
     size_t Size_ = 0;
-    bool Frozen_ = false;
-    std::vector<IReteToken> FrozenTokens_;
-    std::vector<int64_t> FrozenExact_;
+    // The walk's own copy of the bucket, made only when the bucket changes under it (rare), so
+    // that opening and closing a walk - done for every token a join is given - stays cheap.
+    struct TFrozen {
+      std::vector<IReteToken> Tokens;
+      std::vector<int64_t> Exact;
+    };
+    std::unique_ptr<TFrozen> Frozen_;
     TVisit* Next_ = nullptr;
   };
   // Buckets in use, from the lowest to the highest position.
@@ -287,6 +306,10 @@ inline TIETokenTree::TVisit::TVisit(TIETokenTree& Tree, int Bucket) noexcept : T
 
 inline TIETokenTree::TVisit::~TVisit() {
   // Walks end in the reverse order of their start (they live on the stack).
+  if (Tree_.Visits_ == this) [[likely]] {
+    Tree_.Visits_ = Next_;
+    return;
+  }
   TVisit** Link = &Tree_.Visits_;
   while (*Link && *Link != this) Link = &(*Link)->Next_;
   if (*Link) *Link = Next_;
@@ -294,11 +317,8 @@ inline TIETokenTree::TVisit::~TVisit() {
 
 inline void TIETokenTree::TVisit::Start(int Bucket) noexcept {
   Bucket_ = Bucket;
-  if (Frozen_) {
-    FrozenTokens_.clear();
-    FrozenExact_.clear();
-    Frozen_ = false;
-  }
+  if (Frozen_) [[unlikely]]
+    Frozen_.reset();
   if (Bucket < 0) {
     Tokens_ = nullptr;
     Exact_ = nullptr;

@@ -600,7 +600,7 @@ bool TIEValue::EqualsStar(const TIEValue* Other) const {
   return false;
 }
 
-uint32_t TIEValue::GetHashCode() const {
+uint32_t TIEValue::OtherHashCode() const {
   switch (DType_) {
     case dtNone: return 0;
     case dtAtom:

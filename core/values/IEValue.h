@@ -248,7 +248,12 @@ class TIEValue final : public platform::TCloneable {
   // Lenient: converts the other value to this value's kind; a failed conversion raises.
   bool EqualsStar(const TIEValue* Other) const;
   bool EqualsStar(const IIEValue& Other) const { return EqualsStar(Other.get()); }
-  uint32_t GetHashCode() const override;
+  // Numbers and texts - what join memories key on - are answered inline.
+  uint32_t GetHashCode() const override {
+    if (DType_ == dtInteger) return static_cast<uint32_t>(Payload_.Int);
+    if (DType_ == dtAtom || DType_ == dtString) return Payload_.Text->Hash();
+    return OtherHashCode();
+  }
   std::string GetToString() const override;
   std::string ToString() const { return GetToString(); }
 
@@ -281,6 +286,8 @@ class TIEValue final : public platform::TCloneable {
   platform::ICloneable DoClone() const override;
 
  private:
+  uint32_t OtherHashCode() const;
+
   union TPayload {
     int32_t Int;
     double Float;
