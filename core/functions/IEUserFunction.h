@@ -66,6 +66,11 @@ class TIEUserFunction : public platform::TPersistent {
   // Whether every answer of the function is the atom TRUE or the atom FALSE, so that a decided
   // call of it can stand for that atom among the arguments of another decision ("or" of "eq"s).
   virtual bool DecidesTruth() const noexcept { return false; }
+  // What the network may compute in place of a call of the function, on values that exist:
+  // a pattern's "a|b|c" is an "or" of strict "eq" tests of one slot, which a one-input node
+  // answers by comparing the slot's value with each constant.  Only those built-ins say so.
+  enum class TDecisionRole : uint8_t { None, AnyOf, StrictEqual };
+  virtual TDecisionRole GetDecisionRole() const noexcept { return TDecisionRole::None; }
 
   // Copies arity, comment and (through SetFunctionName) the name.
   void Assign(const platform::TPersistent& Source) override;

@@ -59,7 +59,10 @@ std::string WrittenName(const TIEValue& Argument) {
 // Keywords and truth values are atoms; comparing the kind and text directly is the strict
 // equality of atoms without handing an atom to a fuzzy value's comparison.
 bool IsAtom(const TIEValue* V, const IIEValue& Constant) noexcept {
-  return V && (V == Constant.get() || (V->GetDType() == dtAtom && V->GetText() == Constant->GetText()));
+  if (V == Constant.get()) return true;
+  // The shared truth values (every comparison's answer) differ from each other in their text.
+  if (V == FCTrue.get() || V == FCFalse.get()) return false;
+  return V && V->GetDType() == dtAtom && V->GetText() == Constant->GetText();
 }
 bool IsAtom(const IIEValue& V, const IIEValue& Constant) noexcept { return IsAtom(V.get(), Constant); }
 
@@ -129,6 +132,9 @@ class TAndOrFunction final : public TSelectingFunction<TAndOrKind> {
   using enum TAndOrKind;
   using TSelectingFunction::TSelectingFunction;
   bool DecidesTruth() const noexcept override { return true; }
+  TDecisionRole GetDecisionRole() const noexcept override {
+    return Kind_ == loOr ? TDecisionRole::AnyOf : TDecisionRole::None;
+  }
 
  protected:
   int Decide(const TIEValue* const* Arguments, int Count) const override {
@@ -181,6 +187,9 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
   using enum TCompareKind;
   using TSelectingFunction::TSelectingFunction;
   bool DecidesTruth() const noexcept override { return true; }
+  TDecisionRole GetDecisionRole() const noexcept override {
+    return Kind_ == cmEq ? TDecisionRole::StrictEqual : TDecisionRole::None;
+  }
 
  protected:
   // As Execute, on values that exist already.  A numeric comparison decides only on integers and

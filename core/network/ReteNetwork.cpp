@@ -181,9 +181,51 @@ bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A,
   return true;
 }
 
+void TPatternMatchNode::LearnAlternatives() {
+  using TRole = TIEUserFunction::TDecisionRole;
+  auto* Or = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Value_->GetInterface()));
+  const TIEUserFunction* Function = Or->GetUserFunction().get();
+  if (!Function) return;  // not run yet: ask again next time
+  AlternativesState_ = TAlternatives::None;
+  if (Function->GetDecisionRole() != TRole::AnyOf || Or->GetArgumentCount() == 0) return;
+  IIEValue Subject;
+  std::vector<IIEValue> Constants;
+  for (const IIEValue& Argument : Or->GetArguments()) {
+    if (!Argument || Argument->GetDType() != dtFunCall) return;
+    auto* Eq = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Argument->GetInterface()));
+    const TIEUserFunction* EqFunction = Eq->GetUserFunction().get();
+    if (!EqFunction) {
+      AlternativesState_ = TAlternatives::Unknown;  // a later alternative has not run yet
+      return;
+    }
+    if (EqFunction->GetDecisionRole() != TRole::StrictEqual || Eq->GetArgumentCount() != 2) return;
+    const IIEValue& X = Eq->GetArgument(0);
+    const IIEValue& C = Eq->GetArgument(1);
+    // X is one binding of this fact throughout; C a constant (a value that reads as itself).
+    const TBindingInfo* Binding =
+        X && X->GetDType() == dtObject ? platform::CachedCast<TBindingInfo>(X->GetAsObject()) : nullptr;
+    if (!Binding) return;
+    if (Subject && !Binding->SameBinding(*platform::CachedCast<TBindingInfo>(Subject->GetAsObject()))) return;
+    if (!C || C->Peek(nullptr) != C.get()) return;
+    Subject = X;
+    Constants.push_back(C);
+  }
+  Subject_ = std::move(Subject);
+  Alternatives_ = std::move(Constants);
+  AlternativesState_ = TAlternatives::Known;
+}
+
 bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
   TIEContext& Context = GetContext();
   const TMatchScope Match(Context, Token.get(), &Fact);
+  if (AlternativesState_ == TAlternatives::Unknown) LearnAlternatives();
+  if (AlternativesState_ == TAlternatives::Known) {
+    if (const TIEValue* Value = Subject_->Peek(&Context)) {
+      for (const IIEValue& C : Alternatives_)
+        if (Value->Equals(C.get())) return false;
+      return true;
+    }
+  }
   // A comparison of the fact's own slots with constants ("B|-" is an "or" of "eq"s) is decided
   // on the values in place, without running a call for each fact that reaches the node.
   if (const int Answer = static_cast<TFunCallBase*>(Value_->GetInterface())->Decide(&Context); Answer >= 0)

@@ -92,6 +92,14 @@ class TPatternMatchNode final : public TReteNode {
   // Passes Token on, or a weaker copy when a fuzzy comparison matched partially.
   bool PassCompared(const IReteToken& Token, const TIEValue& A, const TIEValue& B, bool Equal);
   bool CallTest(const IReteToken& Token, TFact& Fact);
+  // A call test of the shape (or (eq X c1) (eq X c2) ...) - a pattern's "c1|c2|..." - with X a
+  // value of the fact and constants c: X is read once and compared with each constant, which is
+  // what the call's decision does.  Known once the call's functions are (after its first run).
+  void LearnAlternatives();
+  enum class TAlternatives : uint8_t { Unknown, Known, None };
+  TAlternatives AlternativesState_ = TAlternatives::Unknown;
+  IIEValue Subject_;
+  std::vector<IIEValue> Alternatives_;
   bool ExpandMultiField(const IReteToken& Token, TFact& Fact);
   std::string Describe() const;
 

@@ -212,6 +212,13 @@ TEST(RetePatterns, AlternativesOfOneSlotFollowTheFactThroughChanges) {
   EXPECT_EQ(W.Activations("neither"), 0);
   EXPECT_EQ(W.Activations("bound"), 3);
   EXPECT_NE(W.Output.find("saw 5"), std::string::npos);
+  // Alternatives compare strictly, as eq does: kinds must agree.
+  W.Engine.Parse("(defrule kinds (e (label 1|abc)) =>)", true);
+  W.Engine.Assert("(e (label 1.0))");
+  W.Engine.Assert("(e (label \"abc\"))");
+  W.Engine.Assert("(e (label 1))");
+  W.Engine.Assert("(e (label abc))");
+  EXPECT_EQ(W.Activations("kinds"), 2);
 }
 
 TEST(ReteAgenda, StrategiesAndWatchLines) {
