@@ -323,6 +323,8 @@ TIETokenTree::~TIETokenTree() {
   for (TBucket& B : Buckets_) Empty(B, true);
 }
 
+void TIETokenTree::TVisit::Thaw() noexcept { Frozen_.reset(); }
+
 void TIETokenTree::TVisit::Freeze() {
   if (Frozen_ || Size_ == 0) return;
   Frozen_ = std::make_unique<TFrozen>();

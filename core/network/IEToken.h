@@ -167,8 +167,9 @@ class TIETokenTree {
    public:
     // A walk of bucket Bucket; Start moves it on to another bucket of the same memory.
     TVisit(TIETokenTree& Tree, int Bucket) noexcept;
-    ~TVisit();
-    void Start(int Bucket) noexcept;
+    // Both run for every token a join is given: always inline, the rare copy's release apart.
+    [[gnu::always_inline]] inline ~TVisit();
+    [[gnu::always_inline]] inline void Start(int Bucket) noexcept;
     TVisit(const TVisit&) = delete;
     TVisit& operator=(const TVisit&) = delete;
     size_t Size() const noexcept { return Size_; }
@@ -220,6 +221,7 @@ class TIETokenTree {
    private:
     friend class TIETokenTree;
     void Freeze();
+    void Thaw() noexcept;
     TIETokenTree& Tree_;
     int Bucket_;
     const IReteToken* Tokens_ = nullptr;
@@ -318,7 +320,7 @@ inline TIETokenTree::TVisit::~TVisit() {
 inline void TIETokenTree::TVisit::Start(int Bucket) noexcept {
   Bucket_ = Bucket;
   if (Frozen_) [[unlikely]]
-    Frozen_.reset();
+    Thaw();
   if (Bucket < 0) {
     Tokens_ = nullptr;
     Exact_ = nullptr;
