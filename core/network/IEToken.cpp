@@ -127,6 +127,7 @@ TIETokenTree::TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32
       FactIndex_(FactIndex),
       Lowest_(static_cast<int>(Buckets_.size()) + 1) {
   BucketInverse_ = UINT64_MAX / Buckets_.size() + 1;
+  Filled_.assign((Buckets_.size() + 63) / 64, 0);
 }
 
 int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
@@ -225,6 +226,7 @@ bool TIETokenTree::Add(const IReteToken& Token, const TKeys& Keys, bool MayBeSto
     else
       Reallocate(Bucket, Bucket.Capacity < 4 ? 4 : Bucket.Capacity * 2);
   }
+  if (Bucket.Size == 0) SetFilled(B, true);
   const uint32_t I = Bucket.Size++;
   CodesOf(Bucket)[I] = Code;
   if (HasExact()) ExactOf(Bucket)[I] = Keys.Exact;
@@ -263,6 +265,7 @@ IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
     Tokens[--Bucket.Size].~IReteToken();
     --Bucket.Holes;
   }
+  if (Bucket.Size == 0) SetFilled(B, false);
   if (Bucket.Holes * 2 > Bucket.Size) Compact(Bucket);
   return Removed;
 }
@@ -355,6 +358,7 @@ void TIETokenTree::Clear() noexcept {
   if (Empty_) return;
   BeforeChange(-1);
   for (TBucket& B : Buckets_) Empty(B, false);
+  std::fill(Filled_.begin(), Filled_.end(), 0);
   Empty_ = true;
   Count_ = 0;
   Lowest_ = static_cast<int>(Buckets_.size()) + 1;

@@ -241,6 +241,17 @@ class TIETokenTree {
   int GetHighest() const noexcept { return Highest_; }
   // Whether bucket Index holds any token.
   bool BucketEmpty(int Index) const noexcept { return Buckets_[static_cast<size_t>(Index)].Size == 0; }
+  // The first bucket from From on that holds a token, or -1: a walk of every bucket asks for
+  // each next one as it goes (a bit per bucket, instead of reading every bucket's header).
+  int NextFilled(int From) const noexcept {
+    if (From < 0) From = 0;
+    for (size_t W = static_cast<size_t>(From) / 64; W < Filled_.size(); ++W) {
+      uint64_t Bits = Filled_[W];
+      if (W == static_cast<size_t>(From) / 64) Bits &= ~uint64_t{0} << (From % 64);
+      if (Bits) return static_cast<int>(W * 64 + static_cast<size_t>(__builtin_ctzll(Bits)));
+    }
+    return -1;
+  }
   void Clear() noexcept;
   int GetCount() const noexcept { return Count_; }
   // Each token's text, one bucket per line.
@@ -286,6 +297,12 @@ class TIETokenTree {
   std::vector<TExactPart> Parts_;
   bool KeyIsFirstPart_ = false;  // the first exact part reads the place the bucket key reads
   std::vector<TBucket> Buckets_;
+  std::vector<uint64_t> Filled_;  // a bit per bucket: set while it holds a token
+  void SetFilled(int B, bool Value) noexcept {
+    const uint64_t Bit = uint64_t{1} << (B % 64);
+    uint64_t& Word = Filled_[static_cast<size_t>(B) / 64];
+    Word = Value ? Word | Bit : Word & ~Bit;
+  }
   uint64_t BucketInverse_ = 0;  // 2^64 / bucket count, rounded up (see BucketOf)
   TVisit* Visits_ = nullptr;  // the open walks, newest first
   bool BySortCode_;

@@ -42,12 +42,14 @@ void WalkMemory(TIETokenTree& Memory, const int32_t* Key, int64_t Exact, TVisito
     Visit(Tokens, Exact);
     return;
   }
+  // Each next bucket is looked up as the walk reaches it: code run for a token may fill or
+  // empty buckets further on.
   TIETokenTree::TVisit Tokens(Memory, -1);
-  for (int B = Memory.GetLowest(); B <= Memory.GetHighest(); ++B)
-    if (!Memory.BucketEmpty(B)) {
-      Tokens.Start(B);
-      if (!Visit(Tokens, TIETokenTree::WildKey)) return;
-    }
+  for (int B = Memory.NextFilled(Memory.GetLowest()); B >= 0 && B <= Memory.GetHighest();
+       B = Memory.NextFilled(B + 1)) {
+    Tokens.Start(B);
+    if (!Visit(Tokens, TIETokenTree::WildKey)) return;
+  }
 }
 
 bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }

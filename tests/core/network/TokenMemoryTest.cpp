@@ -199,3 +199,30 @@ TEST(TokenMemory, BucketIsTheKeysMagnitudeModuloTheBucketCount) {
           << "key " << Key << " of " << Buckets << " buckets";
   }
 }
+
+TEST(TokenMemory, FilledBucketsFollowAddsRemovalsAndClear) {
+  // 130 buckets: the marks span three words.  Keys are ids: token k lands in bucket k % 130.
+  TIETokenTree Memory(130, true, std::string(), NoSubIndex, 0);
+  auto Filled = [&] {
+    std::vector<int> Buckets;
+    for (int B = Memory.NextFilled(0); B >= 0; B = Memory.NextFilled(B + 1)) Buckets.push_back(B);
+    return Buckets;
+  };
+  EXPECT_EQ(Memory.NextFilled(0), -1);
+  for (const int32_t Id : {5, 63, 64, 129, 135, 200}) Memory.Add(TokenOf(Id));
+  EXPECT_EQ(Filled(), (std::vector<int>{5, 63, 64, 70, 129}));
+  EXPECT_EQ(Memory.NextFilled(65), 70);
+  EXPECT_EQ(Memory.NextFilled(130), -1);
+  // A bucket stays filled while any of its tokens is left, wherever the removed ones stood.
+  ASSERT_TRUE(Memory.Remove(*TokenOf(5)));
+  EXPECT_EQ(Filled(), (std::vector<int>{5, 63, 64, 70, 129}));  // 135 is still in bucket 5
+  ASSERT_TRUE(Memory.Remove(*TokenOf(135)));
+  ASSERT_TRUE(Memory.Remove(*TokenOf(64)));
+  EXPECT_EQ(Filled(), (std::vector<int>{63, 70, 129}));
+  Memory.Add(TokenOf(64));
+  EXPECT_EQ(Filled(), (std::vector<int>{63, 64, 70, 129}));
+  Memory.Clear();
+  EXPECT_EQ(Filled(), std::vector<int>{});
+  Memory.Add(TokenOf(1));
+  EXPECT_EQ(Filled(), std::vector<int>{1});
+}
