@@ -96,10 +96,6 @@ class TPatternMatchNode final : public TReteNode {
   // value of the fact and constants c: X is read once and compared with each constant, which is
   // what the call's decision does.  Known once the call's functions are (after its first run).
   void LearnAlternatives();
-  enum class TAlternatives : uint8_t { Unknown, Known, None };
-  TAlternatives AlternativesState_ = TAlternatives::Unknown;
-  IIEValue Subject_;
-  std::vector<IIEValue> Alternatives_;
   bool ExpandMultiField(const IReteToken& Token, TFact& Fact);
   std::string Describe() const;
 
@@ -112,6 +108,10 @@ class TPatternMatchNode final : public TReteNode {
   int32_t ArgB_;  // sub-index B
   TSlotPlace PlaceA_;
   TSlotPlace PlaceB_;
+  enum class TAlternatives : uint8_t { Unknown, Known, None };
+  TAlternatives AlternativesState_ = TAlternatives::Unknown;
+  IIEValue Subject_;                    // X, when Known
+  std::vector<IIEValue> Alternatives_;  // c1, c2, ..., when Known
 };
 
 // A node that passes a token on when all its tests hold (the "test" conditional element).
