@@ -132,8 +132,8 @@ void TIEPatternMatchTest::SetConjunction(bool Value) {
 }
 
 bool TIEPatternMatchTest::PerformTest(TObject* Context) {
-  if (SlotValue_ && SlotValue_->GetDType() == dtFunCall) {
-    const int Decided = static_cast<TFunCallBase*>(SlotValue_->GetInterface())->Decide(Context);
+  if (TFunCallBase* Call = SlotValue_ ? SlotValue_->PeekFunCall<TFunCallBase>() : nullptr) {
+    const int Decided = Call->Decide(Context);
     if (Decided >= 0) return ApplySense(Decided == 1);
   }
   // Keep the value alive while it resolves: a call may change the test that holds it.

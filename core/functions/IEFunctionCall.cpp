@@ -86,12 +86,11 @@ int TFunctionCall::Decide(platform::TObject* Context, int Depth) {
   for (int I = 0; I < Count; ++I) {
     const TIEValue* Argument = Arguments_[static_cast<size_t>(I)].get();
     if (!Argument) return -1;
-    if (Argument->GetDType() != dtFunCall) {
+    TFunctionCall* Nested = Argument->PeekFunCall();
+    if (!Nested) {
       if (!(Values[I] = Argument->Peek(Context))) return -1;
       continue;
     }
-    // Every call value holds a TFunctionCall (the only kind of call).
-    auto* Nested = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Argument->GetInterface()));
     if (Depth >= MaxDepth || !Nested->Function_ || !Nested->Function_->DecidesTruth()) return -1;
     const int Answer = Nested->Decide(Context, Depth + 1);
     if (Answer < 0) return -1;

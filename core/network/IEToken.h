@@ -239,8 +239,6 @@ class TIETokenTree {
   // Buckets in use, from the lowest to the highest position.
   int GetLowest() const noexcept { return Lowest_; }
   int GetHighest() const noexcept { return Highest_; }
-  // Whether bucket Index holds any token.
-  bool BucketEmpty(int Index) const noexcept { return Buckets_[static_cast<size_t>(Index)].Size == 0; }
   // The first bucket from From on that holds a token, or -1: a walk of every bucket asks for
   // each next one as it goes (a bit per bucket, instead of reading every bucket's header).
   int NextFilled(int From) const noexcept {

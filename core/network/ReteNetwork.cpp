@@ -185,16 +185,17 @@ bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A,
 
 void TPatternMatchNode::LearnAlternatives() {
   using TRole = TIEUserFunction::TDecisionRole;
-  auto* Or = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Value_->GetInterface()));
+  const TFunctionCall* Or = Value_->PeekFunCall();
   const TIEUserFunction* Function = Or->GetUserFunction().get();
   if (!Function) return;  // not run yet: ask again next time
   AlternativesState_ = TAlternatives::None;
   if (Function->GetDecisionRole() != TRole::AnyOf || Or->GetArgumentCount() == 0) return;
   IIEValue Subject;
+  const TBindingInfo* SubjectBinding = nullptr;
   std::vector<IIEValue> Constants;
   for (const IIEValue& Argument : Or->GetArguments()) {
-    if (!Argument || Argument->GetDType() != dtFunCall) return;
-    auto* Eq = static_cast<TFunctionCall*>(static_cast<TFunCallBase*>(Argument->GetInterface()));
+    const TFunctionCall* Eq = Argument ? Argument->PeekFunCall() : nullptr;
+    if (!Eq) return;
     const TIEUserFunction* EqFunction = Eq->GetUserFunction().get();
     if (!EqFunction) {
       AlternativesState_ = TAlternatives::Unknown;  // a later alternative has not run yet
@@ -206,10 +207,12 @@ void TPatternMatchNode::LearnAlternatives() {
     // X is one binding of this fact throughout; C a constant (a value that reads as itself).
     const TBindingInfo* Binding =
         X && X->GetDType() == dtObject ? platform::CachedCast<TBindingInfo>(X->GetAsObject()) : nullptr;
-    if (!Binding) return;
-    if (Subject && !Binding->SameBinding(*platform::CachedCast<TBindingInfo>(Subject->GetAsObject()))) return;
+    if (!Binding || (SubjectBinding && !Binding->SameBinding(*SubjectBinding))) return;
     if (!C || C->Peek(nullptr) != C.get()) return;
-    Subject = X;
+    if (!SubjectBinding) {
+      Subject = X;
+      SubjectBinding = Binding;
+    }
     Constants.push_back(C);
   }
   Subject_ = std::move(Subject);
@@ -230,7 +233,7 @@ bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
   }
   // A comparison of the fact's own slots with constants ("B|-" is an "or" of "eq"s) is decided
   // on the values in place, without running a call for each fact that reaches the node.
-  if (const int Answer = static_cast<TFunCallBase*>(Value_->GetInterface())->Decide(&Context); Answer >= 0)
+  if (const int Answer = Value_->PeekFunCall()->Decide(&Context); Answer >= 0)
     return Answer == 0;
   const IIEValue Result = Value_->Resolve(&Context);
   return IsFalse(Result);

@@ -183,6 +183,12 @@ class TIEValue final : public platform::TCloneable {
   platform::Ref<T> GetAsFunCall() const {
     return platform::Ref<T>(static_cast<T*>(InterfacePayload(dtFunCall)));
   }
+  // As GetAsFunCall, without counting a reference: the call of a dtFunCall value (nullptr for
+  // any other kind), good while the value holds it.  Every call value holds a TFunctionCall.
+  template <class T = TFunctionCall>
+  T* PeekFunCall() const noexcept {
+    return DType_ == dtFunCall ? static_cast<T*>(static_cast<TFunCallBase*>(Payload_.Intf)) : nullptr;
+  }
   template <class T = TFact>
   platform::Ref<T> GetAsFact() const {
     return platform::Ref<T>(static_cast<T*>(InterfacePayload(dtFact)));
