@@ -120,12 +120,13 @@ const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t
 }
 
 TIETokenTree::TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32_t SubIndex, int32_t FactIndex)
-    : Buckets_(static_cast<size_t>(Buckets < 1 ? 1 : Buckets)),
-      BySortCode_(BySortCode),
-      Slot_(std::move(Slot)),
+    : BySortCode_(BySortCode),
+      KeyIsFactId_(!BySortCode && Slot.empty()),
       SubIndex_(SubIndex),
       FactIndex_(FactIndex),
-      Lowest_(static_cast<int>(Buckets_.size()) + 1) {
+      Lowest_(Buckets < 1 ? 2 : Buckets + 1),
+      Buckets_(static_cast<size_t>(Buckets < 1 ? 1 : Buckets)),
+      Slot_(std::move(Slot)) {
   BucketInverse_ = UINT64_MAX / Buckets_.size() + 1;
   Filled_.assign((Buckets_.size() + 63) / 64, 0);
 }
@@ -175,7 +176,7 @@ int32_t TIETokenTree::KeyOf(const TIEToken& Token) const {
   if (BySortCode_) return Token.GetSortCode();
   TFact* Fact = Token.GetFacts(FactIndex_);
   if (!Fact) return 0;
-  if (Slot_.empty()) return Fact->GetID();
+  if (KeyIsFactId_) return Fact->GetID();
   return KeyOfValue(PlaceValue(*Fact, Slot_, SubIndex_, &Place_));
 }
 

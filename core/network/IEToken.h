@@ -292,27 +292,31 @@ class TIETokenTree {
   // The exact key from part First on, given the key mixed from the parts before it.
   int64_t ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t Key);
 
-  std::vector<TExactPart> Parts_;
+  // Every token added, removed or joined reads the first two cache lines: what its key reads,
+  // then where its bucket is.  A join node holds its memories in place, so these lines are
+  // found without a pointer to follow first.
+  bool BySortCode_;
   bool KeyIsFirstPart_ = false;  // the first exact part reads the place the bucket key reads
+  bool KeyIsFactId_;             // the key is the id of the fact at the fact index (no slot)
+  bool Empty_ = true;
+  bool AllowNilBucket_ = true;
+  int32_t SubIndex_;
+  int32_t FactIndex_;
+  int Lowest_;
+  int Highest_ = -1;
+  int Count_ = 0;
+  uint64_t BucketInverse_ = 0;  // 2^64 / bucket count, rounded up (see BucketOf)
   std::vector<TBucket> Buckets_;
+  TVisit* Visits_ = nullptr;  // the open walks, newest first
+  mutable TSlotPlace Place_;
+  std::vector<TExactPart> Parts_;
   std::vector<uint64_t> Filled_;  // a bit per bucket: set while it holds a token
   void SetFilled(int B, bool Value) noexcept {
     const uint64_t Bit = uint64_t{1} << (B % 64);
     uint64_t& Word = Filled_[static_cast<size_t>(B) / 64];
     Word = Value ? Word | Bit : Word & ~Bit;
   }
-  uint64_t BucketInverse_ = 0;  // 2^64 / bucket count, rounded up (see BucketOf)
-  TVisit* Visits_ = nullptr;  // the open walks, newest first
-  bool BySortCode_;
   std::string Slot_;
-  int32_t SubIndex_;
-  int32_t FactIndex_;
-  mutable TSlotPlace Place_;
-  int Lowest_;
-  int Highest_ = -1;
-  bool Empty_ = true;
-  bool AllowNilBucket_ = true;
-  int Count_ = 0;
 };
 
 // Walks open and close for every token a join is given: their steps are inline.

@@ -417,11 +417,9 @@ void TJoinNode::PrepareShortCut() {
 void TJoinNode::CreateMemories() {
   if (ShortCut_) {
     const bool Fields = ShortCut_->GetJoinTestType() == tstMultiSlot;
-    Left_ = std::make_unique<TIETokenTree>(Buckets_, false, ShortCut_->GetLeftIndex(),
-                                           Fields ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
-                                           ShortCut_->GetTokenIndex());
-    Right_ = std::make_unique<TIETokenTree>(Buckets_, false, ShortCut_->GetRightIndex(),
-                                            Fields ? ShortCut_->GetRightSubIndex() : NoSubIndex, 0);
+    Left_.emplace(Buckets_, false, ShortCut_->GetLeftIndex(), Fields ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
+                  ShortCut_->GetTokenIndex());
+    Right_.emplace(Buckets_, false, ShortCut_->GetRightIndex(), Fields ? ShortCut_->GetRightSubIndex() : NoSubIndex, 0);
     // The leading equality join tests (the shortcut first) give the memories' exact keys.  Only
     // a leading run counts: a token skipped for its key would have failed one of them before any
     // later test (a call, perhaps with effects) ran.
@@ -436,9 +434,9 @@ void TJoinNode::CreateMemories() {
     Left_->SetExactParts(std::move(LeftParts));
     Right_->SetExactParts(std::move(RightParts));
   } else {
-    Left_ = std::make_unique<TIETokenTree>(Buckets_, true, std::string(), NoSubIndex, 0);
+    Left_.emplace(Buckets_, true, std::string(), NoSubIndex, 0);
     // A right token is one fact (keyed by its id), or for a chained negation a longer token.
-    Right_ = std::make_unique<TIETokenTree>(Buckets_, Chained_, std::string(), NoSubIndex, 0);
+    Right_.emplace(Buckets_, Chained_, std::string(), NoSubIndex, 0);
   }
 }
 

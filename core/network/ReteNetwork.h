@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -150,8 +151,9 @@ class TJoinNode final : public TTestNode {
   void PrepareShortCut();
   const TIEJoinTest* GetShortCut() const noexcept { return ShortCut_; }
   int32_t GetMatchCount() const noexcept { return MatchCount_; }
-  TIETokenTree* GetLeftMemory() const noexcept { return Left_.get(); }
-  TIETokenTree* GetRightMemory() const noexcept { return Right_.get(); }
+  // The memories, made with the node's first token (nothing before).
+  const TIETokenTree* GetLeftMemory() const noexcept { return Left_ ? &*Left_ : nullptr; }
+  const TIETokenTree* GetRightMemory() const noexcept { return Right_ ? &*Right_ : nullptr; }
   bool HasFunctionTests() const;
   // Same class, not negated, no calls, equal tests: a node to share.
   bool SameTests(const TJoinNode& Other) const;
@@ -181,10 +183,12 @@ class TJoinNode final : public TTestNode {
   bool Unique_;
   bool Chained_ = false;
   int32_t Buckets_;
-  std::unique_ptr<TIETokenTree> Left_;
-  std::unique_ptr<TIETokenTree> Right_;
-  TIEJoinTest* ShortCut_ = nullptr;
   int32_t MatchCount_ = 0;
+  TIEJoinTest* ShortCut_ = nullptr;
+  // In place rather than behind pointers: every token the node is given reads a memory's first
+  // lines, and their address is then known without a load.
+  std::optional<TIETokenTree> Left_;
+  std::optional<TIETokenTree> Right_;
 };
 
 class TPatternMatchTerminalNode final : public TReteNode {
