@@ -268,11 +268,12 @@ int TIETokenTree::Find(const TBucket& B, int32_t Code, const TIEToken& Token) co
   return -1;
 }
 
-IReteToken TIETokenTree::Remove(const TIEToken& Token, const TKeys& Keys) {
+IReteToken TIETokenTree::Remove(const TIEToken& Token, TKeys& Keys) {
   const int B = BucketOf(Keys.Key);
   TBucket& Bucket = Buckets_[static_cast<size_t>(B)];
   const int I = Find(Bucket, Token.GetSortCode(), Token);
   if (I < 0) return nullptr;
+  Keys.Exact = HasExact() ? ExactOf(Bucket)[I] : WildKey;
   BeforeChange(B);
   IReteToken* const Tokens = TokensOf(Bucket);
   IReteToken Removed = std::move(Tokens[I]);

@@ -140,9 +140,22 @@ class TIETokenTree {
   // equal token can be stored passes MayBeStored false and spares the search of the bucket.
   bool Add(const IReteToken& Token) { return Add(Token, KeysOf(*Token)); }
   bool Add(const IReteToken& Token, const TKeys& Keys, bool MayBeStored = true);
+  // The bucket key alone (Exact stays WildKey): what a removal needs to find its bucket.
+  TKeys BucketKeysOf(const TIEToken& Token) const {
+    TKeys Keys;
+    Keys.Key = KeyOf(Token);
+    Keys.HasFact = BySortCode_ || Token.GetFacts(FactIndex_) != nullptr;
+    return Keys;
+  }
   // Removes the first stored token equal to Token and answers it (nothing when none was stored).
-  IReteToken Remove(const TIEToken& Token) { return Remove(Token, KeysOf(Token)); }
-  IReteToken Remove(const TIEToken& Token, const TKeys& Keys);
+  // Keys.Key picks the bucket; Keys.Exact is then set to the exact key the stored token was
+  // added with, which is what an equal token's key works out to - the removal spares reading
+  // the token's places again.
+  IReteToken Remove(const TIEToken& Token) {
+    TKeys Keys = BucketKeysOf(Token);
+    return Remove(Token, Keys);
+  }
+  IReteToken Remove(const TIEToken& Token, TKeys& Keys);
   // The tokens of the bucket of a key, in order (nothing when the bucket was never used and nil
   // buckets are allowed).
   std::optional<std::vector<IReteToken>> GetTokens(int32_t Key);

@@ -561,7 +561,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
         if (Right_->Add(Token, Keys, MayBeStored(Tag))) VaryLeft(Token, Keys);
       } else if (Tag == taRemove) {
-        const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
+        TIETokenTree::TKeys Keys = Right_->BucketKeysOf(*Token);
         if (Right_->Remove(*Token, Keys)) VaryLeft(Token, Keys);
       }
       break;
@@ -571,7 +571,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
         const TIETokenTree::TKeys Keys = Left_->KeysOf(*Stored);
         if (Left_->Add(Stored, Keys, MayBeStored(Tag))) VaryRight(Token, Stored, Keys);
       } else if (Tag == taRemove) {
-        const TIETokenTree::TKeys Keys = Left_->KeysOf(*Token);
+        TIETokenTree::TKeys Keys = Left_->BucketKeysOf(*Token);
         if (const IReteToken Stored = Left_->Remove(*Token, Keys)) {
           if (Negated_) {
             // The stored token knows how many facts block it: only an unblocked one had passed
