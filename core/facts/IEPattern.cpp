@@ -231,17 +231,22 @@ bool TIEJoinTest::PerformTest(IJoinTestContext& Join) {
   // there is nothing to compare against and the test does not constrain the match.  This holds
   // for whole-slot tests as for field tests (reading the missing fact would be a crash).
   TFact* Left = Join.GetTokenFact(TokenIndex_);
+  if (!Left) return ApplySense(true);
+  TFact* Right = Join.GetCurrentFact();
+  if (!Right) RaiseIE(SNoContext, {"join test"});
+  return Holds(Left, *Right);
+}
+
+bool TIEJoinTest::Holds(TFact* Left, TFact& Right) {
   bool Result = true;
   if (Left) {
-    TFact* Right = Join.GetCurrentFact();
-    if (!Right) RaiseIE(SNoContext, {"join test"});
     if (JoinTestType_ == tstMultiSlot) {
       const IIEValue LeftValue = SlotValueOf(*Left, LeftIndex_, LeftSubIndex_);
-      const IIEValue RightValue = SlotValueOf(*Right, RightIndex_, RightSubIndex_);
+      const IIEValue RightValue = SlotValueOf(Right, RightIndex_, RightSubIndex_);
       Result = LeftValue && RightValue && LeftValue->Equals(RightValue.get());
     } else {
       const TIEValue* LeftValue = SlotValueAt(*Left, LeftIndex_, LeftPlace_);
-      const TIEValue* RightValue = SlotValueAt(*Right, RightIndex_, RightPlace_);
+      const TIEValue* RightValue = SlotValueAt(Right, RightIndex_, RightPlace_);
       Result = LeftValue && RightValue && LeftValue->Equals(RightValue);
     }
   }

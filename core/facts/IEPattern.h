@@ -201,6 +201,10 @@ class TIEJoinTest : public TIESlotTest {
   // current fact (strict equality).  Context must be an IJoinTestContext.
   bool PerformTest(platform::TObject* Context);
   bool PerformTest(IJoinTestContext& Context);
+  // The test itself, given the fact at the token index (nullptr for a negated pattern's place,
+  // which does not constrain the match) and the fact being matched: a join node whose tests are
+  // all join tests runs them so, without a context.
+  bool Holds(TFact* Left, TFact& Right);
 
   using TIESlotTest::Equals;
   bool Equals(const TIESlotTest& Other) const override;

@@ -415,6 +415,10 @@ void TJoinNode::PrepareShortCut() {
 }
 
 void TJoinNode::CreateMemories() {
+  const auto& Tests = GetTests();
+  JoinTestsOnly_ = std::all_of(Tests.begin(), Tests.end(), [](const auto& Test) { return Test->IsJoinTest(); })
+                       ? Tests.size()
+                       : SIZE_MAX;
   if (ShortCut_) {
     const bool Fields = ShortCut_->GetJoinTestType() == tstMultiSlot;
     Left_.emplace(Buckets_, false, ShortCut_->GetLeftIndex(), Fields ? ShortCut_->GetLeftSubIndex() : NoSubIndex,
@@ -446,7 +450,18 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
     const IReteToken& Prefix = Right->GetParent();
     return Prefix && Prefix->Equals(*Left);
   }
-  const TMatchScope Match(GetContext(), Left.get(), Right->GetFact().get());
+  TFact* const Fact = Right->GetFact().get();
+  if (JoinTestsOnly_ == GetTests().size() && Fact) {
+    // Join tests read two facts and nothing else: no context to set up, no calls through it.
+    const TFact* const Placeholder = GetRete().GetEngine()->GetPlaceholderFact().get();
+    for (const auto& Test : GetTests()) {
+      auto& Join = static_cast<TIEJoinTest&>(*Test);
+      TFact* LeftFact = Left->GetFacts(Join.GetTokenIndex());
+      if (!Join.Holds(LeftFact == Placeholder ? nullptr : LeftFact, *Fact)) return false;
+    }
+    return true;
+  }
+  const TMatchScope Match(GetContext(), Left.get(), Fact);
   return RunTests(GetTests().size());
 }
 

@@ -184,6 +184,8 @@ class TJoinNode final : public TTestNode {
   bool Chained_ = false;
   int32_t Buckets_;
   int32_t MatchCount_ = 0;
+  // The number of tests when the memories were made and every test was a join test (else SIZE_MAX).
+  size_t JoinTestsOnly_ = SIZE_MAX;
   TIEJoinTest* ShortCut_ = nullptr;
   // In place rather than behind pointers: every token the node is given reads a memory's first
   // lines, and their address is then known without a load.

@@ -89,6 +89,28 @@ TEST(ReteJoins, NegationCountsEveryBlockingFact) {
   EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"lonely:f-1"}));
 }
 
+TEST(ReteJoins, ATestOnANegatedPatternsPlaceDoesNotConstrain) {
+  // ?x is bound in a negated pattern: its place holds no fact, so a later test on ?x neither
+  // fails nor reads that place - "eq" matches, its negation "ne" does not.  The join of "call"
+  // also runs a call, so its tests take the general path through the node's context.
+  TWatched W;
+  W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v) (slot w))"
+                 "(defrule eq (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ?x)) =>)"
+                 "(defrule ne (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ~?x)) =>)"
+                 "(defrule call (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ?x&:(> ?y 0))) =>)",
+                 false);
+  W.Engine.Assert("(b (v 1) (w 2))");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 2);
+  EXPECT_EQ(W.Activations("eq"), 1);
+  EXPECT_EQ(W.Activations("call"), 1);
+  W.Engine.Assert("(a (v 5))");  // any a blocks
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.Retract(2);
+  EXPECT_EQ(W.Activations("eq"), 1);
+  EXPECT_EQ(W.Activations("call"), 1);
+  EXPECT_EQ(W.Activations("ne"), 0);
+}
+
 TEST(ReteJoins, NegationBlockedBeforeItsTokenArrives) {
   // Blocking facts asserted before the left token are found but not counted; each retraction
   // must look again for another, with and without an equality test to hash on.
