@@ -19,6 +19,12 @@ namespace {
 
 int32_t FactIdOf(const IFact& Fact) noexcept { return Fact ? Fact->GetID() : -1; }
 
+// Sort codes of long chains wrap around: they only spread tokens over buckets.
+int32_t SortCodeOf(const TIEToken* Parent, const TFact* Fact) noexcept {
+  const uint32_t Base = Parent ? static_cast<uint32_t>(Parent->GetSortCode()) * 8u : 0u;
+  return static_cast<int32_t>(Fact ? Base + static_cast<uint32_t>(Fact->GetID()) : Base);
+}
+
 }  // namespace
 
 // =============================================================================================
@@ -35,9 +41,17 @@ TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact)
       Parent_(Parent),
       Tag_(Parent ? Parent->Tag_ : taAdd),
       Strength_(Parent ? Parent->Strength_ : 1.0f) {
-  // Sort codes of long chains wrap around: they only spread tokens over buckets.
-  const uint32_t Base = Parent ? static_cast<uint32_t>(Parent->SortCode_) * 8u : 0u;
-  SortCode_ = static_cast<int32_t>(Fact ? Base + static_cast<uint32_t>(Fact->GetID()) : Base);
+  SortCode_ = SortCodeOf(Parent.get(), Fact.get());
+}
+
+TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact, float Strength, TTokenAction Tag)
+    : Count_(Parent ? Parent->Count_ + 1 : 1),
+      Fact_(Fact),
+      Parent_(Parent),
+      SortCode_(SortCodeOf(Parent.get(), Fact.get())),
+      Tag_(Tag),
+      Strength_(Strength < 0 ? 0 : Strength) {
+  if (!Parent) SetTag(Tag);  // checks that a tag other than taClear comes with a fact
 }
 
 TIEToken::TIEToken(TCopy, const TIEToken& Source)

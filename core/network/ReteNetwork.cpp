@@ -466,10 +466,7 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
 }
 
 IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag) {
-  IReteToken T = platform::MakeRef<TIEToken>(Left, Fact);
-  T->SetStrength(Strength);
-  T->SetTag(Tag);
-  return T;
+  return platform::MakeRef<TIEToken>(Left, Fact, Strength, Tag);
 }
 
 void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys) {
