@@ -465,6 +465,10 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
   return RunTests(GetTests().size());
 }
 
+void TJoinNode::SettleRight() const {
+  RightBacklog_.Drain([this](const IReteToken& T) { Right_->Add(T, Right_->KeysOf(*T), false); });
+}
+
 IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float Strength, TTokenAction Tag) {
   return platform::MakeRef<TIEToken>(Left, Fact, Strength, Tag);
 }
@@ -510,6 +514,7 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
 template <class TOnMatch>
 void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch) {
   // Walks as VaryLeft does; OnMatch answers false to end the scan.
+  SettleRight();
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
     return Tokens.Each(Exact, [&](size_t I) { return !Matches(Left, Tokens.At(I)) || OnMatch(Tokens.At(I)); });
   };
@@ -559,6 +564,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   if (Token->GetTag() == taClear) {
     if (Left_) Left_->Clear();
     if (Right_) Right_->Clear();
+    RightBacklog_.Clear();
     CallChildren(Token);
     return false;
   }
@@ -567,12 +573,20 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
   switch (CallType) {
     case ctRight:
       if (Tag == taAdd || Tag == taUpdate) {
+        // Nothing on the left to meet: the token waits unkeyed.  A token that may equal a stored
+        // one is looked for in the memory instead.
+        if (Left_->GetCount() == 0 && !MayBeStored(Tag) && RightBacklog_.Append(Token)) break;
+        SettleRight();
         // A memory keeps the token itself where nothing it holds will change: tokens are not
         // changed once passed on, and only a negated node's left memory counts blocking facts
         // in its tokens.  Every join below a pattern then shares that pattern's token of a fact.
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
         if (Right_->Add(Token, Keys, MayBeStored(Tag))) VaryLeft(Token, Keys);
       } else if (Tag == taRemove) {
+        if (!RightBacklog_.Empty()) {
+          if (Left_->GetCount() == 0 && RightBacklog_.Remove(*Token)) break;  // it met nothing
+          SettleRight();
+        }
         TIETokenTree::TKeys Keys = Right_->BucketKeysOf(*Token);
         if (Right_->Remove(*Token, Keys)) VaryLeft(Token, Keys);
       }
@@ -610,6 +624,7 @@ std::string TJoinNode::GetToString() const {
   std::string Text = TTestNode::GetToString();
   if (Negated_) Text += " *NEGATED*";
   Text += " Left Memory:" + (Left_ ? Left_->ToString() : std::string());
+  SettleRight();
   Text += " Right Memory:" + (Right_ ? Right_->ToString() : std::string());
   return Text;
 }

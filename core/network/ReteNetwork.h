@@ -16,6 +16,7 @@
 
 #include "ActivationAgenda.h"
 #include "IEToken.h"
+#include "TokenBacklog.h"
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
@@ -153,7 +154,10 @@ class TJoinNode final : public TTestNode {
   int32_t GetMatchCount() const noexcept { return MatchCount_; }
   // The memories, made with the node's first token (nothing before).
   const TIETokenTree* GetLeftMemory() const noexcept { return Left_ ? &*Left_ : nullptr; }
-  const TIETokenTree* GetRightMemory() const noexcept { return Right_ ? &*Right_ : nullptr; }
+  const TIETokenTree* GetRightMemory() const {
+    SettleRight();
+    return Right_ ? &*Right_ : nullptr;
+  }
   bool HasFunctionTests() const;
   // Same class, not negated, no calls, equal tests: a node to share.
   bool SameTests(const TJoinNode& Other) const;
@@ -162,6 +166,8 @@ class TJoinNode final : public TTestNode {
 
  private:
   void CreateMemories();
+  // Keys the right tokens held back while the left memory was empty into the right memory.
+  void SettleRight() const;
   bool Matches(const IReteToken& Left, const IReteToken& Right);
   // Whether a memory may already hold a token equal to an arriving one tagged Tag.
   bool MayBeStored(TTokenAction Tag) const noexcept;
@@ -190,7 +196,11 @@ class TJoinNode final : public TTestNode {
   // In place rather than behind pointers: every token the node is given reads a memory's first
   // lines, and their address is then known without a load.
   std::optional<TIETokenTree> Left_;
-  std::optional<TIETokenTree> Right_;
+  // The right memory and the tokens not yet keyed into it (always the newest).  Reading the
+  // memory settles the backlog first, which changes how the tokens are held, not which: both
+  // are mutable so that observers can do it.
+  mutable std::optional<TIETokenTree> Right_;
+  mutable TTokenBacklog RightBacklog_;
 };
 
 class TPatternMatchTerminalNode final : public TReteNode {

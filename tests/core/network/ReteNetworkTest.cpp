@@ -140,6 +140,39 @@ TEST(ReteJoins, NegationBlockedBeforeItsTokenArrives) {
   EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
 }
 
+TEST(ReteJoins, FactsArrivingBeforeAnyLeftTokenMatchInArrivalOrder) {
+  // Right tokens that come while the left memory is empty wait unkeyed; they must meet a later
+  // left token as if they had been stored one by one: the same matches, in arrival order (the
+  // depth strategy lists the newest first), with retractions from either store honoured.
+  TWatched W;
+  W.Engine.Parse("(deftemplate item (slot v) (slot k)) (deftemplate go (slot k))"
+                 "(defrule any (go) (item (v ?v)) =>)"  // no equality: walks every bucket
+                 "(defrule keyed (go (k ?k)) (item (k ?k)) =>)"
+                 "(defrule none (go (k ?k)) (not (item (k ?k))) =>)",
+                 false);
+  for (int V = 1; V <= 6; ++V) W.Engine.Assert("(item (v " + std::to_string(V) + ") (k " + std::to_string(V % 2) + "))");
+  W.Engine.Retract(2);  // f-1 .. f-6 are the items
+  W.Engine.Retract(5);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.Assert("(go (k 0))");  // f-7
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"keyed:f-7, f-6", "keyed:f-7, f-4", "any:f-7, f-6", "any:f-7, f-4",
+                                                  "any:f-7, f-3", "any:f-7, f-1"}));
+  W.Engine.Retract(4);  // now stored and keyed
+  EXPECT_EQ(W.Activations("keyed"), 1);
+  EXPECT_EQ(W.Activations("any"), 3);
+  W.Engine.Retract(7);  // the left memories empty again
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.Assert("(item (v 8) (k 0))");  // f-8 waits behind the stored f-1, f-3, f-6
+  W.Engine.Assert("(item (v 9) (k 1))");  // f-9
+  W.Engine.Retract(3);                    // stored before: found among the keyed tokens
+  W.Engine.Retract(9);                    // found among the waiting ones
+  W.Engine.Assert("(go (k 1))");          // f-10
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"keyed:f-10, f-1", "any:f-10, f-8", "any:f-10, f-6",
+                                                  "any:f-10, f-1"}));
+  W.Engine.Retract(1);  // the only item with k 1 goes: nothing blocks "none" any more
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"none:f-10", "any:f-10, f-8", "any:f-10, f-6"}));
+}
+
 TEST(ReteJoins, UniqueMultifieldAndExists) {
   TWatched W;
   W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
