@@ -465,7 +465,7 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
   return RunTests(GetTests().size());
 }
 
-void TJoinNode::SettleRight() const {
+void TJoinNode::KeyRightBacklog() const {
   RightBacklog_.Drain([this](const IReteToken& T) { Right_->Add(T, Right_->KeysOf(*T), false); });
 }
 

@@ -167,7 +167,10 @@ class TJoinNode final : public TTestNode {
  private:
   void CreateMemories();
   // Keys the right tokens held back while the left memory was empty into the right memory.
-  void SettleRight() const;
+  void SettleRight() const {
+    if (!RightBacklog_.Empty()) KeyRightBacklog();
+  }
+  void KeyRightBacklog() const;
   bool Matches(const IReteToken& Left, const IReteToken& Right);
   // Whether a memory may already hold a token equal to an arriving one tagged Tag.
   bool MayBeStored(TTokenAction Tag) const noexcept;

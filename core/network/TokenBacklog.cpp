@@ -54,11 +54,9 @@ void TTokenBacklog::Compact() noexcept {
   Tokens_.resize(To);
 }
 
-void TTokenBacklog::Keep(std::vector<IReteToken>& Tokens, size_t First) noexcept {
-  // The codes were left in place; the tokens before First are dropped with theirs.
-  Codes_.erase(Codes_.begin(), Codes_.begin() + static_cast<std::ptrdiff_t>(First));
-  Tokens.erase(Tokens.begin(), Tokens.begin() + static_cast<std::ptrdiff_t>(First));
-  Tokens_.swap(Tokens);
+void TTokenBacklog::DropFirst(size_t Count) noexcept {
+  Codes_.erase(Codes_.begin(), Codes_.begin() + static_cast<std::ptrdiff_t>(Count));
+  Tokens_.erase(Tokens_.begin(), Tokens_.begin() + static_cast<std::ptrdiff_t>(Count));
   Live_ = static_cast<size_t>(std::count_if(Tokens_.begin(), Tokens_.end(), [](const IReteToken& T) { return T != nullptr; }));
   if (Live_ == 0) Clear();
 }

@@ -22,30 +22,28 @@ class TTokenBacklog {
   bool Append(const IReteToken& Token);
   // Takes out the first held token equal to Token; false when none is held.
   bool Remove(const TIEToken& Token) noexcept;
-  // Empties the backlog, then runs Each(token) for each token it held, in arrival order.  When
-  // Each throws, the tokens it had not yet taken stay in the backlog.
+  // Runs Each(token) for each token held, in arrival order, then empties the backlog; Each must
+  // not change the backlog.  When Each throws, the token it failed on and the later ones stay.
   template <class TEach>
   void Drain(TEach&& Each) {
-    if (Codes_.empty()) return;
-    std::vector<IReteToken> Tokens;
-    Tokens.swap(Tokens_);
+    if (Live_ == 0) return;
     size_t I = 0;
     try {
-      for (; I < Tokens.size(); ++I)
-        if (Tokens[I]) Each(Tokens[I]);
+      for (; I < Tokens_.size(); ++I)
+        if (Tokens_[I]) Each(Tokens_[I]);
     } catch (...) {
-      Keep(Tokens, I);
+      DropFirst(I);
       throw;
     }
-    Clear();
+    Clear();  // keeps the arrays' room for the next wait
   }
   void Clear() noexcept;
 
  private:
   // Drops the holes left by removals, keeping the order.
   void Compact() noexcept;
-  // Holds Tokens from index First on again (a drain that failed there).
-  void Keep(std::vector<IReteToken>& Tokens, size_t First) noexcept;
+  // Drops the first Count entries (taken by a drain that failed after them).
+  void DropFirst(size_t Count) noexcept;
 
   std::vector<int32_t> Codes_;      // sort codes, in arrival order (never falling)
   std::vector<IReteToken> Tokens_;  // nothing where a token was removed
