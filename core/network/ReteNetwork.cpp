@@ -583,8 +583,11 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
         const TIETokenTree::TKeys Keys = Right_->KeysOf(*Token);
         if (Right_->Add(Token, Keys, MayBeStored(Tag))) VaryLeft(Token, Keys);
       } else if (Tag == taRemove) {
-        if (!RightBacklog_.Empty()) {
-          if (Left_->GetCount() == 0 && RightBacklog_.Remove(*Token)) break;  // it met nothing
+        // With the left memory empty the token met nothing; one stored before the backlog began
+        // is taken from the memory without keying the backlog.
+        if (Left_->GetCount() == 0) {
+          if (RightBacklog_.Remove(*Token)) break;
+        } else {
           SettleRight();
         }
         TIETokenTree::TKeys Keys = Right_->BucketKeysOf(*Token);

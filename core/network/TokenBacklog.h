@@ -40,6 +40,8 @@ class TTokenBacklog {
   void Clear() noexcept;
 
  private:
+  // The first place whose code is Code or above, the end when none is (some codes held).
+  size_t FirstFrom(int32_t Code) const noexcept;
   // Drops the holes left by removals, keeping the order.
   void Compact() noexcept;
   // Drops the first Count entries (taken by a drain that failed after them).
