@@ -47,6 +47,12 @@ class TTokenBacklog {
   // Drops the first Count entries (taken by a drain that failed after them).
   void DropFirst(size_t Count) noexcept;
 
+  // Every FenceSpan-th code, from the first: where a search begins.
+  static constexpr size_t FenceSpan = 16;
+  // Sets the fences anew from the codes (after codes moved).
+  void SetFences() noexcept;
+
+  std::vector<int32_t> Fences_;
   std::vector<int32_t> Codes_;      // sort codes, in arrival order (never falling)
   std::vector<IReteToken> Tokens_;  // nothing where a token was removed
   size_t Live_ = 0;
