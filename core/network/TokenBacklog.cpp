@@ -52,7 +52,7 @@ bool TTokenBacklog::Append(const IReteToken& Token) {
 size_t TTokenBacklog::FirstFrom(int32_t Code) const noexcept {
   // A removal's token is anywhere in a backlog of thousands: bisecting the codes alone would
   // miss the cache at nearly every step.  The fences (every FenceSpan-th code) are few and
-  // stay cached; they pick the span, and the span's two or three lines finish the search.
+  // stay cached; they pick the span, and the span's one or two lines finish the search.
   const size_t Span = FirstAtOrAbove(Fences_.data(), Fences_.size(), Code);
   if (Span == 0) return 0;  // Code is at most the first code
   // The span's codes below Code are counted rather than bisected: the loads do not wait for
