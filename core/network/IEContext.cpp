@@ -40,9 +40,25 @@ void TBinding::Assign(const platform::TPersistent& Source) {
   }
 }
 
+namespace {
+
+// Variable names are short and often differ only at the end (?p1, ?p2): compared from the end,
+// inline, most comparisons end at the first character read instead of in a call.
+bool SameName(const std::string& Held, std::string_view Name) noexcept {
+  const size_t Length = Held.size();
+  if (Length != Name.size()) return false;
+  const char* const A = Held.data();
+  const char* const B = Name.data();
+  for (size_t I = Length; I-- > 0;)
+    if (A[I] != B[I]) return false;
+  return true;
+}
+
+}  // namespace
+
 TBinding* TBindings::Find(std::string_view Name) const noexcept {
   for (const IBinding& B : Items_)
-    if (B->Name == Name) return B.get();
+    if (SameName(B->Name, Name)) return B.get();
   return nullptr;
 }
 
