@@ -57,7 +57,8 @@ size_t TTokenBacklog::FirstFrom(int32_t Code) const noexcept {
   if (Span == 0) return 0;  // Code is at most the first code
   // The span's codes below Code are counted rather than bisected: the loads do not wait for
   // one another, so the span's lines are fetched at once.
-  const size_t Lo = (Span - 1) * FenceSpan + 1;
+  // The span's fence is below Code and counted with the rest: whole spans take no scalar tail.
+  const size_t Lo = (Span - 1) * FenceSpan;
   const size_t Hi = std::min(Span * FenceSpan, Codes_.size());
   const int32_t* const Codes = Codes_.data();
   size_t Below = 0;
