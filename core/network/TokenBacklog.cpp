@@ -28,25 +28,27 @@ size_t FirstAtOrAbove(const int32_t* Codes, size_t Count, int32_t Code) noexcept
 bool TTokenBacklog::Append(const IReteToken& Token) {
   const int32_t Code = Token->GetSortCode();
   if (!Codes_.empty() && Code < Codes_.back()) return false;
-  // Holes are closed when the arrays would grow, not on every removal: a backlog that only
-  // shrinks is never moved.
-  if (Codes_.size() == Codes_.capacity() && Live_ * 2 <= Codes_.size()) Compact();
-  const bool Fence = Codes_.size() % FenceSpan == 0;
-  if (Fence) Fences_.push_back(Code);
-  try {
-    Codes_.push_back(Code);
-    try {
-      Tokens_.push_back(Token);
-    } catch (...) {
-      Codes_.pop_back();
-      throw;
-    }
-  } catch (...) {
-    if (Fence) Fences_.pop_back();
-    throw;
-  }
+  if (Codes_.size() == Codes_.capacity()) MakeRoom();
+  // MakeRoom keeps room for a code, its token and its fence in step: nothing below allocates.
+  if (Codes_.size() % FenceSpan == 0) Fences_.push_back(Code);
+  Codes_.push_back(Code);
+  Tokens_.push_back(Token);
   ++Live_;
   return true;
+}
+
+void TTokenBacklog::MakeRoom() {
+  // Holes are closed when the arrays would grow, not on every removal: a backlog that only
+  // shrinks is never moved.
+  if (Live_ * 2 <= Codes_.size() && !Codes_.empty()) {
+    Compact();
+    return;
+  }
+  const size_t Room = Codes_.empty() ? 16 : Codes_.size() * 2;
+  // Each reserve either succeeds or leaves its array as it was.
+  Tokens_.reserve(Room);
+  Fences_.reserve((Room + FenceSpan - 1) / FenceSpan);
+  Codes_.reserve(Room);
 }
 
 size_t TTokenBacklog::FirstFrom(int32_t Code) const noexcept {

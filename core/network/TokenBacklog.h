@@ -40,6 +40,8 @@ class TTokenBacklog {
   void Clear() noexcept;
 
  private:
+  // Room for one more code, token and fence: compacts a backlog at least half holes, else grows.
+  void MakeRoom();
   // The first place whose code is Code or above, the end when none is (some codes held).
   size_t FirstFrom(int32_t Code) const noexcept;
   // Drops the holes left by removals, keeping the order.
