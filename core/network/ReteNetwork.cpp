@@ -393,12 +393,12 @@ bool TJoinNode::SameTests(const TJoinNode& Other) const {
   return true;
 }
 
-void TJoinNode::PrepareShortCut() {
+void TJoinNode::PrepareShortCut(const std::function<bool(int32_t)>& Factless) {
   auto& Tests = GetTests();
   auto Pick = [&](bool Whole) -> bool {
     for (size_t I = 0; I < Tests.size(); ++I) {
       auto* J = dynamic_cast<TIEJoinTest*>(Tests[I].get());
-      if (!J || J->GetSlotTestType() != sttEquals) continue;
+      if (!J || J->GetSlotTestType() != sttEquals || Factless(J->GetTokenIndex())) continue;
       const bool IsWhole = J->GetJoinTestType() == tstSlot ||
                            (J->GetLeftSubIndex() == NoSubIndex && J->GetRightSubIndex() == NoSubIndex);
       if (IsWhole != Whole) continue;
@@ -1001,6 +1001,11 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
   }
 
   // Pass three: joins.
+  const auto Factless = [&Rule, Count](int32_t Index) {
+    if (Index < 0 || Index >= Count) return false;
+    const TIEPattern& Q = *Rule.GetPattern(Index);
+    return Q.GetNegatedCount() > 0 || Q.GetName() == STestCE;
+  };
   TReteNode* Left = Count > 0 ? Last[0] : nullptr;
   for (int I = 1; I < Count; ++I) {
     const TIEPattern& P = *Rule.GetPattern(I);
@@ -1067,7 +1072,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
       TReteNode* Owned = Own(std::move(Node));
       Connect(Left, Owned, ctLeft);
       Connect(Right, Owned, ctRight);
-      if (Join) Join->PrepareShortCut();
+      if (Join) Join->PrepareShortCut(Factless);
       Nodes.push_back(Owned);
       Trace += "+2";
       Result = Owned;
@@ -1080,7 +1085,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
         TReteNode* Chained = Own(std::move(Chain));
         Connect(Left, Chained, ctLeft);
         Connect(Result, Chained, ctRight);
-        ChainNode->PrepareShortCut();
+        ChainNode->PrepareShortCut(Factless);
         Nodes.push_back(Chained);
         Trace += "+2";
         Result = Chained;

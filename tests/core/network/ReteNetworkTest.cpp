@@ -97,18 +97,23 @@ TEST(ReteJoins, ATestOnANegatedPatternsPlaceDoesNotConstrain) {
   W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v) (slot w))"
                  "(defrule eq (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ?x)) =>)"
                  "(defrule ne (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ~?x)) =>)"
-                 "(defrule call (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ?x&:(> ?y 0))) =>)",
+                 "(defrule call (b (v ?y)) (not (a (v ?x))) (b (v ?y) (w ?x&:(> ?y 0))) =>)"
+                 // The only equality is on the negated place: it cannot key the memories.
+                 "(defrule keyed (b (v ?y)) (not (a (v ?x))) (b (v ?x)) =>)",
                  false);
   W.Engine.Assert("(b (v 1) (w 2))");
-  EXPECT_EQ(W.Engine.GetAgendaCount(), 2);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 3);
   EXPECT_EQ(W.Activations("eq"), 1);
   EXPECT_EQ(W.Activations("call"), 1);
+  EXPECT_EQ(W.Activations("keyed"), 1);
   W.Engine.Assert("(a (v 5))");  // any a blocks
   EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
   W.Engine.Retract(2);
   EXPECT_EQ(W.Activations("eq"), 1);
   EXPECT_EQ(W.Activations("call"), 1);
   EXPECT_EQ(W.Activations("ne"), 0);
+  W.Engine.Assert("(b (v 3) (w 4))");  // f-3 pairs with itself and with f-1, both ways round
+  EXPECT_EQ(W.Activations("keyed"), 4);
 }
 
 TEST(ReteJoins, NegationBlockedBeforeItsTokenArrives) {
