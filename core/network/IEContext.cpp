@@ -64,7 +64,7 @@ TBinding* TBindings::Find(std::string_view Name) const noexcept {
 
 void TBindings::Put(const IBinding& Binding) {
   for (IBinding& B : Items_)
-    if (B->Name == Binding->Name) {
+    if (SameName(B->Name, Binding->Name)) {
       B = Binding;
       return;
     }
@@ -72,7 +72,7 @@ void TBindings::Put(const IBinding& Binding) {
 }
 
 bool TBindings::Remove(std::string_view Name) {
-  auto It = std::find_if(Items_.begin(), Items_.end(), [&](const IBinding& B) { return B->Name == Name; });
+  auto It = std::find_if(Items_.begin(), Items_.end(), [&](const IBinding& B) { return SameName(B->Name, Name); });
   if (It == Items_.end()) return false;
   Items_.erase(It);
   return true;
