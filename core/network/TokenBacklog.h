@@ -18,7 +18,7 @@ class TTokenBacklog {
   size_t Count() const noexcept { return Live_; }
   // Appends Token when its sort code is not below the last one's and answers true; false leaves
   // the backlog as it was.  The sort codes of one-fact tokens are their facts' ids, which only
-  // grow, so removals can find their token by bisection.
+  // grow, so a removal finds its token by searching the codes.
   bool Append(const IReteToken& Token);
   // Takes out the first held token equal to Token; false when none is held.
   bool Remove(const TIEToken& Token) noexcept;
