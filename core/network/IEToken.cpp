@@ -36,13 +36,7 @@ TIEToken::TIEToken(TTokenAction Tag, const IFact& Fact) : Count_(1), Fact_(Fact)
 }
 
 TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact)
-    : Count_(Parent ? Parent->Count_ + 1 : 1),
-      Fact_(Fact),
-      Parent_(Parent),
-      Tag_(Parent ? Parent->Tag_ : taAdd),
-      Strength_(Parent ? Parent->Strength_ : 1.0f) {
-  SortCode_ = SortCodeOf(Parent.get(), Fact.get());
-}
+    : TIEToken(Parent, Fact, Parent ? Parent->Strength_ : 1.0f, Parent ? Parent->Tag_ : taAdd) {}
 
 TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact, float Strength, TTokenAction Tag)
     : Count_(Parent ? Parent->Count_ + 1 : 1),
@@ -50,9 +44,7 @@ TIEToken::TIEToken(const IReteToken& Parent, const IFact& Fact, float Strength, 
       Parent_(Parent),
       SortCode_(SortCodeOf(Parent.get(), Fact.get())),
       Tag_(Tag),
-      Strength_(Strength < 0 ? 0 : Strength) {
-  if (!Parent) SetTag(Tag);  // checks that a tag other than taClear comes with a fact
-}
+      Strength_(Strength < 0 ? 0 : Strength) {}
 
 TIEToken::TIEToken(TCopy, const TIEToken& Source)
     : Count_(Source.Count_),

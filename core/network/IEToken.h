@@ -30,7 +30,8 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
   TIEToken(TTokenAction Tag, const IFact& Fact);
   // Parent's facts and one more (Fact may be nothing); tag and strength come from the parent.
   TIEToken(const IReteToken& Parent, const IFact& Fact);
-  // The same with a strength and a tag of its own: a join's match (Parent is never nothing).
+  // The same with a strength and a tag of its own: a join's match.  A tag other than taClear
+  // with neither parent nor fact is not checked here (the one-fact constructor checks).
   TIEToken(const IReteToken& Parent, const IFact& Fact, float Strength, TTokenAction Tag);
   struct TCopy {};
   // A copy of Source with a negation count of 0.

@@ -58,8 +58,8 @@ size_t TTokenBacklog::FirstFrom(int32_t Code) const noexcept {
   const size_t Span = FirstAtOrAbove(Fences_.data(), Fences_.size(), Code);
   if (Span == 0) return 0;  // Code is at most the first code
   // The span's codes below Code are counted rather than bisected: the loads do not wait for
-  // one another, so the span's lines are fetched at once.
-  // The span's fence is below Code and counted with the rest: whole spans take no scalar tail.
+  // one another, so the span's lines are fetched at once.  The span's fence is below Code and
+  // counted with the rest, so that a whole span takes no scalar tail.
   const size_t Lo = (Span - 1) * FenceSpan;
   const size_t Hi = std::min(Span * FenceSpan, Codes_.size());
   const int32_t* const Codes = Codes_.data();
