@@ -53,22 +53,15 @@ TActivation* TActivation::Clone() const { return new TActivation(Rule_, Token_, 
 // =============================================================================================
 
 TActivationAgenda::~TActivationAgenda() {
-  if (OwnsObjects_)
-    for (TActivation* A : Items_) delete A;
+  if (OwnsObjects_) Items_.ForEach([](TActivation* A) { delete A; });
 }
 
 int TActivationAgenda::FindInsertion(const TActivation&) { return -1; }
 
 int TActivationAgenda::Add(TActivation* Activation) {
   int At = FindInsertion(*Activation);
-  if (At < 0 || At >= Count()) {
-    Items_.push_back(Activation);
-    At = Count() - 1;
-  } else if (At == 0) {
-    Items_.push_front(Activation);
-  } else {
-    Items_.insert(Items_.begin() + At, Activation);
-  }
+  if (At < 0 || At >= Count()) At = Count();
+  Items_.insert(static_cast<size_t>(At), Activation);
   PlaceKey(static_cast<size_t>(At));
   return At;
 }
@@ -100,10 +93,10 @@ void TActivationAgenda::PlaceKey(size_t Index) noexcept {
   // space them evenly around the middle of the range, leaving room at both ends.
   const uint64_t Step = std::min<uint64_t>(Gap, UINT64_MAX / (N + 2));
   uint64_t Key = UINT64_MAX / 2 - Step * (N / 2);
-  for (TActivation* A : Items_) {
+  Items_.ForEach([&Key, Step](TActivation* A) {
     if (A) A->AgendaKey_ = Key;
     Key += Step;
-  }
+  });
 }
 
 TActivation* TActivationAgenda::GetActivations(int Index) const {
@@ -120,22 +113,22 @@ void TActivationAgenda::SetActivations(int Index, TActivation* Activation) {
 std::string TActivationAgenda::GetText(int Index) const { return GetActivations(Index)->GetToString(); }
 
 int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
-  if (!Activation) {
-    auto Null = std::find(Items_.begin(), Items_.end(), nullptr);
-    return Null == Items_.end() ? -1 : static_cast<int>(Null - Items_.begin());
-  }
+  const auto Found = [this](const TActivation* A) {
+    const size_t At = Items_.Find(const_cast<TActivation*>(A));
+    return At == Items_.size() ? -1 : static_cast<int>(At);
+  };
+  if (!Activation) return Found(nullptr);
   // The firing activation is asked for most: it is the first.
   if (!Items_.empty() && Items_.front() == Activation) return 0;
   const uint64_t Key = Activation->AgendaKey_;
-  auto It = std::lower_bound(Items_.begin(), Items_.end(), Key,
-                             [](const TActivation* A, uint64_t K) { return A && A->AgendaKey_ < K; });
-  if (It == Items_.end() || *It != Activation) It = std::find(Items_.begin(), Items_.end(), Activation);
-  return It == Items_.end() ? -1 : static_cast<int>(It - Items_.begin());
+  const size_t At = Items_.PartitionPoint([Key](const TActivation* A) { return A && A->AgendaKey_ < Key; });
+  if (At < Items_.size() && Items_[At] == Activation) return static_cast<int>(At);
+  return Found(Activation);
 }
 
 TActivation* TActivationAgenda::Extract(int Index) {
   TActivation* A = GetActivations(Index);
-  Items_.erase(Items_.begin() + Index);
+  Items_.erase(static_cast<size_t>(Index));
   return A;
 }
 

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "IEToken.h"
 #include "platform/BlockPool.h"
 #include "platform/Object.h"
+#include "platform/TieredVector.h"
 
 namespace rulecore {
 
@@ -91,7 +91,7 @@ class TActivationAgenda : public platform::TObject {
   // Gives the entry at Index a key between its neighbours' keys, spreading all keys anew when
   // they leave no room.
   void PlaceKey(size_t Index) noexcept;
-  std::deque<TActivation*> Items_;
+  platform::TTieredVector<TActivation*> Items_;
   bool OwnsObjects_ = true;
 };
 

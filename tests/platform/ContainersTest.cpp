@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "platform/Object.h"
 #include "platform/Set.h"
 #include "platform/SmallVector.h"
+#include "platform/TieredVector.h"
 
 using namespace platform;
 
@@ -170,4 +173,60 @@ TEST(SmallVector, SpillsToTheHeapAndMovesBothWays) {
   V.clear();
   Heap = std::move(V);
   EXPECT_EQ(Probe.use_count(), 1 + 5);
+}
+
+// Random insertions and removals at the front, the back and anywhere, checked after each step
+// against a plain vector; small chunks make splits, merges and dropped chunks frequent.
+TEST(TieredVector, AgreesWithAVectorThroughSplitsAndMerges) {
+  TTieredVector<int, 8> Tiered;
+  std::vector<int> Plain;
+  std::mt19937 Random(7);
+  int Next = 0;
+  auto Check = [&](int Step) {
+    ASSERT_EQ(Tiered.size(), Plain.size()) << "step " << Step;
+    for (size_t I = 0; I < Plain.size(); ++I) ASSERT_EQ(Tiered[I], Plain[I]) << "step " << Step << " index " << I;
+    std::vector<int> Visited;
+    Tiered.ForEach([&](int V) { Visited.push_back(V); });
+    ASSERT_EQ(Visited, Plain) << "step " << Step;
+  };
+  for (int Step = 0; Step < 4000; ++Step) {
+    // Grows for a while, then shrinks to empty, then grows again.
+    const bool Grow = (Step / 500) % 2 == 0 ? Random() % 4 != 0 : Random() % 4 == 0;
+    if (Grow || Plain.empty()) {
+      const size_t At = Random() % 3 == 0 ? 0 : Random() % 3 == 0 ? Plain.size() : Random() % (Plain.size() + 1);
+      Tiered.insert(At, Next);
+      Plain.insert(Plain.begin() + static_cast<long>(At), Next);
+      ++Next;
+    } else {
+      const size_t At = Random() % 3 == 0 ? 0 : Random() % (Plain.size());
+      Tiered.erase(At);
+      Plain.erase(Plain.begin() + static_cast<long>(At));
+    }
+    Check(Step);
+  }
+  while (!Plain.empty()) {
+    Tiered.erase(Plain.size() / 2);
+    Plain.erase(Plain.begin() + static_cast<long>(Plain.size() / 2));
+  }
+  Check(-1);
+  Tiered.push_back(5);
+  EXPECT_EQ(Tiered.front(), 5);
+}
+
+TEST(TieredVector, FindsValuesAndPartitionPoints) {
+  TTieredVector<int, 8> Tiered;
+  EXPECT_EQ(Tiered.Find(3), 0u);
+  EXPECT_EQ(Tiered.PartitionPoint([](int V) { return V < 3; }), 0u);
+  // 0, 2, 4, ... 98 built out of order so that the chunks are uneven.
+  for (int V = 98; V >= 0; V -= 2) Tiered.insert(0, V);
+  for (int I = 0; I < 50; I += 7) Tiered.erase(static_cast<size_t>(I)), Tiered.insert(static_cast<size_t>(I), 2 * I);
+  for (int V = 0; V <= 100; ++V) {
+    const size_t Point = Tiered.PartitionPoint([V](int X) { return X < V; });
+    EXPECT_EQ(Point, static_cast<size_t>((V + 1) / 2)) << V;
+    EXPECT_EQ(Tiered.Find(V), V % 2 == 0 && V < 100 ? static_cast<size_t>(V / 2) : Tiered.size()) << V;
+  }
+  Tiered.clear();
+  EXPECT_TRUE(Tiered.empty());
+  Tiered.insert(0, 1);
+  EXPECT_EQ(Tiered[0], 1);
 }

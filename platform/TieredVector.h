@@ -1,0 +1,229 @@
+// TTieredVector: an indexed sequence of small trivially copyable values (pointers) that stays
+// cheap to change in the middle.  The values sit in chunks of at most ChunkSize, each filled
+// from the middle outwards, so that an insertion or a removal moves at most half a chunk, on
+// whichever side of the position is shorter, plus one counter per later chunk.  Reading by
+// index bisects the chunks' first indices.  A long agenda, where activations come and go
+// anywhere, is the case it is made for: a plain array or deque moves half the agenda each time.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace platform {
+
+template <class T, size_t ChunkSize = 256>
+class TTieredVector {
+  static_assert(std::is_trivially_copyable_v<T>, "values move by memmove between positions");
+  static_assert(ChunkSize >= 8 && ChunkSize % 2 == 0, "a chunk splits into two halves");
+
+ public:
+  TTieredVector() = default;
+  TTieredVector(const TTieredVector&) = delete;
+  TTieredVector& operator=(const TTieredVector&) = delete;
+
+  size_t size() const noexcept { return Size_; }
+  bool empty() const noexcept { return Size_ == 0; }
+
+  T& operator[](size_t Index) noexcept {
+    const TPlace P = Locate(Index);
+    return Chunks_[P.Chunk]->At(P.Offset);
+  }
+  const T& operator[](size_t Index) const noexcept {
+    const TPlace P = Locate(Index);
+    return Chunks_[P.Chunk]->At(P.Offset);
+  }
+  T& front() noexcept { return Chunks_.front()->At(0); }
+  const T& front() const noexcept { return Chunks_.front()->At(0); }
+
+  void push_back(const T& Value) { insert(Size_, Value); }
+
+  // Inserts before the value at Index (Index == size() appends).
+  void insert(size_t Index, const T& Value) {
+    if (Chunks_.empty()) {
+      Chunks_.push_back(std::make_unique<TChunk>());
+      Starts_.push_back(0);
+    }
+    TPlace P = Index == Size_ ? TPlace{Chunks_.size() - 1, Chunks_.back()->Count()} : Locate(Index);
+    if (Chunks_[P.Chunk]->Count() == ChunkSize) {
+      Split(P.Chunk);
+      const size_t Half = Chunks_[P.Chunk]->Count();
+      if (P.Offset > Half) {
+        ++P.Chunk;
+        P.Offset -= Half;
+      }
+    }
+    Chunks_[P.Chunk]->Insert(P.Offset, Value);
+    Shift(P.Chunk + 1, +1);
+    ++Size_;
+  }
+
+  void erase(size_t Index) noexcept {
+    const TPlace P = Locate(Index);
+    TChunk& Chunk = *Chunks_[P.Chunk];
+    Chunk.Erase(P.Offset);
+    Shift(P.Chunk + 1, -1);
+    --Size_;
+    if (Chunk.Count() == 0) {
+      if (Chunks_.size() > 1) Drop(P.Chunk);
+      else Chunk.Center();
+    } else if (Chunk.Count() < ChunkSize / 4) {
+      // Keeps lookups short: no two small chunks stay side by side.
+      if (P.Chunk + 1 < Chunks_.size() && Chunk.Count() + Chunks_[P.Chunk + 1]->Count() <= ChunkSize / 2)
+        Merge(P.Chunk);
+      else if (P.Chunk > 0 && Chunk.Count() + Chunks_[P.Chunk - 1]->Count() <= ChunkSize / 2)
+        Merge(P.Chunk - 1);
+    }
+  }
+
+  void clear() noexcept {
+    Chunks_.clear();
+    Starts_.clear();
+    Size_ = 0;
+  }
+
+  // Calls Visit(value) for each value in order.
+  template <class F>
+  void ForEach(F&& Visit) {
+    for (auto& Chunk : Chunks_)
+      for (size_t I = Chunk->Begin; I < Chunk->End; ++I) Visit(Chunk->Items[I]);
+  }
+  template <class F>
+  void ForEach(F&& Visit) const {
+    for (const auto& Chunk : Chunks_)
+      for (size_t I = Chunk->Begin; I < Chunk->End; ++I) Visit(Chunk->Items[I]);
+  }
+
+  // The index of the first value equal to Value, or size().
+  size_t Find(const T& Value) const noexcept {
+    for (size_t C = 0; C < Chunks_.size(); ++C) {
+      const TChunk& Chunk = *Chunks_[C];
+      const T* First = Chunk.Items + Chunk.Begin;
+      const T* Last = Chunk.Items + Chunk.End;
+      const T* It = std::find(First, Last, Value);
+      if (It != Last) return Starts_[C] + static_cast<size_t>(It - First);
+    }
+    return Size_;
+  }
+
+  // The index of the first value for which Before fails, for a Before that holds on a prefix
+  // of the sequence and fails on the rest (as std::partition_point).
+  template <class F>
+  size_t PartitionPoint(F&& Before) const {
+    // The first chunk whose last value fails holds the point, or the point is the end.
+    size_t Lo = 0, Hi = Chunks_.size();
+    while (Lo < Hi) {
+      const size_t Mid = Lo + (Hi - Lo) / 2;
+      const TChunk& Chunk = *Chunks_[Mid];
+      if (Chunk.Count() > 0 && Before(Chunk.Items[Chunk.End - 1]))
+        Lo = Mid + 1;
+      else
+        Hi = Mid;
+    }
+    if (Lo == Chunks_.size()) return Size_;
+    const TChunk& Chunk = *Chunks_[Lo];
+    const T* First = Chunk.Items + Chunk.Begin;
+    return Starts_[Lo] + static_cast<size_t>(std::partition_point(First, Chunk.Items + Chunk.End, Before) - First);
+  }
+
+ private:
+  struct TChunk {
+    // Values occupy Items[Begin, End); a fresh chunk starts empty in the middle.
+    uint32_t Begin = ChunkSize / 2;
+    uint32_t End = ChunkSize / 2;
+    T Items[ChunkSize];
+
+    size_t Count() const noexcept { return End - Begin; }
+    T& At(size_t Offset) noexcept { return Items[Begin + Offset]; }
+    const T& At(size_t Offset) const noexcept { return Items[Begin + Offset]; }
+    void Center() noexcept { Begin = End = ChunkSize / 2; }
+
+    // Moves the shorter side of the position by one; the chunk is not full.
+    void Insert(size_t Offset, const T& Value) noexcept {
+      const size_t At = Begin + Offset;
+      if ((Offset < Count() / 2 && Begin > 0) || End == ChunkSize) {
+        std::memmove(Items + Begin - 1, Items + Begin, Offset * sizeof(T));
+        --Begin;
+        Items[At - 1] = Value;
+      } else {
+        std::memmove(Items + At + 1, Items + At, (End - At) * sizeof(T));
+        ++End;
+        Items[At] = Value;
+      }
+    }
+    void Erase(size_t Offset) noexcept {
+      const size_t At = Begin + Offset;
+      if (Offset < Count() / 2) {
+        std::memmove(Items + Begin + 1, Items + Begin, Offset * sizeof(T));
+        ++Begin;
+      } else {
+        std::memmove(Items + At, Items + At + 1, (End - At - 1) * sizeof(T));
+        --End;
+      }
+    }
+    // Lays Count values from Source out around the middle.
+    void Fill(const T* Source, size_t N) noexcept {
+      Begin = static_cast<uint32_t>((ChunkSize - N) / 2);
+      End = static_cast<uint32_t>(Begin + N);
+      std::memcpy(Items + Begin, Source, N * sizeof(T));
+    }
+  };
+  struct TPlace {
+    size_t Chunk;
+    size_t Offset;
+  };
+
+  TPlace Locate(size_t Index) const noexcept {
+    if (Index < Chunks_.front()->Count()) return {0, Index};
+    // The last chunk whose first index is not past Index (empty chunks exist only alone).
+    const size_t C = static_cast<size_t>(std::upper_bound(Starts_.begin() + 1, Starts_.end(), Index) - Starts_.begin()) - 1;
+    return {C, Index - Starts_[C]};
+  }
+
+  void Shift(size_t From, int Delta) noexcept {
+    size_t* S = Starts_.data();
+    for (size_t C = From, N = Starts_.size(); C < N; ++C) S[C] += static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
+  }
+
+  // Moves the upper half of a full chunk into a new chunk after it; both are recentred.
+  void Split(size_t C) {
+    TChunk& Full = *Chunks_[C];
+    auto Upper = std::make_unique<TChunk>();
+    const size_t Half = ChunkSize / 2;
+    Upper->Fill(Full.Items + Full.Begin + Half, ChunkSize - Half);
+    T Lower[ChunkSize / 2];
+    std::memcpy(Lower, Full.Items + Full.Begin, Half * sizeof(T));
+    Full.Fill(Lower, Half);
+    Chunks_.insert(Chunks_.begin() + static_cast<ptrdiff_t>(C) + 1, std::move(Upper));
+    Starts_.insert(Starts_.begin() + static_cast<ptrdiff_t>(C) + 1, Starts_[C] + Half);
+  }
+
+  // Moves chunk C + 1's values to the end of chunk C and drops C + 1; together they fit in
+  // half a chunk.
+  void Merge(size_t C) noexcept {
+    TChunk& Into = *Chunks_[C];
+    const TChunk& From = *Chunks_[C + 1];
+    T Joined[ChunkSize / 2];
+    const size_t A = Into.Count(), B = From.Count();
+    std::memcpy(Joined, Into.Items + Into.Begin, A * sizeof(T));
+    std::memcpy(Joined + A, From.Items + From.Begin, B * sizeof(T));
+    Into.Fill(Joined, A + B);
+    Drop(C + 1);
+  }
+
+  void Drop(size_t C) noexcept {
+    Chunks_.erase(Chunks_.begin() + static_cast<ptrdiff_t>(C));
+    Starts_.erase(Starts_.begin() + static_cast<ptrdiff_t>(C));
+  }
+
+  std::vector<std::unique_ptr<TChunk>> Chunks_;
+  // Starts_[C]: the index of chunk C's first value.
+  std::vector<size_t> Starts_;
+  size_t Size_ = 0;
+};
+
+}  // namespace platform
