@@ -113,8 +113,7 @@ void TAssertFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue
   int32_t ID = -1;
   for (int I = 0; I < Call.GetArgumentCount(); ++I) {
     // The written fact stays as it is, so that the action can run again with other bindings.
-    const IFact Fact = ArgValue(Call, I, Context)->GetAsFact()->Clone();
-    Ctx.Resolve(*Fact);
+    const IFact Fact = Ctx.ResolvedCopy(*ArgValue(Call, I, Context)->GetAsFact());
     ID = Engine.Assert(Fact, false);
   }
   Result = AssertionResult(ID);

@@ -248,4 +248,36 @@ void TIEContext::Resolve(TFact& Fact) {
   }
 }
 
+IFact TIEContext::ResolvedCopy(const TFact& Written) {
+  const IFactTemplate& Template = Written.GetTemplate();
+  const TFactValues::TEntries& Entries = Written.GetSlotValues().Entries();
+  const auto Plain = [&Template](const TFactValues::TEntry& E) { return E.Slot->GetTemplate() == Template.get(); };
+  if (!Template || Template->DynamicChecks() || !std::all_of(Entries.begin(), Entries.end(), Plain)) {
+    // Checked slots and foreign slots take the copy's general path.
+    IFact Copy = Written.Clone();
+    Resolve(*Copy);
+    return Copy;
+  }
+  IFact Copy = platform::MakeRef<TFact>(Template);
+  TFactValues& Values = Copy->GetSlotValues();
+  Values.Reserve(static_cast<int>(Entries.size()));
+  for (const TFactValues::TEntry& E : Entries) {
+    const TIEValue* V = E.Value.get();
+    if (!V) {
+      Values.Append(E.Slot, FCNil);
+    } else if (V->GetDType() == dtList) {
+      Values.Append(E.Slot, platform::MakeRef<TIEValue>(ExpandList(*V->Clone()->GetAsList())));
+    } else {
+      // A value that stands for another (a variable, a call, a binding) is resolved straight
+      // from the written one; a copy of it would be thrown away.  Constants are copied, as the
+      // fact must not share them with the action.
+      IIEValue Resolved = const_cast<TIEValue*>(V)->Resolve(this);
+      Values.Append(E.Slot, Resolved.get() == V ? V->Clone() : std::move(Resolved));
+    }
+  }
+  Copy->SetID(Written.GetID());
+  Copy->SetTag(Written.GetTag());
+  return Copy;
+}
+
 }  // namespace rulecore

@@ -123,6 +123,9 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   // --- evaluation ---
   // Every slot value of the fact evaluated here and stored back; lists are expanded.
   void Resolve(TFact& Fact);
+  // A new fact equal to what copying Written and resolving the copy would give; Written is
+  // left as it is, so that an action can assert it again under other bindings.
+  IFact ResolvedCopy(const TFact& Written);
   // Each element evaluated; elements that are lists are spliced in.
   IValueVector ExpandList(const TValueVector& List);
   // Nested lists spliced in, nothing evaluated.

@@ -63,14 +63,18 @@ TEST_F(FactCommands, AssertAnswersTheLastIdOrFalse) {
 }
 
 TEST_F(FactCommands, AssertEvaluatesEachFiringsValues) {
-  Run("(deftemplate pair (slot left) (multislot right))"
-      "(defrule double (n ?x) => (assert (m ?x (* ?x 2)) (pair (left ?x) (right ?x (+ ?x 1)))))");
+  // Variables, calls, constants, lists, a pattern's fact address and slots left to their
+  // defaults, each firing with its own bindings.
+  Run("(deftemplate pair (slot left) (multislot right) (slot kind (default none)) (slot from))"
+      "(defrule double ?f <- (n ?x) => (assert (m ?x (* ?x 2) k \"s\") (pair (left ?x) (right ?x (+ ?x 1) z) (from ?f))"
+      " (pair (right))))");
   Engine.Reset();
   Run("(assert (n 1) (n 2))");
   EXPECT_EQ(Engine.Run(), 2);
   EXPECT_EQ(Facts(),
-            "f-0 (Initial-Fact)\r\nf-1 (n 1 )\r\nf-2 (n 2 )\r\nf-3 (m 2 4 )\r\nf-4 (pair (left 2) (right 2 3 ))\r\n"
-            "f-5 (m 1 2 )\r\nf-6 (pair (left 1) (right 1 2 ))");
+            "f-0 (Initial-Fact)\r\nf-1 (n 1 )\r\nf-2 (n 2 )\r\nf-3 (m 2 4 k \"s\" )\r\n"
+            "f-4 (pair (from <Fact-2>) (kind none) (left 2) (right 2 3 z ))\r\nf-5 (pair (kind none))\r\n"
+            "f-6 (m 1 2 k \"s\" )\r\nf-7 (pair (from <Fact-1>) (kind none) (left 1) (right 1 2 z ))");
 }
 
 // ---------------------------------------------------------------------------------------------
