@@ -806,9 +806,19 @@ void TReteNetwork::Notification(platform::TComponent* Component, platform::TOper
 bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   if (!Enabled_ && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
   bool Any = false;
-  const std::vector<TReteNode*> Roots = Roots_;
-  for (TReteNode* Root : Roots)
-    if (Root->CallNode(Token, ctSingle)) Any = true;
+  // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
+  // size copies them onto the stack.
+  constexpr size_t Inline = 32;
+  TReteNode* Local[Inline];
+  std::vector<TReteNode*> Many;
+  const size_t N = Roots_.size();
+  TReteNode* const* Roots = Local;
+  if (N <= Inline)
+    std::copy_n(Roots_.data(), N, Local);
+  else
+    Roots = (Many = Roots_).data();
+  for (size_t I = 0; I < N; ++I)
+    if (Roots[I]->CallNode(Token, ctSingle)) Any = true;
   return Any;
 }
 
