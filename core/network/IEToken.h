@@ -299,6 +299,8 @@ class TIETokenTree {
   int Find(const TBucket& B, int32_t Code, const TIEToken& Token) const noexcept;
   // Moves the bucket to a block of Capacity slots (at least its size).
   void Reallocate(TBucket& B, uint32_t Capacity);
+  // The size of the bucket's block, as Reallocate chose it.
+  size_t BlockBytes(const TBucket& B) const noexcept;
   // Closes the bucket's holes, keeping the tokens' order.
   void Compact(TBucket& B) noexcept;
   // Drops the bucket's tokens; FreeBlock also gives its block back.
