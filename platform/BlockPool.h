@@ -1,15 +1,20 @@
 // TBlockPool: freed blocks of one size wait on a list of the thread that freed them and are
 // handed out again, sparing the general allocator the traffic of objects the engine makes and
 // drops by the million (tokens, bindings, activations, values).  A class opts in with
-// PLATFORM_POOLED(ClassName) in its body.  The list is bounded, and a block can be freed on
-// another thread than the one that made it: it simply joins that thread's list.  Under
-// AddressSanitizer blocks go straight back to the allocator, so that a use after free is still
-// reported.
+// PLATFORM_POOLED(ClassName) in its body.  New blocks are carved from the page arena (see
+// PageArena.h) and are never given back to the system.  A block can be freed on another thread
+// than the one that made it: it joins that thread's list; a list that grows past about a
+// megabyte hands half of it to a list shared by all threads, and a thread's list goes there
+// when the thread ends, so that blocks freed on one thread serve another.  Under
+// AddressSanitizer blocks come from and go straight back to the allocator, so that a use after
+// free is still reported.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
+
+#include "PageArena.h"
 
 namespace platform {
 
@@ -17,20 +22,32 @@ template <size_t Size>
 class TBlockPool {
  public:
   static void* Take(size_t Bytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    return ::operator new(Bytes);
+#else
+    if (Bytes != Size) return ::operator new(Bytes);
     TState& Pool = State;
-    if (Bytes == Size && Pool.Head) {
-      void* Block = Pool.Head;
+    if (void* Block = Pool.Head) {
       Pool.Head = *static_cast<void**>(Block);
-      --Pool.Count;
+      if (--Pool.Count == 0) Pool.Tail = nullptr;
       return Block;
     }
-    return ::operator new(Bytes);
+    return Refill();
+#endif
   }
 
   static void Give(void* Block, size_t Bytes) noexcept {
-    TState& Pool = State;
-    if (Bytes != Size || Pool.Count >= MaxBlocks || Pool.Closed) {
+#if defined(__SANITIZE_ADDRESS__)
+    (void)Bytes;
+    ::operator delete(Block);
+#else
+    if (Bytes != Size) {
       ::operator delete(Block);
+      return;
+    }
+    TState& Pool = State;
+    if (Pool.Closed) {
+      Shared.Put(Block, Block, 1);
       return;
     }
     if (!Pool.Registered) {
@@ -38,35 +55,72 @@ class TBlockPool {
       (void)&Closer;  // constructs the closer of this thread
     }
     *static_cast<void**>(Block) = Pool.Head;
+    if (!Pool.Head) Pool.Tail = Block;
     Pool.Head = Block;
-    ++Pool.Count;
+    if (++Pool.Count >= MaxBlocks) Spill(Pool);
+#endif
   }
 
  private:
   static_assert(Size >= sizeof(void*), "a pooled block holds the link to the next one");
-#if defined(__SANITIZE_ADDRESS__)
-  static constexpr uint32_t MaxBlocks = 0;
-#else
-  // About a megabyte of blocks at most per size and thread.
-  static constexpr uint32_t MaxBlocks = static_cast<uint32_t>((1u << 20) / Size);
-#endif
+  static_assert(Size <= MaxArenaBlock, "pooled blocks are carved from the page arena");
+  // About a megabyte of blocks per size and thread before half of them go to the shared list.
+  static constexpr uint32_t MaxBlocks = static_cast<uint32_t>((1u << 20) / Size) < 2 ? 2 : static_cast<uint32_t>((1u << 20) / Size);
+  // A block's address is a multiple of the largest power of two (up to 16) dividing Size,
+  // which every object of that size needs.
+  static constexpr size_t Align = Size % 16 == 0 ? 16 : Size % 8 == 0 ? 8 : Size % 4 == 0 ? 4 : Size % 2 == 0 ? 2 : 1;
+
   struct TState {
-    void* Head;
+    void* Head;  // the list runs from the newest block to the oldest, Tail
+    void* Tail;
     uint32_t Count;
     bool Registered;  // the closer below is in place
-    bool Closed;      // the thread is ending: no more pooling
+    bool Closed;      // the thread is ending: freed blocks go to the shared list
   };
   // Trivial, so that it stays usable while the thread's other objects are destroyed.
-  static inline thread_local TState State __attribute__((tls_model("initial-exec"))) = {nullptr, 0, false, false};
+  static inline thread_local TState State __attribute__((tls_model("initial-exec"))) = {nullptr, nullptr, 0, false, false};
+  static inline TSharedBlockList Shared;
 
-  // Returns the pooled blocks when the thread ends.
+  // The thread's list is empty: blocks other threads gave up, or a new one.
+  static void* Refill() {
+    TState& Pool = State;
+    // A thread that is ending takes no list it could not hand back.
+    if (Shared.MayHaveBlocks() && !Pool.Closed) {
+      uint32_t Count = 0;
+      void* Last = nullptr;
+      if (void* Block = Shared.TakeAll(Last, Count)) {
+        if (!Pool.Registered) {
+          Pool.Registered = true;
+          (void)&Closer;
+        }
+        Pool.Head = *static_cast<void**>(Block);
+        Pool.Count = Count - 1;
+        Pool.Tail = Pool.Head ? Last : nullptr;
+        return Block;
+      }
+    }
+    return ArenaTake(Size, Align);
+  }
+
+  // Hands the older half of the list to the shared list; the newer half, likelier to be in
+  // the cache, stays.
+  static void Spill(TState& Pool) noexcept {
+    const uint32_t Keep = Pool.Count / 2;
+    void* Last = Pool.Head;
+    for (uint32_t I = 1; I < Keep; ++I) Last = *static_cast<void**>(Last);
+    void* const First = *static_cast<void**>(Last);
+    *static_cast<void**>(Last) = nullptr;
+    Shared.Put(First, Pool.Tail, Pool.Count - Keep);
+    Pool.Tail = Last;
+    Pool.Count = Keep;
+  }
+
+  // Hands the thread's blocks to the shared list when the thread ends.
   struct TCloser {
     ~TCloser() {
       State.Closed = true;
-      while (void* Block = State.Head) {
-        State.Head = *static_cast<void**>(Block);
-        ::operator delete(Block);
-      }
+      if (State.Head) Shared.Put(State.Head, State.Tail, State.Count);
+      State.Head = State.Tail = nullptr;
       State.Count = 0;
     }
   };

@@ -1,0 +1,52 @@
+// Where pooled blocks come from.  A matching engine keeps tens of megabytes of small objects
+// (tokens, values, memory buckets) and walks them in no particular order, so the cost of a
+// walk is the processor's page-table misses as much as its cache misses.  ArenaTake carves
+// blocks from large regions mapped for the purpose; after the first region the kernel is
+// asked to back them with huge pages, so that a few translations cover the whole network.
+// The first region keeps ordinary pages, so that a small program stays small.  Arena blocks
+// are never given back to the system: the block pools keep them for reuse, and a thread's
+// blocks outlive the thread on a shared list (TSharedBlockList).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// The largest block ArenaTake carves.
+constexpr size_t MaxArenaBlock = 4096;
+
+// A block of Bytes (at most MaxArenaBlock) aligned to Align (a power of two of at most 16),
+// from the calling thread's current region.  Throws std::bad_alloc when no region can be
+// mapped.
+void* ArenaTake(size_t Bytes, size_t Align);
+
+// A list of free blocks of one size that every thread may hand blocks to and take them from:
+// a thread gives up its surplus here, and its whole list when it ends.  Constant-initialised
+// and trivially destructible, so that it serves threads ending at any time.
+class TSharedBlockList {
+ public:
+  constexpr TSharedBlockList() noexcept = default;
+  TSharedBlockList(const TSharedBlockList&) = delete;
+  TSharedBlockList& operator=(const TSharedBlockList&) = delete;
+
+  // Adds the chain First..Last (linked through each block's first word, Last's link is
+  // overwritten) of Count blocks.
+  void Put(void* First, void* Last, uint32_t Count) noexcept;
+  // Takes every block; answers the chain's head (null when empty), its last block in Last and
+  // its length in Count.
+  void* TakeAll(void*& Last, uint32_t& Count) noexcept;
+  // A hint, read without the lock: whether TakeAll may find blocks.
+  bool MayHaveBlocks() const noexcept { return Count_.load(std::memory_order_relaxed) != 0; }
+
+ private:
+  void Lock() noexcept;
+  void Unlock() noexcept { Locked_.store(false, std::memory_order_release); }
+  std::atomic<bool> Locked_{false};
+  std::atomic<uint32_t> Count_{0};
+  void* Head_ = nullptr;
+  void* Tail_ = nullptr;
+};
+
+}  // namespace platform
