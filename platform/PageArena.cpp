@@ -2,8 +2,12 @@
 
 #include <sys/mman.h>
 
+#include <bit>
 #include <new>
 #include <thread>
+#include <utility>
+
+#include "BlockPool.h"
 
 namespace platform {
 
@@ -57,6 +61,49 @@ void* ArenaTake(size_t Bytes, size_t Align) {
   }
   R.Next = At + Bytes;
   return At;
+}
+
+size_t ArrayBlockBytes(size_t Bytes) noexcept { return Bytes <= 64 ? 64 : std::bit_ceil(Bytes); }
+
+namespace {
+
+// Pools of 64 bytes up to MaxArenaBlock, by the power of two.
+constexpr size_t SmallestArrayLog = 6;
+constexpr size_t ArrayClasses = std::countr_zero(MaxArenaBlock) - SmallestArrayLog + 1;
+
+template <size_t... I>
+void* TakeFromPool(size_t Log, std::index_sequence<I...>) {
+  void* Block = nullptr;
+  (void)((Log == SmallestArrayLog + I ? (Block = TBlockPool<(size_t{1} << (SmallestArrayLog + I))>::Take(
+                                             size_t{1} << (SmallestArrayLog + I)),
+                                         true)
+                                      : false) ||
+         ...);
+  return Block;
+}
+
+template <size_t... I>
+void GiveToPool(void* Block, size_t Log, std::index_sequence<I...>) noexcept {
+  (void)((Log == SmallestArrayLog + I ? (TBlockPool<(size_t{1} << (SmallestArrayLog + I))>::Give(
+                                             Block, size_t{1} << (SmallestArrayLog + I)),
+                                         true)
+                                      : false) ||
+         ...);
+}
+
+}  // namespace
+
+void* TakeArray(size_t Bytes) {
+  const size_t Class = ArrayBlockBytes(Bytes);
+  if (Class > MaxArenaBlock) return ::operator new(Class);
+  return TakeFromPool(static_cast<size_t>(std::countr_zero(Class)), std::make_index_sequence<ArrayClasses>());
+}
+
+void GiveArray(void* Block, size_t Bytes) noexcept {
+  if (!Block) return;
+  const size_t Class = ArrayBlockBytes(Bytes);
+  if (Class > MaxArenaBlock) return ::operator delete(Block);
+  GiveToPool(Block, static_cast<size_t>(std::countr_zero(Class)), std::make_index_sequence<ArrayClasses>());
 }
 
 void TSharedBlockList::Lock() noexcept {

@@ -15,12 +15,31 @@
 namespace platform {
 
 // The largest block ArenaTake carves.
-constexpr size_t MaxArenaBlock = 4096;
+constexpr size_t MaxArenaBlock = size_t{256} << 10;
 
 // A block of Bytes (at most MaxArenaBlock) aligned to Align (a power of two of at most 16),
 // from the calling thread's current region.  Throws std::bad_alloc when no region can be
 // mapped.
 void* ArenaTake(size_t Bytes, size_t Align);
+
+// Blocks for arrays: a power of two of at least 64 bytes that holds Bytes, from the block pool
+// of that size up to MaxArenaBlock, from the general allocator beyond.  GiveArray takes the
+// same Bytes (or any other that rounds to the same power of two).
+size_t ArrayBlockBytes(size_t Bytes) noexcept;
+void* TakeArray(size_t Bytes);
+void GiveArray(void* Block, size_t Bytes) noexcept;
+
+// A standard allocator over TakeArray, for the large arrays of the matching network.
+template <class T>
+struct TArenaAllocator {
+  using value_type = T;
+  TArenaAllocator() noexcept = default;
+  template <class U>
+  TArenaAllocator(const TArenaAllocator<U>&) noexcept {}
+  T* allocate(size_t N) { return static_cast<T*>(TakeArray(N * sizeof(T))); }
+  void deallocate(T* Block, size_t N) noexcept { GiveArray(Block, N * sizeof(T)); }
+  friend bool operator==(const TArenaAllocator&, const TArenaAllocator&) noexcept { return true; }
+};
 
 // A list of free blocks of one size that every thread may hand blocks to and take them from:
 // a thread gives up its surplus here, and its whole list when it ends.  Constant-initialised

@@ -1,7 +1,6 @@
 #include "IEToken.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -12,7 +11,7 @@
 
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
-#include "platform/BlockPool.h"
+#include "platform/PageArena.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -25,44 +24,6 @@ int32_t FactIdOf(const IFact& Fact) noexcept { return Fact ? Fact->GetID() : -1;
 int32_t SortCodeOf(const TIEToken* Parent, const TFact* Fact) noexcept {
   const uint32_t Base = Parent ? static_cast<uint32_t>(Parent->GetSortCode()) * 8u : 0u;
   return static_cast<int32_t>(Fact ? Base + static_cast<uint32_t>(Fact->GetID()) : Base);
-}
-
-// A bucket's block is a power of two of at least 64 bytes, and blocks up to 4 KiB come from
-// per-thread pools: joins grow and drop buckets by the thousand (keying a backlog fills many at
-// once), and the general allocator's bins cost more than the copying.
-constexpr size_t SmallestBlock = 64;
-
-size_t BlockClass(size_t Bytes) noexcept { return Bytes <= SmallestBlock ? SmallestBlock : std::bit_ceil(Bytes); }
-
-template <size_t Class>
-bool PooledTake(size_t Bytes, void*& Block) {
-  if (Bytes != Class) return false;
-  Block = platform::TBlockPool<Class>::Take(Class);
-  return true;
-}
-
-template <size_t Class>
-bool PooledGive(void* Block, size_t Bytes) noexcept {
-  if (Bytes != Class) return false;
-  platform::TBlockPool<Class>::Give(Block, Class);
-  return true;
-}
-
-void* TakeBlock(size_t Class) {
-  void* Block = nullptr;
-  if (PooledTake<64>(Class, Block) || PooledTake<128>(Class, Block) || PooledTake<256>(Class, Block) ||
-      PooledTake<512>(Class, Block) || PooledTake<1024>(Class, Block) || PooledTake<2048>(Class, Block) ||
-      PooledTake<4096>(Class, Block))
-    return Block;
-  return ::operator new(Class);
-}
-
-void GiveBlock(void* Block, size_t Class) noexcept {
-  if (PooledGive<64>(Block, Class) || PooledGive<128>(Block, Class) || PooledGive<256>(Block, Class) ||
-      PooledGive<512>(Block, Class) || PooledGive<1024>(Block, Class) || PooledGive<2048>(Block, Class) ||
-      PooledGive<4096>(Block, Class))
-    return;
-  ::operator delete(Block);
 }
 
 }  // namespace
@@ -336,13 +297,15 @@ IReteToken TIETokenTree::Remove(const TIEToken& Token, TKeys& Keys) {
 }
 
 void TIETokenTree::Reallocate(TBucket& B, uint32_t Capacity) {
+  // Blocks come from the array pools: joins grow and drop buckets by the thousand (keying a
+  // backlog fills many at once), and the general allocator's bins cost more than the copying.
   // The capacity is even, so that every array is aligned, and fills the block.  Entries are at
   // most 20 bytes, so a block holds more than half its size in entries and the capacity alone
-  // tells its class (BlockBytes).
+  // tells its size (BlockBytes).
   const size_t Entry = KeyBytes() + sizeof(IReteToken);
-  const size_t Class = BlockClass(Entry * ((std::max(Capacity, B.Size) + 1) & ~1u));
+  const size_t Class = platform::ArrayBlockBytes(Entry * ((std::max(Capacity, B.Size) + 1) & ~1u));
   TBucket New = B;
-  New.Block = TakeBlock(Class);
+  New.Block = platform::TakeArray(Class);
   New.Capacity = static_cast<uint32_t>(Class / Entry) & ~1u;
   if (B.Size > 0) {
     std::memcpy(CodesOf(New), CodesOf(B), sizeof(int32_t) * B.Size);
@@ -354,12 +317,12 @@ void TIETokenTree::Reallocate(TBucket& B, uint32_t Capacity) {
     new (&To[I]) IReteToken(std::move(From[I]));
     From[I].~IReteToken();
   }
-  if (B.Block) GiveBlock(B.Block, BlockBytes(B));
+  platform::GiveArray(B.Block, BlockBytes(B));
   B = New;
 }
 
 size_t TIETokenTree::BlockBytes(const TBucket& B) const noexcept {
-  return BlockClass((KeyBytes() + sizeof(IReteToken)) * B.Capacity);
+  return platform::ArrayBlockBytes((KeyBytes() + sizeof(IReteToken)) * B.Capacity);
 }
 
 void TIETokenTree::Compact(TBucket& B) noexcept {
@@ -388,7 +351,7 @@ void TIETokenTree::Empty(TBucket& B, bool FreeBlock) noexcept {
   B.Holes = 0;
   B.Used = false;
   if (FreeBlock) {
-    if (B.Block) GiveBlock(B.Block, BlockBytes(B));
+    platform::GiveArray(B.Block, BlockBytes(B));
     B.Block = nullptr;
     B.Capacity = 0;
   }

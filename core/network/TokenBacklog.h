@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IEToken.h"
+#include "platform/PageArena.h"
 
 namespace rulecore {
 
@@ -54,9 +55,12 @@ class TTokenBacklog {
   // Sets the fences anew from the codes (after codes moved).
   void SetFences() noexcept;
 
-  std::vector<int32_t> Fences_;
-  std::vector<int32_t> Codes_;      // sort codes, in arrival order (never falling)
-  std::vector<IReteToken> Tokens_;  // nothing where a token was removed
+  // Long arrays searched at random: they live in the page arena's huge pages.
+  template <class T>
+  using TArray = std::vector<T, platform::TArenaAllocator<T>>;
+  TArray<int32_t> Fences_;
+  TArray<int32_t> Codes_;      // sort codes, in arrival order (never falling)
+  TArray<IReteToken> Tokens_;  // nothing where a token was removed
   size_t Live_ = 0;
 };
 

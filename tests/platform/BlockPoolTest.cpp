@@ -128,3 +128,24 @@ TEST(BlockPool, ObjectsFreedOnOtherAndEndedThreadsStayIntact) {
   for (auto& List : Handed)
     for (TPooledRecord* R : List) delete R;
 }
+
+TEST(PageArena, ArraysComeInPowersOfTwoAndServeVectors) {
+  EXPECT_EQ(ArrayBlockBytes(1), 64u);
+  EXPECT_EQ(ArrayBlockBytes(64), 64u);
+  EXPECT_EQ(ArrayBlockBytes(65), 128u);
+  EXPECT_EQ(ArrayBlockBytes(MaxArenaBlock + 1), 2 * MaxArenaBlock);
+  // Every size from a few bytes to beyond the pools, written whole and given back.
+  for (size_t Bytes = 8; Bytes <= 4 * MaxArenaBlock; Bytes = Bytes * 3 / 2) {
+    auto* Block = static_cast<unsigned char*>(TakeArray(Bytes));
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(Block) % 16, 0u) << Bytes;
+    std::memset(Block, 0xab, ArrayBlockBytes(Bytes));
+    GiveArray(Block, Bytes);
+  }
+  GiveArray(nullptr, 100);
+  // A vector that grows through many sizes keeps its elements.
+  std::vector<uint32_t, TArenaAllocator<uint32_t>> Numbers;
+  for (uint32_t I = 0; I < 200000; ++I) Numbers.push_back(I * 7);
+  for (uint32_t I = 0; I < 200000; I += 997) ASSERT_EQ(Numbers[I], I * 7);
+  Numbers.shrink_to_fit();
+  EXPECT_EQ(Numbers.back(), 199999u * 7);
+}
