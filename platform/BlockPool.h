@@ -64,8 +64,9 @@ class TBlockPool {
  private:
   static_assert(Size >= sizeof(void*), "a pooled block holds the link to the next one");
   static_assert(Size <= MaxArenaBlock, "pooled blocks are carved from the page arena");
-  // About a megabyte of blocks per size and thread before half of them go to the shared list.
-  static constexpr uint32_t MaxBlocks = static_cast<uint32_t>((1u << 20) / Size) < 2 ? 2 : static_cast<uint32_t>((1u << 20) / Size);
+  // About a megabyte of blocks per size and thread before half of them go to the shared list
+  // (at least four blocks, as the largest size is a quarter of that).
+  static constexpr uint32_t MaxBlocks = static_cast<uint32_t>((size_t{1} << 20) / Size);
   // A block's address is a multiple of the largest power of two (up to 16) dividing Size,
   // which every object of that size needs.
   static constexpr size_t Align = Size % 16 == 0 ? 16 : Size % 8 == 0 ? 8 : Size % 4 == 0 ? 4 : Size % 2 == 0 ? 2 : 1;

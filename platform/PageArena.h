@@ -5,7 +5,9 @@
 // asked to back them with huge pages, so that a few translations cover the whole network.
 // The first region keeps ordinary pages, so that a small program stays small.  Arena blocks
 // are never given back to the system: the block pools keep them for reuse, and a thread's
-// blocks outlive the thread on a shared list (TSharedBlockList).
+// blocks outlive the thread on a shared list (TSharedBlockList).  Arrays up to 256 KiB (join
+// memories' buckets, token backlogs) take blocks of a power of two through TakeArray or the
+// standard allocator TArenaAllocator.
 #pragma once
 
 #include <atomic>

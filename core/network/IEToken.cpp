@@ -11,8 +11,8 @@
 
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
-#include "platform/PageArena.h"
 #include "platform/Format.h"
+#include "platform/PageArena.h"
 
 namespace rulecore {
 
