@@ -7,15 +7,43 @@
 #include "core/language/IETokenizer.h"
 
 #ifdef RULECONSOLE_HAVE_LIBEDIT
+#include <dlfcn.h>
 #include <editline/readline.h>
+
+namespace {
+
+// Line editing is loaded when a terminal first asks for a line: a run on a file or a pipe does
+// not pay for mapping and relocating libedit and the libraries it brings (a third of the
+// loader's work at start-up).  Without the library the console reads plain lines.
+struct TLineEditor {
+  decltype(&readline) Read = nullptr;
+  decltype(&add_history) Remember = nullptr;
+};
+
+const TLineEditor& LineEditor() {
+  static const TLineEditor Editor = [] {
+    TLineEditor Found;
+    void* Library = nullptr;
+    for (const char* Name : {"libedit.so.2", RULECONSOLE_LIBEDIT_PATH})
+      if ((Library = dlopen(Name, RTLD_NOW | RTLD_LOCAL))) break;
+    if (!Library) return Found;
+    Found.Read = reinterpret_cast<decltype(&readline)>(dlsym(Library, "readline"));
+    Found.Remember = reinterpret_cast<decltype(&add_history)>(dlsym(Library, "add_history"));
+    if (!Found.Read || !Found.Remember) Found = TLineEditor();
+    return Found;
+  }();
+  return Editor;
+}
+
+}  // namespace
 #endif
 
 TConsoleInput::TConsoleInput(bool Terminal) : Terminal_(Terminal) {}
 
 bool TConsoleInput::ReadLine(const char* Prompt, std::string& Line) {
 #ifdef RULECONSOLE_HAVE_LIBEDIT
-  if (Terminal_) {
-    char* Read = readline(Prompt);
+  if (Terminal_ && LineEditor().Read) {
+    char* Read = LineEditor().Read(Prompt);
     if (!Read) return false;
     Line = Read;
     std::free(Read);
@@ -31,10 +59,10 @@ bool TConsoleInput::ReadLine(const char* Prompt, std::string& Line) {
 
 void TConsoleInput::Remember(const std::string& Command) {
 #ifdef RULECONSOLE_HAVE_LIBEDIT
-  if (Terminal_) {
+  if (Terminal_ && LineEditor().Remember) {
     std::string Entry = Command;
     while (!Entry.empty() && (Entry.back() == '\n' || Entry.back() == '\r')) Entry.pop_back();
-    if (!Entry.empty()) add_history(Entry.c_str());
+    if (!Entry.empty()) LineEditor().Remember(Entry.c_str());
   }
 #else
   (void)Command;
