@@ -50,10 +50,7 @@ class TBlockPool {
       Shared.Put(Block, Block, 1);
       return;
     }
-    if (!Pool.Registered) {
-      Pool.Registered = true;
-      (void)&Closer;  // constructs the closer of this thread
-    }
+    Register(Pool);
     *static_cast<void**>(Block) = Pool.Head;
     if (!Pool.Head) Pool.Tail = Block;
     Pool.Head = Block;
@@ -82,6 +79,13 @@ class TBlockPool {
   static inline thread_local TState State __attribute__((tls_model("initial-exec"))) = {nullptr, nullptr, 0, false, false};
   static inline TSharedBlockList Shared;
 
+  // Puts the closer of this thread in place before its list first holds blocks.
+  static void Register(TState& Pool) noexcept {
+    if (Pool.Registered) return;
+    Pool.Registered = true;
+    (void)&Closer;  // constructs it
+  }
+
   // The thread's list is empty: blocks other threads gave up, or a new one.
   static void* Refill() {
     TState& Pool = State;
@@ -90,10 +94,7 @@ class TBlockPool {
       uint32_t Count = 0;
       void* Last = nullptr;
       if (void* Block = Shared.TakeAll(Last, Count)) {
-        if (!Pool.Registered) {
-          Pool.Registered = true;
-          (void)&Closer;
-        }
+        Register(Pool);
         Pool.Head = *static_cast<void**>(Block);
         Pool.Count = Count - 1;
         Pool.Tail = Pool.Head ? Last : nullptr;

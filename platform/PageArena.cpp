@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <array>
 #include <bit>
 #include <new>
 #include <thread>
@@ -67,43 +68,38 @@ size_t ArrayBlockBytes(size_t Bytes) noexcept { return Bytes <= 64 ? 64 : std::b
 
 namespace {
 
-// Pools of 64 bytes up to MaxArenaBlock, by the power of two.
+// The pools of 64 bytes up to MaxArenaBlock, by the power of two: entry K serves 64 << K.
 constexpr size_t SmallestArrayLog = 6;
 constexpr size_t ArrayClasses = std::countr_zero(MaxArenaBlock) - SmallestArrayLog + 1;
+using TTake = void* (*)(size_t);
+using TGive = void (*)(void*, size_t) noexcept;
 
-template <size_t... I>
-void* TakeFromPool(size_t Log, std::index_sequence<I...>) {
-  void* Block = nullptr;
-  (void)((Log == SmallestArrayLog + I ? (Block = TBlockPool<(size_t{1} << (SmallestArrayLog + I))>::Take(
-                                             size_t{1} << (SmallestArrayLog + I)),
-                                         true)
-                                      : false) ||
-         ...);
-  return Block;
+template <size_t... K>
+constexpr std::array<TTake, sizeof...(K)> ArrayTakers(std::index_sequence<K...>) {
+  return {&TBlockPool<(size_t{1} << (SmallestArrayLog + K))>::Take...};
 }
+template <size_t... K>
+constexpr std::array<TGive, sizeof...(K)> ArrayGivers(std::index_sequence<K...>) {
+  return {&TBlockPool<(size_t{1} << (SmallestArrayLog + K))>::Give...};
+}
+constexpr auto Takers = ArrayTakers(std::make_index_sequence<ArrayClasses>());
+constexpr auto Givers = ArrayGivers(std::make_index_sequence<ArrayClasses>());
 
-template <size_t... I>
-void GiveToPool(void* Block, size_t Log, std::index_sequence<I...>) noexcept {
-  (void)((Log == SmallestArrayLog + I ? (TBlockPool<(size_t{1} << (SmallestArrayLog + I))>::Give(
-                                             Block, size_t{1} << (SmallestArrayLog + I)),
-                                         true)
-                                      : false) ||
-         ...);
-}
+size_t PoolOf(size_t Class) noexcept { return static_cast<size_t>(std::countr_zero(Class)) - SmallestArrayLog; }
 
 }  // namespace
 
 void* TakeArray(size_t Bytes) {
   const size_t Class = ArrayBlockBytes(Bytes);
   if (Class > MaxArenaBlock) return ::operator new(Class);
-  return TakeFromPool(static_cast<size_t>(std::countr_zero(Class)), std::make_index_sequence<ArrayClasses>());
+  return Takers[PoolOf(Class)](Class);
 }
 
 void GiveArray(void* Block, size_t Bytes) noexcept {
   if (!Block) return;
   const size_t Class = ArrayBlockBytes(Bytes);
   if (Class > MaxArenaBlock) return ::operator delete(Block);
-  GiveToPool(Block, static_cast<size_t>(std::countr_zero(Class)), std::make_index_sequence<ArrayClasses>());
+  Givers[PoolOf(Class)](Block, Class);
 }
 
 void TSharedBlockList::Lock() noexcept {

@@ -243,9 +243,12 @@ void TIEContext::Resolve(TFact& Fact) {
   for (int I = 0; I < Values.Count(); ++I) {
     const IIEValue& V = Values.Entry(I).Value;
     if (!V) continue;
-    IIEValue R = V->GetDType() == dtList ? platform::MakeRef<TIEValue>(ExpandList(*V->GetAsList())) : V->Resolve(this);
-    Values.PutAt(I, std::move(R));
+    Values.PutAt(I, SlotValue(*V));
   }
+}
+
+IIEValue TIEContext::SlotValue(TIEValue& Value) {
+  return Value.GetDType() == dtList ? platform::MakeRef<TIEValue>(ExpandList(*Value.GetAsList())) : Value.Resolve(this);
 }
 
 IFact TIEContext::ResolvedCopy(const TFact& Written) {
@@ -266,12 +269,12 @@ IFact TIEContext::ResolvedCopy(const TFact& Written) {
     if (!V) {
       Values.Append(E.Slot, FCNil);
     } else if (V->GetDType() == dtList) {
-      Values.Append(E.Slot, platform::MakeRef<TIEValue>(ExpandList(*V->Clone()->GetAsList())));
+      Values.Append(E.Slot, SlotValue(*V->Clone()));
     } else {
       // A value that stands for another (a variable, a call, a binding) is resolved straight
       // from the written one; a copy of it would be thrown away.  Constants are copied, as the
       // fact must not share them with the action.
-      IIEValue Resolved = const_cast<TIEValue*>(V)->Resolve(this);
+      IIEValue Resolved = SlotValue(*const_cast<TIEValue*>(V));
       Values.Append(E.Slot, Resolved.get() == V ? V->Clone() : std::move(Resolved));
     }
   }

@@ -126,6 +126,8 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   // A new fact equal to what copying Written and resolving the copy would give; Written is
   // left as it is, so that an action can assert it again under other bindings.
   IFact ResolvedCopy(const TFact& Written);
+  // What a written slot value stands for here: a list expanded, anything else resolved.
+  IIEValue SlotValue(TIEValue& Value);
   // Each element evaluated; elements that are lists are spliced in.
   IValueVector ExpandList(const TValueVector& List);
   // Nested lists spliced in, nothing evaluated.
