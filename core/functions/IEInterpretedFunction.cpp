@@ -85,16 +85,19 @@ void TInterpretedFunction::Execute(TFunctionCall& FunCall, TIEContext* Context, 
     ~TPop() { Frame.Pop(); }
   } Pop{*Child};
 
+  // Arguments are evaluated in the caller's frame, which holds what they refer to: the match a
+  // pattern's constraint is tested on (the new frame has none), and the caller's variables,
+  // which a parameter bound before them must not hide ((f ?b ?a) into parameters ?a ?b).
   for (int I = 0; I < GetArgumentCount(); ++I) {
     const TIEValue& Parameter = *Parameters_[static_cast<size_t>(I)];
     const std::string Name(Parameter.GetText());
     switch (Parameter.GetDType()) {
       case dtVariable:
-        Child->AddLocalBinding(Name, FunCall.GetArgument(I)->Resolve(Child.get()));
+        Child->AddLocalBinding(Name, FunCall.GetArgument(I)->Resolve(Context));
         break;
       case dtMultiVariable: {
         IValueVector Rest = NewList();
-        for (int J = I; J < Arguments; ++J) Rest->Add(FunCall.GetArgument(J)->Resolve(Child.get()));
+        for (int J = I; J < Arguments; ++J) Rest->Add(FunCall.GetArgument(J)->Resolve(Context));
         Child->AddLocalBinding(Name, platform::MakeRef<TIEValue>(Rest));
         break;
       }

@@ -1,0 +1,8 @@
+(deffunction pos (?v) (> ?v 0))
+(defrule r (a ?x&:(pos ?x)) => (printout t "fired " ?x crlf))
+(assert (a 1))
+(run)
+(defrule t (a ?x) (test (pos ?x)) => (printout t "tested " ?x crlf))
+(run)
+(deffunction boom (?v) (+ ?v "x"))
+(defrule err (a ?x&:(boom ?x)) =>)

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs one console case as a user would: ruleconsole on CASE.clp, standard input from CASE.in
+# (nothing when there is none).  What it writes to standard output and standard error must
+# equal CASE.expected byte for byte.
+#   run_case.sh CONSOLE CASE.clp
+set -euo pipefail
+console=$1
+case=${2%.clp}
+input=/dev/null
+[ -f "$case.in" ] && input=$case.in
+actual=$(mktemp)
+trap 'rm -f "$actual"' EXIT
+"$console" "$case.clp" <"$input" >"$actual" 2>&1 || true
+if ! cmp -s "$actual" "$case.expected"; then
+  echo "output of $case.clp differs from $case.expected:"
+  diff <(cat -A "$case.expected") <(cat -A "$actual") || true
+  exit 1
+fi
