@@ -186,6 +186,12 @@ class TFact final : public platform::TCloneable {
   IFactTemplate Template_;
 };
 
+// The place of a whole fact: a pattern bound with "?f <- (...)" is a binding of the slot name
+// SPatternBinding, and what stands there is the fact's id as a fact-id value - the value the
+// variable holds when its rule fires, and the value a fact keeps when a rule stores ?f in it.
+// Matching compares and hashes the two as one value.
+inline bool IsFactPlace(std::string_view Slot) noexcept { return Slot == SPatternBinding; }
+
 // Fact.GetValue(Name), through and into the place Place remembers in a template's fact.
 inline const IIEValue& GetPlacedValue(TFact& Fact, std::string_view Name, TSlotPlace& Place) {
   const int I = Fact.GetTemplate() ? FindSlotEntry(Fact.GetSlotValues(), Name, Place) : -1;

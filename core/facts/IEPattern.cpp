@@ -208,7 +208,9 @@ TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, std:
     : TIESlotTest(TJoinKind{}, SlotTestType),
       LeftIndex_(std::move(LeftIndex)),
       RightIndex_(std::move(RightIndex)),
-      TokenIndex_(TokenIndex) {}
+      TokenIndex_(TokenIndex) {
+  NoteFactPlaces();
+}
 
 TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, int32_t LeftSubIndex,
                          std::string RightIndex, int32_t RightSubIndex, int32_t TokenIndex)
@@ -218,7 +220,9 @@ TIEJoinTest::TIEJoinTest(TSlotTestType SlotTestType, std::string LeftIndex, int3
       LeftSubIndex_(LeftSubIndex),
       RightIndex_(std::move(RightIndex)),
       RightSubIndex_(RightSubIndex),
-      TokenIndex_(TokenIndex) {}
+      TokenIndex_(TokenIndex) {
+  NoteFactPlaces();
+}
 
 bool TIEJoinTest::PerformTest(TObject* Context) {
   auto* Join = dynamic_cast<IJoinTestContext*>(Context);
@@ -240,7 +244,9 @@ bool TIEJoinTest::PerformTest(IJoinTestContext& Join) {
 bool TIEJoinTest::Holds(TFact* Left, TFact& Right) {
   bool Result = true;
   if (Left) {
-    if (JoinTestType_ == tstMultiSlot) {
+    if (FactPlaces_) [[unlikely]] {
+      Result = HoldsOnFactPlace(*Left, Right);
+    } else if (JoinTestType_ == tstMultiSlot) {
       const IIEValue LeftValue = SlotValueOf(*Left, LeftIndex_, LeftSubIndex_);
       const IIEValue RightValue = SlotValueOf(Right, RightIndex_, RightSubIndex_);
       Result = LeftValue && RightValue && LeftValue->Equals(RightValue.get());
@@ -251,6 +257,16 @@ bool TIEJoinTest::Holds(TFact* Left, TFact& Right) {
     }
   }
   return ApplySense(Result);
+}
+
+bool TIEJoinTest::HoldsOnFactPlace(TFact& Left, TFact& Right) const {
+  const TIEValue LeftId(Left.GetID(), dtFactId);
+  const TIEValue RightId(Right.GetID(), dtFactId);
+  const IIEValue LeftHeld = IsFactPlace(LeftIndex_) ? nullptr : SlotValueOf(Left, LeftIndex_, LeftSubIndex_);
+  const IIEValue RightHeld = IsFactPlace(RightIndex_) ? nullptr : SlotValueOf(Right, RightIndex_, RightSubIndex_);
+  const TIEValue* LeftValue = IsFactPlace(LeftIndex_) ? &LeftId : LeftHeld.get();
+  const TIEValue* RightValue = IsFactPlace(RightIndex_) ? &RightId : RightHeld.get();
+  return LeftValue && RightValue && LeftValue->Equals(RightValue);
 }
 
 bool TIEJoinTest::Equals(const TIESlotTest& Other) const {
@@ -282,6 +298,7 @@ void TIEJoinTest::Assign(const TPersistent& Source) {
   RightIndex_ = Test->RightIndex_;
   RightSubIndex_ = Test->RightSubIndex_;
   TokenIndex_ = Test->TokenIndex_;
+  NoteFactPlaces();
   TIESlotTest::Assign(Source);
 }
 

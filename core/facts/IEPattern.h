@@ -187,11 +187,17 @@ class TIEJoinTest : public TIESlotTest {
   TJoinTestType GetJoinTestType() const noexcept { return JoinTestType_; }
   void SetJoinTestType(TJoinTestType Value) noexcept { JoinTestType_ = Value; }
   const std::string& GetLeftIndex() const noexcept { return LeftIndex_; }
-  void SetLeftIndex(std::string Value) { LeftIndex_ = std::move(Value); }
+  void SetLeftIndex(std::string Value) {
+    LeftIndex_ = std::move(Value);
+    NoteFactPlaces();
+  }
   int32_t GetLeftSubIndex() const noexcept { return LeftSubIndex_; }
   void SetLeftSubIndex(int32_t Value) noexcept { LeftSubIndex_ = Value; }
   const std::string& GetRightIndex() const noexcept { return RightIndex_; }
-  void SetRightIndex(std::string Value) { RightIndex_ = std::move(Value); }
+  void SetRightIndex(std::string Value) {
+    RightIndex_ = std::move(Value);
+    NoteFactPlaces();
+  }
   int32_t GetRightSubIndex() const noexcept { return RightSubIndex_; }
   void SetRightSubIndex(int32_t Value) noexcept { RightSubIndex_ = Value; }
   int32_t GetTokenIndex() const noexcept { return TokenIndex_; }
@@ -217,7 +223,12 @@ class TIEJoinTest : public TIESlotTest {
   std::unique_ptr<TIESlotTest> DoClone() const override;
 
  private:
+  void NoteFactPlaces() noexcept { FactPlaces_ = IsFactPlace(LeftIndex_) || IsFactPlace(RightIndex_); }
+  // Holds for a test of which a side is a whole fact (see IsFactPlace).
+  bool HoldsOnFactPlace(TFact& Left, TFact& Right) const;
+
   TJoinTestType JoinTestType_ = tstSlot;
+  bool FactPlaces_ = false;
   std::string LeftIndex_;
   int32_t LeftSubIndex_ = NoSubIndex;
   std::string RightIndex_;

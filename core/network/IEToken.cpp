@@ -132,7 +132,7 @@ const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t
 
 TIETokenTree::TIETokenTree(int Buckets, bool BySortCode, std::string Slot, int32_t SubIndex, int32_t FactIndex)
     : BySortCode_(BySortCode),
-      KeyIsFactId_(!BySortCode && Slot.empty()),
+      KeyIsFactId_(!BySortCode && (Slot.empty() || IsFactPlace(Slot))),
       SubIndex_(SubIndex),
       FactIndex_(FactIndex),
       Lowest_(Buckets < 1 ? 2 : Buckets + 1),
@@ -148,7 +148,8 @@ int32_t TIETokenTree::KeyOfValue(const TIEValue* Value) noexcept {
 
 void TIETokenTree::SetExactParts(std::vector<TExactPart> Parts) {
   Parts_ = std::move(Parts);
-  KeyIsFirstPart_ = !BySortCode_ && !Slot_.empty() && !Parts_.empty() && Parts_[0].FactIndex == FactIndex_ &&
+  KeyIsFirstPart_ = !KeyIsFactId_ && !BySortCode_ && !Slot_.empty() && !Parts_.empty() &&
+                    Parts_[0].FactIndex == FactIndex_ &&
                     Parts_[0].Slot == Slot_ && Parts_[0].SubIndex == SubIndex_;
 }
 
@@ -174,6 +175,11 @@ int64_t TIETokenTree::ExactKeyFrom(const TIEToken& Token, size_t First, uint64_t
       FactIndex = Part.FactIndex;
       Fact = Token.GetFacts(FactIndex);
       if (!Fact || Fact->GetID() < 0) return WildKey;
+    }
+    if (IsFactPlace(Part.Slot)) {
+      // The fact's id, hashed as the fact-id value a slot holding it hashes.
+      Key = MixExact(Key, static_cast<uint32_t>(Fact->GetID()));
+      continue;
     }
     const TIEValue* Value = PlaceValue(*Fact, Part.Slot, Part.SubIndex, &Part.Place);
     if (!ExactValue(Value)) return WildKey;

@@ -315,7 +315,9 @@ class TIETokenTree {
   // found without a pointer to follow first.
   bool BySortCode_;
   bool KeyIsFirstPart_ = false;  // the first exact part reads the place the bucket key reads
-  bool KeyIsFactId_;             // the key is the id of the fact at the fact index (no slot)
+  // The key is the id of the fact at the fact index: no slot, or the fact place (IsFactPlace),
+  // whose id hashes as a fact-id value in a slot does.
+  bool KeyIsFactId_;
   bool Empty_ = true;
   bool AllowNilBucket_ = true;
   int32_t SubIndex_;

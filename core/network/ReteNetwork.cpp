@@ -52,6 +52,12 @@ void WalkMemory(TIETokenTree& Memory, const int32_t* Key, int64_t Exact, TVisito
   }
 }
 
+// An error a node's test raised, already named with the pattern and rule (see RaiseMatchError).
+class EMatchError final : public EIEException {
+ public:
+  using EIEException::EIEException;
+};
+
 bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }
 
 // How well two values match when one is fuzzy: the fuzzy set's degree against the other value.
@@ -82,6 +88,38 @@ void RebaseBindings(TFunctionCall& Call, int32_t FactIndex) {
   }
 }
 
+// A multifield field of a slot: its sub-index and what may follow it.
+struct TSegment {
+  int32_t SubIndex;
+  TTailRange Tail;
+};
+
+// The multifield fields of a slot's tests, in field order, each once however many multifield
+// terms its constraint joins with "&", "|" or "~" (each of them compares the one segment whole).
+// Fields is the slot's field count, -1 when the pattern leaves it open.  With the count known
+// the tail of a segment is bounded: each later single field takes one element, so the tail
+// holds at least that many, and after the slot's last segment exactly that many.
+std::vector<TSegment> Segments(const TSlotTests& Tests, int32_t Fields) {
+  std::vector<int32_t> Multi;
+  for (const auto& T : Tests)
+    if (T->GetSlotValue() && T->GetSlotValue()->GetDType() == dtMultiVariable)
+      Multi.push_back(T->GetMultiSlotSubIndex());
+  std::sort(Multi.begin(), Multi.end());
+  Multi.erase(std::unique(Multi.begin(), Multi.end()), Multi.end());
+  std::vector<TSegment> Result;
+  for (size_t K = 0; K < Multi.size(); ++K) {
+    TSegment Segment{Multi[K], {}};
+    if (Fields >= 0 && Multi[K] >= 0 && Multi[K] < Fields) {
+      const auto Later = Fields - 1 - Multi[K];
+      const auto LaterSegments = static_cast<int32_t>(Multi.size() - 1 - K);
+      Segment.Tail.Min = Later - LaterSegments;
+      if (LaterSegments == 0) Segment.Tail.Max = Later;
+    }
+    Result.push_back(Segment);
+  }
+  return Result;
+}
+
 IIEValue BindingValue(const TBindingInfo& Info) {
   auto* Copy = new TBindingInfo(Info.FactIndex, Info.SlotIndex, Info.SubIndex);
   return platform::MakeRef<TIEValue>(Copy, true);
@@ -104,6 +142,16 @@ void TReteNode::CallChildren(const IReteToken& Token) {
   for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
 }
 
+void TReteNode::RaiseMatchError() const {
+  try {
+    throw;
+  } catch (const EMatchError&) {
+    throw;
+  } catch (const EIEException& E) {
+    throw EMatchError(std::string(E.what()) + MessageText(SPatternMatchError) + Rete_.DescribeMatch(*this));
+  }
+}
+
 std::string TReteNode::GetToString() const {
   return ClassName() + " In/Out#: " + std::to_string(GetInDegree()) + "/" +
          std::to_string(GetOutDegree()) + " RuleUse: " + std::to_string(RuleUseCount_);
@@ -114,7 +162,7 @@ std::string TReteNode::GetToString() const {
 // =============================================================================================
 
 TPatternMatchNode::TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA,
-                                     std::string SlotB, int32_t ArgA, int32_t ArgB)
+                                     std::string SlotB, int32_t ArgA, int32_t ArgB, TTailRange Tail)
     : TReteNode(Rete),
       Kind_(Kind),
       Value_(std::move(Value)),
@@ -122,22 +170,20 @@ TPatternMatchNode::TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind,
       SlotA_(std::move(SlotA)),
       SlotB_(std::move(SlotB)),
       ArgA_(ArgA),
-      ArgB_(ArgB) {}
+      ArgB_(ArgB),
+      Tail_(Tail) {}
 
 bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash,
-                                 const std::string& SlotA, const std::string& SlotB, int32_t ArgA,
-                                 int32_t ArgB) const {
-  if (Kind != Kind_ || SlotA != SlotA_ || SlotB != SlotB_ || ArgA != ArgA_ || ArgB != ArgB_) return false;
+                                 const std::string& SlotA, const std::string& SlotB, int32_t ArgA, int32_t ArgB,
+                                 TTailRange Tail) const {
+  if (Kind != Kind_ || SlotA != SlotA_ || SlotB != SlotB_ || ArgA != ArgA_ || ArgB != ArgB_ || !(Tail == Tail_))
+    return false;
   if (!Value || !Value_) return !Value && !Value_;
   if (Value->GetDType() == dtFuzzy || Value_->GetDType() == dtFuzzy)
     return Value->GetDType() == Value_->GetDType() && FuzzyDegree(*Value, *Value_) >= 1.0f;
   // Equal values hash alike: the hash turns away most siblings (rules differing in one
   // constant of a predicate call) without a structural comparison.
   return ValueHash == ValueHash_ && Value_->Equals(Value);
-}
-
-std::string TPatternMatchNode::Describe() const {
-  return GetToString();
 }
 
 std::string TPatternMatchNode::GetToString() const {
@@ -158,11 +204,7 @@ bool TPatternMatchNode::CallNode(const IReteToken& Token, TCallType) {
   }
   TFact* Fact = Token->GetFact().get();
   if (!Fact) return false;
-  try {
-    return Test(Token, *Fact);
-  } catch (const EIEException& E) {
-    throw EIEException(std::string(E.what()) + MessageText(SPatternMatchError) + Describe());
-  }
+  return Test(Token, *Fact);
 }
 
 bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A, const TIEValue& B, bool Equal) {
@@ -220,7 +262,7 @@ void TPatternMatchNode::LearnAlternatives() {
   AlternativesState_ = TAlternatives::Known;
 }
 
-bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
+bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) try {
   TIEContext& Context = GetContext();
   const TMatchScope Match(Context, Token.get(), &Fact);
   if (AlternativesState_ == TAlternatives::Unknown) LearnAlternatives();
@@ -237,6 +279,8 @@ bool TPatternMatchNode::CallTest(const IReteToken& Token, TFact& Fact) {
     return Answer == 0;
   const IIEValue Result = Value_->Resolve(&Context);
   return IsFalse(Result);
+} catch (const EIEException&) {
+  RaiseMatchError();
 }
 
 bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
@@ -258,6 +302,11 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
     }
     case pmtTestSlotValueEqual:
     case pmtTestSlotValueNotEqual: {
+      if (IsFactPlace(SlotA_)) [[unlikely]] {
+        const TIEValue Id(Fact.GetID(), dtFactId);
+        const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_, &PlaceB_);
+        return B && PassCompared(Token, Id, *B, Kind_ == pmtTestSlotValueEqual);
+      }
       const TIEValue* A = PlaceValue(Fact, SlotA_, ArgA_, &PlaceA_);
       const TIEValue* B = PlaceValue(Fact, SlotB_, ArgB_, &PlaceB_);
       return A && B && PassCompared(Token, *A, *B, Kind_ == pmtTestSlotValueEqual);
@@ -299,12 +348,13 @@ bool TPatternMatchNode::ExpandMultiField(const IReteToken& Token, TFact& Fact) {
   const IValueVector List = Slot->GetAsList();
   const int N = List->GetValueCount();
   const int S = ArgA_;
-  if (N == 0 && S == 0) {
-    // The empty value: the multifield variable stands for no fields.
-  }
   if (S < 0 || S > N) return false;
-  // One variant per length of the multifield part: longest first.
-  for (int K = 0; K <= N - S; ++K) {
+  // One variant per length of the tail, the segment longest first.  Where the pattern fixes the
+  // fields that follow, most lengths cannot end in a match: a slot's only multifield field
+  // takes the whole rest of the slot but its later single fields, in one variant.
+  const int Shortest = std::max(0, Tail_.Min);
+  const int Longest = std::min(N - S, Tail_.Max);
+  for (int K = Shortest; K <= Longest; ++K) {
     IValueVector Fields = NewList();
     Fields->Reserve(S + 1 + K);
     for (int I = 0; I < S; ++I) Fields->Add(List->Get(I));
@@ -350,7 +400,11 @@ bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
     return false;
   }
   if (CallType != ctLeft) return false;  // the test element's own input carries no facts
-  if (!RunTests(Token)) return false;
+  try {
+    if (!RunTests(Token)) return false;
+  } catch (const EIEException&) {
+    RaiseMatchError();
+  }
   // The test element holds a position in the match like any pattern: a placeholder keeps the
   // facts of later patterns where their bindings look for them.
   const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
@@ -462,7 +516,11 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
     return true;
   }
   const TMatchScope Match(GetContext(), Left.get(), Fact);
-  return RunTests(GetTests().size());
+  try {
+    return RunTests(GetTests().size());
+  } catch (const EIEException&) {
+    RaiseMatchError();
+  }
 }
 
 void TJoinNode::KeyRightBacklog() const {
@@ -496,10 +554,10 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
         const IReteToken Held = L;  // the tests may change this memory
         if (Blocks(Held, Left_->KeysOf(*Held))) return true;
         Held->SetNegatedCount(0);
-        CallChildren(Joined(Held, Placeholder, Strength, Held->GetTag()));
+        CallChildren(Joined(Held, Placeholder, Strength, Unblocked(Held->GetTag())));
       } else {
         L->SetNegatedCount(L->GetNegatedCount() - 1);
-        if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, L->GetTag()));
+        if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, Unblocked(L->GetTag())));
       }
       return true;
     });
@@ -551,6 +609,10 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored, cons
     if (Tag != taRemove) ++MatchCount_;
     return !(Unique_ && (Tag == taAdd || Tag == taUpdate));
   });
+}
+
+TTokenAction TJoinNode::Unblocked(TTokenAction Stored) const noexcept {
+  return Stored == taUpdate && !GetRete().GetPriming() ? taAdd : Stored;
 }
 
 bool TJoinNode::MayBeStored(TTokenAction Tag) const noexcept {
@@ -775,7 +837,21 @@ void TReteNetwork::Clear() {
 
 const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule& Rule) const {
   auto It = RuleNodes_.find(&Rule);
-  return It == RuleNodes_.end() ? nullptr : &It->second;
+  return It == RuleNodes_.end() ? nullptr : &It->second.Nodes;
+}
+
+std::string TReteNetwork::DescribeMatch(const TReteNode& Node) const {
+  // Only an error takes this path: a walk over the rules' node lists costs nothing that counts.
+  const TRule* Found = nullptr;
+  int32_t Pattern = -1;
+  for (const auto& [Rule, List] : RuleNodes_) {
+    const auto It = std::find(List.Nodes.begin(), List.Nodes.end(), &Node);
+    if (It == List.Nodes.end() || (Found && Found->GetRuleName() <= Rule->GetRuleName())) continue;
+    Found = Rule;
+    Pattern = List.Patterns[static_cast<size_t>(It - List.Nodes.begin())];
+  }
+  if (!Found || Pattern < 0 || Pattern >= Found->GetPatternCount()) return Node.GetToString();
+  return Found->GetPattern(Pattern)->ToString() + " in rule " + Found->GetRuleName();
 }
 
 std::string TReteNetwork::GetCompileTrace(const TRule& Rule) const {
@@ -786,7 +862,7 @@ std::string TReteNetwork::GetCompileTrace(const TRule& Rule) const {
 void TReteNetwork::RemoveRule(TRule& Rule) {
   auto It = RuleNodes_.find(&Rule);
   if (It == RuleNodes_.end()) return;
-  const std::vector<TReteNode*> Nodes = std::move(It->second);
+  const std::vector<TReteNode*> Nodes = std::move(It->second.Nodes);
   RuleNodes_.erase(It);
   Traces_.erase(&Rule);
   for (auto N = Nodes.rbegin(); N != Nodes.rend(); ++N) {
@@ -876,16 +952,16 @@ bool TReteNetwork::HasMorePatterns(const TFunctionCall& Call, int32_t Index) {
 
 TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Kind, IIEValue Value,
                                          const std::string& SlotA, const std::string& SlotB, int32_t ArgA,
-                                         int32_t ArgB, std::vector<TReteNode*>& Nodes, std::string& Trace) {
+                                         int32_t ArgB, TRuleNodes& Nodes, std::string& Trace, TTailRange Tail) {
   // A one-input node sees only the fact it tests: every binding place points at it.
   if (Value && Value->GetDType() == dtFunCall)
     if (auto Call = Value->GetAsFunCall<TFunctionCall>()) RebaseBindings(*Call, 0);
   const uint32_t ValueHash = Value ? Value->GetHashCode() : 0;
   auto Reuse = [&](TReteNode* Candidate) -> bool {
     auto* Node = dynamic_cast<TPatternMatchNode*>(Candidate);
-    if (!Node || !Node->SameTest(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB)) return false;
+    if (!Node || !Node->SameTest(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB, Tail)) return false;
     Node->SetRuleUseCount(Node->GetRuleUseCount() + 1);
-    Nodes.push_back(Node);
+    Nodes.Add(Node);
     if (Parent) Trace += "=1";
     return true;
   };
@@ -896,12 +972,13 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
     for (TReteNode* Root : Roots_)
       if (Reuse(Root)) return Root;
   }
-  TReteNode* Node = Own(std::make_unique<TPatternMatchNode>(*this, Kind, std::move(Value), SlotA, SlotB, ArgA, ArgB));
+  TReteNode* Node =
+      Own(std::make_unique<TPatternMatchNode>(*this, Kind, std::move(Value), SlotA, SlotB, ArgA, ArgB, Tail));
   if (Parent)
     Connect(Parent, Node, ctSingle);
   else
     Roots_.push_back(Node);
-  Nodes.push_back(Node);
+  Nodes.Add(Node);
   Trace += "+1";
   return Node;
 }
@@ -916,8 +993,8 @@ void TReteNetwork::AddRule(TRule& Rule) {
   if (Rule.GetPatternCount() == 0 && Engine_) Rule.AddPattern(Engine_->GetInitialFactPattern().Clone(&Rule));
   std::string& Trace = Traces_[&Rule];
   Trace = Rule.GetRuleName() + ": ";
-  std::vector<TReteNode*>& Nodes = RuleNodes_[&Rule];
-  Nodes.clear();
+  TRuleNodes& Nodes = RuleNodes_[&Rule];
+  Nodes = TRuleNodes();
   try {
     Compile(Rule, Nodes, Trace);
   } catch (...) {
@@ -926,13 +1003,14 @@ void TReteNetwork::AddRule(TRule& Rule) {
   }
 }
 
-void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::string& Trace) {
+void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
   const int Count = Rule.GetPatternCount();
   std::vector<TReteNode*> First(static_cast<size_t>(Count));
   std::vector<TReteNode*> Last(static_cast<size_t>(Count));
 
   // Pass one: the alpha chain of each pattern.
   for (int I = 0; I < Count; ++I) {
+    Nodes.Pattern = I;
     const TIEPattern& P = *Rule.GetPattern(I);
     const bool Test = P.GetName() == STestCE;
     TReteNode* Node = CreateSuccessor(nullptr, Test ? pmtUnknown : pmtTestClassType,
@@ -942,10 +1020,9 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
     if (!Test) {
       for (int S = 0; S < P.GetSlotCount(); ++S)
         if (const TSlotTests* Tests = P.GetSlotTests(S))
-          for (const auto& T : *Tests)
-            if (T->GetSlotValue() && T->GetSlotValue()->GetDType() == dtMultiVariable)
-              Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, nullptr, P.GetSlotName(S), std::string(),
-                                     T->GetMultiSlotSubIndex(), 0, Nodes, Trace);
+          for (const TSegment& Segment : Segments(*Tests, P.GetSlotLength(S)))
+            Node = CreateSuccessor(Node, pmtTestMultiSlotMultiField, nullptr, P.GetSlotName(S), std::string(),
+                                   Segment.SubIndex, 0, Nodes, Trace, Segment.Tail);
       for (int S = 0; S < P.GetSlotCount(); ++S)
         if (P.GetSlotLength(S) >= 0)
           Node = CreateSuccessor(Node, pmtTestMultiSlotLength, nullptr, P.GetSlotName(S), std::string(),
@@ -976,6 +1053,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
 
   // Pass two: a variable met twice in one pattern compares two places of the same fact.
   for (int I = 0; I < Count; ++I) {
+    Nodes.Pattern = I;
     const TIEPattern& P = *Rule.GetPattern(I);
     if (P.GetName() == STestCE) continue;
     std::vector<const TIEPatternMatchTest*> Order;
@@ -1007,6 +1085,16 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
                                Nodes, Trace);
       }
     }
+    // A fact that holds its own id: "?f <- (ref ?f)" compares the fact place with the slot.
+    if (!P.GetBoundName().empty())
+      for (size_t A = 0; A < Order.size(); ++A) {
+        const IIEValue& V = Order[A]->GetSlotValue();
+        if (!V || V->GetDType() != dtVariable || V->GetText() != P.GetBoundName()) continue;
+        const bool Equal = Order[A]->GetSlotTestType() == sttEquals;
+        Node = CreateSuccessor(Node, Equal ? pmtTestSlotValueEqual : pmtTestSlotValueNotEqual, nullptr,
+                               std::string(SPatternBinding), SlotOf[A], NoSubIndex, Order[A]->GetMultiSlotSubIndex(),
+                               Nodes, Trace);
+      }
     Last[static_cast<size_t>(I)] = Node;
   }
 
@@ -1018,6 +1106,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
   };
   TReteNode* Left = Count > 0 ? Last[0] : nullptr;
   for (int I = 1; I < Count; ++I) {
+    Nodes.Pattern = I;
     const TIEPattern& P = *Rule.GetPattern(I);
     const bool Test = P.GetName() == STestCE;
     std::unique_ptr<TTestNode> Node;
@@ -1060,6 +1149,17 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
         }
       }
     }
+    // A pattern bound to a variable an earlier pattern binds ("(ref ?f) ?f <- (a)"): the fact
+    // itself is compared with the earlier value.
+    if (!Test && !P.GetBoundName().empty())
+      if (const TBinding* B = Rule.GetBindingByName(P.GetBoundName()); B && B->FactIndex != I) {
+        if (B->SubIndex == NoSubIndex)
+          Node->AddTest(
+              std::make_unique<TIEJoinTest>(sttEquals, B->SlotIndex, std::string(SPatternBinding), B->FactIndex));
+        else
+          Node->AddTest(std::make_unique<TIEJoinTest>(sttEquals, B->SlotIndex, B->SubIndex,
+                                                      std::string(SPatternBinding), NoSubIndex, B->FactIndex));
+      }
     TReteNode* Right = Last[static_cast<size_t>(I)];
     TReteNode* Result = nullptr;
     auto* Join = dynamic_cast<TJoinNode*>(Node.get());
@@ -1072,7 +1172,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
         });
         if (!FromRight) continue;
         Existing->SetRuleUseCount(Existing->GetRuleUseCount() + 1);
-        Nodes.push_back(Existing);
+        Nodes.Add(Existing);
         Trace += "=2";
         Result = Existing;
         break;
@@ -1083,7 +1183,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
       Connect(Left, Owned, ctLeft);
       Connect(Right, Owned, ctRight);
       if (Join) Join->PrepareShortCut(Factless);
-      Nodes.push_back(Owned);
+      Nodes.Add(Owned);
       Trace += "+2";
       Result = Owned;
       // Each further "not" negates the element before it; the chained node matches the left
@@ -1096,7 +1196,7 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
         Connect(Left, Chained, ctLeft);
         Connect(Result, Chained, ctRight);
         ChainNode->PrepareShortCut(Factless);
-        Nodes.push_back(Chained);
+        Nodes.Add(Chained);
         Trace += "+2";
         Result = Chained;
       }
@@ -1105,11 +1205,12 @@ void TReteNetwork::Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::str
   }
 
   // Pass four: the terminal node, then the facts already in working memory.
+  Nodes.Pattern = Count - 1;
   auto Terminal = std::make_unique<TPatternMatchTerminalNode>(*this, &Rule);
   TPatternMatchTerminalNode* TerminalNode = Terminal.get();
   TReteNode* Owned = Own(std::move(Terminal));
   Connect(Left, Owned, ctActivate);
-  Nodes.push_back(Owned);
+  Nodes.Add(Owned);
   Trace += "+t";
   if (Engine_) {
     struct TPriming {

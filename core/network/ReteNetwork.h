@@ -65,6 +65,12 @@ class TReteNode : public platform::TObject {
   // "<class> In/Out#: i/o RuleUse: n" and the class's own details.
   virtual std::string GetToString() const;
 
+ protected:
+  // Rethrows an error raised by the node's own test with the pattern and rule it tests named
+  // (" for pattern match = " and their rule-language text); an error already named so by a
+  // node deeper down (a test whose call asserted a fact) passes unchanged.
+  [[noreturn]] void RaiseMatchError() const;
+
  private:
   friend class TReteNetwork;
   TReteNetwork& Rete_;
@@ -74,18 +80,26 @@ class TReteNode : public platform::TObject {
   std::vector<TReteNode*> Parents_;
 };
 
+// How many elements may follow a multifield segment, as the fields after it demand (see
+// TPatternMatchNode::ExpandMultiField).
+struct TTailRange {
+  int32_t Min = 0;
+  int32_t Max = INT32_MAX;
+  bool operator==(const TTailRange&) const = default;
+};
+
 // A one-input node: one test on one fact.
 class TPatternMatchNode final : public TReteNode {
   PLATFORM_CLASS(TPatternMatchNode, TReteNode)
  public:
   TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA, std::string SlotB,
-                    int32_t ArgA, int32_t ArgB);
+                    int32_t ArgA, int32_t ArgB, TTailRange Tail = {});
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
   const IIEValue& GetValue() const noexcept { return Value_; }
   // Same test, same value and same arguments (a node to share). ValueHash is Value's hash code,
   // computed once by the caller that compares one new test against many siblings.
   bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
-                const std::string& SlotB, int32_t ArgA, int32_t ArgB) const;
+                const std::string& SlotB, int32_t ArgA, int32_t ArgB, TTailRange Tail) const;
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
 
@@ -98,8 +112,10 @@ class TPatternMatchNode final : public TReteNode {
   // value of the fact and constants c: X is read once and compared with each constant, which is
   // what the call's decision does.  Known once the call's functions are (after its first run).
   void LearnAlternatives();
+  // Sends on a copy of the fact for each way the multifield field at ArgA can take its
+  // elements, the field's segment becoming one nested list; only segments whose tail (the
+  // elements after them) lies in Tail_ are made.
   bool ExpandMultiField(const IReteToken& Token, TFact& Fact);
-  std::string Describe() const;
 
   TPatternMatchTest Kind_;
   IIEValue Value_;
@@ -108,6 +124,7 @@ class TPatternMatchNode final : public TReteNode {
   std::string SlotB_;
   int32_t ArgA_;  // sub-index A, or the length
   int32_t ArgB_;  // sub-index B
+  TTailRange Tail_;
   TSlotPlace PlaceA_;
   TSlotPlace PlaceB_;
   enum class TAlternatives : uint8_t { Unknown, Known, None };
@@ -176,6 +193,11 @@ class TJoinNode final : public TTestNode {
   bool Matches(const IReteToken& Left, const IReteToken& Right);
   // Whether a memory may already hold a token equal to an arriving one tagged Tag.
   bool MayBeStored(TTokenAction Tag) const noexcept;
+  // The tag a stored left token of a negated node goes on with when its last blocking fact
+  // goes.  A token stored while facts were sent again to prime a new rule (through nodes that
+  // rule shares) is tagged taUpdate, which the terminal nodes of rules compiled before ignore;
+  // once priming is over its release is a new match.
+  TTokenAction Unblocked(TTokenAction Stored) const noexcept;
   // Keys are the arriving token's keys in its own side's memory; they also pick what the other
   // side's memory walk visits.
   void VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys);
@@ -263,6 +285,9 @@ class TReteNetwork : public platform::TComponent {
   void RemoveRule(TRule& Rule);
   bool ContainsRule(const TRule& Rule) const { return RuleNodes_.count(&Rule) > 0; }
   const std::vector<TReteNode*>* GetRuleNodesList(const TRule& Rule) const;
+  // Where a node tests, as a user wrote it: "<pattern> in rule <name>" for a rule that uses the
+  // node (the first by name when several share it).
+  std::string DescribeMatch(const TReteNode& Node) const;
   // The rule's compile trace: "name: +1=1+2+t".
   std::string GetCompileTrace(const TRule& Rule) const;
   void Clear();
@@ -299,13 +324,24 @@ class TReteNetwork : public platform::TComponent {
 
  private:
   friend class TReteNode;
+  // The nodes a rule uses, in the order its compilation met them, each with the position of the
+  // rule's pattern it was made or reused for.
+  struct TRuleNodes {
+    std::vector<TReteNode*> Nodes;
+    std::vector<int32_t> Patterns;
+    int32_t Pattern = 0;  // the pattern being compiled
+    void Add(TReteNode* Node) {
+      Nodes.push_back(Node);
+      Patterns.push_back(Pattern);
+    }
+  };
   TReteNode* CreateSuccessor(TReteNode* Parent, TPatternMatchTest Kind, IIEValue Value, const std::string& SlotA,
-                             const std::string& SlotB, int32_t ArgA, int32_t ArgB, std::vector<TReteNode*>& Nodes,
-                             std::string& Trace);
+                             const std::string& SlotB, int32_t ArgA, int32_t ArgB, TRuleNodes& Nodes,
+                             std::string& Trace, TTailRange Tail = {});
   TReteNode* Own(std::unique_ptr<TReteNode> Node);
   void Connect(TReteNode* From, TReteNode* To, TCallType CallType);
   void FreeNode(TReteNode* Node);
-  void Compile(TRule& Rule, std::vector<TReteNode*>& Nodes, std::string& Trace);
+  void Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace);
 
   TInferenceEngine* Engine_ = nullptr;
   bool Enabled_ = true;
@@ -315,7 +351,7 @@ class TReteNetwork : public platform::TComponent {
   bool Compiling_ = false;
   std::unordered_map<TReteNode*, std::unique_ptr<TReteNode>> Nodes_;
   std::vector<TReteNode*> Roots_;
-  std::unordered_map<const TRule*, std::vector<TReteNode*>> RuleNodes_;
+  std::unordered_map<const TRule*, TRuleNodes> RuleNodes_;
   std::unordered_map<const TRule*, std::string> Traces_;
 };
 

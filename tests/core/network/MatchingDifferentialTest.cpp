@@ -23,11 +23,16 @@ struct TB {
   int32_t Id, X;
   std::vector<int32_t> L;
 };
+struct TC {
+  int32_t Id, Ref;  // Ref: the id of an a fact, held as a fact-id value (perhaps retracted since)
+};
 using TMatch = std::pair<std::string, std::vector<int32_t>>;  // rule, fact ids
 
 const char* Program = R"(
 (deftemplate a (slot x (type INTEGER)) (slot y (type INTEGER)))
 (deftemplate b (slot x (type INTEGER)) (multislot l))
+(deftemplate c (slot ref))
+(deffunction gt (?big ?small) (> ?big ?small))
 (defrule join (a (x ?v) (y 1)) (b (x ?v)) =>)
 (defrule absent (a (x ?v)) (not (b (x ?v))) =>)
 (defrule present (a (x ?v)) (exists (b (x ?v))) =>)
@@ -41,9 +46,23 @@ const char* Program = R"(
 (defrule twice (a (x ?v) (y ?w)) (a (x ?w) (y ?v)) =>)
 (defrule field (a (x ?v) (y ?w)) (b (x ?v) (l ?w)) =>)
 (defrule unlike (a (x ?v) (y ?w)) (not (a (x ?w) (y ?v))) =>)
+(defrule fn-alpha (a (x ?v&:(gt ?v 1))) =>)
+(defrule fn-join (a (x ?v)) (b (x ?w&:(gt ?w ?v))) =>)
+(defrule fn-test (a (x ?v) (y ?w)) (test (gt ?w (+ ?v 1))) =>)
+(defrule same-list (b (x ?v) (l $?m)) (b (x ~?v) (l $?n&$?m)) =>)
+(defrule other-list (b (x 0) (l $?m)) (b (x 1) (l $?n&~$?m)) =>)
+(defrule either-list (b (x 2) (l $?m)) (b (x 3) (l $?o)) (b (l $?n&$?m|$?o)) =>)
+(defrule points ?f <- (a (x ?v)) (c (ref ?f)) =>)
+(defrule pointed (c (ref ?f)) ?f <- (a (y 1)) =>)
+(defrule unpointed ?f <- (a (y 2)) (not (c (ref ?f))) =>)
 )";
 
-std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& Bs) {
+// A rule added half-way through a sequence: priming it sends every fact again through the nodes
+// it shares with the rules before it.
+const char* LateRule = "(defrule late (a (x ?v) (y ?w)) (not (b (x ?w))) =>)";
+
+std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& Bs, const std::vector<TC>& Cs,
+                             bool Late = false) {
   std::vector<TMatch> M;
   auto AnyB = [&](auto Pred) { return std::any_of(Bs.begin(), Bs.end(), Pred); };
   for (const TA& A : As)
@@ -83,6 +102,38 @@ std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& B
   for (const TA& A : As)
     if (!std::any_of(As.begin(), As.end(), [&](const TA& O) { return O.X == A.Y && O.Y == A.X; }))
       M.push_back({"unlike", {A.Id}});
+  // Deffunctions called from a constraint, a join's constraint and a test element.
+  for (const TA& A : As)
+    if (A.X > 1) M.push_back({"fn-alpha", {A.Id}});
+  for (const TA& A : As)
+    for (const TB& B : Bs)
+      if (B.X > A.X) M.push_back({"fn-join", {A.Id, B.Id}});
+  for (const TA& A : As)
+    if (A.Y > A.X + 1) M.push_back({"fn-test", {A.Id}});
+  // Multifield variables constrained by multifield variables compare whole lists.
+  for (const TB& B : Bs)
+    for (const TB& D : Bs)
+      if (D.X != B.X && D.L == B.L) M.push_back({"same-list", {B.Id, D.Id}});
+  for (const TB& B : Bs)
+    for (const TB& D : Bs)
+      if (B.X == 0 && D.X == 1 && D.L != B.L) M.push_back({"other-list", {B.Id, D.Id}});
+  for (const TB& B : Bs)
+    for (const TB& O : Bs)
+      for (const TB& D : Bs)
+        if (B.X == 2 && O.X == 3 && (D.L == B.L || D.L == O.L)) M.push_back({"either-list", {B.Id, O.Id, D.Id}});
+  // A fact's id held in a slot is the fact a pattern binds.
+  for (const TA& A : As)
+    for (const TC& C : Cs)
+      if (C.Ref == A.Id) M.push_back({"points", {A.Id, C.Id}});
+  for (const TC& C : Cs)
+    for (const TA& A : As)
+      if (A.Y == 1 && C.Ref == A.Id) M.push_back({"pointed", {C.Id, A.Id}});
+  for (const TA& A : As)
+    if (A.Y == 2 && !std::any_of(Cs.begin(), Cs.end(), [&](const TC& C) { return C.Ref == A.Id; }))
+      M.push_back({"unpointed", {A.Id}});
+  if (Late)
+    for (const TA& A : As)
+      if (!AnyB([&](const TB& B) { return B.X == A.Y; })) M.push_back({"late", {A.Id}});
   std::sort(M.begin(), M.end());
   return M;
 }
@@ -121,11 +172,18 @@ void RunSequence(uint32_t Seed, int Steps, TSearchStrategy Strategy) {
   std::mt19937 Random(Seed);
   auto Pick = [&](int N) { return static_cast<int32_t>(Random() % static_cast<uint32_t>(N)); };
   for (int Step = 0; Step < Steps; ++Step) {
+    if (Step == Steps / 2) Engine.Parse(LateRule, false);
     const int Facts = Engine.GetFacts().Count();
-    if (Facts > 1 && Pick(5) < 2) {
+    const int Choice = Pick(12);
+    if (Facts > 1 && Choice < 4) {
       // Retract a random fact other than the initial fact.
       Engine.RetractFact(1 + Pick(Facts - 1));
-    } else if (Pick(2) == 0) {
+    } else if (Choice < 6) {
+      // A fact holding the id of a fact - an a fact's now and then, but not always one still there.
+      const IFact C = platform::MakeRef<TFact>(Engine.FindFactTemplate("c"));
+      C->SetValue("ref", platform::MakeRef<TIEValue>(Engine.GetFactList().back()->GetID() - Pick(3), dtFactId));
+      Engine.Assert(C);
+    } else if (Choice < 9) {
       Engine.Assert("(a (x " + std::to_string(Pick(4)) + ") (y " + std::to_string(Pick(4)) + "))");
     } else {
       std::string List;
@@ -135,6 +193,7 @@ void RunSequence(uint32_t Seed, int Steps, TSearchStrategy Strategy) {
     if (Step % 17 == 16) Engine.SetStrategy(Engine.GetStrategy() == ssDepthFirst ? ssBreadthFirst : ssDepthFirst);
     std::vector<TA> As;
     std::vector<TB> Bs;
+    std::vector<TC> Cs;
     for (const IFact& F : Engine.GetFactList()) {
       const std::string& T = F->GetTemplate()->GetTemplateName();
       if (T == "a") {
@@ -144,9 +203,11 @@ void RunSequence(uint32_t Seed, int Steps, TSearchStrategy Strategy) {
         const IValueVector L = F->GetValue("l")->GetAsList();
         for (int I = 0; I < L->GetValueCount(); ++I) B.L.push_back(L->Get(I)->GetAsInteger());
         Bs.push_back(B);
+      } else if (T == "c") {
+        Cs.push_back({F->GetID(), F->GetValue("ref")->GetAsInteger()});
       }
     }
-    const auto Want = Expected(As, Bs);
+    const auto Want = Expected(As, Bs, Cs, Step >= Steps / 2);
     const auto Got = Actual(Engine);
     ASSERT_EQ(Describe(Got), Describe(Want)) << "seed " << Seed << " step " << Step;
   }
@@ -171,12 +232,13 @@ TEST(MatchingDifferential, RulesAddedLaterSeeExistingFacts) {
   // A rule sharing nodes with the first and one that does not: both see the facts at once,
   // and the first rule's activation is left as it was.
   const TActivation* Before = Engine.GetActivation(0);
-  // The rules only: defining the templates again would replace them and re-create the facts.
+  // The rules (and what only they use): defining a and b again would replace them and re-create
+  // the facts.
   const std::string Text = Program;
-  Engine.Parse(Text.substr(Text.find("(defrule")), false);
+  Engine.Parse(Text.substr(Text.find("(deftemplate c")), false);
   std::vector<TA> As{{1, 1, 1}, {3, 2, 2}};
   std::vector<TB> Bs{{2, 1, {3, 3}}};
-  auto Want = Expected(As, Bs);
+  auto Want = Expected(As, Bs, {});
   Want.push_back({"first", {1, 2}});
   std::sort(Want.begin(), Want.end());
   EXPECT_EQ(Describe(Actual(Engine)), Describe(Want));

@@ -1,0 +1,5 @@
+(deffacts d (a 1))
+(defrule link ?f <- (a 1) => (assert (ref ?f)))
+(defrule follow ?f <- (a 1) (ref ?f) => (printout t "follow matched" crlf))
+(reset)
+(run)

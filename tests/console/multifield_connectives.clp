@@ -1,0 +1,5 @@
+(deffacts d (p 1 1) (q 1 1) (q 2))
+(defrule same (p $?x) (q $?y&$?x) => (printout t "same " (length$ ?y) crlf))
+(defrule differ (p $?x) (q $?y&~$?x) => (printout t "differ " (length$ ?y) crlf))
+(reset)
+(run)
