@@ -41,6 +41,7 @@ const TLineEditor& LineEditor() {
 TConsoleInput::TConsoleInput(bool Terminal) : Terminal_(Terminal) {}
 
 bool TConsoleInput::ReadLine(const char* Prompt, std::string& Line) {
+  std::fflush(stdout);  // what was printed (a question) shows before the wait for input
 #ifdef RULECONSOLE_HAVE_LIBEDIT
   if (Terminal_ && LineEditor().Read) {
     char* Read = LineEditor().Read(Prompt);
@@ -54,7 +55,22 @@ bool TConsoleInput::ReadLine(const char* Prompt, std::string& Line) {
     std::fputs(Prompt, stdout);
     std::fflush(stdout);
   }
-  return static_cast<bool>(std::getline(std::cin, Line));
+  if (!std::getline(std::cin, Line)) return false;
+  if (!Line.empty() && Line.back() == '\r') Line.pop_back();  // a file written with CR LF
+  return true;
+}
+
+bool TConsoleInput::ReadAnswer(const std::string& Shown, std::string& Line) {
+#ifdef RULECONSOLE_HAVE_LIBEDIT
+  if (Terminal_ && LineEditor().Read) {
+    // Back to the start of the line, where the editor writes the question again as its prompt
+    // over the same text, and can redraw it while the answer is edited.
+    std::fputs("\r", stdout);
+    return ReadLine(Shown.c_str(), Line);
+  }
+#endif
+  // Without the editor the question is already on the screen.
+  return ReadLine("", Line);
 }
 
 void TConsoleInput::Remember(const std::string& Command) {

@@ -9,6 +9,9 @@ class TConsoleInput {
   explicit TConsoleInput(bool Terminal);
   // One line without its line end; false at the end of input.
   bool ReadLine(const char* Prompt, std::string& Line);
+  // A line that answers a question already on the screen (Shown, the text printed since the
+  // last line end): the line editor shows it as its prompt, in its place.
+  bool ReadAnswer(const std::string& Shown, std::string& Line);
   // Adds a finished command to the history.
   void Remember(const std::string& Command);
   // True when the parentheses of Text balance outside strings and comments (a command is

@@ -4,7 +4,9 @@
 //   ruleconsole [-e TEXT]... [-i] [FILE]...
 //
 // Everything the engine prints to "t" goes to standard output unchanged; "read" and "readline"
-// read standard input.  An uncaught error is written to standard error and the exit code is 1.
+// read standard input (through the line editor in an interactive terminal, with the question
+// just printed as its prompt), and end of input reads as EOF.  An uncaught error is written to
+// standard error and the exit code is 1.
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +19,7 @@
 
 #include "ConsoleInput.h"
 #include "core/engine/InferenceEngine.h"
+#include "core/language/IETokenizer.h"
 #include "platform/Exceptions.h"
 
 using namespace rulecore;
@@ -52,8 +55,51 @@ bool Execute(TInferenceEngine& Engine, const std::string& Text) {
   return true;
 }
 
-int Interactive(TInferenceEngine& Engine) {
-  TConsoleInput Input(isatty(STDIN_FILENO) != 0);
+// The console's end of an engine: its output on standard output, its input from standard input,
+// both for commands typed at the prompt and for the answers "read" and "readline" ask for.
+class TConsole {
+ public:
+  explicit TConsole(TInferenceEngine& Engine) : Input(isatty(STDIN_FILENO) != 0) {
+    Engine.OnPrintOut = [this](TInferenceEngine*, const std::string& OutID, const std::string& Text) {
+      if (OutID.empty() || OutID == "t") Print(Text);
+    };
+    // An empty line and the end of input both read as EOF.
+    Engine.OnReadLine = [this](TInferenceEngine*, const std::string&, std::string& Text) {
+      if (!Input.ReadAnswer(Question_, Text)) Text.clear();
+      Question_.clear();
+    };
+    // The first token of the next line that has one; nothing (EOF) at the end of input.
+    Engine.OnReadToken = [this](TInferenceEngine* Sender, const std::string&, IStreamToken& Token) {
+      Token = nullptr;
+      for (std::string Line; !Token && Input.ReadAnswer(Question_, Line);) {
+        Question_.clear();
+        TIEClipsStream Words(platform::InMemory, Line);
+        Words.SetSymbolGenerator(Sender);
+        IStreamToken First = Words.NextToken();
+        if (!First->IsEndOfStream()) Token = First;
+      }
+      Question_.clear();
+    };
+  }
+
+  TConsoleInput Input;
+
+ private:
+  void Print(const std::string& Text) {
+    std::fwrite(Text.data(), 1, Text.size(), stdout);
+    // The text since the last line end is the question an input request answers.
+    const size_t End = Text.find_last_of('\n');
+    if (End != std::string::npos) Question_.clear();
+    for (char C : Text.substr(End == std::string::npos ? 0 : End + 1))
+      if (C != '\r') Question_ += C;
+    if (Question_.size() > MaxQuestion) Question_.erase(0, Question_.size() - MaxQuestion);
+  }
+
+  static constexpr size_t MaxQuestion = 256;
+  std::string Question_;
+};
+
+int Interactive(TInferenceEngine& Engine, TConsoleInput& Input) {
   std::string Command;
   for (;;) {
     std::string Line;
@@ -107,9 +153,7 @@ int main(int argc, char** argv) {
   if (Files.empty() && Texts.empty()) Interact = true;
 
   TInferenceEngine Engine;
-  Engine.OnPrintOut = [](TInferenceEngine*, const std::string& OutID, const std::string& Text) {
-    if (OutID.empty() || OutID == "t") std::fwrite(Text.data(), 1, Text.size(), stdout);
-  };
+  TConsole Console(Engine);
   try {
     for (const std::string& File : Files) {
       std::string Text;
@@ -126,5 +170,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", Error.what());
     return 1;
   }
-  return Interact ? Interactive(Engine) : 0;
+  return Interact ? Interactive(Engine, Console.Input) : 0;
 }
