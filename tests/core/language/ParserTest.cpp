@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/core/ErrorText.h"
+#include "tests/core/TestConsole.h"
 
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactSet.h"
@@ -11,22 +12,9 @@
 using namespace rulecore;
 using platform::MakeRef;
 using rulecore::testing::ErrorOf;
+using rulecore::testing::TConsole;
 
 namespace {
-
-// An engine with the function packages built so far and its console output captured.
-struct TConsole {
-  TInferenceEngine Engine;
-  std::string Output;
-  TConsole() {
-    Engine.OnPrintOut = [this](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
-  }
-  std::string Run(const std::string& Text) {
-    Output.clear();
-    Engine.Parse(Text, true);
-    return Output;
-  }
-};
 
 std::string ParseErrorOf(TInferenceEngine& Engine, const std::string& Text, int* Line = nullptr) {
   try {

@@ -7,35 +7,13 @@
 #include <string>
 
 #include "tests/core/ErrorText.h"
+#include "tests/core/TestConsole.h"
 
 #include "core/engine/InferenceEngine.h"
 
 using namespace rulecore;
 using rulecore::testing::ErrorOf;
-
-namespace {
-
-struct TConsole {
-  TInferenceEngine Engine;
-  std::string Output;
-  TConsole() {
-    Engine.OnPrintOut = [this](TInferenceEngine*, const std::string&, const std::string& Text) { Output += Text; };
-  }
-  // Runs Text's commands and answers what they printed (results echoed as at the console).
-  std::string Run(const std::string& Text) {
-    Output.clear();
-    Engine.Parse(Text, true);
-    return Output;
-  }
-  // Fires at most Limit rules and answers what they printed.
-  std::string Fire(int32_t Limit = INT32_MAX) {
-    Output.clear();
-    Engine.Run(Limit);
-    return Output;
-  }
-};
-
-}  // namespace
+using rulecore::testing::TConsole;
 
 TEST(FactAddressVariables, AFactIdInASlotIsTheFactAPatternBinds) {
   TConsole C;
