@@ -25,12 +25,13 @@ make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
 make_program retract-100k retract_all.py 100000 retract_all.clp
 make_program join-heavy join_heavy.py 2000 join_heavy.clp
+make_program multifield multifield.py 2000 multifield.clp
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
 LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search under this agenda
 
 printf "%-20s %10s %12s  %s\n" program "median s" "peak MB" check
 for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128 retract-100k \
-  join-heavy waltz-25 waltz-50; do
+  join-heavy multifield waltz-25 waltz-50; do
   times=()
   mems=()
   check=""
