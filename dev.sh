@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Developer entry point: installs what is missing, builds and runs.
 #   ./dev.sh run [FILE...]   build optimised and run the console on FILE (default: the diagnosis example)
-#   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite
+#   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite, then
+#                    the same suite on the optimised (Release) build
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
 #   ./dev.sh fuzz [SECONDS]  build the parser fuzz target with clang + libFuzzer and run it
 #   ./dev.sh deps    only install the Debian packages the build needs
@@ -37,6 +38,10 @@ case "${1:-test}" in
     cmake --build build/test -j "$JOBS"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir build/test -j "$JOBS" --output-on-failure
+    # The optimised build is what users run: the same suite passes there too.
+    configure build/release Release OFF
+    cmake --build build/release -j "$JOBS"
+    ctest --test-dir build/release -j "$JOBS" --output-on-failure
     ;;
   run)
     deps
