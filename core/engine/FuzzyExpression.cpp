@@ -165,7 +165,7 @@ IIEValue EvaluateFuzzyExpression(const IFuzzyVariable& Variable, const TValueVec
 }
 
 IFuzzySet CrispFuzzySet(const IFuzzyVariable& Variable, double X) {
-  IFuzzySet Set = platform::MakeRef<TIFuzzySet>(Variable, FloatToText(X));
+  IFuzzySet Set = NewFuzzySet(Variable, FloatToText(X));
   TFuzzySetValues& Points = Set->GetValues();
   Points.BeginUpdate();
   Points.Add(X, 0);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/values/IEValue.h"
+#include "core/values/IEFuzzySet.h"
 #include "core/values/ValueVector.h"
 #include "fuzzy/IFuzzyLogic.h"
 

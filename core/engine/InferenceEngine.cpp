@@ -314,6 +314,20 @@ IIEValue TInferenceEngine::ParseList(const std::string& Text) {
 ISingletonsVector TInferenceEngine::ParseSingletons(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseSingletons(); });
 }
+IFuzzySet TInferenceEngine::ParseFuzzySet(const IFuzzyVariable& Variable, const std::string& Text) {
+  // "(term name shape)" as the printer writes a term; any other text is an expression.
+  const size_t Start = Text.find_first_not_of(" \t\r\n");
+  if (Start != std::string::npos && Text[Start] == '(' &&
+      Text.compare(Text.find_first_not_of(" \t\r\n", Start + 1), 4, "term") == 0)
+    return WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { return P.ParseFuzzySet(Variable); });
+  return ParseFuzzyExpression(Variable, Text);
+}
+IFuzzyVariable TInferenceEngine::ParseFuzzyVariable(const std::string& Text) {
+  IFuzzyVariable Variable = NewFuzzyVariable("");
+  Variable->SetParser(this);
+  WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { P.ParseFuzzyVariable(*Variable); });
+  return Variable;
+}
 
 std::string TInferenceEngine::GenerateSymbol(std::string_view Prefix) {
   std::string Symbol(Prefix);
@@ -544,6 +558,8 @@ void TInferenceEngine::DeclareProperties(platform::TPropertyList<TInferenceEngin
   P.AddField("OnRemoveUserFunction", &E::OnRemoveUserFunction);
   P.AddField("OnPrintOut", &E::OnPrintOut);
   P.AddField("OnReadLine", &E::OnReadLine);
+  P.AddField("OnFuzzyInference", &E::OnFuzzyInference);
+  P.AddField("OnFuzzyCorrelation", &E::OnFuzzyCorrelation);
   P.AddField("OnReadToken", &E::OnReadToken);
   // The parse events live in the parser: the engine's properties read and write the current
   // parser's (a new parser starts without them).
@@ -564,6 +580,12 @@ void TInferenceEngine::DeclareProperties(platform::TPropertyList<TInferenceEngin
   P.AddRef<TParsePatternEvent>("OnParsePattern",
                                [](E& S) -> TParsePatternEvent& { return S.GetParser().OnParsePattern; });
   P.AddRef<TParseRuleEvent>("OnParseRule", [](E& S) -> TParseRuleEvent& { return S.GetParser().OnParseRule; });
+  P.AddRef<TParseFuzzySetEvent>("OnParseFuzzySet",
+                                [](E& S) -> TParseFuzzySetEvent& { return S.GetParser().OnParseFuzzySet; });
+  P.AddRef<TParseFuzzyVariableEvent>(
+      "OnParseFuzzyVariable", [](E& S) -> TParseFuzzyVariableEvent& { return S.GetParser().OnParseFuzzyVariable; });
+  P.AddRef<TParseSingletonsEvent>("OnParseSingletons",
+                                  [](E& S) -> TParseSingletonsEvent& { return S.GetParser().OnParseSingletons; });
 }
 
 }  // namespace rulecore

@@ -29,9 +29,12 @@
 #include "core/functions/IReasoner.h"
 #include "core/language/IEStreamToken.h"
 #include "core/language/IETokenizer.h"
+#include "core/values/IEDefinedType.h"
+#include "core/values/IEFuzzySet.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/ValueHashTable.h"
 #include "fuzzy/FuzzyConsts.h"
+#include "fuzzy/IFuzzyLogic.h"
 #include "platform/Component.h"
 #include "platform/Properties.h"
 
@@ -59,7 +62,10 @@ PLATFORM_ENUM(TIEObjectType, otAgenda, otEngineVariables, otFacts, otFactSets, o
 class TInferenceEngine : public platform::TComponent,
                          public ISymbolGenerator,
                          public IReasoner,
-                         public IFunCallFactory {
+                         public IFunCallFactory,
+                         public vaguecore::IFuzzyParser,
+                         public IFuzzyVariableFactory,
+                         public ISingletonsParser {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
@@ -136,6 +142,60 @@ class TInferenceEngine : public platform::TComponent,
   // Clamped into [0, 1] and handed to the matching network.
   void SetMinActivationStrength(float Value);
 
+  // --- fuzzy values and fuzzy facts (FuzzyFacts.cpp) ---
+  using TFactCombineEvent =
+      std::function<void(TInferenceEngine* Sender, const IFact& Fact1, const IFact& Fact2, bool& Done)>;
+  using TFuzzyCorrelationEvent =
+      std::function<void(TInferenceEngine* Sender, const IFact& Fact, float Strength, bool& Done)>;
+  // The engine reads and writes the fuzzy sets and variables of its types (IFuzzyParser): a set
+  // from "(term name shape)" or a linguistic expression, a variable from the clauses of a fuzzy
+  // deftype ("(range ...) (units ...) (values ...)").  The parser's stream is put back after
+  // either, also on failure.
+  IFuzzySet ParseFuzzySet(const IFuzzyVariable& Variable, const std::string& Text) override;
+  IFuzzyVariable ParseFuzzyVariable(const std::string& Text) override;
+  std::string PrettyPrint(const vaguecore::TIFuzzySet& Set, bool WithTerm) override;
+  std::string PrettyPrint(const vaguecore::TIFuzzyVariable& Variable) override;
+  // The variables of fuzzy types are engine variables, whose terms compare with numbers.
+  IFuzzyVariable NewFuzzyVariable(const std::string& Name) override;
+  // One value read from Text and evaluated for Variable in the root context.
+  IFuzzySet ParseFuzzyExpression(const IFuzzyVariable& Variable, const std::string& Text);
+  // A linguistic expression evaluated for Variable in Context (the root context when null):
+  // from text (one value read from it), from one value (a list is an expression, anything
+  // else one operand) or from the items of a list.  The result is a fuzzy value, a list of them
+  // when the items hold several expressions, or the empty value for no items.
+  IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const std::string& Text, TIEContext* Context);
+  IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const IIEValue& Value, TIEContext* Context);
+  IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const TValueVector& Items, TIEContext* Context);
+  // Value1 becomes the union (intersection) of the two values under Operation: of two fuzzy
+  // values, or element by element of two lists of equal length; otherwise it is left alone.
+  // Value1 is given a new value object: the old one may be shared with the text of a rule.
+  void FuzzyUnion(IIEValue& Value1, const TIEValue& Value2, vaguecore::TFuzzyOperation Operation);
+  void FuzzyIntersection(IIEValue& Value1, const TIEValue& Value2, vaguecore::TFuzzyOperation Operation);
+  // Every fuzzy slot of Fact1 combined with Fact2's, by the operation FuzzyInferenceMethod
+  // names.  Both facts of one fuzzy template ("Cannot union two facts with different fact
+  // templates: %s and %s", "Fact is not a fuzzy fact").
+  void FuzzyOperation(TFact& Fact1, const TFact& Fact2, bool IsUnion);
+  // OnFuzzyInference, then unless it is done the union of Fact2 into Fact1.
+  void FuzzyInference(const IFact& Fact1, const IFact& Fact2);
+  // Every fuzzy value of Fact capped at Strength (fcmMinimum) or scaled by it (fcmProduct),
+  // unless Strength is 1 or OnFuzzyCorrelation does it.
+  void FuzzyCorrelation(const IFact& Fact, float Strength);
+  // Assert with FuzzyInferenceMethod set to Method for the assertion.
+  int32_t Assert(const IFact& Fact, vaguecore::TFuzzyInferenceMethod Method, bool Unconditional);
+  // A text plot of one fuzzy value, or of several of one variable, from From to To: one line
+  // to LogicalName per PrintOut (FuzzyPlot.cpp).
+  void PlotFuzzySet(const std::string& LogicalName, const IFuzzySet& Value, double From, double To,
+                    const std::string& PlotChars);
+  void PlotFuzzySet(const std::string& LogicalName, const std::vector<IFuzzySet>& Values, double From, double To,
+                    const std::string& PlotChars);
+  // What Value written in a fuzzy slot stands for: a fuzzy value of the slot's variable (a list
+  // of them in a multislot), evaluated in Context.  A quoted text (or an atom that is no term)
+  // is read as an expression.  "Fuzzy Type Definition needed to parse value" for a slot
+  // without a fuzzy type, "Invalid Fuzzy Expression: %s" when no value comes of it.
+  IIEValue FuzzySlotValue(const TFactSlot& Slot, const IIEValue& Value, TIEContext* Context);
+  TFactCombineEvent OnFuzzyInference;
+  TFuzzyCorrelationEvent OnFuzzyCorrelation;
+
   // --- packages ---
   TFunctionPackages GetPackages() const noexcept { return Packages_; }
   // Frees the engine's packages and creates the selected ones.
@@ -151,7 +211,9 @@ class TInferenceEngine : public platform::TComponent,
   // own collection (the engine never adopts the object).
   void SetFacts(const TFacts& Value) { Facts_->Assign(Value); }
   const std::vector<IFact>& GetFactList() const noexcept { return Facts_->Items(); }
-  // The fact's id, or -1 when an equal fact exists and duplication is off.
+  // The fact's id, or -1 when an equal fact exists and duplication is off.  A fuzzy fact is
+  // first correlated with the strength of the rule firing, then combined with an equal fact
+  // already there (union, or intersection with Flag), which it replaces.
   virtual int32_t Assert(const IFact& Fact, bool Flag = false);
   // The text read as a fact, its values evaluated in the root context, then asserted.
   int32_t Assert(const std::string& Text);
@@ -368,7 +430,9 @@ class TInferenceEngine : public platform::TComponent,
   IIEDefinedType ParseDefinedType(const std::string& Text);
   IIEValue ParseValue(const std::string& Text);
   IIEValue ParseList(const std::string& Text);
-  ISingletonsVector ParseSingletons(const std::string& Text);
+  // Singletons lists are read and written by the engine, which is also their sets' parser.
+  ISingletonsVector ParseSingletons(const std::string& Text) override;
+  std::string PrettyPrint(const TSingletonsVector& Vector) override;
 
   // --- console input and output, named streams, capture and batch files (EngineIO.cpp) ---
   using TReadLineEvent = std::function<void(TInferenceEngine* Sender, const std::string& InID, std::string& Text)>;
@@ -513,6 +577,9 @@ class TInferenceEngine : public platform::TComponent,
   std::unique_ptr<std::ostream> Capture_;
   TIEClipsStream* BatchInput_ = nullptr;  // the tokenizer Batch runs on (owned by Batch)
   void WriteCapture(const std::string& Text);
+  // The fuzzy branch of Assert: correlation with the rule firing, then the combination with an
+  // equal fact already there, which leaves working memory.
+  void CombineFuzzyFact(const IFact& Fact, bool Unconditional);
 };
 
 }  // namespace rulecore

@@ -18,9 +18,12 @@ void TInferenceEngine::SetFactDuplication(bool Value) {
   Facts_->SetCacheHashCodes(!Value);
 }
 
-int32_t TInferenceEngine::Assert(const IFact& Fact, bool) {
+int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   if (!Fact || !Fact->GetTemplate()) RaiseIE(SNoTemplate);
-  if (!FactDuplication_ && Facts_->FindFact(*Fact) >= 0) return -1;
+  if (Fact->GetTemplate()->IsFuzzy())
+    CombineFuzzyFact(Fact, Unconditional);  // duplication does not apply: equal facts combine
+  else if (!FactDuplication_ && Facts_->FindFact(*Fact) >= 0)
+    return -1;
   Fact->SetID(NewFactId());
   Facts_->Append(Fact);
   if (Watching(cwFact)) PrintOut("t", " ==> " + Fact->GetToIDString() + "\r\n");

@@ -81,6 +81,8 @@ constexpr std::string_view WParseValue = "ParseValue";
 constexpr std::string_view WParseValuePair = "ParseValuePair";
 constexpr std::string_view WParseList = "ParseList";
 constexpr std::string_view WParsePoints = "ParseFuzzyPoints";
+constexpr std::string_view WParseFuzzySet = "ParseFuzzySet";
+constexpr std::string_view WParseFuzzyVariable = "ParseFuzzyVariable";
 constexpr std::string_view WParseHeader = "ParseHeader";
 
 bool IsKind(const IStreamToken& T, TIEType Kind) { return T->GetDataType() == Kind; }
@@ -441,7 +443,8 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
   Pattern = std::make_unique<TIEPattern>(nullptr, Depth, Template, N);
   Pattern->SetComment(platform::Trim(Open->GetWhiteSpace()));
   if (Template->IsOrdered()) {
-    ParseConstraints(*Pattern, std::string(SDefaultSlotName), true);
+    const IFactSlot& Data = Template->GetSlot(SDefaultSlotName);
+    ParseConstraints(*Pattern, std::string(SDefaultSlotName), true, Data->IsFuzzy() ? Data.get() : nullptr);
   } else {
     for (IStreamToken T = Next(); !T->Is(')'); T = Next()) {
       if (T->IsEndOfStream()) ParseError(WParsePattern, MessageText(SUnexpectedEOF));
@@ -449,7 +452,8 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
       const IStreamToken Slot = Next();
       if (!IsAtom(Slot)) ParseError(WParsePattern, FormatMessage(SBadSlotName, {Slot->ToString()}));
       const IFactSlot& Definition = Template->GetSlot(Slot->GetText());
-      ParseConstraints(*Pattern, Slot->GetText(), Definition->IsMultiSlot());
+      ParseConstraints(*Pattern, Slot->GetText(), Definition->IsMultiSlot(),
+                       Definition->IsFuzzy() ? Definition.get() : nullptr);
     }
   }
   if (OnParsePattern) OnParsePattern(this, Pattern.get());
@@ -465,7 +469,36 @@ IIEValue TIEClipsParser::ConstraintValue(const IStreamToken& Token) {
   return Token->Value();
 }
 
-void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot) {
+IIEValue TIEClipsParser::ParseFuzzyConstraint(const TFactSlot& Slot) {
+  const IIEDefinedType& Type = Slot.GetExtendedTypeInfo();
+  if (!Type || !Type->GetFuzzyType()) ParseError(WParsePattern, MessageText(SNeedFuzzyType));
+  // The expression runs to the next connective or the end of the slot: "very hot", "hot or
+  // warm", "[not cold] and warm", a number, a singletons list, a shape call.
+  IValueVector Items = NewList();
+  for (;;) {
+    const IStreamToken T = Next();
+    if (IsConstant(T) && !IsAtom(T, ":")) {
+      Items->Add(T->Value());
+    } else if (T->Is('[') || T->Is(']')) {
+      Items->Add(NewAtom(T->GetText()));
+    } else if (T->Is('(')) {
+      Items->Add(CallOrSingletons(T));
+    } else {
+      Back(T);
+      break;
+    }
+  }
+  try {
+    return Engine().EvalFuzzyExpression(Type->GetFuzzyType(), *Items, Engine().GetContext());
+  } catch (const EIEParseException&) {
+    throw;
+  } catch (const EIEException& E) {
+    ParseError(WParsePattern, E.what());
+  }
+}
+
+void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot,
+                                      const TFactSlot* Fuzzy) {
   int32_t Field = 0;
   bool Conjunction = true;
   // Where the current field's tests begin in the slot's list, and the variable that binds the
@@ -488,7 +521,22 @@ void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Sl
       T = Next();
     }
     const int32_t SubIndex = MultiSlot ? Field : NoSubIndex;
-    if (IsConstant(T) && !IsAtom(T, ":")) {
+    if (Fuzzy && ((IsConstant(T) && !IsAtom(T, ":")) || T->Is('[') || T->Is('('))) {
+      // A fuzzy slot compares with a fuzzy value: the expression's; in a multislot each value
+      // of several is a field of its own.
+      Back(T);
+      const IIEValue Value = ParseFuzzyConstraint(*Fuzzy);
+      if (Value->GetDType() == dtList) {
+        const IValueVector Values = Value->GetAsList();
+        if (!MultiSlot && Values->GetValueCount() > 1) ParseError(WParsePattern, FormatMessage(SNotMultiSlot, {Slot}));
+        for (int I = 0; I < Values->GetValueCount(); ++I)
+          Pattern.AddTest(Slot, Values->Get(I), I == 0 ? Conjunction : true, Negated && I == 0,
+                          MultiSlot ? Field + I : NoSubIndex);
+        if (Values->GetValueCount() > 1) Field += Values->GetValueCount() - 1;
+      } else {
+        Pattern.AddTest(Slot, Value, Conjunction, Negated, SubIndex);
+      }
+    } else if (IsConstant(T) && !IsAtom(T, ":")) {
       Pattern.AddTest(Slot, ConstraintValue(T), Conjunction, Negated, SubIndex);
     } else if (IsVariable(T)) {
       const IIEValue Variable = ConstraintValue(T);
@@ -566,7 +614,8 @@ IFact TIEClipsParser::ParseFact() {
   IFact Fact = Template->NewFact();
   if (Template->IsOrdered()) {
     const IFactSlot& Data = Template->GetSlot(SDefaultSlotName);
-    Fact->SetValue(SDefaultSlotName, Checked(*Data, ParseValue(*Data), WParseFactSlot));
+    const IIEValue Value = ParseValue(*Data);
+    Fact->SetValue(SDefaultSlotName, Data->IsFuzzy() ? Value : Checked(*Data, Value, WParseFactSlot));
     ExpectClose(WParseFact);
   } else {
     for (IStreamToken T = Next(); !T->Is(')'); T = Next()) {
@@ -575,7 +624,8 @@ IFact TIEClipsParser::ParseFact() {
       const IStreamToken Slot = Next();
       if (!IsAtom(Slot)) ParseError(WParseFact, FormatMessage(SBadSlotName, {Slot->ToString()}));
       const IFactSlot& Definition = Template->GetSlot(Slot->GetText());
-      const IIEValue Value = Checked(*Definition, ParseValue(*Definition), WParseFactSlot);
+      const IIEValue Parsed = ParseValue(*Definition);
+      const IIEValue Value = Definition->IsFuzzy() ? Parsed : Checked(*Definition, Parsed, WParseFactSlot);
       ExpectClose(WParseFact);
       Fact->SetValue(Slot->GetText(), Value);
     }
@@ -585,6 +635,7 @@ IFact TIEClipsParser::ParseFact() {
 }
 
 IIEValue TIEClipsParser::ParseValue(const TFactSlot& Slot) {
+  if (Slot.IsFuzzy()) return ParseFuzzyValue(Slot);
   if (Slot.IsMultiSlot()) return ParseList();
   const IStreamToken T = Next();
   if (IsConstant(T) || IsVariable(T)) return TokenValue(T);
@@ -595,6 +646,51 @@ IIEValue TIEClipsParser::ParseValue(const TFactSlot& Slot) {
     ParseError(WParseFactSlot, MessageText(SExpectedValue));
   }
   ParseError(WParseFactSlot, FormatMessage(SBadSlotValue, {T->ToString()}));
+}
+
+namespace {
+
+// Whether a value can only be known when the fact is asserted (a variable, a call, a list or a
+// singletons list holding one).
+bool Deferred(const TIEValue& Value) {
+  switch (Value.GetDType()) {
+    case dtVariable:
+    case dtMultiVariable:
+    case dtFunCall: return true;
+    case dtList:
+      for (const IIEValue& Element : *Value.GetAsList())
+        if (Element && Deferred(*Element)) return true;
+      return false;
+    case dtSingletons: {
+      const ISingletonsVector Points = Value.GetAsSingletons();
+      for (int I = 0; I < Points->GetCount(); ++I)
+        if (Deferred(*Points->GetXValues(I)) || Deferred(*Points->GetYValues(I))) return true;
+      return false;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+IIEValue TIEClipsParser::ParseFuzzyValue(const TFactSlot& Slot) {
+  const IIEDefinedType& Type = Slot.GetExtendedTypeInfo();
+  if (!Type || !Type->GetFuzzyType()) ParseError(WParseFactSlot, MessageText(SNeedFuzzyType));
+  const IIEValue Items = ParseList();
+  const IValueVector List = Items->GetAsList();
+  if (List->GetValueCount() == 0) ParseError(WParseFactSlot, MessageText(SExpectedValue));
+  // One item stands for itself; several are one linguistic expression (or several values in a
+  // multislot).
+  const IIEValue Written = List->GetValueCount() == 1 ? List->Get(0) : Items;
+  // What refers to the rule's variables or calls functions is evaluated when the fact is made.
+  if (Deferred(*Written)) return Written;
+  try {
+    return Engine().FuzzySlotValue(Slot, Written, Engine().GetContext());
+  } catch (const EIEParseException&) {
+    throw;
+  } catch (const EIEException& E) {
+    ParseError(WParseFactSlot, E.what());
+  }
 }
 
 TFactSet* TIEClipsParser::ParseFactSet() {
@@ -895,6 +991,98 @@ void TIEClipsParser::ParseAllowedEnumerations(TIEDefinedType& Type, const std::s
   }
 }
 
+// =============================================================================================
+// Fuzzy variables and sets
+// =============================================================================================
+
+void TIEClipsParser::ParseFuzzyTerms(vaguecore::TIFuzzyVariable& Variable) {
+  const IFuzzyVariable Owner(&Variable);
+  for (IStreamToken S = Next(); !S->Is(')'); S = Next()) {
+    if (S->IsEndOfStream()) ParseError(WParseFuzzySet, MessageText(SUnexpectedEOF));
+    Back(S);
+    const IFuzzySet Parsed = ParseFuzzySet(Owner);
+    // The term takes the parsed shape; made through the variable, it is one of its terms.
+    Variable.Add(Parsed->GetName())->Assign(*Parsed);
+  }
+}
+
+void TIEClipsParser::ParseFuzzyVariable(vaguecore::TIFuzzyVariable& Variable) {
+  TInferenceEngine& E = Engine();
+  for (IStreamToken T = Next(); !T->Is(')') && !T->IsEndOfStream(); T = Next()) {
+    if (!T->Is('(')) ParseError(WParseFuzzyVariable, MessageText(SMissingOpenParens));
+    const IStreamToken Q = Next();
+    const std::string Word = platform::LowerCase(Q->GetText());
+    if (Word == "range") {
+      const auto Bound = [&]() {
+        const IStreamToken B = Next();
+        if (!IsKind(B, dtInteger) && !IsKind(B, dtFloat))
+          ParseError(WParseFuzzyVariable, FormatMessage(SExpectedIntVarFun, {"range"}));
+        return B->Value()->GetAsNumeric();
+      };
+      const double Low = Bound();
+      const double High = Bound();
+      vaguecore::SetUniverse(Variable, Low, High);
+      ExpectClose(WParseFuzzyVariable);
+    } else if (Word == "units") {
+      const IStreamToken U = Next();
+      if (!IsConstant(U)) ParseError(WParseFuzzyVariable, MessageText(SExpectedValue));
+      Variable.SetUnits(U->GetText());
+      ExpectClose(WParseFuzzyVariable);
+    } else if (Word == "values") {
+      ParseFuzzyTerms(Variable);
+    } else {
+      ParseError(WParseFuzzyVariable, FormatMessage(SExpectedKeyword, {"range, units, or values"}));
+    }
+  }
+  (void)E;
+  if (OnParseFuzzyVariable) OnParseFuzzyVariable(this, IFuzzyVariable(&Variable));
+}
+
+IFuzzySet TIEClipsParser::ParseFuzzySet(const IFuzzyVariable& Variable) {
+  if (!Next()->Is('(') || !IsAtom(Next(), "term")) ParseError(WParseFuzzySet, MessageText(SExpectedFuzzySet));
+  const IStreamToken Name = Next();
+  if (!IsAtom(Name)) ParseError(WParseFuzzySet, MessageText(SMissingName));
+  IFuzzySet Set = NewFuzzySet(Variable, Name->GetText());
+  const IStreamToken First = Next();
+  if (First->Is('(')) {
+    const IIEValue Shape = CallOrSingletons(First);
+    ExpectClose(WParseFuzzySet);
+    if (Shape->GetDType() == dtSingletons) {
+      std::vector<vaguecore::TFzyPoint> Points;
+      const ISingletonsVector Pairs = Shape->GetAsSingletons();
+      TIEContext* Context = Engine().GetContext();
+      for (int I = 0; I < Pairs->GetCount(); ++I)
+        Points.push_back({Pairs->GetXValues(I)->Resolve(Context)->GetAsNumeric(),
+                          Pairs->GetYValues(I)->Resolve(Context)->GetAsNumeric()});
+      Set->GetValues().SetPoints(Points);
+    } else if (!ShapeTerm(*Set, Shape)) {
+      ParseError(WParseFuzzySet, FormatMessage(SInvalidFuzzyExpression, {Shape->ToString()}));
+    }
+  } else {
+    // A term defined by an expression over the variable's other terms: "(term warm hot or
+    // medium)" takes the expression's points and keeps its text.
+    Back(First);
+    const IIEValue Items = ParseList();
+    ExpectClose(WParseFuzzySet);
+    IIEValue Value;
+    try {
+      Value = Engine().EvalFuzzyExpression(Variable, *Items->GetAsList(), Engine().GetContext());
+    } catch (const EIEParseException&) {
+      throw;
+    } catch (const EIEException& E) {
+      ParseError(WParseFuzzySet, E.what());
+    }
+    if (!Value || Value->GetDType() != dtFuzzy)
+      ParseError(WParseFuzzySet, FormatMessage(SInvalidFuzzyExpression, {Items->ToString()}));
+    std::string Text;
+    for (const IIEValue& Item : *Items->GetAsList()) Text += (Text.empty() ? "" : " ") + Item->ToString();
+    Set->GetValues().SetPoints(Value->GetAsFuzzy()->GetValues().GetPoints());
+    Set->SetExpression(Text);
+  }
+  if (OnParseFuzzySet) OnParseFuzzySet(this, Set);
+  return Set;
+}
+
 // A term written as a shape, "(tri 0 50 100)": the call names the shape and its arguments are
 // numbers.
 bool TIEClipsParser::ShapeTerm(vaguecore::TFuzzySet& Term, const IIEValue& Shape) {
@@ -939,25 +1127,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
       Type->SetUnits(U->GetText());
       ExpectClose(WParseDefinedType);
     } else if (Word == "values" && Types.Contains(dtFuzzy)) {
-      const IFuzzyVariable& Variable = Type->GetFuzzyType();
-      for (IStreamToken S = Next(); !S->Is(')'); S = Next()) {
-        if (!S->Is('(') || !IsAtom(Next(), "term")) ParseError(WParseDefinedType, MessageText(SExpectedFuzzySet));
-        const IStreamToken TermName = Next();
-        if (!IsAtom(TermName)) ParseError(WParseDefinedType, MessageText(SMissingName));
-        const IIEValue Shape = ParseValue();
-        ExpectClose(WParseDefinedType);
-        IFuzzySet Term = Variable->Add(TermName->GetText());
-        if (Shape && Shape->GetDType() == dtSingletons) {
-          std::vector<vaguecore::TFzyPoint> Points;
-          const ISingletonsVector Pairs = Shape->GetAsSingletons();
-          for (int I = 0; I < Pairs->GetCount(); ++I)
-            Points.push_back({Pairs->GetXValues(I)->Resolve(E.GetContext())->GetAsNumeric(),
-                              Pairs->GetYValues(I)->Resolve(E.GetContext())->GetAsNumeric()});
-          Term->GetValues().SetPoints(Points);
-        } else if (!ShapeTerm(*Term, Shape)) {
-          ParseError(WParseDefinedType, FormatMessage(SInvalidFuzzyExpression, {Shape ? Shape->ToString() : ""}));
-        }
-      }
+      ParseFuzzyTerms(*Type->GetFuzzyType());
     } else if (StartsWith(Word, "allowed-")) {
       ParseAllowedEnumerations(*Type, Word);
     } else {
@@ -1178,6 +1348,7 @@ ISingletonsVector TIEClipsParser::ParseSingletons() {
     ExpectClose(WParsePoints);
     Points->Add(std::move(X), std::move(Y));
   }
+  if (OnParseSingletons) OnParseSingletons(this, Points);
   return Points;
 }
 

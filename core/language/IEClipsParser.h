@@ -43,8 +43,21 @@ class TIEClipsParser : public TIEParser {
   IIEValue ParseValue() override;
   IIEValue ParseList() override;
   ISingletonsVector ParseSingletons() override;
-  // A slot's value in a fact: a list for a multislot, one value otherwise.
+  // A slot's value in a fact: a list for a multislot, one value otherwise; in a fuzzy slot the
+  // value of what is written there (ParseFuzzyValue).
   virtual IIEValue ParseValue(const TFactSlot& Slot);
+  // The fuzzy value of a fuzzy slot in a fact: the items up to ")" as one linguistic expression
+  // (or one operand), evaluated now unless they use variables or calls, which are evaluated
+  // when the fact is asserted.
+  virtual IIEValue ParseFuzzyValue(const TFactSlot& Slot);
+  // The clauses of a fuzzy variable - "(range low high)", "(units text)", "(values (term name
+  // shape)...)" - up to ")" or the end of the text, into Variable.
+  virtual void ParseFuzzyVariable(vaguecore::TIFuzzyVariable& Variable);
+  // "(term name shape)": a set of Variable of that name and shape, not yet a term of it.  The
+  // shape is a singletons list, a shape call ("(tri 0 50 100)") or a linguistic expression.
+  virtual IFuzzySet ParseFuzzySet(const IFuzzyVariable& Variable);
+  // The "(term ...)" sets up to ")", each made a term of Variable.
+  virtual void ParseFuzzyTerms(vaguecore::TIFuzzyVariable& Variable);
   // "(" slot value+ ")" as the list (slot value).
   virtual IIEValue ParseValuePair();
   // The kinds (and the defined type named among them) of a type clause, up to its ")".
@@ -74,7 +87,10 @@ class TIEClipsParser : public TIEParser {
   // The value of a token; variables take the kind the rule first gave them.
   IIEValue TokenValue(const IStreamToken& Token);
   IIEValue ConstraintValue(const IStreamToken& Token);
-  void ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot);
+  // The constraint terms of one slot; Fuzzy is the slot's definition when the slot is fuzzy.
+  void ParseConstraints(TIEPattern& Pattern, const std::string& Slot, bool MultiSlot, const TFactSlot* Fuzzy);
+  // A linguistic expression in a fuzzy slot's constraint, evaluated to its fuzzy value.
+  IIEValue ParseFuzzyConstraint(const TFactSlot& Slot);
   IIEValue CallOrSingletons(const IStreamToken& Open);
   // A default or a fact value that the slot rejects: an integer becomes a float where floats
   // are allowed; anything else is a parse error.

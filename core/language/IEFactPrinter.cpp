@@ -26,7 +26,7 @@ std::string SlotText(bool Ordered, std::string_view SlotName, std::string_view V
 // nil must be written.
 std::string ValueText(const IIEValue& Value) {
   if (!Value) return {};
-  return Value->GetDType() == dtList ? SourceText(Value) : Value->GetToString();
+  return Value->GetDType() == dtList || Value->GetDType() == dtSingletons ? SourceText(Value) : Value->GetToString();
 }
 
 // A multislot left empty on purpose must be written when reading the fact again would fill it

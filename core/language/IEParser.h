@@ -16,6 +16,8 @@
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/values/IEDefinedType.h"
 #include "core/values/IEException.h"
+#include "core/values/IEFuzzySet.h"
+#include "core/values/ValueVector.h"
 #include "platform/Component.h"
 
 namespace rulecore {
@@ -39,6 +41,10 @@ using TParseFunCallEvent = std::function<void(TIEParser* Sender, const IFunCall&
 using TParseVariableEvent = std::function<void(TIEParser* Sender, const std::string& VarName, const IIEValue& Value)>;
 using TParsePatternEvent = std::function<void(TIEParser* Sender, TIEPattern* Pattern)>;
 using TParseRuleEvent = std::function<void(TIEParser* Sender, TRule* Rule)>;
+using TParseFuzzySetEvent = std::function<void(TIEParser* Sender, const vaguecore::IFuzzySet& FuzzySet)>;
+using TParseFuzzyVariableEvent =
+    std::function<void(TIEParser* Sender, const vaguecore::IFuzzyVariable& FuzzyVariable)>;
+using TParseSingletonsEvent = std::function<void(TIEParser* Sender, const ISingletonsVector& Singletons)>;
 
 class TIEParser : public platform::TComponent {
   PLATFORM_CLASS(TIEParser, platform::TComponent)
@@ -100,6 +106,9 @@ class TIEParser : public platform::TComponent {
   TParseVariableEvent OnParseVariable;
   TParsePatternEvent OnParsePattern;
   TParseRuleEvent OnParseRule;
+  TParseFuzzySetEvent OnParseFuzzySet;
+  TParseFuzzyVariableEvent OnParseFuzzyVariable;
+  TParseSingletonsEvent OnParseSingletons;
 
  protected:
   TIEClipsStream& Stream() const;

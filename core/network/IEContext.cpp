@@ -4,6 +4,7 @@
 
 #include "core/engine/InferenceEngine.h"
 #include "core/values/IEException.h"
+#include "core/values/IEFuzzySet.h"
 #include "fuzzy/IFuzzyLogic.h"
 
 namespace rulecore {
@@ -200,8 +201,11 @@ const TIEValue* TIEContext::PeekPatternBinding(const TBindingInfo& Binding) {
 }
 
 IIEValue TIEContext::ResolveSingletons(TSingletonsVector& Singletons) {
-  auto Set = platform::MakeRef<vaguecore::TIFuzzySet>();
-  if (auto* Parser = dynamic_cast<vaguecore::IFuzzyParser*>(Singletons.GetParser())) Set->SetParser(Parser);
+  auto Set = platform::MakeRef<TIEFuzzySet>();
+  if (auto* Parser = dynamic_cast<vaguecore::IFuzzyParser*>(Singletons.GetParser()))
+    Set->SetParser(Parser);
+  else if (Engine_)
+    Set->SetParser(Engine_);
   std::vector<vaguecore::TFzyPoint> Points;
   Points.reserve(static_cast<size_t>(Singletons.GetCount()));
   for (int I = 0; I < Singletons.GetCount(); ++I)
@@ -243,7 +247,12 @@ void TIEContext::Resolve(TFact& Fact) {
   for (int I = 0; I < Values.Count(); ++I) {
     const IIEValue& V = Values.Entry(I).Value;
     if (!V) continue;
-    Values.PutAt(I, SlotValue(*V));
+    const IFactSlot& Slot = Values.Entry(I).Slot;
+    // A fuzzy slot holds what its linguistic expression evaluates to here.
+    if (Slot && Slot->IsFuzzy() && Engine_)
+      Values.PutAt(I, Engine_->FuzzySlotValue(*Slot, V, this));
+    else
+      Values.PutAt(I, SlotValue(*V));
   }
 }
 
@@ -255,8 +264,9 @@ IFact TIEContext::ResolvedCopy(const TFact& Written) {
   const IFactTemplate& Template = Written.GetTemplate();
   const TFactValues::TEntries& Entries = Written.GetSlotValues().Entries();
   const auto Plain = [&Template](const TFactValues::TEntry& E) { return E.Slot->GetTemplate() == Template.get(); };
-  if (!Template || Template->DynamicChecks() || !std::all_of(Entries.begin(), Entries.end(), Plain)) {
-    // Checked slots and foreign slots take the copy's general path.
+  if (!Template || Template->DynamicChecks() || Template->IsFuzzy() ||
+      !std::all_of(Entries.begin(), Entries.end(), Plain)) {
+    // Checked slots, fuzzy slots and foreign slots take the copy's general path.
     IFact Copy = Written.Clone();
     Resolve(*Copy);
     return Copy;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "IEException.h"
+#include "IEFuzzySet.h"
 #include "core/functions/IReasoner.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "fuzzy/FuzzySet.h"
@@ -78,7 +79,7 @@ void TIEDefinedType::SetBaseTypes(TIETypes Value) {
   IFuzzyVariable NewVariable;
   if (Fuzzy && !FuzzyType_) {
     auto* Factory = dynamic_cast<IFuzzyVariableFactory*>(Reasoner_);
-    NewVariable = Factory ? Factory->NewFuzzyVariable(Name_) : platform::MakeRef<TIFuzzyVariable>(Name_);
+    NewVariable = Factory ? Factory->NewFuzzyVariable(Name_) : platform::MakeRef<TIEFuzzyVariable>(Name_);
     if (RangeLimited_) vaguecore::SetUniverse(*NewVariable, MinRange_, MaxRange_);
     NewVariable->SetUnits(Units_);
   }
