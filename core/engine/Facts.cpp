@@ -13,8 +13,8 @@ namespace {
 // The duplicate cache's own hash, made without writing any value as text.  Facts that
 // TFact::Equals finds equal hash alike: they share the template object, their slots hold
 // strictly equal values, and strictly equal numbers and texts have equal hash codes.  Values of
-// other kinds hash by their text, as equal values write alike.  (Facts of templates with fuzzy
-// slots, which Equals passes over, are kept apart and never hashed.)
+// other kinds hash by their text, as equal values write alike.  Fuzzy slots, which Equals
+// passes over, are left out: a fuzzy fact hashes as its crisp slots.
 uint32_t CacheHash(const TFact& Fact) {
   const IFactTemplate& Template = Fact.GetTemplate();
   if (!Template) return 0;
@@ -24,6 +24,7 @@ uint32_t CacheHash(const TFact& Fact) {
   const int N = Template->GetSlotCount();
   for (int S = 0; S < N; ++S) {
     const IFactSlot& Slot = Template->GetSlot(S);
+    if (Slot->IsFuzzy()) continue;
     // A fact filled by its template keeps its entries in slot order.
     int I = S < Values.Count() && Values.Entry(S).Slot == Slot ? S : Values.Find(Slot->GetName());
     const TIEValue* V = nullptr;
@@ -138,21 +139,16 @@ void TFacts::Compact() const noexcept {
   Holes_ = 0;
 }
 
+bool TFacts::Cached(const TFact& Fact) const noexcept {
+  return Caching_ || (Fact.GetTemplate() && Fact.GetTemplate()->IsFuzzy());
+}
+
 void TFacts::CacheAdd(TFact* Fact) {
-  if (!Caching_) return;
-  if (Fact->GetTemplate() && Fact->GetTemplate()->IsFuzzy())
-    FuzzyFacts_.push_back(Fact);
-  else
-    Cache_.Insert(CacheHash(*Fact), Fact);
+  if (Cached(*Fact)) Cache_.Insert(CacheHash(*Fact), Fact);
 }
 
 void TFacts::CacheRemove(TFact* Fact) {
-  if (!Caching_) return;
-  auto F = std::find(FuzzyFacts_.begin(), FuzzyFacts_.end(), Fact);
-  if (F != FuzzyFacts_.end()) {
-    FuzzyFacts_.erase(F);
-    return;
-  }
+  if (!Cached(*Fact)) return;
   // A fact changed since it was cached (its hash moved) is found by identity.
   if (!Cache_.Erase(CacheHash(*Fact), Fact)) Cache_.EraseAnywhere(Fact);
 }
@@ -161,9 +157,7 @@ void TFacts::SetCacheHashCodes(bool Value) {
   if (Value == Caching_) return;
   Caching_ = Value;
   Cache_.Clear();
-  FuzzyFacts_.clear();
-  if (Caching_)
-    for (const IFact& F : Items()) CacheAdd(F.get());
+  for (const IFact& F : Items()) CacheAdd(F.get());
 }
 
 void TFacts::Append(const IFact& Fact) {
@@ -199,7 +193,6 @@ void TFacts::ClearList() noexcept {
   Live_.clear();
   Holes_ = 0;
   Cache_.Clear();
-  FuzzyFacts_.clear();
   Highest_ = 0;
 }
 
@@ -266,16 +259,10 @@ int TFacts::IndexOf(const TFact* Fact) const noexcept {
 
 int TFacts::FindFact(const TFact& Fact) const {
   const TFact* Found = nullptr;
-  if (PreserveIDs_ || !Caching_) {
+  if (PreserveIDs_ || !Cached(Fact)) {
     for (const IFact& F : Items())
       if (F->Equals(&Fact)) {
         Found = F.get();
-        break;
-      }
-  } else if (Fact.GetTemplate() && Fact.GetTemplate()->IsFuzzy()) {
-    for (const TFact* F : FuzzyFacts_)
-      if (F->Equals(&Fact)) {
-        Found = F;
         break;
       }
   } else {

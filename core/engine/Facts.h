@@ -100,8 +100,9 @@ class TFacts : public platform::TPersistent {
     bool operator()(const TFact* A, const TFact* B) const noexcept { return A->GetID() < B->GetID(); }
   };
   // Among equal facts the duplicate check answers the first in the list, the lowest id.
+  // Facts of fuzzy templates are always there: every fuzzy assertion looks for an equal fact.
   platform::TPointerHashIndex<TFact, TLowerID> Cache_;
-  std::vector<TFact*> FuzzyFacts_;
+  bool Cached(const TFact& Fact) const noexcept;
 };
 
 }  // namespace rulecore

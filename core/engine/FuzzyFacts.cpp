@@ -161,8 +161,15 @@ IIEValue TInferenceEngine::FuzzySlotValue(const TFactSlot& Slot, const IIEValue&
     Adopt(Result, Variable, this);
   } else if (Value && (Value->GetDType() == dtString || Value->GetDType() == dtAtom) &&
              !Variable->ContainsFuzzySet(Value->GetText())) {
-    // Quoted text, or an atom that is no term: a whole expression ("very hot").
-    Result = EvalFuzzyExpression(Variable, std::string(Value->GetText()), Context);
+    // Quoted text, or an atom that is no term: a whole expression ("very hot"), read as items
+    // even when it is one word, so that a lone hedge is an operator missing its operand.
+    IIEValue Items = ParseValue(std::string(Value->GetText()));
+    if (!Items || Items->GetDType() != dtList) {
+      IValueVector One = NewList();
+      if (Items) One->Add(Items);
+      Items = platform::MakeRef<TIEValue>(One);
+    }
+    Result = EvalFuzzyExpression(Variable, *Items->GetAsList(), Context);
   } else {
     Result = EvalFuzzyExpression(Variable, Value, Context);
   }

@@ -75,6 +75,15 @@ float FuzzyDegree(const TIEValue& A, const TIEValue& B) {
   return 0;
 }
 
+// Two fuzzy constants a one-input node may share: the same points in the same variable.  (Two
+// sets that both reach membership 1 somewhere - hot and very hot - match each other fully but
+// give a fact different degrees.)
+bool SameFuzzyValue(const TIEValue& A, const TIEValue& B) {
+  const IFuzzySet X = A.GetAsFuzzy();
+  const IFuzzySet Y = B.GetAsFuzzy();
+  return X && Y && X->GetVariable() == Y->GetVariable() && X->EqualsValues(*Y);
+}
+
 // Every binding place inside a converted call points at FactIndex.
 void RebaseBindings(TFunctionCall& Call, int32_t FactIndex) {
   for (int I = 0; I < Call.GetArgumentCount(); ++I) {
@@ -180,7 +189,7 @@ bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, 
     return false;
   if (!Value || !Value_) return !Value && !Value_;
   if (Value->GetDType() == dtFuzzy || Value_->GetDType() == dtFuzzy)
-    return Value->GetDType() == Value_->GetDType() && FuzzyDegree(*Value, *Value_) >= 1.0f;
+    return Value->GetDType() == Value_->GetDType() && SameFuzzyValue(*Value, *Value_);
   // Equal values hash alike: the hash turns away most siblings (rules differing in one
   // constant of a predicate call) without a structural comparison.
   return ValueHash == ValueHash_ && Value_->Equals(Value);
@@ -447,12 +456,12 @@ bool TJoinNode::SameTests(const TJoinNode& Other) const {
   return true;
 }
 
-void TJoinNode::PrepareShortCut(const std::function<bool(int32_t)>& Factless) {
+void TJoinNode::PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& Unkeyable) {
   auto& Tests = GetTests();
   auto Pick = [&](bool Whole) -> bool {
     for (size_t I = 0; I < Tests.size(); ++I) {
       auto* J = dynamic_cast<TIEJoinTest*>(Tests[I].get());
-      if (!J || J->GetSlotTestType() != sttEquals || Factless(J->GetTokenIndex())) continue;
+      if (!J || J->GetSlotTestType() != sttEquals || Unkeyable(*J)) continue;
       const bool IsWhole = J->GetJoinTestType() == tstSlot ||
                            (J->GetLeftSubIndex() == NoSubIndex && J->GetRightSubIndex() == NoSubIndex);
       if (IsWhole != Whole) continue;
@@ -1104,11 +1113,21 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
     const TIEPattern& Q = *Rule.GetPattern(Index);
     return Q.GetNegatedCount() > 0 || Q.GetName() == STestCE;
   };
+  const auto FuzzySlot = [&Rule, Count](int32_t Index, const std::string& Slot) {
+    if (Index < 0 || Index >= Count) return false;
+    const IFactTemplate& Template = Rule.GetPattern(Index)->GetFactTemplate();
+    IFactSlot Found;
+    return Template && Template->ContainsSlot(Slot, Found) && Found->IsFuzzy();
+  };
   TReteNode* Left = Count > 0 ? Last[0] : nullptr;
   for (int I = 1; I < Count; ++I) {
     Nodes.Pattern = I;
     const TIEPattern& P = *Rule.GetPattern(I);
     const bool Test = P.GetName() == STestCE;
+    const auto Unkeyable = [&, I](const TIEJoinTest& J) {
+      return Factless(J.GetTokenIndex()) || FuzzySlot(J.GetTokenIndex(), J.GetLeftIndex()) ||
+             FuzzySlot(I, J.GetRightIndex());
+    };
     std::unique_ptr<TTestNode> Node;
     if (Test)
       Node = std::make_unique<TTestNode>(*this);
@@ -1182,7 +1201,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
       TReteNode* Owned = Own(std::move(Node));
       Connect(Left, Owned, ctLeft);
       Connect(Right, Owned, ctRight);
-      if (Join) Join->PrepareShortCut(Factless);
+      if (Join) Join->PrepareShortCut(Unkeyable);
       Nodes.Add(Owned);
       Trace += "+2";
       Result = Owned;
@@ -1195,7 +1214,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
         TReteNode* Chained = Own(std::move(Chain));
         Connect(Left, Chained, ctLeft);
         Connect(Result, Chained, ctRight);
-        ChainNode->PrepareShortCut(Factless);
+        ChainNode->PrepareShortCut(Unkeyable);
         Nodes.Add(Chained);
         Trace += "+2";
         Result = Chained;

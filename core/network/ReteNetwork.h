@@ -165,10 +165,11 @@ class TJoinNode final : public TTestNode {
   // token they extend.
   bool GetChained() const noexcept { return Chained_; }
   void SetChained(bool Value) noexcept { Chained_ = Value; }
-  // The first equality join test becomes the hash key of both memories (and runs first).  A
-  // test whose left place is Factless (a negated or test element's place: it holds no fact, and
-  // a test on it does not constrain) cannot key the left memory and is passed over.
-  void PrepareShortCut(const std::function<bool(int32_t)>& Factless);
+  // The first equality join test becomes the hash key of both memories (and runs first).  An
+  // Unkeyable test is passed over: one whose left place holds no fact (a negated or test
+  // element's place: a test on it does not constrain), or one on fuzzy slots, whose values
+  // match by degree and not by equal hash codes.
+  void PrepareShortCut(const std::function<bool(const TIEJoinTest&)>& Unkeyable);
   const TIEJoinTest* GetShortCut() const noexcept { return ShortCut_; }
   int32_t GetMatchCount() const noexcept { return MatchCount_; }
   // The memories, made with the node's first token (nothing before).
