@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/engine/FuzzyExpression.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"
@@ -72,14 +71,13 @@ void SetPair(const IIEValue& Argument, TFact& Fact, TIEContext& Context) {
   IFactSlot Slot;
   if (!Fact.GetTemplate()->ContainsSlot(Name, Slot)) RaiseIE(SInvalidSlotName, {Name});
 
-  IIEValue Item = Pair->Get(1);
-  const IIEDefinedType& Type = Slot->GetExtendedTypeInfo();
-  if (Slot->IsFuzzy() && Type && Type->GetFuzzyType() && Item->GetDType() != dtFuzzy) {
-    // A linguistic expression ("very hot") or one operand of it, for the slot's variable.
-    TFuzzyOperands Operands(&Context);
-    Item = Item->GetDType() == dtList
-               ? EvaluateFuzzyExpression(Type->GetFuzzyType(), *Item->GetAsList(), Operands)
-               : MakeRef<TIEValue>(Operands.EvaluateOperand(Type->GetFuzzyType(), Item));
+  const IIEValue& Item = Pair->Get(1);
+  if (Slot->IsFuzzy()) {
+    // A linguistic expression ("very hot", "\"very hot\"", 75, ?t) for the slot's variable.
+    TInferenceEngine* Engine = Context.GetEngine();
+    if (!Engine) RaiseIE(SNeedFuzzyType);
+    Fact.SetValue(Name, Engine->FuzzySlotValue(*Slot, Item, &Context));
+    return;
   }
   if (Slot->IsMultiSlot() && Item->GetDType() == dtList) {
     // Separate values: each evaluated, in order, into a new list.  The slot's old list is not
