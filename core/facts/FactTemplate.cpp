@@ -7,6 +7,7 @@
 #include "core/network/IEContext.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
+#include "core/values/IEFuzzySet.h"
 #include "core/values/ValueVector.h"
 #include "platform/Format.h"
 
@@ -178,6 +179,13 @@ bool TFactSlot::Equals(const TFactSlot* Other) const {
   if (TypeInfo_ != Other->TypeInfo_ && !(TypeInfo_ && TypeInfo_->Equals(Other->TypeInfo_.get()))) return false;
   if (Default_ == Other->Default_) return true;
   if (!Default_ || !Other->Default_) return false;
+  if (Default_->GetDType() == dtFuzzy && Other->Default_->GetDType() == dtFuzzy) {
+    // The same default is the same set: the fuzzy comparison asks for overlap, which two empty
+    // sets (a fuzzy slot's usual default) never have.
+    const IFuzzySet A = Default_->GetAsFuzzy();
+    const IFuzzySet B = Other->Default_->GetAsFuzzy();
+    return A->GetName() == B->GetName() && A->EqualsValues(*B);
+  }
   try {
     return Default_->EqualsStar(Other->Default_);
   } catch (const EIEException&) {

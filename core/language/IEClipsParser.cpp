@@ -840,7 +840,19 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
   }
   if (Default) {
     Slot->SetDefaultDynamic(Dynamic);
-    Slot->SetSlotDefault(Dynamic ? Default : Checked(*Slot, Default, WParseTemplateSlot));
+    if (!Dynamic && Slot->IsFuzzy()) {
+      // A fuzzy default is the fuzzy value its expression stands for.
+      try {
+        Default = E.FuzzySlotValue(*Slot, Default, E.GetContext());
+      } catch (const EIEParseException&) {
+        throw;
+      } catch (const EIEException& Error) {
+        ParseError(WParseTemplateSlot, Error.what());
+      }
+      Slot->SetSlotDefault(Default);
+    } else {
+      Slot->SetSlotDefault(Dynamic ? Default : Checked(*Slot, Default, WParseTemplateSlot));
+    }
   } else if (!Existing || !Existing->GetSlotDefault()) {
     // Without a default the slot starts from the first value its types and constraints allow.
     Slot->SetSlotDefault(Slot->CreateValidDefault(Multi));
