@@ -220,7 +220,10 @@ bool TPatternMatchNode::PassCompared(const IReteToken& Token, const TIEValue& A,
   bool Same = A.Equals(&B);
   if (!Equal) Same = !Same;
   if (!Same) return false;
-  if (A.GetDType() == dtFuzzy || B.GetDType() == dtFuzzy) {
+  // A match is as strong as the overlap.  A test that passes because the values do not match
+  // ("~hot" of a cold room) holds fully: their overlap, below the threshold, would make every
+  // conclusion of the rule nearly empty.
+  if (Equal && (A.GetDType() == dtFuzzy || B.GetDType() == dtFuzzy)) {
     const float Degree = FuzzyDegree(A, B);
     if (Token->GetStrength() > Degree) {
       if (GetRete().GetMinActivationStrength() > Degree) return false;

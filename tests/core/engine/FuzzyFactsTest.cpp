@@ -14,6 +14,7 @@
 #include "tests/core/TestConsole.h"
 
 #include "core/engine/InferenceEngine.h"
+#include "core/language/IEParser.h"
 #include "core/network/IERule.h"
 #include "core/values/ValueVector.h"
 
@@ -139,6 +140,9 @@ TEST(FuzzyMatching, PatternsMatchToADegreeThatBecomesTheActivationsStrength) {
   // very hot shares no node with hot (both reach 1, but at 75 very hot is 0.25).
   EXPECT_EQ(Strengths(C.Engine, "very-warm"), (std::vector<float>{0.25f, 1.0f}));
   EXPECT_EQ(Strengths(C.Engine, "crisp"), (std::vector<float>{0.5f, 1.0f}));
+  // A room that is not hot at all is fully not hot.
+  C.Run("(defrule not-warm (room (name ?n) (temp ~hot)) =>)");
+  EXPECT_EQ(Strengths(C.Engine, "not-warm"), (std::vector<float>{1.0f}));
   // Weaker than the threshold: not made.
   C.Engine.SetMinActivationStrength(0.5f);
   C.Run("(assert (room (name warmish) (temp 70)))");  // hot 0.4
@@ -305,4 +309,45 @@ TEST(FuzzyText, ConstructsAndFactsReadBackAsThemselves) {
   // A failed read leaves the parser reading what it read before.
   EXPECT_NE(ErrorOf([&] { B.Engine.ParseFuzzySet(V, "(term broken (tri 1 2))"); }), "(no error)");
   EXPECT_EQ(B.Run("(+ 1 2)"), "3\r\n");
+}
+
+TEST(FuzzyEngine, EventsAndSettingsAroundAnAssertion) {
+  TConsole C;
+  int Sets = 0, Variables = 0, Singletons = 0;
+  C.Engine.GetParser().OnParseFuzzySet = [&](TIEParser*, const IFuzzySet&) { ++Sets; };
+  C.Engine.GetParser().OnParseFuzzyVariable = [&](TIEParser*, const IFuzzyVariable&) { ++Variables; };
+  C.Engine.GetParser().OnParseSingletons = [&](TIEParser*, const ISingletonsVector&) { ++Singletons; };
+  C.Run(Temperature);
+  EXPECT_EQ(Sets, 2);  // cold and hot
+  EXPECT_EQ(Singletons, 2);
+  C.Engine.ParseFuzzyVariable("(range 0 10) (values (term a (tri 0 5 10)))");
+  EXPECT_EQ(Variables, 1);
+
+  // A handler that combines the facts itself: the new fact replaces the old one as it is.
+  std::vector<std::string> Combined;
+  C.Engine.OnFuzzyInference = [&](TInferenceEngine*, const IFact& New, const IFact& Old, bool& Done) {
+    Combined.push_back(New->ToString() + " with " + Old->ToString());
+    Done = true;
+  };
+  C.Run("(assert (room (name a) (temp hot)))");
+  C.Run("(assert (room (name a) (temp cold)))");
+  EXPECT_EQ(Combined, std::vector<std::string>{"(room (name a) (temp cold)) with (room (name a) (temp hot))"});
+  ASSERT_EQ(FactsOf(C.Engine, "room").size(), 1u);
+  EXPECT_EQ(FactsOf(C.Engine, "room")[0]->ToString(), "(room (name a) (temp cold))");
+  C.Engine.OnFuzzyInference = nullptr;
+
+  // An assertion under another method that fails (sum has no intersection) leaves the method,
+  // the old fact and working memory as they were.
+  IFact Warm = C.Engine.ParseFact("(room (name a) (temp 40))");
+  C.Engine.GetContext()->Resolve(*Warm);
+  std::string Error;
+  try {
+    C.Engine.Assert(Warm, vaguecore::fimAdditive, true);
+  } catch (const std::exception& E) {
+    Error = E.what();
+  }
+  EXPECT_EQ(Error, "Invalid fuzzy operation: foSum");
+  EXPECT_EQ(C.Engine.GetFuzzyInferenceMethod(), vaguecore::fimMinMax);
+  ASSERT_EQ(FactsOf(C.Engine, "room").size(), 1u);
+  EXPECT_EQ(FactsOf(C.Engine, "room")[0]->ToString(), "(room (name a) (temp cold))");
 }
