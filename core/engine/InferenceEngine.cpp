@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/facts/FactSet.h"
+#include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/MathPackage.h"
 #include "core/functions/PredicatePackage.h"
 #include "core/functions/StandardPackage.h"
@@ -89,6 +90,7 @@ void TInferenceEngine::AddDefaultPackages() {
   if (Packages_.Contains(pPredicate)) new TPredicatePackage(this);
   if (Packages_.Contains(pMath)) new TMathPackage(this);
   if (Packages_.Contains(pString)) new TStringPackage(this);
+  if (Packages_.Contains(pFuzzyLogic)) new TFuzzyLogicPackage(this);
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);
 }
 

@@ -10,6 +10,16 @@
 
 namespace rulecore {
 
+TInferenceEngine& EngineFor(TFunctionCall& Call, TIEContext* Context, const TIEUserFunction& Function) {
+  if (Context && Context->GetEngine()) return *Context->GetEngine();
+  if (auto* Engine = dynamic_cast<TInferenceEngine*>(Call.GetReasoner())) return *Engine;
+  throw EIEException(platform::Format(SFunctionError, {Function.GetFunctionName(), MessageText(SUnknownEngine)}));
+}
+
+TIEContext& ContextFor(TIEContext* Context, TInferenceEngine& Engine) {
+  return Context ? *Context : *Engine.GetContext();
+}
+
 namespace {
 
 // Arithmetic failures are not in the published catalogue: their wording is this library's own.

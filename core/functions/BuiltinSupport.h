@@ -18,6 +18,7 @@
 namespace rulecore {
 
 class TIEContext;
+class TInferenceEngine;
 class TUserPackage;
 
 // What a package table says about one function: its name, argument pattern, arity and help text.
@@ -67,6 +68,13 @@ class TSelectingFunction : public TBuiltinFunction {
 // Argument Index resolved in Context.  A nested call that answered no value gives an empty
 // (dtNone) value, so conversions report their usual error instead of touching a missing value.
 IIEValue ArgValue(TFunctionCall& Call, int Index, TIEContext* Context);
+
+// The engine a call works on: the context's, or else the engine that built the call (the
+// function's error "Unknown/Undefined Inference Engine" when there is none).
+TInferenceEngine& EngineFor(TFunctionCall& Call, TIEContext* Context, const TIEUserFunction& Function);
+// Where values are evaluated: the rule's context, or for a command run outside any rule the
+// engine's root context, which sees the globals.
+TIEContext& ContextFor(TIEContext* Context, TInferenceEngine& Engine);
 // The argument's numeric value (integers as floats); other kinds raise their conversion error.
 double NumberArg(TFunctionCall& Call, int Index, TIEContext* Context);
 // The argument's integer conversion; a float is truncated toward zero and one outside 32 bits

@@ -32,18 +32,6 @@ constexpr std::string_view SAlreadyRunning = "The inference engine is already ru
 // 1. Helpers
 // =============================================================================================
 
-// The engine the call works on: the context's, or else the engine that built the call.
-TInferenceEngine& EngineFor(TFunctionCall& Call, TIEContext* Context, const TIEUserFunction& Function) {
-  if (Context && Context->GetEngine()) return *Context->GetEngine();
-  if (auto* Engine = dynamic_cast<TInferenceEngine*>(Call.GetReasoner())) return *Engine;
-  throw EIEException(platform::Format(SFunctionError, {Function.GetFunctionName(), MessageText(SUnknownEngine)}));
-}
-
-// Values are evaluated in the rule's context; a command run outside any rule sees the globals.
-TIEContext& ContextFor(TIEContext* Context, TInferenceEngine& Engine) {
-  return Context ? *Context : *Engine.GetContext();
-}
-
 IIEValue FactIdValue(int32_t ID) { return MakeRef<TIEValue>(ID, dtFactId); }
 
 // An assertion the engine refused (-1) answers FALSE rather than an id no fact has.

@@ -35,14 +35,6 @@ constexpr std::string_view CRLF = "\r\n";
 // 1. Helpers
 // =============================================================================================
 
-// The engine the call runs in: the context's, or else the engine that built the call.
-TInferenceEngine& EngineFor(TFunctionCall& Call, TIEContext* Context, const TIEUserFunction& Function) {
-  if (Context && Context->GetEngine()) return *Context->GetEngine();
-  if (auto* Engine = dynamic_cast<TInferenceEngine*>(Call.GetReasoner())) return *Engine;
-  throw EIEException(
-      platform::Format(SFunctionError, {Function.GetFunctionName(), FormatMessage(SUnknownEngine)}));
-}
-
 // The logical name in argument Index; the console ("") when the call has no such argument.
 std::string LogicalName(TFunctionCall& Call, int Index, TIEContext* Context) {
   return Index < Call.GetArgumentCount() ? TextArg(Call, Index, Context) : std::string();
