@@ -113,6 +113,25 @@ TFuzzySet& TFuzzySet::Hedge(TBaseFuzzyHedge BaseHedge, TFzyFloat Value, bool OnY
   if (!OnY) Op += BaseHedgeXSuffix;
   if (BaseHedge == bfhDivide && Value == 0) RaiseFzy(SFuzzyDivisionByZero, {Op});
   std::vector<TFzyPoint> P = Values_->GetPoints();
+  const bool Cut = BaseHedge == bfhCutLess || BaseHedge == bfgCutLessEq || BaseHedge == bfhCutGreater ||
+                   BaseHedge == bfhCutGreaterEq;
+  if (Cut && OnY) {
+    // Cutting the memberships at a level cuts the function, not only its points: where a segment
+    // passes through the level it gets a point there, so that "hot > 0.6" is min(hot, 0.6) at
+    // every X (cutting only the points would turn a triangle into a lower triangle).
+    std::vector<TFzyPoint> Crossed;
+    Crossed.reserve(P.size() * 2);
+    for (size_t I = 0; I < P.size(); ++I) {
+      if (I > 0) {
+        const TFzyPoint& A = P[I - 1];
+        const TFzyPoint& B = P[I];
+        if ((A.Y - Value) * (B.Y - Value) < 0 && B.X - A.X > FuzzyTolerance)
+          Crossed.push_back({InterpolateX(A.X, A.Y, B.X, B.Y, Value), Value});
+      }
+      Crossed.push_back(P[I]);
+    }
+    P = std::move(Crossed);
+  }
   for (TFzyPoint& Pt : P) {
     TFzyFloat& C = OnY ? Pt.Y : Pt.X;
     switch (BaseHedge) {

@@ -78,8 +78,10 @@ TEST(FuzzyHedges, BaseHedgesOnEitherCoordinate) {
       {bfhMultiply, 0.5, true, {{80, 0}, {90, 0.5}, {95, 0.25}}},
       {bfhSubtract, 0.7, true, {{80, 0}, {90, 0.3}, {95, 0}}},
       {bfhPower, 2, true, {{80, 0}, {90, 1}, {95, 0.25}}},
-      {bfhCutLess, 0.3, true, {{80, 0.3}, {90, 1}, {95, 0.5}}},
-      {bfgCutLessEq, 0.5, true, {{80, 0.5}, {90, 1}, {95, 0.5}}},
+      // A cut on the memberships cuts the function: 0.3 is crossed at 83, 0.5 at 85.
+      {bfhCutLess, 0.3, true, {{80, 0.3}, {83, 0.3}, {90, 1}, {95, 0.5}}},
+      {bfgCutLessEq, 0.5, true, {{80, 0.5}, {85, 0.5}, {90, 1}, {95, 0.5}}},
+      {bfhCutGreater, 0.6, true, {{80, 0}, {86, 0.6}, {90, 0.6}, {94, 0.6}, {95, 0.5}}},
       {bfhAdd, 10, false, {{90, 0}, {100, 1}, {100, 0.5}}},  // clamped at the universe's end
       {bfhCutGreaterEq, 90, false, {{80, 0}, {90, 1}, {90, 0.5}}},
       {bfhMultiply, -1, false, {{0, 0}, {0, 1}, {0, 0.5}}},

@@ -175,8 +175,14 @@ TEST(FuzzyCorrelation, TheFiringRulesStrengthCapsOrScalesWhatItAsserts) {
     C.Fire();
     const IFuzzySet Speed = SetOf(FactsOf(C.Engine, "fan").at(0), "speed");
     const double S = 0.6f;
-    for (const auto& [X, Y] : std::vector<std::pair<double, double>>{{0, 0}, {4, 0.5}, {6, 1}, {10, 0.2}})
-      EXPECT_NEAR(Speed->DegreeOfMembership(X), Product ? Y * S : std::min(Y, S), 1e-6) << X;
+    // The written conclusion, and what it becomes at every X (not only at its points).
+    const auto Written = [](double X) {
+      if (X <= 4) return X / 8;
+      if (X <= 6) return 0.5 + (X - 4) / 4;
+      return 1 - (X - 6) * 0.2;
+    };
+    for (double X = 0; X <= 10; X += 0.25)
+      EXPECT_NEAR(Speed->DegreeOfMembership(X), Product ? Written(X) * S : std::min(Written(X), S), 1e-6) << X;
   }
   // A handler that does the correlation itself leaves the values alone; strength 1 changes
   // nothing at all.
