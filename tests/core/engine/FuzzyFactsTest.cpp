@@ -82,6 +82,16 @@ TEST(FuzzySlots, TakeEveryWrittenFormAsAFuzzyValue) {
   EXPECT_NEAR(Sets["points"]->DegreeOfMembership(25), 0.5, 1e-9);
   EXPECT_NEAR(Sets["bound"]->DegreeOfMembership(60), 1.0, 1e-9);
   for (const auto& [Name, Set] : Sets) EXPECT_EQ(Set->GetVariable()->GetName(), "temperature") << Name;
+  // A shape call, and modify and duplicate taking the same forms.
+  C.Run("(assert (room (name shaped) (temp (tri 40 60 80))))"
+        "(defrule change ?f <- (room (name term) (temp hot)) => (duplicate ?f (name copy) (temp \"very cold\")) "
+        "(bind ?t 20) (modify ?f (temp ?t)))");
+  C.Fire();
+  for (const IFact& F : FactsOf(C.Engine, "room")) Sets[F->GetValue("name")->GetToString()] = SetOf(F, "temp");
+  EXPECT_NEAR(Sets["shaped"]->DegreeOfMembership(70), 0.5, 1e-9);
+  EXPECT_NEAR(Sets["copy"]->DegreeOfMembership(25), 0.25, 1e-9);
+  EXPECT_NEAR(Sets["term"]->DegreeOfMembership(20), 1.0, 1e-9);  // no longer hot: the rule stops
+  EXPECT_NEAR(Sets["term"]->DegreeOfMembership(75), 0.0, 1e-9);
   const IIEValue Temps = FactsOf(C.Engine, "zone")[0]->GetValue("temps");
   ASSERT_EQ(Temps->GetDType(), dtList);
   EXPECT_EQ(Temps->GetAsList()->GetValueCount(), 2);
