@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS="${JOBS:-2}"
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libedit-dev)
+PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libedit-dev nlohmann-json3-dev)
 
 deps() {
   local missing=()
