@@ -240,8 +240,10 @@ void TFuzzySet::CreateTriangleFunctionValues(TFzyFloat Left, TFzyFloat Center, T
 void TFuzzySet::AppendCurve(int N, TFzyFloat Left, TFzyFloat Right, bool Growth) {
   const TFzyFloat W = Right - Left, Middle = (Left + Right) / 2;
   const TFzyFloat Step = N > 1 ? W / (N - 1) : 0;
-  TFzyFloat X = Left;
-  for (int K = 0; K < N; ++K, X += Step) {
+  for (int K = 0; K < N; ++K) {
+    // Each X from the ends, not by adding steps: the last point is Right itself, so the curve
+    // prints (and saves) as the bounds it was made from.
+    const TFzyFloat X = K == N - 1 ? Right : Left + K * Step;
     TFzyFloat S;
     if (X <= Left)
       S = 0;

@@ -26,6 +26,11 @@ class EFOpenError : public Exception {
   using Exception::Exception;
 };
 
+// A file that cannot be created or written.
+class EFCreateError : public Exception {
+  using Exception::Exception;
+};
+
 // Selects the in-memory constructor: TTextStream(InMemory, "text").
 struct TInMemory {
   explicit constexpr TInMemory() = default;

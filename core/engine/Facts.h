@@ -9,6 +9,7 @@
 #include "core/facts/Fact.h"
 #include "platform/Object.h"
 #include "platform/PointerHashIndex.h"
+#include "platform/Properties.h"
 
 namespace rulecore {
 
@@ -35,6 +36,12 @@ class TFacts : public platform::TPersistent {
   void SetCacheHashCodes(bool Value);
   bool GetPreserveIDs() const noexcept { return PreserveIDs_; }
   void SetPreserveIDs(bool Value) noexcept { PreserveIDs_ = Value; }
+  // The flags are what a stored engine keeps of its fact list; the facts themselves go with
+  // the engine ("FactsList").
+  static void DeclareProperties(platform::TPropertyList<TFacts>& P) {
+    P.Add("CacheHashCodes", &TFacts::GetCacheHashCodes, &TFacts::SetCacheHashCodes, true);
+    P.Add("PreserveIDs", &TFacts::GetPreserveIDs, &TFacts::SetPreserveIDs, false);
+  }
   int32_t GetHighestID() const noexcept { return Highest_; }
 
   // --- changes from outside go through the engine ---

@@ -116,13 +116,7 @@ std::string TInferenceEngine::PrettyPrint(const vaguecore::TIFuzzyVariable& Vari
   return PrettyPrintFuzzyClauses(Variable);
 }
 
-std::string TInferenceEngine::PrettyPrint(const TSingletonsVector& Vector) {
-  if (Vector.GetCount() == 0) return {};
-  std::string Text = "(";
-  for (int I = 0; I < Vector.GetCount(); ++I)
-    Text += "(" + SourceText(Vector.GetXValues(I)) + " " + SourceText(Vector.GetYValues(I)) + ") ";
-  return Text + ")";
-}
+std::string TInferenceEngine::PrettyPrint(const TSingletonsVector& Vector) { return rulecore::PrettyPrint(Vector); }
 
 IIEValue TInferenceEngine::EvalFuzzyExpression(const IFuzzyVariable& Variable, const TValueVector& Items,
                                                TIEContext* Context) {

@@ -7,6 +7,7 @@
 #include "core/facts/FactSet.h"
 #include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/MathPackage.h"
+#include "core/functions/MiscPackage.h"
 #include "core/functions/PredicatePackage.h"
 #include "core/functions/StandardPackage.h"
 #include "core/functions/StringPackage.h"
@@ -87,6 +88,7 @@ void TInferenceEngine::ConstructDefaults() {
 void TInferenceEngine::AddDefaultPackages() {
   // Packages of kinds this build does not provide yet are left out.
   if (Packages_.Contains(pStandard)) new TStandardPackage(this);
+  if (Packages_.Contains(pMiscellaneous)) new TMiscPackage(this);
   if (Packages_.Contains(pPredicate)) new TPredicatePackage(this);
   if (Packages_.Contains(pMath)) new TMathPackage(this);
   if (Packages_.Contains(pString)) new TStringPackage(this);
@@ -277,7 +279,7 @@ IIEValue TInferenceEngine::Parse(const std::string& Text, TIEType Kind) {
   RaiseIE(SParseTypeError, {Ordinal > 18 ? "Unknown Type (" + std::to_string(Ordinal) + ")" : GetIETypeName(Kind)});
 }
 
-bool TInferenceEngine::LoadFacts(const std::string& Text) {
+bool TInferenceEngine::LoadFactsFromText(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.LoadFacts(); });
 }
 IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) {
@@ -315,6 +317,26 @@ IIEValue TInferenceEngine::ParseList(const std::string& Text) {
 }
 ISingletonsVector TInferenceEngine::ParseSingletons(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseSingletons(); });
+}
+std::pair<std::string, IIEValue> TInferenceEngine::ParseFactSlot(const TFactTemplate& Template,
+                                                                  const std::string& Text) {
+  return WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { return P.ParseFactSlot(Template); });
+}
+std::pair<std::string, IIEValue> TInferenceEngine::ParseVariable(const std::string& Text) {
+  // The printer writes a global as "?name = value"; a name without its "?" is read the same.
+  const size_t Start = Text.find_first_not_of(" \t\r\n");
+  const bool Bare = Start != std::string::npos && Text[Start] != '?';
+  return WithText(*this, *Parser_, Bare ? "?" + Text.substr(Start) : Text,
+                  [](TIEClipsParser& P) { return P.ParseVariable(); });
+}
+// A rule part as the printer writes it has no "=>" after the patterns and no ")" after the
+// actions, where the parser of a whole rule stops: they are added (text that has them stops
+// at its own).
+void TInferenceEngine::ParseRulePatterns(TRule& Rule, const std::string& Text) {
+  WithText(*this, *Parser_, Text + "\r\n=>", [&](TIEClipsParser& P) { P.ParseRulePatterns(Rule); });
+}
+void TInferenceEngine::ParseRuleActions(TRule& Rule, const std::string& Text) {
+  WithText(*this, *Parser_, Text + "\r\n)", [&](TIEClipsParser& P) { P.ParseRuleActions(Rule); });
 }
 IFuzzySet TInferenceEngine::ParseFuzzySet(const IFuzzyVariable& Variable, const std::string& Text) {
   // "(term name shape)" as the printer writes a term; any other text is an expression.
@@ -505,6 +527,21 @@ std::string TInferenceEngine::PrettyPrint(const TRule& Rule) { return rulecore::
 std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template) { return rulecore::PrettyPrint(Template); }
 std::string TInferenceEngine::PrettyPrint(const TFactSlot& Slot) { return rulecore::PrettyPrint(Slot); }
 std::string TInferenceEngine::PrettyPrint(const TFactSet& Set) { return rulecore::PrettyPrint(Set); }
+std::string TInferenceEngine::PrettyPrint(const TRule& Rule, TRuleConstruct Part) {
+  return rulecore::PrettyPrint(Rule, Part);
+}
+std::string TInferenceEngine::PrettyPrint(const TIEPattern& Pattern) { return rulecore::PrettyPrint(Pattern); }
+std::string TInferenceEngine::PrettyPrint(const TFact& Fact, std::string_view SlotName) {
+  return PrettyPrintSlotValue(Fact, SlotName);
+}
+std::string TInferenceEngine::PrettyPrint(const TFactTemplate& Template, std::string_view SlotName,
+                                          std::string_view ValueText) {
+  return PrettyPrintSlotValue(Template, SlotName, ValueText);
+}
+std::string TInferenceEngine::PrettyPrint(std::string_view GlobalName, const IIEValue& Value) {
+  return PrettyPrintGlobalVariable(GlobalName, Value);
+}
+std::string TInferenceEngine::PrettyPrint(const TValueHashTable& Globals) { return PrettyPrintGlobalVariables(Globals); }
 
 }  // namespace rulecore
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "FactSets.h"
 #include "FactTemplates.h"
@@ -47,6 +48,7 @@ class TIEClipsParser;
 class TIEClipsStream;
 class TIEContext;
 class TReteNetwork;
+class IHostDialogs;
 
 // The built-in function packages an engine loads.
 PLATFORM_ENUM(TFunctionPackage, pStandard, pPredicate, pMath, pMiscellaneous, pString, pObject, pTrigonometry,
@@ -418,11 +420,18 @@ class TInferenceEngine : public platform::TComponent,
   // A value of the given kind made from text (the parser only for calls, facts and lists).
   IIEValue Parse(const std::string& Text, TIEType Kind);
   // Every fact of Text asserted (values evaluated first).
-  bool LoadFacts(const std::string& Text);
+  bool LoadFactsFromText(const std::string& Text);
   IFunCall ParseFunCall(const std::string& Text);
   IFact ParseFact(const std::string& Text);
   IFactTemplate ParseFactTemplate(const std::string& Text);
   IFactSlot ParseFactTemplateSlot(TFactTemplate& Template, const std::string& Text);
+  // "(slot value)" of a fact of Template: the slot's name and its value.
+  std::pair<std::string, IIEValue> ParseFactSlot(const TFactTemplate& Template, const std::string& Text);
+  // "?name = value" (or "name = value"): one global variable as the printer writes it.
+  std::pair<std::string, IIEValue> ParseVariable(const std::string& Text);
+  // The patterns up to "=>", and the actions up to the closing ")", of a rule's text, into Rule.
+  void ParseRulePatterns(TRule& Rule, const std::string& Text);
+  void ParseRuleActions(TRule& Rule, const std::string& Text);
   TFactSet* ParseFactSet(const std::string& Text);
   TRule* ParseRule(const std::string& Text);
   IInterpretedFunction ParseFunction(const std::string& Text);
@@ -475,6 +484,68 @@ class TInferenceEngine : public platform::TComponent,
   TReadLineEvent OnReadLine;
   TReadTokenEvent OnReadToken;
 
+  // --- loading and saving rule-language text (Persistence.cpp) ---
+  // A load reads through a token stream that is the parser's input for the call; the parser's
+  // own input is put back afterwards, also when parsing fails (what was read before the error
+  // stays).  The file forms raise the platform's file error for a file that cannot be opened.
+  // A save writes each item's text followed by CR LF, numbers exactly as they are, so that
+  // what is saved reads back to the same values.
+  void LoadFromFile(const std::string& FileName);
+  void LoadFromStream(std::istream& Stream);
+  void SaveToFile(const std::string& FileName);
+  void SaveToStream(std::ostream& Stream);
+  // The rules are cleared first.
+  void LoadRules(const std::string& FileName);
+  void LoadRules(std::istream& Stream);
+  void SaveRules(const std::string& FileName);
+  void SaveRules(std::ostream& Stream);
+  // The templates (with their facts and rules) are cleared first.
+  void LoadFactTemplates(const std::string& FileName);
+  void LoadFactTemplates(std::istream& Stream);
+  void SaveFactTemplates(const std::string& FileName);
+  void SaveFactTemplates(std::ostream& Stream);
+  // The defined types (with the templates) are cleared first.
+  void LoadDefinedTypes(const std::string& FileName);
+  void LoadDefinedTypes(std::istream& Stream);
+  void SaveDefinedTypes(const std::string& FileName);
+  void SaveDefinedTypes(std::ostream& Stream);
+  // Facts, each asserted; saved in fact-list order, all or those of one template.
+  void LoadFacts(const std::string& FileName);
+  void LoadFacts(std::istream& Stream);
+  void SaveFacts(const std::string& FileName);
+  void SaveFacts(std::ostream& Stream);
+  void SaveFacts(const std::string& FileName, const std::string& TemplateName);
+  void SaveFacts(std::ostream& Stream, const std::string& TemplateName);
+
+  // --- host dialogs (HostDialogs.cpp) ---
+  // The dialogs of the dialog functions: the host's service when one is set (not owned), else
+  // the engine's own, which prints through the console routing and reads the answer there.
+  IHostDialogs& GetDialogs();
+  void SetDialogs(IHostDialogs* Value) noexcept { Dialogs_ = Value; }
+
+  // --- component streaming (EngineStreaming.cpp) ---
+  // The engine as a JSON component stream (platform/ComponentStream.h): the settings that
+  // differ from their defaults, and every construct and fact as rule-language text, numbers
+  // written exactly.  Loading clears the engine, puts its settings back to their defaults and
+  // reads the stream; a stream that cannot be read raises EStreamError (or the parser's error
+  // for a construct), and the engine keeps what was read before the error.  The file forms
+  // raise platform::EFOpenError for a file that cannot be opened or created.
+  void SaveComponentToStream(std::ostream& Stream) const;
+  void SaveComponentToFile(const std::string& FileName) const;
+  void LoadComponentFromStream(std::istream& Stream);
+  void LoadComponentFromFile(const std::string& FileName);
+  // Constructs read from a stream wait until every setting of the engine is read, then go in
+  // in the order they depend on each other: types, templates, deffunctions, globals, rules,
+  // facts, fact sets.
+  void Loaded() override;
+
+ private:
+  friend struct TEngineStreaming;
+  struct TStreamedConstructs;
+  std::shared_ptr<TStreamedConstructs> Streamed_;  // while loading from a stream
+
+ public:
+
   // --- the whole expert system as text (ExpertSystem.cpp) ---
   // A header, the settings, every construct (types and templates after their ancestors, rules
   // sorted) and the facts.
@@ -498,6 +569,14 @@ class TInferenceEngine : public platform::TComponent,
   std::string PrettyPrint(const TFactSlot& Slot);
   std::string PrettyPrint(const TFactSet& Set);
   std::string PrettyPrint(const TRule& Rule);
+  std::string PrettyPrint(const TRule& Rule, TRuleConstruct Part);
+  std::string PrettyPrint(const TIEPattern& Pattern);
+  // One slot of a fact, "(slot value)"; or a slot of a template with the value's text given.
+  std::string PrettyPrint(const TFact& Fact, std::string_view SlotName);
+  std::string PrettyPrint(const TFactTemplate& Template, std::string_view SlotName, std::string_view ValueText);
+  // One global, "?name = value"; every global as one defglobal.
+  std::string PrettyPrint(std::string_view GlobalName, const IIEValue& Value);
+  std::string PrettyPrint(const TValueHashTable& Globals);
 
   // Templates made with this engine as owner register here so that they forget the engine when
   // it is destroyed before them.
@@ -576,7 +655,12 @@ class TInferenceEngine : public platform::TComponent,
   std::unique_ptr<TIOStreams> IOStreams_;
   std::unique_ptr<std::ostream> Capture_;
   TIEClipsStream* BatchInput_ = nullptr;  // the tokenizer Batch runs on (owned by Batch)
+  IHostDialogs* Dialogs_ = nullptr;       // the host's dialogs
+  std::shared_ptr<IHostDialogs> OwnDialogs_;  // the engine's own, made when first asked for
   void WriteCapture(const std::string& Text);
+  // Body run with a token stream over Stream as the parser's input (Persistence.cpp).
+  template <class TBody>
+  void ReadingFrom(std::istream& Stream, TBody&& Body);
   // The fuzzy branch of Assert: correlation with the rule firing, then the combination with an
   // equal fact already there, which leaves working memory.
   void CombineFuzzyFact(const IFact& Fact, bool Unconditional);

@@ -2,6 +2,9 @@
 
 #include "core/engine/InferenceEngine.h"
 #include "core/language/IEPrettyPrinter.h"
+#include "core/network/IEContext.h"
+#include "core/values/IEException.h"
+#include "platform/ComponentStream.h"
 #include "platform/Exceptions.h"
 
 namespace rulecore {
@@ -37,7 +40,7 @@ void TFactSet::Join(TInferenceEngine* Value) {
 void TFactSet::SetEngine(TInferenceEngine* Value) {
   if (Value == Engine_) return;
   Join(Value);
-  if (!Engine_) return;
+  if (!Engine_ || IsLoading()) return;
   // The lines are this engine's facts from now on.
   for (auto& Entry : Facts_) Entry.second = Engine_->ParseFact(Entry.first);
 }
@@ -130,6 +133,61 @@ TFactSet* TFactSet::Clone(platform::TComponent* Owner) const {
 }
 
 std::string TFactSet::ToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+
+void TFactSet::Reset() {
+  if (!Engine_) return;
+  for (int I = 0; I < GetCount(); ++I) {
+    IFact Copy;
+    try {
+      const IFact Fact = GetFact(I);
+      if (!Fact) continue;
+      Copy = Fact->Clone();
+      Engine_->GetContext()->Resolve(*Copy);
+    } catch (const EIEException&) {
+      continue;
+    }
+    Engine_->Assert(Copy, false);
+  }
+}
+
+// --- streaming -------------------------------------------------------------------------------
+
+void TFactSet::DeclareProperties(platform::TPropertyList<TFactSet>& P) {
+  P.Add("Comment", &TFactSet::GetComment, &TFactSet::SetComment);
+  P.Add("Engine", &TFactSet::GetEngine, &TFactSet::SetEngine);
+  P.Add("FactSetName", &TFactSet::GetFactSetName, &TFactSet::SetFactSetName, "FactSet");
+}
+
+void TFactSet::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
+  auto& Set = static_cast<TFactSet&>(Instance);
+  Filer.DefineProperty(
+      "Facts",
+      [&Set](platform::TReader& Reader) {
+        std::vector<std::string> Lines = Reader.ReadStrings();
+        if (!Set.Engine_ || Set.IsLoading()) {
+          // Read by the engine when first asked for.
+          Set.Facts_.clear();
+          for (std::string& Line : Lines) Set.Facts_.emplace_back(std::move(Line), nullptr);
+        } else {
+          Set.SetFacts(Lines);
+        }
+      },
+      [&Set](platform::TWriter& Writer) {
+        const TExactNumbers Exact;
+        std::vector<std::string> Lines;
+        for (int I = 0; I < Set.GetCount(); ++I) {
+          const IFact& Fact = Set.Facts_[static_cast<size_t>(I)].second;
+          Lines.push_back(Fact ? Fact->ToString() : Set.Facts_[static_cast<size_t>(I)].first);
+        }
+        Writer.WriteStrings(Lines);
+      },
+      !Set.Facts_.empty());
+}
+
+void TFactSet::Loaded() {
+  TComponent::Loaded();
+  if (!IsDesigning()) Reset();
+}
 
 void TFactSet::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TComponent::Notification(Component, Operation);

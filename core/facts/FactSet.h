@@ -8,6 +8,11 @@
 
 #include "Fact.h"
 #include "platform/Component.h"
+#include "platform/Properties.h"
+
+namespace platform {
+class TFiler;
+}
 
 namespace rulecore {
 
@@ -49,6 +54,18 @@ class TFactSet : public platform::TComponent {
   void Assign(const platform::TPersistent& Source) override;
   TFactSet* Clone(platform::TComponent* Owner) const;
   std::string ToString() const;
+
+  // Asserts a copy of each line's fact into the engine, its values evaluated in the engine's
+  // context; a line the engine cannot read is left out.
+  void Reset();
+
+  // --- streaming ---
+  // The lines are stored as "Facts"; a set read from a stream asserts its facts once loaded
+  // (not while designed).  While loading, joining an engine does not read the lines yet: the
+  // engine may not know their templates before it has loaded too.
+  static void DeclareProperties(platform::TPropertyList<TFactSet>& P);
+  static void DefineProperties(platform::TObject& Instance, platform::TFiler& Filer);
+  void Loaded() override;
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

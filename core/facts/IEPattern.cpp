@@ -781,6 +781,6 @@ std::unique_ptr<TIEPattern> TIEPattern::Clone(TComponent* Owner) const {
   return Copy;
 }
 
-std::string TIEPattern::ToString() const { return PrettyPrint(*this, SymbolGenerator()); }
+std::string TIEPattern::ToString() const { return PrettyPrint(*this); }
 
 }  // namespace rulecore

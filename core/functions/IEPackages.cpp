@@ -4,6 +4,7 @@
 
 #include "core/engine/InferenceEngine.h"
 #include "core/values/IEException.h"
+#include "platform/ComponentStream.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -146,6 +147,101 @@ void TUserPackage::Notification(platform::TComponent* Component, platform::TOper
   }
 }
 
+void TUserPackage::DeclareProperties(platform::TPropertyList<TUserPackage>& P) {
+  P.Add("Engine", &TUserPackage::GetEngine, &TUserPackage::SetEngine);
+  P.AddField("OnCreateFunctions", &TUserPackage::OnCreateFunctions);
+  P.Add("Reset", &TUserPackage::GetReset, &TUserPackage::SetReset, false);
+}
+
+void TUserPackage::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
+  auto& Package = static_cast<TUserPackage&>(Instance);
+  Filer.DefineProperty(
+      "PackageFunctions", [&Package](platform::TReader& Reader) { Package.ReadFunctions(Reader); },
+      [&Package](platform::TWriter& Writer) { Package.WriteFunctions(Writer); }, Package.Functions_.Count() > 0);
+}
+
+void TUserPackage::WriteFunctions(platform::TWriter& Writer) const {
+  Writer.WriteListBegin();
+  for (int I = 0; I < Functions_.Count(); ++I) {
+    const TIEUserFunction& Function = *Functions_.Item(I);
+    if (dynamic_cast<const TIEInnerFunction*>(&Function)) continue;
+    Writer.WriteListBegin();
+    Writer.WriteString(Function.ClassName());
+    Writer.WriteString(Function.GetFunctionName());
+    Writer.WriteString(Function.GetComment());
+    Writer.WriteInteger(Function.GetMaxArgumentCount());
+    Writer.WriteInteger(Function.GetMinArgumentCount());
+    Writer.WriteListEnd();
+  }
+  Writer.WriteListEnd();
+}
+
+void TUserPackage::ReadFunctions(platform::TReader& Reader) {
+  struct TStored {
+    std::string Class, Name, Comment;
+    int32_t Max, Min;
+  };
+  // The whole list is read before anything changes, so a malformed one leaves the package as
+  // it was.
+  std::vector<TStored> Stored;
+  auto Count = [](int64_t Value) {
+    if (Value < INT32_MIN || Value > INT32_MAX)
+      throw platform::EStreamError("Invalid component stream: argument count out of range in PackageFunctions");
+    return static_cast<int32_t>(Value);
+  };
+  Reader.ReadListBegin();
+  while (!Reader.EndOfList()) {
+    Reader.ReadListBegin();
+    TStored S;
+    S.Class = Reader.ReadString();
+    S.Name = Reader.ReadString();
+    S.Comment = Reader.ReadString();
+    S.Max = Count(Reader.ReadInteger());
+    S.Min = Count(Reader.ReadInteger());
+    Reader.ReadListEnd();
+    Stored.push_back(std::move(S));
+  }
+  Reader.ReadListEnd();
+
+  std::vector<IUserFunction> Own;
+  for (int I = 0; I < Functions_.Count(); ++I) Own.push_back(Functions_.Item(I));
+  std::vector<bool> Taken(Own.size(), false);
+  // The package's own function of the class: the one of the stored name, else the next free.
+  auto TakeOwn = [&](const TStored& S) -> IUserFunction {
+    for (const bool ByName : {true, false})
+      for (size_t I = 0; I < Own.size(); ++I)
+        if (!Taken[I] && platform::SameText(Own[I]->ClassName(), S.Class) &&
+            (!ByName || Own[I]->GetFunctionName() == S.Name)) {
+          Taken[I] = true;
+          return Own[I];
+        }
+    return nullptr;
+  };
+  Functions_.Clear();
+  for (const TStored& S : Stored) {
+    IUserFunction Function = TakeOwn(S);
+    if (!Function) {
+      const platform::TClass& Class = platform::GetClass(S.Class);
+      if (!Class.InheritsFrom(TIEUserFunction::StaticClass()) || !Class.Factory)
+        throw platform::EStreamError(
+            platform::Format("Invalid component stream: class %s is not a function class that can be created", {S.Class}));
+      platform::TObject* Object = Class.CreateInstance();
+      auto* Made = dynamic_cast<TIEUserFunction*>(Object);
+      if (!Made) {
+        delete Object;
+        throw platform::EStreamError(
+            platform::Format("Invalid component stream: class %s did not make a function", {S.Class}));
+      }
+      Function = IUserFunction(Made);
+    }
+    Function->SetFunctionName(S.Name);
+    Function->SetComment(S.Comment);
+    Function->SetMaxArgumentCount(S.Max);
+    Function->SetMinArgumentCount(S.Min);
+    Functions_.Add(Function);
+  }
+}
+
 // =============================================================================================
 // Host functions
 // =============================================================================================
@@ -203,6 +299,17 @@ void TCustomUserFunction::SetEngine(TInferenceEngine* Value) {
     if (!GetFunctionName().empty()) Inner_->AddReasoner(Engine_);
     FreeNotification(Engine_);
   }
+}
+
+void TCustomUserFunction::DeclareProperties(platform::TPropertyList<TCustomUserFunction>& P) {
+  using F = TCustomUserFunction;
+  P.Add("Comment", &F::GetComment, &F::SetComment);
+  P.Add("Engine", &F::GetEngine, &F::SetEngine);
+  P.Add("FunctionName", &F::GetFunctionName, &F::SetFunctionName);
+  P.Add("MaxArgumentCount", &F::GetMaxArgumentCount, &F::SetMaxArgumentCount, TIEUserFunction::NoLimit);
+  P.Add("MinArgumentCount", &F::GetMinArgumentCount, &F::SetMinArgumentCount, 0);
+  P.Add("ArgumentString", &F::GetArgumentString, &F::SetArgumentString);
+  P.AddField("OnCall", &F::OnCall);
 }
 
 void TCustomUserFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) {

@@ -13,6 +13,13 @@
 #include "IEUserFunction.h"
 #include "core/values/IEDefinedType.h"
 #include "platform/Component.h"
+#include "platform/Properties.h"
+
+namespace platform {
+class TFiler;
+class TReader;
+class TWriter;
+}
 
 namespace rulecore {
 
@@ -76,6 +83,16 @@ class TUserPackage : public TCustomReasonerOwner {
   int IndexOf(std::string_view Name) const noexcept;
   TNotifyEvent OnCreateFunctions;
 
+  // --- streaming ---
+  // Besides its published properties a package stores its functions ("PackageFunctions"): for
+  // each, its class name, name, comment and most and fewest arguments.  Reading replaces the
+  // functions: a stored function of a class the package itself made takes over that function
+  // (a built-in class cannot be made from its name alone, as one class serves several
+  // functions); any other is made from its registered class.  Functions whose work is a host's
+  // call handler cannot be stored and are left out.
+  static void DeclareProperties(platform::TPropertyList<TUserPackage>& P);
+  static void DefineProperties(platform::TObject& Instance, platform::TFiler& Filer);
+
  protected:
   // The base fires OnCreateFunctions; packages then add their functions in their fixed order.
   virtual void CreateFunctions();
@@ -87,6 +104,8 @@ class TUserPackage : public TCustomReasonerOwner {
   friend class TUserFunctionList;
   void FunctionAdded(TIEUserFunction& Function);
   void FunctionRemoved(TIEUserFunction& Function);
+  void WriteFunctions(platform::TWriter& Writer) const;
+  void ReadFunctions(platform::TReader& Reader);
 
   TUserFunctionList Functions_{this};
   TInferenceEngine* Engine_ = nullptr;
@@ -142,6 +161,9 @@ class TCustomUserFunction : public platform::TComponent {
   // Result := nil, then the OnCall handler (not while designing).
   virtual void Call(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result);
   TCallEvent OnCall;
+
+  // The argument pattern comes after the counts: setting a count rebuilds it.
+  static void DeclareProperties(platform::TPropertyList<TCustomUserFunction>& P);
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

@@ -23,6 +23,7 @@
 
 #include "BuiltinSupport.h"
 #include "FactCommands.h"
+#include "FileCommands.h"
 #include "IOFunctions.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IEContext.h"
@@ -892,6 +893,7 @@ constexpr TFunctionRow StandardFunctions[] = {
       "Asserts or adds each string argument as a fact to the fact list.  The fact index of the last fact added is "
       "returned"},
      MakeFunction<TAssertStringFunction>},
+    BatchFunctionRow,
     {{"bind", " <variable> <expression>", 2, 2, "Binds a variable to a value and returns the evaluated value"},
      MakeFunction<TBindFunction>},
     {{"clear", "", 0, 0, "Clears the inference engine of all fact templates, facts, and rules"},
@@ -948,6 +950,8 @@ constexpr TFunctionRow StandardFunctions[] = {
       "\"then\" keyword.  If the first argument is FALSE and the \"else\" keyword is present, it executes the "
       "expressions after the \"else\" keyword"},
      MakeFunction<TIfFunction>},
+    LoadFunctionRow,
+    LoadFactsFunctionRow,
     {{"<", " <numeric-expression> <numeric-expression>+", 2, NoLimit,
       "Returns TRUE if, for all arguments, argument n is less than argument n + 1"},
      MakeFunction<C, C::cmLess>},
@@ -1000,6 +1004,8 @@ constexpr TFunctionRow StandardFunctions[] = {
       "Executes the inference engine and returns the number of steps executed.  If the optional argument is specified, "
       "the inference engine will execute AT MOST <integer-expression> steps"},
      MakeFunction<TRunFunction>},
+    SaveFunctionRow,
+    SaveFactsFunctionRow,
     {{"set-fact-duplication", " <boolean-expression>", 1, 1,
       "Sets the fact duplication behavior to the <boolean-expression> and returns the previous value of the behavior.  "
       "If fact duplication is set to FALSE, duplicate facts may be asserted into the fact list.  If fact duplication "

@@ -140,6 +140,52 @@ IIEValue TIEClipsParser::TokenValue(const IStreamToken& Token) {
 
 std::string TIEClipsParser::GetSyntaxStatement(const TIEUserFunction& Function) { return SyntaxStatement(Function); }
 
+// =============================================================================================
+// The canonical text
+// =============================================================================================
+
+std::string TIEClipsParser::PrettyPrint(const TFactSet& Set) const { return rulecore::PrettyPrint(Set); }
+std::string TIEClipsParser::PrettyPrint(const TFact& Fact) const { return rulecore::PrettyPrint(Fact); }
+std::string TIEClipsParser::PrettyPrint(const TFact& Fact, std::string_view SlotName) const {
+  return PrettyPrintSlotValue(Fact, SlotName);
+}
+std::string TIEClipsParser::PrettyPrint(const TFactTemplate& Template, std::string_view SlotName,
+                                        std::string_view ValueText) const {
+  return PrettyPrintSlotValue(Template, SlotName, ValueText);
+}
+std::string TIEClipsParser::PrettyPrint(const TFactSlot& Slot) const { return rulecore::PrettyPrint(Slot); }
+std::string TIEClipsParser::PrettyPrint(const TFactTemplate& Template) const { return rulecore::PrettyPrint(Template); }
+std::string TIEClipsParser::PrettyPrint(const TFunctionCall& Call) const {
+  return rulecore::PrettyPrint(Call, Call.GetName() == "modify" || Call.GetName() == "duplicate");
+}
+std::string TIEClipsParser::PrettyPrint(const vaguecore::TIFuzzySet& Set, bool WithTerm) const {
+  return rulecore::PrettyPrint(Set, WithTerm);
+}
+std::string TIEClipsParser::PrettyPrint(const vaguecore::TIFuzzyVariable& Variable) const {
+  return rulecore::PrettyPrint(Variable);
+}
+std::string TIEClipsParser::PrettyPrint(const TRule& Rule) const { return rulecore::PrettyPrint(Rule); }
+std::string TIEClipsParser::PrettyPrint(const TRule& Rule, TRuleConstruct Part) const {
+  return rulecore::PrettyPrint(Rule, Part);
+}
+std::string TIEClipsParser::PrettyPrint(const TIEPattern& Pattern) const {
+  return rulecore::PrettyPrint(Pattern);
+}
+std::string TIEClipsParser::PrettyPrint(const TSingletonsVector& Vector) const { return rulecore::PrettyPrint(Vector); }
+std::string TIEClipsParser::PrettyPrint(const TIEUserFunction& Function) const {
+  return rulecore::PrettyPrint(Function, GetSyntaxStatement(Function));
+}
+std::string TIEClipsParser::PrettyPrint(const TInterpretedFunction& Function) const {
+  return rulecore::PrettyPrint(Function);
+}
+std::string TIEClipsParser::PrettyPrint(std::string_view GlobalName, const IIEValue& Value) const {
+  return PrettyPrintGlobalVariable(GlobalName, Value);
+}
+std::string TIEClipsParser::PrettyPrint(const TValueHashTable& Globals) const {
+  return PrettyPrintGlobalVariables(Globals);
+}
+std::string TIEClipsParser::PrettyPrint(const TIEDefinedType& Type) const { return rulecore::PrettyPrint(Type); }
+
 std::string TIEClipsParser::GenerateSymbol(std::string_view Prefix) { return Engine().GenerateSymbol(Prefix); }
 
 // =============================================================================================
@@ -176,6 +222,16 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
   TInferenceEngine& E = Engine();
   IIEValue Result = FCNil;
   platform::TObject* Parsed = nullptr;
+  // A construct that fails leaves the engine as it found it: the templates its patterns and
+  // facts implied on the way go again (nothing else can use them yet).
+  const bool Construct = Kind != ptEOF && Kind != ptValue && Kind != ptFunCall;
+  std::vector<std::string> Implied;
+  if (Construct) Implied_ = &Implied;
+  struct TStopRecording {
+    std::vector<std::string>*& Slot;
+    ~TStopRecording() { Slot = nullptr; }
+  } StopRecording{Implied_};
+  try {
   switch (Kind) {
     case ptEOF:
       Result = FCEOF;
@@ -217,6 +273,12 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
       break;
     default:
       break;
+  }
+  } catch (...) {
+    Implied_ = nullptr;
+    for (auto Name = Implied.rbegin(); Name != Implied.rend(); ++Name)
+      if (E.FindFactTemplate(*Name)) E.GetFactTemplates().Remove(*Name);
+    throw;
   }
   if (Kind == ptEOF) return false;
   if (Result && Result != FCNil && (Kind == ptValue || Kind == ptFunCall)) {
@@ -412,7 +474,13 @@ IFactTemplate TIEClipsParser::TemplateNamed(const IStreamToken& Name, std::strin
     if (!T) ParseError(Where, FormatMessage(SUnknownFactTemplate, {Name->GetText()}));
     return T;
   }
-  return E.CreateFactTemplate(Name->GetText());
+  return ImpliedTemplate(Name->GetText());
+}
+
+IFactTemplate TIEClipsParser::ImpliedTemplate(const std::string& Name) {
+  TInferenceEngine& E = Engine();
+  if (Implied_ && !E.FindFactTemplate(Name)) Implied_->push_back(Name);
+  return E.CreateFactTemplate(Name);
 }
 
 std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
@@ -433,7 +501,7 @@ std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
   if (N == STestCE) {
     const IFunCall Call = ParseFunCall();
     ExpectClose(WParsePattern);
-    Pattern = std::make_unique<TIEPattern>(nullptr, 0, Engine().CreateFactTemplate(std::string(STestCE)),
+    Pattern = std::make_unique<TIEPattern>(nullptr, 0, ImpliedTemplate(std::string(STestCE)),
                                            std::string(STestCE));
     Pattern->AddTest(SDefaultSlotName, CallValue(Call), true, Depth % 2 == 1);
     Pattern->SetComment(platform::Trim(Open->GetWhiteSpace()));
@@ -1187,25 +1255,51 @@ IInterpretedFunction TIEClipsParser::ParseFunction() {
 void TIEClipsParser::ParseGlobalVariables() {
   if (!Next()->Is('(') || !IsAtom(Next(), "defglobal")) ParseError(WParseGlobals, MessageText(SExpectedDefGlobal));
   TInferenceEngine& E = Engine();
+  // Every assignment is read before any is made: a defglobal with an error sets nothing.
+  std::vector<std::pair<std::string, IIEValue>> Assignments;
   for (IStreamToken V = Next(); !V->Is(')'); V = Next()) {
     if (V->IsEndOfStream()) ParseError(WParseGlobals, MessageText(SUnexpectedEOF));
-    const std::string& Name = V->GetText();
-    if (!IsKind(V, dtVariable) || Name.size() < 2 || Name.front() != '*' || Name.back() != '*')
-      ParseError(WParseGlobals, FormatMessage(SBadVariableName, {V->ToString()}));
-    if (!Next()->Is('=')) ParseError(WParseGlobals, FormatMessage(SExpectedChar, {"="}));
-    const IStreamToken X = Next();
-    IIEValue Value;
-    if (X->Is('(')) {
-      Back(X);
-      Value = CallValue(ParseFunCall());
-    } else if (IsConstant(X) || IsVariable(X)) {
-      Value = X->Value();
-    } else {
-      ParseError(WParseGlobals, MessageText(SExpectedValue));
-    }
+    Back(V);
+    Assignments.push_back(ParseVariable());
+  }
+  for (const auto& [Name, Value] : Assignments) {
     E.SetGlobalVariable(Name, Value);
     if (OnParseVariable) OnParseVariable(this, Name, Value);
   }
+}
+
+std::pair<std::string, IIEValue> TIEClipsParser::ParseVariable() {
+  const IStreamToken V = Next();
+  const std::string& Name = V->GetText();
+  if (!IsKind(V, dtVariable) || Name.size() < 2 || Name.front() != '*' || Name.back() != '*')
+    ParseError(WParseGlobals, FormatMessage(SBadVariableName, {V->ToString()}));
+  if (!Next()->Is('=')) ParseError(WParseGlobals, FormatMessage(SExpectedChar, {"="}));
+  const IStreamToken X = Next();
+  IIEValue Value;
+  if (X->Is('(')) {
+    Back(X);
+    Value = CallValue(ParseFunCall());
+  } else if (IsConstant(X) || IsVariable(X)) {
+    Value = X->Value();
+  } else {
+    ParseError(WParseGlobals, MessageText(SExpectedValue));
+  }
+  return {Name, Value};
+}
+
+std::pair<std::string, IIEValue> TIEClipsParser::ParseFactSlot(const TFactTemplate& Template) {
+  if (Template.IsOrdered()) {
+    const IFactSlot& Data = Template.GetSlot(SDefaultSlotName);
+    return {std::string(SDefaultSlotName), ParseValue(*Data)};
+  }
+  if (!Next()->Is('(')) ParseError(WParseFactSlot, MessageText(SMissingOpenParens));
+  const IStreamToken Slot = Next();
+  if (!IsAtom(Slot)) ParseError(WParseFactSlot, FormatMessage(SBadSlotName, {Slot->ToString()}));
+  const IFactSlot& Definition = Template.GetSlot(Slot->GetText());
+  const IIEValue Parsed = ParseValue(*Definition);
+  const IIEValue Value = Definition->IsFuzzy() ? Parsed : Checked(*Definition, Parsed, WParseFactSlot);
+  ExpectClose(WParseFactSlot);
+  return {Slot->GetText(), Value};
 }
 
 // =============================================================================================

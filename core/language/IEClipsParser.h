@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "IEParser.h"
+#include "core/values/ValueHashTable.h"
 
 namespace rulecore {
 
@@ -43,6 +44,12 @@ class TIEClipsParser : public TIEParser {
   IIEValue ParseValue() override;
   IIEValue ParseList() override;
   ISingletonsVector ParseSingletons() override;
+  // "?name = value": one global variable as the printer writes it (the name keeps its
+  // asterisks; a call stays a call).
+  virtual std::pair<std::string, IIEValue> ParseVariable();
+  // "(slot value)" of a fact of Template (the value alone for an ordered template): the slot's
+  // name and the value as a fact would hold it.
+  virtual std::pair<std::string, IIEValue> ParseFactSlot(const TFactTemplate& Template);
   // A slot's value in a fact: a list for a multislot, one value otherwise; in a fuzzy slot the
   // value of what is written there (ParseFuzzyValue).
   virtual IIEValue ParseValue(const TFactSlot& Slot);
@@ -70,6 +77,28 @@ class TIEClipsParser : public TIEParser {
 
   // "(name pattern)": the help line of a function.
   static std::string GetSyntaxStatement(const TIEUserFunction& Function);
+
+  // --- the canonical text of what the parser reads (the printer's) ---
+  std::string PrettyPrint(const TFactSet& Set) const;
+  std::string PrettyPrint(const TFact& Fact) const;
+  std::string PrettyPrint(const TFact& Fact, std::string_view SlotName) const;
+  std::string PrettyPrint(const TFactTemplate& Template, std::string_view SlotName, std::string_view ValueText) const;
+  std::string PrettyPrint(const TFactSlot& Slot) const;
+  std::string PrettyPrint(const TFactTemplate& Template) const;
+  // A "modify" or "duplicate" call writes its slot pairs in parentheses.
+  std::string PrettyPrint(const TFunctionCall& Call) const;
+  std::string PrettyPrint(const vaguecore::TIFuzzySet& Set, bool WithTerm) const;
+  std::string PrettyPrint(const vaguecore::TIFuzzyVariable& Variable) const;
+  std::string PrettyPrint(const TRule& Rule) const;
+  std::string PrettyPrint(const TRule& Rule, TRuleConstruct Part) const;
+  std::string PrettyPrint(const TIEPattern& Pattern) const;
+  std::string PrettyPrint(const TSingletonsVector& Vector) const;
+  // A built-in function with its syntax statement; a deffunction as its construct.
+  std::string PrettyPrint(const TIEUserFunction& Function) const;
+  std::string PrettyPrint(const TInterpretedFunction& Function) const;
+  std::string PrettyPrint(std::string_view GlobalName, const IIEValue& Value) const;
+  std::string PrettyPrint(const TValueHashTable& Globals) const;
+  std::string PrettyPrint(const TIEDefinedType& Type) const;
   std::string GenerateSymbol(std::string_view Prefix);
 
  private:
@@ -97,9 +126,13 @@ class TIEClipsParser : public TIEParser {
   IIEValue Checked(const TFactSlot& Slot, IIEValue Value, std::string_view Where);
   const TSlotFunction* FindSlotFunction(std::string_view Name) const noexcept;
   IFactTemplate TemplateNamed(const IStreamToken& Name, std::string_view Where);
+  // The template of that name, made (implied) when there is none; while a construct is read the
+  // made ones are noted, so that a construct that fails can take them away again.
+  IFactTemplate ImpliedTemplate(const std::string& Name);
 
   std::vector<TSlotFunction> SlotFunctions_;
   TVariables* Variables_ = nullptr;  // the variables of the rule being parsed
+  std::vector<std::string>* Implied_ = nullptr;  // templates implied by the construct being read
 };
 
 }  // namespace rulecore

@@ -4,6 +4,7 @@
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/values/ValueHashTable.h"
+#include "core/values/ValueVector.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -40,6 +41,14 @@ std::string SourceText(const IIEValue& Value) {
     Text += ' ';
   }
   return Text;
+}
+
+std::string PrettyPrint(const TSingletonsVector& Vector) {
+  if (Vector.GetCount() == 0) return {};
+  std::string Text = "(";
+  for (int I = 0; I < Vector.GetCount(); ++I)
+    Text += "(" + SourceText(Vector.GetXValues(I)) + " " + SourceText(Vector.GetYValues(I)) + ") ";
+  return Text + ")";
 }
 
 std::string PrettyPrint(const TFunctionCall& Call, bool SlotPairs) {

@@ -19,13 +19,11 @@ bool IsMultiSlot(const TFactTemplate& Template, std::string_view SlotName) {
   return Template.ContainsSlot(SlotName, Slot) && Slot->IsMultiSlot();
 }
 
-// A variable that matches anything, for a slot that must appear but prints no test.  Without a
-// symbol generator the bare wildcard is written: the reader gives every "?" and "$?" a fresh
-// name of its own, so the text means the same and needs no counter here.
-std::string FreshVariable(bool Multi, ISymbolGenerator* Symbols) {
-  if (!Symbols) return Multi ? "$?" : "?";
-  return Symbols->GenerateSymbol(Multi ? SMultiSlotVar : SSlotVar);
-}
+// A variable that matches anything, for a slot that must appear but prints no test: the bare
+// wildcard.  The reader gives every "?" and "$?" a fresh name of its own, so the text means the
+// same; a generated name would make each printing of a rule differ from the last (and use up
+// the engine's symbols), so that saving a knowledge base twice gave two texts.
+std::string FreshVariable(bool Multi) { return Multi ? "$?" : "?"; }
 
 // The tests of one slot: "&" joins tests of the same field, "|" starts an alternative there,
 // a blank moves to the next field; "~" negates; a call is a predicate constraint ":(...)"
@@ -54,7 +52,7 @@ std::string FieldTests(const TSlotTests* Tests, bool TestElement) {
 
 }  // namespace
 
-std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols) {
+std::string PrettyPrint(const TIEPattern& Pattern) {
   const IFactTemplate& Template = Pattern.GetFactTemplate();
   if (!Template) RaiseIE(SNoTemplate);
   const bool TestElement = Pattern.GetName() == STestCE;
@@ -63,8 +61,11 @@ std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols) {
   if (Template->IsOrdered()) {
     const int Slot = Pattern.IndexOfSlotName(SDefaultSlotName);
     std::string Tests = Slot >= 0 ? FieldTests(Pattern.GetSlotTests(Slot), TestElement) : std::string();
-    // "(goal)" asks for no fields at all: a wildcard there would match any goal.
-    if (Tests.empty() && !(Slot >= 0 && Pattern.GetSlotLength(Slot) == 0)) Tests = FreshVariable(true, Symbols);
+    // "(goal)" asks for no fields at all: a wildcard there would match any goal.  The initial
+    // fact has no fields, so the pattern the engine puts in front of a rule is "(Initial-Fact)".
+    const bool InitialFact = Template->GetTemplateName() == SInitialFactPattern;
+    if (Tests.empty() && !InitialFact && !(Slot >= 0 && Pattern.GetSlotLength(Slot) == 0))
+      Tests = FreshVariable(true);
     Text += Tests;
   } else {
     for (int Slot = 0; Slot < Pattern.GetSlotCount(); ++Slot) {
@@ -73,7 +74,7 @@ std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols) {
       if (Pattern.GetSlotTestCount(Slot) == 0 && !Empty) continue;
       const std::string& Name = Pattern.GetSlotName(Slot);
       std::string Tests = FieldTests(Pattern.GetSlotTests(Slot), TestElement);
-      if (Tests.empty() && !Empty) Tests = FreshVariable(IsMultiSlot(*Template, Name), Symbols);
+      if (Tests.empty() && !Empty) Tests = FreshVariable(IsMultiSlot(*Template, Name));
       Text += "(" + Name + " " + Tests + ") ";
     }
   }

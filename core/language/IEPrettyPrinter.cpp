@@ -15,6 +15,9 @@ const std::string NL(NewLineString);
 std::string BoundText(double Value, bool Unbounded) {
   if (Unbounded) return std::string(STypeVariableKeyword);
   int32_t I = 0;
+  const bool Whole = TruncToInteger(Value, I) && static_cast<double>(I) == Value;
+  // Display shows a bound truncated; saved text must read back as the bound itself.
+  if (!Whole && TExactNumbers::Active()) return ExactFloatText(Value);
   if (!TruncToInteger(Value, I)) I = Value < 0 ? INT32_MIN : INT32_MAX;
   return std::to_string(I);
 }
@@ -57,7 +60,8 @@ std::string Clauses(const TIEDefinedType& T) {
 
 namespace {
 
-std::string F4(double V) { return platform::Format("%.4f", {V}); }
+// A coordinate of a fuzzy set: four decimals for display, exact when saving.
+std::string F4(double V) { return TExactNumbers::Active() ? ExactFloatText(V) : platform::Format("%.4f", {V}); }
 
 // Mean of the X of the highest points (vertices only), without touching the set.
 double MeanOfMaximaOf(const vaguecore::TFuzzySetValues& V) {

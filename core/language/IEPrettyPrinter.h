@@ -18,6 +18,7 @@ class TIEUserFunction;
 class TInterpretedFunction;
 class TRule;
 class TValueHashTable;
+class TSingletonsVector;
 
 // A deftype (explicit type) or the inline type clauses of a slot (implicit type).
 std::string PrettyPrint(const TIEDefinedType& Type);
@@ -57,6 +58,11 @@ std::string PrettyPrint(const TIEUserFunction& Function);
 std::string PrettyPrint(const TInterpretedFunction& Function);
 // A defrule.
 std::string PrettyPrint(const TRule& Rule);
+// One part of a rule as the defrule writes it: its patterns (each indented, one per line, with
+// no line end after the last) or its actions (each indented and ending the line).
+std::string PrettyPrint(const TRule& Rule, TRuleConstruct Part);
+// A point list: "((x y) (x y) )", empty when it has no points.
+std::string PrettyPrint(const TSingletonsVector& Vector);
 // A defglobal of every entry of the table, in the table's order.
 std::string PrettyPrintGlobalVariables(const TValueHashTable& Globals);
 // One global: "?name = value" ("?" added when missing).
@@ -71,9 +77,8 @@ std::string CommentBlock(std::string_view Comment);
 std::string IndentInnerLines(std::string_view Text);
 
 class TIEPattern;
-class ISymbolGenerator;
-// A pattern of a rule's left-hand side.  Slots that print no test get a fresh variable named by
-// Symbols (a bare wildcard without one).  A pattern without a template raises SNoTemplate.
-std::string PrettyPrint(const TIEPattern& Pattern, ISymbolGenerator* Symbols = nullptr);
+// A pattern of a rule's left-hand side.  Slots that print no test get the bare wildcard.  A
+// pattern without a template raises SNoTemplate.
+std::string PrettyPrint(const TIEPattern& Pattern);
 
 }  // namespace rulecore

@@ -6,6 +6,29 @@
 
 namespace rulecore {
 
+std::string PrettyPrint(const TRule& Rule, TRuleConstruct Part) {
+  const std::string NL(NewLineString);
+  const std::string IND(IndentString);
+  std::string Text;
+  if (Part == rcAction) {
+    for (int I = 0; I < Rule.GetActionCount(); ++I)
+      Text += IND + IndentInnerLines(Rule.GetAction(I)->GetToString()) + NL;
+    return Text;
+  }
+  bool AfterGoal = false;
+  for (int I = 0; I < Rule.GetPatternCount(); ++I) {
+    const TIEPattern& Pattern = *Rule.GetPattern(I);
+    // The negated element compiled in after a goal pattern is not written: reading the goal
+    // pattern makes it again.
+    const bool Skip = AfterGoal;
+    AfterGoal = Pattern.GetName().rfind(SBackChainPrefix, 0) == 0;
+    if (Skip) continue;
+    if (!Text.empty()) Text += NL;
+    Text += IND + IndentInnerLines(PrettyPrint(Pattern));
+  }
+  return Text;
+}
+
 std::string PrettyPrint(const TRule& Rule) {
   const std::string NL(NewLineString);
   const std::string IND(IndentString);
@@ -22,24 +45,9 @@ std::string PrettyPrint(const TRule& Rule) {
     if (Rule.GetOneShot()) Text += " (oneshot TRUE)";
     Text += ")" + NL;
   }
-  bool First = true;
-  bool AfterGoal = false;
-  for (int I = 0; I < Rule.GetPatternCount(); ++I) {
-    const TIEPattern& Pattern = *Rule.GetPattern(I);
-    // The negated element compiled in after a goal pattern is not written: reading the goal
-    // pattern makes it again.
-    const bool Skip = AfterGoal;
-    AfterGoal = Pattern.GetName().rfind(SBackChainPrefix, 0) == 0;
-    if (Skip) continue;
-    if (!First) Text += NL;
-    First = false;
-    Text += IND + IndentInnerLines(PrettyPrint(Pattern, static_cast<ISymbolGenerator*>(Rule.GetEngine())));
-  }
+  Text += PrettyPrint(Rule, rcPattern);
   Text += NL + IND + "=>" + NL;
-  for (int I = 0; I < Rule.GetActionCount(); ++I) {
-    const IFunCall& Action = Rule.GetAction(I);
-    Text += IND + IndentInnerLines(Action->GetToString()) + NL;
-  }
+  Text += PrettyPrint(Rule, rcAction);
   return Text + ")";
 }
 

@@ -7,6 +7,7 @@
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
+#include "platform/ComponentStream.h"
 #include "platform/Exceptions.h"
 #include "platform/SmallVector.h"
 
@@ -420,5 +421,42 @@ void TRule::Assign(const platform::TPersistent& Source) {
 }
 
 std::string TRule::GetToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+
+// --- streaming -----------------------------------------------------------------------------
+
+void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
+  P.Add("Comment", &TRule::GetComment, &TRule::SetComment);
+  P.Add("Enabled", &TRule::GetEnabled, &TRule::SetEnabled, true);
+  P.Add("Engine", &TRule::GetEngine, &TRule::SetEngine);
+  P.AddField("OnChange", &TRule::OnChange);
+  P.AddField("OnFire", &TRule::OnFire);
+  P.Add("OneShot", &TRule::GetOneShot, &TRule::SetOneShot, false);
+  P.Add("RuleName", &TRule::GetRuleName, &TRule::SetRuleName);
+  P.Add("Salience", &TRule::GetSalience, &TRule::SetSalienceInteger, 0);
+}
+
+void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
+  auto& Rule = static_cast<TRule&>(Instance);
+  Filer.DefineProperty(
+      "Text", [&Rule](platform::TReader& Reader) { Rule.StoredText_ = Reader.ReadString(); },
+      [&Rule](platform::TWriter& Writer) {
+        const TExactNumbers Exact;  // what is stored must read back to the same numbers
+        Writer.WriteString(Rule.GetToString());
+      },
+      Rule.Engine_ && (!Rule.Patterns_.empty() || !Rule.Actions_.empty()));
+}
+
+void TRule::LoadingFailed(platform::TComponent& Instance) noexcept { static_cast<TRule&>(Instance).StoredText_.clear(); }
+
+void TRule::Loaded() {
+  TComponent::Loaded();
+  const std::string Text = std::exchange(StoredText_, std::string());
+  if (!Engine_) return;
+  if (!Text.empty()) {
+    const std::unique_ptr<TRule> Parsed(Engine_->ParseRule(Text));
+    Assign(*Parsed);
+  }
+  if (Engine_->GetRules().Get(RuleName_) != this) Engine_->GetRules().Add(this);
+}
 
 }  // namespace rulecore

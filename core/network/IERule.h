@@ -15,6 +15,11 @@
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
+#include "platform/Properties.h"
+
+namespace platform {
+class TFiler;
+}
 
 namespace rulecore {
 
@@ -100,6 +105,16 @@ class TRule : public platform::TComponent, public IPatternOwner {
   void Assign(const platform::TPersistent& Source) override;
   std::string GetToString() const;
 
+  // --- streaming ---
+  // Besides its published properties a stored rule keeps its text ("Text"), written when it
+  // has an engine and a pattern or an action.  Once loaded, the engine reads the text again
+  // and the rule takes over what was read; the rule then joins its engine's rules (setting the
+  // engine while loading only keeps the reference).
+  static void DeclareProperties(platform::TPropertyList<TRule>& P);
+  static void DefineProperties(platform::TObject& Instance, platform::TFiler& Filer);
+  static void LoadingFailed(platform::TComponent& Instance) noexcept;
+  void Loaded() override;
+
   // IPatternOwner
   int32_t IndexOfPattern(const TIEPattern& Pattern) const override;
   void Change(TIEPattern& Pattern) override;
@@ -129,6 +144,7 @@ class TRule : public platform::TComponent, public IPatternOwner {
   std::vector<IFunCall> Actions_;
   std::vector<IBinding> Bindings_;
   int UpdateCount_ = 0;
+  std::string StoredText_;  // the "Text" read from a stream, until Loaded
 };
 
 }  // namespace rulecore

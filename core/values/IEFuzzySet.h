@@ -31,9 +31,11 @@ class TIEFuzzySet : public vaguecore::TIFuzzySet {
   // 0 for anything else.
   TFzyFloat FuzzyEquals(const platform::TCloneable* Other) const override;
   // The set's rule-language text: its name (a term, a derived name such as "very hot", the text
-  // of a number, a shape call or a singletons list), which reads back as the same value.  It
-  // needs no parser, so a value printed after its engine is gone still prints.
-  std::string GetToString() const override { return GetName(); }
+  // of a number, a shape call or a singletons list), which reads back as the value.  Names
+  // round their numbers to four decimals, so while numbers are written exactly (saving) a set
+  // that is not one of its variable's terms is written as its exact points.  No parser is
+  // needed, so a value printed after its engine is gone still prints.
+  std::string GetToString() const override;
 };
 
 class TIEFuzzyVariable : public vaguecore::TIFuzzyVariable {

@@ -121,7 +121,26 @@ bool TextToFloat(std::string_view Text, double& Result) noexcept {
   return Error == std::errc() && End == S.data() + S.size();
 }
 
+namespace {
+thread_local int ExactNumbers = 0;
+}  // namespace
+
+TExactNumbers::TExactNumbers() noexcept { ++ExactNumbers; }
+TExactNumbers::~TExactNumbers() { --ExactNumbers; }
+bool TExactNumbers::Active() noexcept { return ExactNumbers > 0; }
+
+std::string ExactFloatText(double Value) {
+  char Buffer[64];
+  const auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
+  std::string Text(Buffer, Error == std::errc() ? End : Buffer);
+  // "2" would read back as an integer: a float keeps a decimal point (or an exponent).
+  if (Text.find_first_of(".eEn") == std::string::npos) Text += ".0";
+  return Text;
+}
+
 std::string FloatToText(double Value) {
+  if (ExactNumbers > 0) [[unlikely]]
+    return ExactFloatText(Value);
   char Buffer[64];
   const int N = std::snprintf(Buffer, sizeof Buffer, "%.4f", Value);
   if (N > 0 && static_cast<size_t>(N) < sizeof Buffer) return std::string(Buffer, static_cast<size_t>(N));

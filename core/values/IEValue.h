@@ -334,8 +334,23 @@ bool TruncToInteger(double Value, int32_t& Result) noexcept;
 bool TextToInteger(std::string_view Text, int32_t& Result) noexcept;
 // Text read as a float with "." as decimal separator (surrounding blanks allowed).
 bool TextToFloat(std::string_view Text, double& Result) noexcept;
-// Four-decimal fixed form of a float ("%.4f").
+// Four-decimal fixed form of a float ("%.4f"), what display shows; while a TExactNumbers lives
+// on the thread, the exact form (ExactFloatText) instead.
 std::string FloatToText(double Value);
+// The shortest text that reads back as the same double, written so that it reads as a float
+// ("16.35641", "2.0", "1e+300").
+std::string ExactFloatText(double Value);
+
+// While one lives on a thread, floats print exactly (FloatToText): what is saved must read back
+// to the values saved, where display rounds to four decimals.  Nests.
+class TExactNumbers {
+ public:
+  TExactNumbers() noexcept;
+  ~TExactNumbers();
+  TExactNumbers(const TExactNumbers&) = delete;
+  TExactNumbers& operator=(const TExactNumbers&) = delete;
+  static bool Active() noexcept;
+};
 
 // Convenience makers.
 IIEValue NewAtom(std::string_view Text);

@@ -144,7 +144,7 @@ TEST(StandardPackage, RegistersEachFunctionOnceInCreationOrder) {
   for (const std::string& Name : Order)
     if (Package->IndexOf(Name) >= 0) Expected.push_back(Name);
   EXPECT_EQ(Names(), Expected);
-  EXPECT_EQ(Expected.size(), 65u);
+  EXPECT_EQ(Expected.size(), 70u);
   for (const std::string& Name : Expected) EXPECT_TRUE(Engine.ContainsUserFunction(Name)) << Name;
 
   Package->SetReset(true);
@@ -201,6 +201,8 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
       {"format", " <logical-name> <string-expression> <expression>*", 2, N}, {"read", " [<logical-name>]", 0, 1},
       {"readline", " [<logical-name>]", 0, 1}, {"dribble-on", " <filename>", 1, 1}, {"dribble-off", "", 0, 0},
       {"rename", " [<old-file-name> <new-file-name>]", 2, 2}, {"remove", " [<file-name>]", 1, 1},
+      {"load", " <filename>", 1, 1}, {"save", " <filename>", 1, 1}, {"load-facts", " <filename>", 1, 1},
+      {"save-facts", " <file-name> [<fact-template-name>+]", 1, N}, {"batch", " <filename>", 1, 1},
   };
   TInferenceEngine Engine;
   auto* Package = new TStandardPackage(&Engine);

@@ -256,8 +256,48 @@ TEST(ParserCopies, ConstructsMoveBetweenEnginesThroughTheirText) {
 TEST(ParserFacts, LoadFactsAssertsEachFact) {
   TConsole C;
   C.Run("(deftemplate p (slot v (type INTEGER)))");
-  EXPECT_TRUE(C.Engine.LoadFacts("(p (v (+ 1 2))) (q a b)\n(p (v 3))"));
+  EXPECT_TRUE(C.Engine.LoadFactsFromText("(p (v (+ 1 2))) (q a b)\n(p (v 3))"));
   ASSERT_EQ(C.Engine.GetFacts().Count(), 3);  // the initial fact, p and q: the second p is a duplicate
   EXPECT_EQ(C.Engine.GetFacts().Get(1)->GetValue("v")->GetAsInteger(), 3);
   EXPECT_NE(ParseErrorOf(C.Engine, "(p (v x))"), "(no error)");
+}
+
+TEST(TextEntryPoints, RulePartsSlotsAndGlobalsReadAsThePrinterWritesThem) {
+  TConsole C;
+  C.Run("(deftemplate p (slot a) (multislot b))"
+        "(defrule r \"parts\" ?f <- (p (a ?x&~1) (b $?y)) (not (q ?x)) => (printout t ?x crlf) (retract ?f))");
+  const TRule* Rule = C.Engine.GetRules().GetItem("r");
+  ASSERT_TRUE(Rule);
+  const std::string Patterns = C.Engine.PrettyPrint(*Rule, rcPattern);
+  const std::string Actions = C.Engine.PrettyPrint(*Rule, rcAction);
+  EXPECT_EQ(Patterns, "    ?f <- (p (a ?x&~1) (b $?y) )\r\n    (not (q ?x))");
+  EXPECT_EQ(Actions, "    (printout t ?x crlf)\r\n    (retract ?f)\r\n");
+  // The parts of the defrule, in order, are the two parts.
+  EXPECT_NE(Rule->GetToString().find(Patterns + "\r\n    =>\r\n" + Actions + ")"), std::string::npos);
+
+  // A rule built from its parts prints as the rule it came from.
+  TRule* Copy = new TRule(&C.Engine);
+  Copy->BeginUpdate();
+  Copy->SetRuleName("copy");
+  Copy->SetComment("parts");
+  C.Engine.ParseRulePatterns(*Copy, Patterns);
+  C.Engine.ParseRuleActions(*Copy, Actions);
+  Copy->EndUpdate();
+  C.Engine.GetRules().Add(Copy);
+  std::string Expected = Rule->GetToString();
+  Expected.replace(Expected.find("r\r\n"), 1, "copy");
+  EXPECT_EQ(Copy->GetToString(), Expected);
+
+  // One slot of a fact, and one global.
+  const IFactTemplate P = C.Engine.FindFactTemplate("p");
+  const auto [Slot, Value] = C.Engine.ParseFactSlot(*P, "(b 1 2.5 x)");
+  EXPECT_EQ(Slot, "b");
+  EXPECT_EQ(Value->GetAsList()->GetValueCount(), 3);
+  EXPECT_EQ(C.Engine.PrettyPrint(*P, "b", "1 2.5000 x "), "(b 1 2.5000 x )");
+  const auto [Name, Global] = C.Engine.ParseVariable(C.Engine.PrettyPrint("*limit*", NewFloat(2.5)));
+  EXPECT_EQ(Name, "*limit*");
+  EXPECT_EQ(Global->GetAsFloat(), 2.5);
+  EXPECT_EQ(C.Engine.ParseVariable("*n* = (+ 1 2)").second->GetDType(), dtFunCall);
+  EXPECT_NE(ErrorOf([&] { C.Engine.ParseVariable("?*n* 3"); }).find("Expected \"=\""), std::string::npos);
+  EXPECT_EQ(C.Run("(+ 1 2)"), "3\r\n");  // the parser reads its own input again
 }
