@@ -58,6 +58,10 @@ class TBlockPool {
 #endif
   }
 
+  // The blocks this thread's spills have walked to find where to cut their list (for tests
+  // that the cost of freeing stays proportional to the blocks freed).
+  static uint64_t SpilledWalk() noexcept { return SpillWalk; }
+
  private:
   static_assert(Size >= sizeof(void*), "a pooled block holds the link to the next one");
   static_assert(Size <= MaxArenaBlock, "pooled blocks are carved from the page arena");
@@ -78,6 +82,7 @@ class TBlockPool {
   // Trivial, so that it stays usable while the thread's other objects are destroyed.
   static inline thread_local TState State __attribute__((tls_model("initial-exec"))) = {nullptr, nullptr, 0, false, false};
   static inline TSharedBlockList Shared;
+  static inline thread_local uint64_t SpillWalk = 0;
 
   // Puts the closer of this thread in place before its list first holds blocks.
   static void Register(TState& Pool) noexcept {
@@ -104,12 +109,15 @@ class TBlockPool {
     return ArenaTake(Size, Align);
   }
 
-  // Hands the older half of the list to the shared list; the newer half, likelier to be in
-  // the cache, stays.
+  // Hands all but the newest half of MaxBlocks, likelier to be in the cache, to the shared
+  // list.  The list may be far longer than MaxBlocks (a refill takes the whole shared list):
+  // keeping half of it would walk it again and again, each refill and spill costing as much
+  // as every block freed so far.
   static void Spill(TState& Pool) noexcept {
-    const uint32_t Keep = Pool.Count / 2;
+    const uint32_t Keep = MaxBlocks / 2;
     void* Last = Pool.Head;
     for (uint32_t I = 1; I < Keep; ++I) Last = *static_cast<void**>(Last);
+    SpillWalk += Keep;
     void* const First = *static_cast<void**>(Last);
     *static_cast<void**>(Last) = nullptr;
     Shared.Put(First, Pool.Tail, Pool.Count - Keep);
