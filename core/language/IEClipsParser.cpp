@@ -287,7 +287,9 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
   } else if (OnParse) {
     OnParse(this, ptNone, Parsed, nullptr);
   }
-  return Result != FCEOF;
+  // Only the end of the text ends it: a command whose answer is EOF (a readline at the end of
+  // a file) must not silently drop the commands after it.
+  return true;
 }
 
 void TIEClipsParser::Parse(bool Execute) {

@@ -131,7 +131,7 @@ bool TExactNumbers::Active() noexcept { return ExactNumbers > 0; }
 
 std::string ExactFloatText(double Value) {
   char Buffer[64];
-  const auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
+  const auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::general);
   std::string Text(Buffer, Error == std::errc() ? End : Buffer);
   // "2" would read back as an integer: a float keeps a decimal point (or an exponent).
   if (Text.find_first_of(".eEn") == std::string::npos) Text += ".0";
