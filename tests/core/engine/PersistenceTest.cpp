@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -129,6 +131,47 @@ TEST(SavedKnowledgeBase, KeepsEveryValueExactly) {
   SaveAndLoad(Before);
   // What display shows is still rounded.
   EXPECT_NE(Before.FindDefinedType("band")->GetToString().find("(range 0 9)"), std::string::npos);
+}
+
+// A knowledge base written by a program: random templates, rules with random constants and
+// joins, and facts with floats of every magnitude and strings with every awkward character.
+TEST(SavedKnowledgeBase, AGeneratedOneComesBackExactly) {
+  std::mt19937 Random(7);
+  const auto Float = [&Random] {
+    const double Mantissa = std::uniform_real_distribution<double>(-1, 1)(Random);
+    return ExactFloatText(std::ldexp(Mantissa, std::uniform_int_distribution<int>(-300, 300)(Random)));
+  };
+  const auto Pick = [&Random](int N) { return std::uniform_int_distribution<int>(0, N - 1)(Random); };
+  std::string Text;
+  constexpr int Templates = 12, Rules = 60, Facts = 200;
+  for (int T = 0; T < Templates; ++T)
+    Text += "(deftemplate t" + std::to_string(T) + " (slot a (type INTEGER)) (slot b (type FLOAT)) (slot c) (multislot d))\n";
+  Text += "(defglobal ?*g* = " + Float() + ")\n";
+  for (int R = 0; R < Rules; ++R) {
+    const std::string X = std::to_string(Pick(Templates)), Y = std::to_string(Pick(Templates));
+    Text += "(defrule r" + std::to_string(R) + " (declare (salience " + std::to_string(Pick(21) - 10) + "))" +
+            " (t" + X + " (a ?a) (b ?b&:(> ?b " + Float() + ")))";
+    const std::string Joined = "(t" + Y + " (a ?a) (c ~" + std::to_string(Pick(5)) + "))";
+    Text += (Pick(2) ? " (not " + Joined + ")" : " " + Joined) + " => (assert (hit " + std::to_string(R) +
+            " ?a (* ?b " + Float() + "))))\n";
+  }
+  const std::string Awkward = "\\\"( );~&|<-=>?$*\t";
+  Text += "(deffacts generated\n";
+  for (int F = 0; F < Facts; ++F) {
+    std::string Str;
+    for (int I = Pick(8); I > 0; --I) Str += Awkward[static_cast<size_t>(Pick(static_cast<int>(Awkward.size())))];
+    std::string Escaped;
+    for (char C : Str) Escaped += (C == '"' || C == '\\') ? std::string("\\") + C : std::string(1, C);
+    Text += "  (t" + std::to_string(Pick(Templates)) + " (a " + std::to_string(Pick(20)) + ") (b " + Float() +
+            ") (c \"" + Escaped + "\") (d " + Float() + " x" + std::to_string(F) + "))\n";
+  }
+  Text += ")\n";
+  TInferenceEngine Before;
+  Before.Parse(Text, false);
+  Before.Reset();
+  Before.Run(500);
+  ASSERT_GT(Before.GetFactList().size(), static_cast<size_t>(Facts + 20)) << "the rules fired";
+  SaveAndLoad(Before);
 }
 
 TEST(SavedFacts, LoadIntoAnEngineWithTheSameConstructs) {
