@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <ios>
 #include <istream>
@@ -321,6 +322,9 @@ class TInferenceEngine : public platform::TComponent,
   IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_->Get(Name); }
   // The registered template of that name, or a new one (comment "(Implied)") registered now.
   IFactTemplate CreateFactTemplate(const TIEName& Name);
+  // Marks the template of that name (made when missing) for backward chaining and registers
+  // its goal template "need-" + Name, which extends it.  "test" and "not" are refused.
+  void DoBackwardChaining(const TIEName& Name);
   IIEDefinedType FindDefinedType(std::string_view Name) const { return DefinedTypes_->Get(Name); }
   // Called by a template whose name changes: its registry entry moves to the new name.
   void ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName);
@@ -624,8 +628,8 @@ class TInferenceEngine : public platform::TComponent,
   TSearchStrategy Strategy_ = ssDepthFirst;
   TSalience SalienceEvaluation_ = sActivate;
   std::unique_ptr<TFacts> Facts_;
-  std::vector<IFact> PendingAssertions_;
-  std::vector<IFact> PendingRetractions_;
+  std::deque<IFact> PendingAssertions_;
+  std::deque<IFact> PendingRetractions_;
   std::unique_ptr<TIEAgenda> Agenda_;
   TReteNetwork* Network_ = nullptr;
   TActivation* Current_ = nullptr;

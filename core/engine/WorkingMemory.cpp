@@ -96,12 +96,12 @@ void TInferenceEngine::AddPendingFact(const IFact& Fact, bool Assertion) {
 void TInferenceEngine::ProcessPendingFacts() {
   while (!PendingAssertions_.empty()) {
     const IFact Fact = PendingAssertions_.front();
-    PendingAssertions_.erase(PendingAssertions_.begin());
+    PendingAssertions_.pop_front();
     Assert(Fact, false);
   }
   while (!PendingRetractions_.empty()) {
     const IFact Fact = PendingRetractions_.front();
-    PendingRetractions_.erase(PendingRetractions_.begin());
+    PendingRetractions_.pop_front();
     Retract(*Fact);
   }
 }
@@ -214,7 +214,7 @@ bool TInferenceEngine::IsDependent(const TRule& Rule, const TFactTemplate& Templ
 
 namespace {
 
-void DropPending(std::vector<IFact>& Pending, const TFactTemplate& Template) {
+void DropPending(std::deque<IFact>& Pending, const TFactTemplate& Template) {
   Pending.erase(std::remove_if(Pending.begin(), Pending.end(),
                                [&](const IFact& F) { return F->GetTemplate().get() == &Template; }),
                 Pending.end());

@@ -5,7 +5,7 @@
 //   1. Helpers          - the engine and context a call works in, fact look-up, slot/value pairs
 //   2. Working memory   - assert, assert-string, retract, retract-string, modify, duplicate,
 //                         get-slot-value, get-/set-fact-duplication
-//   3. Engine control   - reset, clear, run, watch, unwatch
+//   3. Engine control   - reset, clear, run, watch, unwatch, do-backward-chaining
 
 #include "FactCommands.h"
 
@@ -194,6 +194,12 @@ void TResetFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue&
     Engine.Reset();
   else
     Engine.Clear();
+  Result = FCTrue;
+}
+
+void TBackChainFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) {
+  TInferenceEngine& Engine = EngineFor(Call, Context, *this);
+  for (int I = 0; I < Call.GetArgumentCount(); ++I) Engine.DoBackwardChaining(TextArg(Call, I, Context));
   Result = FCTrue;
 }
 

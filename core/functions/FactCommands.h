@@ -33,6 +33,17 @@ class TAssertStringFunction final : public TBuiltinFunction {
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
 };
 
+// (do-backward-chaining <fact-template-name>*): marks each template for backward chaining and
+// gives it its goal template; answers TRUE.
+class TBackChainFunction final : public TBuiltinFunction {
+  PLATFORM_CLASS(TBackChainFunction, TBuiltinFunction)
+ public:
+  using TBuiltinFunction::TBuiltinFunction;
+
+ protected:
+  void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override;
+};
+
 // (retract *|<fact-index>*): ids that name no fact are passed over.
 class TRetractFunction final : public TBuiltinFunction {
   PLATFORM_CLASS(TRetractFunction, TBuiltinFunction)

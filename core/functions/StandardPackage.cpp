@@ -901,6 +901,10 @@ constexpr TFunctionRow StandardFunctions[] = {
     {{"clear-storage", "", 0, 0, "Clears the storage area where the store and fetch command save values"},
      MakeFunction<TClearStorageFunction>},
     CloseFunctionRow,
+    {{"do-backward-chaining", " <fact-template-name>*", 0, NoLimit,
+      "Prepares the inference engine for backward chaining on a particular fact template or series of fact "
+      "templates.  The command creates backward chaining templates to match the fact template arguments"},
+     MakeFunction<TBackChainFunction>},
     DribbleOnFunctionRow,
     DribbleOffFunctionRow,
     {{"duplicate", " <fact-index> (<slot-name> <expression>)*", 2, NoLimit,

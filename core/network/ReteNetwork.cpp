@@ -556,6 +556,12 @@ void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Key
       const float Strength = std::min(L->GetStrength(), Right->GetStrength());
       if (!Negated_) {
         CallChildren(Joined(L, Right->GetFact(), Strength, Tag));
+        if (Goal_ && !Adding) {
+          // The fact that met this left token's wish went: when no other one meets it, the
+          // goal is asked for again.
+          const IReteToken Held = Tokens.At(I);
+          if (!Blocks(Held, Left_->KeysOf(*Held))) AskForBackChain(*Held);
+        }
       } else if (Adding) {
         // A new blocking fact: what the left token had produced is withdrawn.
         if (L->GetNegatedCount() == 0) CallChildren(Joined(L, Placeholder, Strength, taRemove));
@@ -672,7 +678,10 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       if (Tag == taAdd || Tag == taUpdate) {
         const IReteToken Stored = Negated_ ? Token->Clone() : Token;
         const TIETokenTree::TKeys Keys = Left_->KeysOf(*Stored);
-        if (Left_->Add(Stored, Keys, MayBeStored(Tag))) VaryRight(Token, Stored, Keys);
+        if (Left_->Add(Stored, Keys, MayBeStored(Tag))) {
+          VaryRight(Token, Stored, Keys);
+          if (Goal_ && MatchCount_ == 0) AskForBackChain(*Stored);
+        }
       } else if (Tag == taRemove) {
         TIETokenTree::TKeys Keys = Left_->BucketKeysOf(*Token);
         if (const IReteToken Stored = Left_->Remove(*Token, Keys)) {
@@ -695,6 +704,100 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
       RaiseIE(SInvalidCallType, {platform::EnumName(CallType)});
   }
   return true;
+}
+
+void TJoinNode::SetPattern(const TIEPattern& Pattern, const TRule& Rule, int32_t PatternIndex) {
+  const IFactTemplate& Template = Pattern.GetFactTemplate();
+  if (!Template || !Template->IsBackwardChaining()) RaiseIE(SInvalidBackchainPattern);
+  auto Goal = std::make_unique<TGoal>();
+  Goal->Template = std::string(SBackChainPrefix) + Pattern.GetName();
+  for (int S = 0; S < Pattern.GetSlotCount(); ++S) {
+    TGoalSlot Slot;
+    Slot.Name = Pattern.GetSlotName(S);
+    IFactSlot Defined;
+    Slot.Multi = Template->ContainsSlot(Slot.Name, Defined) && Defined->IsMultiSlot();
+    if (const TSlotTests* Tests = Pattern.GetSlotTests(S))
+      for (const auto& Test : *Tests) {
+        const IIEValue& V = Test->GetSlotValue();
+        if (!V || Test->GetSlotTestType() == sttNotEquals || V->GetDType() == dtFunCall) continue;
+        TGoalValue Value;
+        Value.Position = Slot.Multi ? std::max(Test->GetMultiSlotSubIndex(), 0) : -1;
+        if (IEVariableTypes.Contains(V->GetDType())) {
+          // Only what the token's facts bind is known when the goal is asked for; a variable
+          // this pattern binds itself leaves the slot unknown.
+          const TBinding* B = Rule.GetBindingByName(V->GetText());
+          if (B && B->FactIndex < PatternIndex) {
+            Value.FactIndex = B->FactIndex;
+            Value.Slot = B->SlotIndex;
+            Value.SubIndex = B->SubIndex;
+          }
+        } else {
+          Value.Constant = V;
+        }
+        Slot.Values.push_back(std::move(Value));
+        if (!Slot.Multi) break;  // the first test decides a single slot
+      }
+    Goal->Slots.push_back(std::move(Slot));
+  }
+  Goal_ = std::move(Goal);
+}
+
+namespace {
+
+// What a goal value stands for in Left's facts; nothing when it is unknown.
+IIEValue GoalValueOf(const IIEValue& Constant, int32_t FactIndex, const std::string& Slot, int32_t SubIndex,
+                     const TIEToken& Left) {
+  if (Constant) return Constant;
+  TFact* Fact = FactIndex >= 0 ? Left.GetFacts(FactIndex) : nullptr;
+  if (!Fact) return nullptr;
+  if (Slot == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+  IIEValue Value;
+  if (!Fact->ContainsKey(Slot, Value) || !Value) return nullptr;
+  if (SubIndex == NoSubIndex) return Value;
+  if (Value->GetDType() != dtList) return nullptr;
+  const IValueVector List = Value->GetAsList();
+  return SubIndex < List->GetValueCount() ? List->Get(SubIndex) : nullptr;
+}
+
+}  // namespace
+
+void TJoinNode::AskForBackChain(const TIEToken& Left) {
+  TInferenceEngine* Engine = GetRete().GetEngine();
+  if (!Goal_ || !Engine) return;
+  const IFactTemplate Template = Engine->CreateFactTemplate(Goal_->Template);
+  const IFact Fact = Template->NewFact();
+  for (const TGoalSlot& Slot : Goal_->Slots) {
+    IFactSlot Defined;
+    if (!Template->ContainsSlot(Slot.Name, Defined)) continue;
+    IIEValue Value;
+    if (!Slot.Multi) {
+      if (!Slot.Values.empty()) {
+        const TGoalValue& G = Slot.Values.front();
+        Value = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left);
+      }
+      // Unknown: the slot keeps its default.  The empty value would print as nothing and a
+      // saved goal would read back different.
+      if (!Value) continue;
+    } else {
+      std::vector<IIEValue> Items;
+      for (const TGoalValue& G : Slot.Values) {
+        IIEValue Item = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left);
+        if (!Item) continue;
+        const size_t At = static_cast<size_t>(G.Position);
+        if (Items.size() < At + 1) Items.resize(At + 1);
+        Items[At] = std::move(Item);
+      }
+      IValueVector List = NewList();
+      for (IIEValue& Item : Items) List->Add(Item ? Item : FCNil);  // a gap holds nil, for the same reason
+      Value = platform::MakeRef<TIEValue>(List);
+    }
+    try {
+      Fact->SetValue(Slot.Name, Value);
+    } catch (const EIEException&) {
+      // A value the goal's slot refuses (an unknown value in a typed slot) leaves its default.
+    }
+  }
+  Engine->AddPendingFact(Fact, true);
 }
 
 std::string TJoinNode::GetToString() const {
@@ -1163,7 +1266,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
                                                         P.GetSlotName(S), Sub, B->FactIndex));
         } else if (V->GetDType() == dtFunCall) {
           if (P.GetFactTemplate() && P.GetFactTemplate()->IsBackwardChaining())
-            RaiseIE(SBackChainFuncallPatterns, {V->GetToString()});
+            RaiseIE(SBackChainFuncallPatterns, {P.GetName()});
           const IFunCall Converted = Evaluate(*V->GetAsFunCall<TFunctionCall>(), Rule);
           if (!Test && !HasMorePatterns(*Converted, I)) continue;
           Node->AddTest(std::make_unique<TIEPatternMatchTest>(nullptr, platform::MakeRef<TIEValue>(Converted),
@@ -1185,6 +1288,11 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
     TReteNode* Right = Last[static_cast<size_t>(I)];
     TReteNode* Result = nullptr;
     auto* Join = dynamic_cast<TJoinNode*>(Node.get());
+    // A pattern written "explicit" matches what there is and asks for nothing; nor can a
+    // negated one ask for the fact it must not find.
+    const bool AsksForGoals = Join && !Join->GetNegatedPattern() && !P.GetExplicit() && P.GetFactTemplate() &&
+                              P.GetFactTemplate()->IsBackwardChaining();
+    if (AsksForGoals) Join->SetPattern(P, Rule, I);
     if (Join && !Join->GetNegatedPattern()) {
       for (const TReteEdge& E : Left->Children_) {
         auto* Existing = dynamic_cast<TJoinNode*>(E.Node);
@@ -1193,6 +1301,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
           return R.Node == Existing && R.CallType == ctRight;
         });
         if (!FromRight) continue;
+        if (AsksForGoals && !Existing->GetBackChaining()) Existing->SetPattern(P, Rule, I);
         Existing->SetRuleUseCount(Existing->GetRuleUseCount() + 1);
         Nodes.Add(Existing);
         Trace += "=2";

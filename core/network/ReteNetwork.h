@@ -184,7 +184,32 @@ class TJoinNode final : public TTestNode {
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
 
+  // Backward chaining: Pattern, the PatternIndex-th of Rule, is on a template marked for it; a
+  // left token that finds no fact to match then asks for one with a goal fact.  What the goal
+  // holds is worked out here once, so the node does not depend on the rule living on.
+  void SetPattern(const TIEPattern& Pattern, const TRule& Rule, int32_t PatternIndex);
+  bool GetBackChaining() const noexcept { return Goal_ != nullptr; }
+  // Queues the goal fact that Left's unmatched wish describes (see SetPattern).
+  void AskForBackChain(const TIEToken& Left);
+
  private:
+  // Where a goal slot's value comes from: a constant, or a variable an earlier pattern binds.
+  struct TGoalValue {
+    IIEValue Constant;
+    int32_t FactIndex = -1;
+    std::string Slot;
+    int32_t SubIndex = -1;
+    int32_t Position = -1;  // the element of a multislot, -1 for a single slot
+  };
+  struct TGoalSlot {
+    std::string Name;
+    bool Multi = false;
+    std::vector<TGoalValue> Values;
+  };
+  struct TGoal {
+    std::string Template;
+    std::vector<TGoalSlot> Slots;
+  };
   void CreateMemories();
   // Keys the right tokens held back while the left memory was empty into the right memory.
   void SettleRight() const {
@@ -229,6 +254,7 @@ class TJoinNode final : public TTestNode {
   // are mutable so that observers can do it.
   mutable std::optional<TIETokenTree> Right_;
   mutable TTokenBacklog RightBacklog_;
+  std::unique_ptr<TGoal> Goal_;
 };
 
 class TPatternMatchTerminalNode final : public TReteNode {

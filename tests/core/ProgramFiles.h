@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/engine/InferenceEngine.h"
+
 namespace rulecore::testing {
 
 inline std::string ReadFile(const std::filesystem::path& Path) {
@@ -32,6 +34,15 @@ inline std::string ProgramName(const std::string& Path) {
   std::string Name = std::filesystem::path(Path).stem().string();
   std::replace_if(Name.begin(), Name.end(), [](char C) { return !std::isalnum(static_cast<unsigned char>(C)); }, '_');
   return Name;
+}
+
+// Runs a program into Engine as the console does - its commands too, since some define what
+// the rest uses ("do-backward-chaining") - with its output dropped and no input to read.
+inline void RunProgram(TInferenceEngine& Engine, const std::string& Path) {
+  Engine.OnPrintOut = [](TInferenceEngine*, const std::string&, const std::string&) {};
+  Engine.OnReadLine = [](TInferenceEngine*, const std::string&, std::string& Text) { Text.clear(); };
+  Engine.OnReadToken = [](TInferenceEngine*, const std::string&, IStreamToken& Token) { Token = nullptr; };
+  Engine.Parse(ReadFile(Path), true);
 }
 
 }  // namespace rulecore::testing

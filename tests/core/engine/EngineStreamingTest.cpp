@@ -181,7 +181,7 @@ class StreamedProgram : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(StreamedProgram, ComesBackWholeInAFreshEngine) {
   TInferenceEngine Original;
-  ASSERT_NO_THROW(Original.Parse(ReadFile(GetParam()), false));
+  ASSERT_NO_THROW(rulecore::testing::RunProgram(Original, GetParam()));
   Original.Reset();
   const std::string Text = Saved(Original);
 

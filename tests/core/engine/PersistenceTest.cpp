@@ -92,8 +92,7 @@ class SavedKnowledgeBase : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SavedKnowledgeBase, LoadsBackAsTheSame) {
   TInferenceEngine Before;
-  Before.OnPrintOut = [](TInferenceEngine*, const std::string&, const std::string&) {};
-  Before.Parse(ReadFile(GetParam()), false);
+  rulecore::testing::RunProgram(Before, GetParam());
   Before.Reset();
   SaveAndLoad(Before);
 }

@@ -144,7 +144,7 @@ TEST(StandardPackage, RegistersEachFunctionOnceInCreationOrder) {
   for (const std::string& Name : Order)
     if (Package->IndexOf(Name) >= 0) Expected.push_back(Name);
   EXPECT_EQ(Names(), Expected);
-  EXPECT_EQ(Expected.size(), 70u);
+  EXPECT_EQ(Expected.size(), 71u);
   for (const std::string& Name : Expected) EXPECT_TRUE(Engine.ContainsUserFunction(Name)) << Name;
 
   Package->SetReset(true);
@@ -203,6 +203,7 @@ TEST(StandardPackage, PublishesPatternArityAndComment) {
       {"rename", " [<old-file-name> <new-file-name>]", 2, 2}, {"remove", " [<file-name>]", 1, 1},
       {"load", " <filename>", 1, 1}, {"save", " <filename>", 1, 1}, {"load-facts", " <filename>", 1, 1},
       {"save-facts", " <file-name> [<fact-template-name>+]", 1, N}, {"batch", " <filename>", 1, 1},
+      {"do-backward-chaining", " <fact-template-name>*", 0, N},
   };
   TInferenceEngine Engine;
   auto* Package = new TStandardPackage(&Engine);
