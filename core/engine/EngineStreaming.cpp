@@ -28,6 +28,7 @@
 
 #include "InferenceEngine.h"
 #include "core/facts/FactSet.h"
+#include "core/functions/BusinessPackage.h"
 #include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IEPackages.h"
@@ -36,6 +37,7 @@
 #include "core/functions/PredicatePackage.h"
 #include "core/functions/StandardPackage.h"
 #include "core/functions/StringPackage.h"
+#include "core/functions/TrigonometryPackage.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IERule.h"
 #include "platform/ComponentStream.h"
@@ -257,6 +259,8 @@ struct TEngineStreaming {
     platform::RegisterClass<TMathPackage>();
     platform::RegisterClass<TMiscPackage>();
     platform::RegisterClass<TStringPackage>();
+    platform::RegisterClass<TTrigonometryPackage>();
+    platform::RegisterClass<TBusinessPackage>();
     platform::RegisterClass<TFuzzyLogicPackage>();
     platform::RegisterClass<TIEUserFunction>();
     platform::RegisterClass<TCustomUserFunction>();

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "core/facts/FactSet.h"
+#include "core/functions/BusinessPackage.h"
 #include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/MathPackage.h"
 #include "core/functions/MiscPackage.h"
 #include "core/functions/PredicatePackage.h"
 #include "core/functions/StandardPackage.h"
 #include "core/functions/StringPackage.h"
+#include "core/functions/TrigonometryPackage.h"
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/language/IEClipsParser.h"
@@ -92,6 +94,8 @@ void TInferenceEngine::AddDefaultPackages() {
   if (Packages_.Contains(pPredicate)) new TPredicatePackage(this);
   if (Packages_.Contains(pMath)) new TMathPackage(this);
   if (Packages_.Contains(pString)) new TStringPackage(this);
+  if (Packages_.Contains(pTrigonometry)) new TTrigonometryPackage(this);
+  if (Packages_.Contains(pBusiness)) new TBusinessPackage(this);
   if (Packages_.Contains(pFuzzyLogic)) new TFuzzyLogicPackage(this);
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);
 }

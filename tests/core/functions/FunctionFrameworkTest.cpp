@@ -1,9 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/core/ErrorText.h"
 
 #include "core/engine/InferenceEngine.h"
+#include "core/functions/BusinessPackage.h"
+#include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/IEPackages.h"
+#include "core/functions/MathPackage.h"
+#include "core/functions/MiscPackage.h"
+#include "core/functions/PredicatePackage.h"
+#include "core/functions/StandardPackage.h"
+#include "core/functions/StringPackage.h"
+#include "core/functions/TrigonometryPackage.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
 
@@ -281,6 +292,61 @@ TEST(Packages, AnEngineGoingAwayLeavesThePackageUsable) {
   EXPECT_EQ(Package.GetEngine(), nullptr);
   EXPECT_EQ(Package.GetReasonerCount(), 0);
   EXPECT_EQ(Package.GetFunctions().Item(0)->GetReasonerCount(), 0);
+}
+
+TEST(Packages, AFreshEngineCreatesEveryPackageItLists) {
+  TInferenceEngine Engine;
+  // The package class of each selector value.  The object package is built by a later piece of
+  // work; until then it is the one listed package a fresh engine cannot create.
+  auto IsPackage = [](TFunctionPackage Kind, platform::TComponent* C) -> bool {
+    switch (Kind) {
+      case pStandard: return dynamic_cast<TStandardPackage*>(C);
+      case pPredicate: return dynamic_cast<TPredicatePackage*>(C);
+      case pMath: return dynamic_cast<TMathPackage*>(C);
+      case pMiscellaneous: return dynamic_cast<TMiscPackage*>(C);
+      case pString: return dynamic_cast<TStringPackage*>(C);
+      case pObject: return false;
+      case pTrigonometry: return dynamic_cast<TTrigonometryPackage*>(C);
+      case pBusiness: return dynamic_cast<TBusinessPackage*>(C);
+      case pFuzzyLogic: return dynamic_cast<TFuzzyLogicPackage*>(C);
+    }
+    return false;
+  };
+  auto Created = [&](TFunctionPackage Kind) {
+    for (int I = 0; I < Engine.GetComponentCount(); ++I)
+      if (IsPackage(Kind, Engine.GetComponent(I))) return true;
+    return false;
+  };
+  const platform::TEnumInfo& Kinds = platform::EnumInfo<TFunctionPackage>();
+  ASSERT_EQ(Kinds.Count(), 9u);
+  EXPECT_EQ(Engine.GetPackages(), AllFunctionPackages);
+  std::vector<std::string> Missing;
+  for (unsigned K = 0; K < Kinds.Count(); ++K)
+    if (Engine.GetPackages().Contains(static_cast<TFunctionPackage>(K)) && !Created(static_cast<TFunctionPackage>(K)))
+      Missing.emplace_back(Kinds.NameOf(K));
+  EXPECT_EQ(Missing, std::vector<std::string>{"pObject"});
+  // Each of them once, and no two of them enter the same function name: every package function
+  // is the one the engine finds under its name.
+  int Packages = 0;
+  for (int I = 0; I < Engine.GetComponentCount(); ++I)
+    if (auto* Package = dynamic_cast<TUserPackage*>(Engine.GetComponent(I))) {
+      ++Packages;
+      for (int F = 0; F < Package->GetFunctions().Count(); ++F) {
+        const IUserFunction& Function = Package->GetFunctions().Item(F);
+        EXPECT_EQ(Engine.GetUserFunction(Function->GetFunctionName()), Function) << Function->GetFunctionName();
+      }
+    }
+  EXPECT_EQ(Packages, 8);
+  // Deselecting a package removes its functions; selecting it again brings them back.
+  EXPECT_TRUE(Engine.ContainsUserFunction("sin"));
+  EXPECT_TRUE(Engine.ContainsUserFunction("payment"));
+  Engine.SetPackages(AllFunctionPackages - TFunctionPackages{pTrigonometry, pBusiness});
+  EXPECT_FALSE(Engine.ContainsUserFunction("sin"));
+  EXPECT_FALSE(Engine.ContainsUserFunction("payment"));
+  EXPECT_FALSE(Created(pTrigonometry));
+  Engine.SetPackages(AllFunctionPackages);
+  EXPECT_TRUE(Created(pTrigonometry) && Created(pBusiness));
+  EXPECT_TRUE(Engine.ContainsUserFunction("distance-manhattan"));
 }
 
 TEST(HostFunctions, ComponentCallsItsHandlerUntilItIsGone) {
