@@ -207,10 +207,10 @@ int TFacts::Add(const IFact& Fact) {
     try {
       Engine_->Assert(Fact, false);
     } catch (...) {
-      Engine_->SetNextFactId(std::max(Next, Highest_ + 1));
+      Engine_->SetNextFactId(std::max(Next, AfterHighest()));
       throw;
     }
-    Engine_->SetNextFactId(std::max(Next, Highest_ + 1));
+    Engine_->SetNextFactId(std::max(Next, AfterHighest()));
   } else {
     Engine_->Assert(Fact, false);
   }

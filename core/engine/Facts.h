@@ -43,6 +43,8 @@ class TFacts : public platform::TPersistent {
     P.Add("PreserveIDs", &TFacts::GetPreserveIDs, &TFacts::SetPreserveIDs, false);
   }
   int32_t GetHighestID() const noexcept { return Highest_; }
+  // The id after the highest one, kept in range (an id of INT32_MAX leaves none after it).
+  int32_t AfterHighest() const noexcept { return Highest_ < INT32_MAX ? Highest_ + 1 : INT32_MAX; }
 
   // --- changes from outside go through the engine ---
   // Asserts the fact (keeping its id when PreserveIDs allows); answers the last index.

@@ -246,6 +246,11 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- matching and the agenda ---
   TReteNetwork& GetReteNetwork() const noexcept { return *Network_; }
+  // Raises when the network is busy (TReteNetwork::GetBusy): What, the change asked for, would
+  // pull working memory, rules or activations from under the work in progress.
+  void CheckIdle(std::string_view What) const;
+  // Takes back a fact whose assertion failed in the network.
+  void Withdraw(const IFact& Fact) noexcept;
   TIEAgenda& GetAgenda() noexcept { return *Agenda_; }
   int GetAgendaCount() const noexcept { return Agenda_->Count(); }
   TActivation* GetActivation(int Index) const { return Agenda_->GetActivations(Index); }
@@ -282,7 +287,8 @@ class TInferenceEngine : public platform::TComponent,
   // --- fact identifiers ---
   int32_t GetNextFactId() const noexcept { return NextFactId_; }
   void SetNextFactId(int32_t Value) noexcept { NextFactId_ = Value; }
-  int32_t NewFactId() noexcept { return NextFactId_++; }
+  // The next id; when every id has been given out it raises (reset starts again from 0).
+  int32_t NewFactId();
 
   // --- evaluation ---
   // The root evaluation context: rules, tests and deffunctions run in children of it.

@@ -21,6 +21,7 @@ void TRules::Add(TRule* Rule) {
     if (Policy == dcError) RaiseIE(SDuplicateRuleNames, {Name});
     Remove(Name);
   }
+  if (Engine_) Engine_->CheckIdle("Adding a rule");
   Put(Name, Rule);
   if (!Engine_) return;
   try {
@@ -34,6 +35,7 @@ void TRules::Add(TRule* Rule) {
 void TRules::Remove(std::string_view Name) {
   TRule* Rule = Get(Name);
   if (!Rule) return;
+  if (Engine_) Engine_->CheckIdle("Removing a rule");
   TStringHashTable::Remove(Name);
   if (Engine_) Engine_->RemoveRule(Rule);
 }
@@ -50,6 +52,7 @@ void TRules::Rename(const std::string& OldName, const std::string& NewName) {
 }
 
 void TRules::Clear() {
+  if (Engine_) Engine_->CheckIdle("Removing the rules");
   std::vector<TRule*> Gone;
   for (const auto& [Name, Rule] : *this) Gone.push_back(Rule);
   TStringHashTable::Clear();

@@ -86,12 +86,14 @@ void TInferenceEngine::RemoveActivation(TActivation* Activation) {
 }
 
 void TInferenceEngine::SetAgenda(TActivationAgenda& Source) {
+  CheckIdle("Replacing the agenda");
   while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   for (int I = 0; I < Source.Count(); ++I) AddActivation(Source.GetActivations(I)->Clone());
 }
 
 void TInferenceEngine::SetStrategy(TSearchStrategy Value) {
   if (Value == Strategy_) return;
+  CheckIdle("Changing the strategy");
   Strategy_ = Value;
   // The same activations are placed again, so the terminal nodes that know them can still
   // withdraw them later.
@@ -145,6 +147,7 @@ void TInferenceEngine::RuleFired(TActivation* Activation) {
 }
 
 int32_t TInferenceEngine::Run(int32_t MaxRules) {
+  CheckIdle("Running rules");
   BeginInference();
   while (Agenda_->Count() > 0 && !Halt_ && RulesFired_ < MaxRules) {
     Lock();

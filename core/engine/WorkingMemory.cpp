@@ -13,13 +13,32 @@
 
 namespace rulecore {
 
+namespace {
+
+// Not in the published catalogue: this wording is the library's own.
+constexpr std::string_view SFactIdsExhausted =
+    "No fact identifiers are left: reset or clear the inference engine to number facts from 0 again";
+
+}  // namespace
+
+int32_t TInferenceEngine::NewFactId() {
+  // Ids never wrap: a negative id would read as "no fact", and an old id as another fact.
+  if (NextFactId_ < 0 || NextFactId_ == INT32_MAX) throw EIEException(std::string(SFactIdsExhausted));
+  return NextFactId_++;
+}
+
 void TInferenceEngine::SetFactDuplication(bool Value) {
   FactDuplication_ = Value;
   Facts_->SetCacheHashCodes(!Value);
 }
 
+void TInferenceEngine::CheckIdle(std::string_view What) const {
+  if (Network_ && Network_->GetBusy()) RaiseBusy(What);
+}
+
 int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   if (!Fact || !Fact->GetTemplate()) RaiseIE(SNoTemplate);
+  CheckIdle("Asserting a fact");
   if (Fact->GetTemplate()->IsFuzzy())
     CombineFuzzyFact(Fact, Unconditional);  // duplication does not apply: equal facts combine
   else if (!FactDuplication_ && Facts_->FindFact(*Fact) >= 0)
@@ -27,7 +46,15 @@ int32_t TInferenceEngine::Assert(const IFact& Fact, bool Unconditional) {
   Fact->SetID(NewFactId());
   Facts_->Append(Fact);
   if (Watching(cwFact)) PrintOut("t", " ==> " + Fact->GetToIDString() + "\r\n");
-  Network_->ProcessToken(platform::MakeRef<TIEToken>(taAdd, Fact));
+  try {
+    Network_->ProcessToken(platform::MakeRef<TIEToken>(taAdd, Fact));
+  } catch (...) {
+    // A test that raised stopped the fact half way through the network: some rules saw it,
+    // others never will.  It is taken back whole, so that working memory and the network
+    // agree again, and the error goes on to the caller.
+    Withdraw(Fact);
+    throw;
+  }
   ProcessPendingFacts();
   if (OnAssertion) OnAssertion(this, Fact);
   return Fact->GetID();
@@ -39,7 +66,22 @@ int32_t TInferenceEngine::Assert(const std::string& Text) {
   return Assert(Fact, false);
 }
 
+void TInferenceEngine::Withdraw(const IFact& Fact) noexcept {
+  try {
+    // Removals pass tests that raise as failed (they failed on the way in too).
+    Network_->ProcessToken(platform::MakeRef<TIEToken>(taRemove, Fact));
+  } catch (...) {
+  }
+  const int At = Facts_->IndexOf(Fact.get());
+  if (At >= 0) Facts_->RemoveAt(At);
+  try {
+    if (Watching(cwFact)) PrintOut("t", " <== " + Fact->GetToIDString() + "\r\n");
+  } catch (...) {
+  }
+}
+
 void TInferenceEngine::RetractFact(int Index) {
+  CheckIdle("Retracting a fact");
   const IFact Fact = Facts_->Get(Index);
   if (OnRetraction) OnRetraction(this, Fact);
   Network_->ProcessToken(platform::MakeRef<TIEToken>(taRemove, Fact));
@@ -107,6 +149,7 @@ void TInferenceEngine::ProcessPendingFacts() {
 }
 
 void TInferenceEngine::Reset() {
+  CheckIdle("Reset");
   Facts_->Clear();
   NextFactId_ = 0;
   for (int I = 0; I < Rules_->Count(); ++I) Rules_->ValueAt(I)->Reset();
@@ -131,6 +174,7 @@ void TInferenceEngine::Reset() {
 }
 
 void TInferenceEngine::Clear() {
+  CheckIdle("Clear");
   Halt_ = false;
   NextFactId_ = 0;
   RuleId_ = 0;
@@ -223,6 +267,7 @@ void DropPending(std::deque<IFact>& Pending, const TFactTemplate& Template) {
 }  // namespace
 
 void TInferenceEngine::RemoveDependencies(const TFactTemplate& Template) {
+  CheckIdle("Removing a fact template");
   DropPending(PendingAssertions_, Template);
   DropPending(PendingRetractions_, Template);
   for (int I = Facts_->Count() - 1; I >= 0; --I)

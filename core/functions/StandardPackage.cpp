@@ -722,12 +722,12 @@ class TRangeFunction final : public TSelectingFunction<TRangeKind> {
         for (int32_t I = Start; I <= End; ++I) Out->Add(CopyOf(Resolved(List->Get(I), Context)));
         break;
       case rgReplace:
+        // What is replaced must be there: a range past the end would silently shorten the list.
+        if (Start < 0) IndexError(Start);
+        if (End >= List->GetValueCount()) IndexError(End);
         Out = WithoutRange(*List, Start, End, Context);
         // Each new item goes in at Start, so the last one given ends up first.
-        for (int I = 3; I < Call.GetArgumentCount(); ++I) {
-          if (Start < 0 || Start > Out->GetValueCount()) IndexError(Start);
-          Out->Insert(Start, CopyOf(ArgValue(Call, I, Context)));
-        }
+        for (int I = 3; I < Call.GetArgumentCount(); ++I) Out->Insert(Start, CopyOf(ArgValue(Call, I, Context)));
         break;
     }
     Result = ListValue(Out);

@@ -5,6 +5,7 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactTemplate.h"
 #include "core/language/IEPrettyPrinter.h"
+#include "ReteNetwork.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "platform/ComponentStream.h"
@@ -95,6 +96,8 @@ void TRule::SetSalienceInteger(int32_t Value) {
 
 int32_t TRule::EvaluateSalience() {
   if (!Engine_) return Salience_;
+  // The expression may call user code; while it runs the agenda is placing or sorting.
+  const TReteNetwork::TBusy Busy(Engine_->GetReteNetwork());
   std::unique_ptr<TIEContext> Child(Engine_->GetContext()->Push());
   const IIEValue Value = SalienceValue_->Resolve(Child.get());
   Child->ClearReturnValue();  // a salience expression never ends anything around it

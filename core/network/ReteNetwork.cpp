@@ -58,6 +58,14 @@ class EMatchError final : public EIEException {
   using EIEException::EIEException;
 };
 
+}  // namespace
+
+void RaiseBusy(std::string_view What) {
+  throw EIEException(std::string(What) + " is not allowed while facts are being matched or activations placed");
+}
+
+namespace {
+
 bool IsFalse(const IIEValue& Value) noexcept { return Value == FCFalse || (Value && Value->Equals(FCFalse.get())); }
 
 // How well two values match when one is fuzzy: the fuzzy set's degree against the other value.
@@ -304,7 +312,14 @@ bool TPatternMatchNode::Test(const IReteToken& Token, TFact& Fact) {
     case pmtTestEqual:
     case pmtTestNotEqual: {
       if (Value_->GetDType() == dtFunCall) {
-        const bool False = CallTest(Token, Fact);
+        bool False;
+        try {
+          False = CallTest(Token, Fact);
+        } catch (const EIEException&) {
+          // A fact on its way out did not pass a test that raises: it raised on the way in.
+          if (Token->GetTag() == taRemove) return false;
+          throw;
+        }
         if ((Kind_ == pmtTestEqual) == False) return false;
         CallChildren(Token);
         return true;
@@ -415,6 +430,7 @@ bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
   try {
     if (!RunTests(Token)) return false;
   } catch (const EIEException&) {
+    if (Token->GetTag() == taRemove) return false;  // as a pattern's test on the way out
     RaiseMatchError();
   }
   // The test element holds a position in the match like any pattern: a placeholder keeps the
@@ -531,6 +547,7 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
   try {
     return RunTests(GetTests().size());
   } catch (const EIEException&) {
+    if (Left->GetTag() == taRemove || Right->GetTag() == taRemove) return false;
     RaiseMatchError();
   }
 }
@@ -996,6 +1013,7 @@ void TReteNetwork::Notification(platform::TComponent* Component, platform::TOper
 
 bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   if (!Enabled_ && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
+  const TBusy Busy(*this);
   bool Any = false;
   // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
   // size copies them onto the stack.
@@ -1100,6 +1118,7 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
 
 void TReteNetwork::AddRule(TRule& Rule) {
   if (!Enabled_) return;
+  if (GetBusy()) RaiseBusy("Adding a rule");
   RemoveRule(Rule);
   struct TCompiling {
     bool& Flag;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -26,6 +27,10 @@ namespace rulecore {
 
 class TInferenceEngine;
 class TRule;
+// Raises the error for a change refused while the network is busy (see GetBusy): What names
+// the change ("Retracting a fact").
+[[noreturn]] void RaiseBusy(std::string_view What);
+
 class TReteNetwork;
 class TReteNode;
 
@@ -330,6 +335,22 @@ class TReteNetwork : public platform::TComponent {
   // True while a rule is being compiled (changes the compiler makes to the rule, such as adding
   // the initial-fact pattern, must not recompile it).
   bool GetCompiling() const noexcept { return Compiling_; }
+  // True while the network or the agenda has work of its own under way - a token propagating,
+  // a rule compiling or being primed, an activation's salience being evaluated.  User code run
+  // then (a test, a pattern's function call, a salience expression) must not change working
+  // memory, the rules or the agenda under that work: the engine refuses such changes.
+  bool GetBusy() const noexcept { return Busy_ > 0 || Compiling_ || Priming_; }
+  // Marks the network busy for the guard's life.
+  class TBusy {
+   public:
+    explicit TBusy(TReteNetwork& Rete) noexcept : Rete_(Rete) { ++Rete_.Busy_; }
+    ~TBusy() { --Rete_.Busy_; }
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+   private:
+    TReteNetwork& Rete_;
+  };
 
   // --- activations (relayed to the engine) ---
   void Activate(TActivation* Activation);
@@ -376,6 +397,7 @@ class TReteNetwork : public platform::TComponent {
   float MinActivationStrength_ = 0;
   bool Priming_ = false;
   bool Compiling_ = false;
+  int32_t Busy_ = 0;
   std::unordered_map<TReteNode*, std::unique_ptr<TReteNode>> Nodes_;
   std::vector<TReteNode*> Roots_;
   std::unordered_map<const TRule*, TRuleNodes> RuleNodes_;

@@ -616,7 +616,10 @@ TEST_F(StandardTest, RangesDeleteSubseqReplace) {
   EXPECT_EQ(Show("(replace$ (create$ a b c) 0 2 x)"), "x ");
   EXPECT_EQ(Show("(replace$ (create$ a b c) 1 2)"), "a ");
   EXPECT_EQ(Error("(replace$ (create$ a b c) 2 1 x)"), "Invalid multifield begin and end parameters: 2, 1");
-  EXPECT_EQ(Error("(replace$ (create$ a b c) 5 6 x)"), "List index out of bounds (5)");
+  EXPECT_EQ(Error("(replace$ (create$ a b c) 5 6 x)"), "List index out of bounds (6)");
+  // A range running past the end is refused, not cut short.
+  EXPECT_EQ(Error("(replace$ (create$ a b c) 0 5 x)"), "List index out of bounds (5)");
+  EXPECT_EQ(Error("(replace$ (create$ a b c) -1 0 x)"), "List index out of bounds (-1)");
 }
 
 TEST_F(StandardTest, InsertAtIndexOrEnd) {
