@@ -348,8 +348,17 @@ void TInferenceEngine::UpdateDependencies(const std::vector<std::pair<std::strin
       } else {
         Parse(Text, true);
       }
-    } catch (const platform::Exception&) {
-      // A construct the new template no longer admits is left out.
+    } catch (const platform::Exception& Error) {
+      // A construct the new template no longer admits is left out, but not silently: the user
+      // learns what was lost and why.
+      std::string What = Text;
+      if (!Fact) {
+        const size_t Name = Text.find_first_not_of(" \t\r\n", Text.find("defrule") + 7);
+        What = "rule " + Text.substr(Name, Text.find_first_of(" \t\r\n()", Name) - Name);
+      } else {
+        What = "fact " + Text;
+      }
+      PrintOut("t", "Warning: " + What + " was dropped by the redefined template: " + Error.what() + "\r\n");
     }
   }
 }

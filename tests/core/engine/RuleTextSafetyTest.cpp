@@ -110,3 +110,18 @@ TEST(RuleTextSafety, FactIdsNeverWrap) {
   Engine.Reset();
   EXPECT_EQ(Engine.Assert("(a 3)"), 1);
 }
+
+// A template redefined under the same name keeps what still fits it and names what it drops.
+TEST(RuleTextSafety, ARedefinedTemplateReportsWhatItDrops) {
+  TConsole C;
+  C.Run("(deftemplate a (slot x) (slot y))"
+        "(defrule r (a (y ?v)) => ) (defrule keep (a (x ?v)) => )"
+        "(reset) (assert (a (x 1) (y 2)) (a (x 3)))");
+  const std::string Output = C.Run("(deftemplate a (slot x))");
+  EXPECT_EQ(Output,
+            "Warning: fact (a (x 1) (y 2)) was dropped by the redefined template: No such slot name: \"y\"\r\n"
+            "Warning: rule r was dropped by the redefined template: No such slot name: \"y\"\r\n");
+  EXPECT_FALSE(C.Engine.GetRules().GetItem("r"));
+  EXPECT_TRUE(C.Engine.GetRules().GetItem("keep"));
+  EXPECT_EQ(FactCount(C.Engine), 2);  // the initial fact and (a (x 3))
+}
