@@ -2,12 +2,17 @@
 // handed out again, sparing the general allocator the traffic of objects the engine makes and
 // drops by the million (tokens, bindings, activations, values).  A class opts in with
 // PLATFORM_POOLED(ClassName) in its body.  New blocks are carved from the page arena (see
-// PageArena.h) and are never given back to the system.  A block can be freed on another thread
-// than the one that made it: it joins that thread's list; a list that grows past about a
-// megabyte hands half of it to a list shared by all threads, and a thread's list goes there
-// when the thread ends, so that blocks freed on one thread serve another.  Under
-// AddressSanitizer blocks come from and go straight back to the allocator, so that a use after
-// free is still reported.
+// PageArena.h), which gives a region back to the system when TrimPools finds all its blocks
+// free.  A block can be freed on another thread than the one that made it: it joins that
+// thread's list; a list that grows past about a megabyte hands half of it to a list shared by
+// all threads, and a thread's list goes there when the thread ends, so that blocks freed on one
+// thread serve another.  A thread whose list is empty takes about 64 KiB from the shared list,
+// never all of it: threads that work at the same time then share the blocks there instead of
+// one taking them all and the others carving new ones, which would make the pool grow by a
+// thread's worth each time threads come and go.  Under AddressSanitizer blocks come from and
+// go straight back to the allocator, so that a use after free is still reported; under
+// ThreadSanitizer too, so that it sees each object's memory pass from one thread to another
+// through the allocator, which it knows, not through a list it cannot follow.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +27,7 @@ template <size_t Size>
 class TBlockPool {
  public:
   static void* Take(size_t Bytes) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return ::operator new(Bytes);
 #else
     if (Bytes != Size) return ::operator new(Bytes);
@@ -37,7 +42,7 @@ class TBlockPool {
   }
 
   static void Give(void* Block, size_t Bytes) noexcept {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     (void)Bytes;
     ::operator delete(Block);
 #else
@@ -68,6 +73,10 @@ class TBlockPool {
   // About a megabyte of blocks per size and thread before half of them go to the shared list
   // (at least four blocks, as the largest size is a quarter of that).
   static constexpr uint32_t MaxBlocks = static_cast<uint32_t>((size_t{1} << 20) / Size);
+  // What a thread takes from the shared list at once: few enough that the walk to cut them off
+  // stays short (the lock is held meanwhile) and leaves them in the cache for their use.
+  static constexpr uint32_t RefillBlocks =
+      Size >= (size_t{64} << 10) ? 1 : static_cast<uint32_t>((size_t{64} << 10) / Size);
   // A block's address is a multiple of the largest power of two (up to 16) dividing Size,
   // which every object of that size needs.
   static constexpr size_t Align = Size % 16 == 0 ? 16 : Size % 8 == 0 ? 8 : Size % 4 == 0 ? 4 : Size % 2 == 0 ? 2 : 1;
@@ -81,7 +90,20 @@ class TBlockPool {
   };
   // Trivial, so that it stays usable while the thread's other objects are destroyed.
   static inline thread_local TState State __attribute__((tls_model("initial-exec"))) = {nullptr, nullptr, 0, false, false};
-  static inline TSharedBlockList Shared;
+
+  // For TrimPools: the calling thread's blocks, handed to the shared list when Flush.
+  static uint32_t CallerBlocks(bool Flush) noexcept {
+    TState& Pool = State;
+    const uint32_t Count = Pool.Count;
+    if (Flush && Pool.Head) {
+      Shared.Put(Pool.Head, Pool.Tail, Pool.Count);
+      Pool.Head = Pool.Tail = nullptr;
+      Pool.Count = 0;
+    }
+    return Count;
+  }
+
+  static inline TSharedBlockList Shared{Size, &CallerBlocks};
   static inline thread_local uint64_t SpillWalk = 0;
 
   // Puts the closer of this thread in place before its list first holds blocks.
@@ -89,6 +111,7 @@ class TBlockPool {
     if (Pool.Registered) return;
     Pool.Registered = true;
     (void)&Closer;  // constructs it
+    Shared.Enlist();
   }
 
   // The thread's list is empty: blocks other threads gave up, or a new one.
@@ -98,7 +121,7 @@ class TBlockPool {
     if (Shared.MayHaveBlocks() && !Pool.Closed) {
       uint32_t Count = 0;
       void* Last = nullptr;
-      if (void* Block = Shared.TakeAll(Last, Count)) {
+      if (void* Block = Shared.Take(RefillBlocks, Last, Count)) {
         Register(Pool);
         Pool.Head = *static_cast<void**>(Block);
         Pool.Count = Count - 1;
@@ -110,9 +133,7 @@ class TBlockPool {
   }
 
   // Hands all but the newest half of MaxBlocks, likelier to be in the cache, to the shared
-  // list.  The list may be far longer than MaxBlocks (a refill takes the whole shared list):
-  // keeping half of it would walk it again and again, each refill and spill costing as much
-  // as every block freed so far.
+  // list.
   static void Spill(TState& Pool) noexcept {
     const uint32_t Keep = MaxBlocks / 2;
     void* Last = Pool.Head;

@@ -84,6 +84,31 @@ TEST(PageArena, SharedListsSpliceChainsAndHandThemOverWhole) {
   EXPECT_FALSE(List.MayHaveBlocks());
 }
 
+// A thread refills its list with a bounded batch, the newest blocks, and leaves the rest (in
+// their order, with the tail still known) to the others.
+TEST(PageArena, SharedListsHandOutBatchesFromTheFront) {
+  TSharedBlockList List;
+  void* Blocks[6][2];
+  for (int I = 0; I < 5; ++I) Blocks[I][0] = Blocks[I + 1];
+  List.Put(Blocks[0], Blocks[5], 6);
+  void* Last = nullptr;
+  uint32_t Count = 0;
+  void* Head = List.Take(4, Last, Count);
+  EXPECT_EQ(Count, 4u);
+  EXPECT_EQ(Last, static_cast<void*>(Blocks[3]));
+  EXPECT_EQ(Chain(Head), (std::vector<void*>{Blocks[0], Blocks[1], Blocks[2], Blocks[3]}));
+  // A chain put in front of the rest, then more than is left asked for: all of it.
+  Blocks[3][0] = nullptr;
+  List.Put(Blocks[3], Blocks[3], 1);
+  Head = List.Take(10, Last, Count);
+  EXPECT_EQ(Count, 3u);
+  EXPECT_EQ(Last, static_cast<void*>(Blocks[5]));
+  EXPECT_EQ(Chain(Head), (std::vector<void*>{Blocks[3], Blocks[4], Blocks[5]}));
+  EXPECT_FALSE(List.MayHaveBlocks());
+  EXPECT_EQ(List.Take(1, Last, Count), nullptr);
+  EXPECT_EQ(Count, 0u);
+}
+
 // Threads that make objects, free some of another thread's, and end while others go on: no
 // block may serve two live objects, and blocks freed by ended threads are used again.
 TEST(BlockPool, ObjectsFreedOnOtherAndEndedThreadsStayIntact) {
@@ -160,9 +185,9 @@ struct TPooledPair {
 
 }  // namespace
 
-// After a program drops millions of objects at once (a clear, a reset), the thread's list is
-// refilled with all of them; allocating afresh while freeing now and then must not walk that
-// list each time it is cut.
+// After a program drops millions of objects at once (a clear, a reset), they wait on the shared
+// list and the thread refills its own from there again and again; allocating afresh while
+// freeing now and then must not walk a long list each time one is cut.
 TEST(BlockPool, CuttingALongListCostsWhatWasFreed) {
   using TPool = TBlockPool<sizeof(TPooledPair)>;
   constexpr int Many = 600000;
