@@ -2,9 +2,12 @@
 # Developer entry point: installs what is missing, builds and runs.
 #   ./dev.sh run [FILE...]   build optimised and run the console on FILE (default: the diagnosis example)
 #   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite, then
-#                    the same suite on the optimised (Release) build
+#                    the threading tests under ThreadSanitizer, then the whole suite on the
+#                    optimised (Release) build
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
-#   ./dev.sh fuzz [SECONDS]  build the parser fuzz target with clang + libFuzzer and run it
+#   ./dev.sh fuzz [SECONDS] [parser|program]
+#                    build the fuzz targets with clang + libFuzzer and run one (default: parser,
+#                    60 s): parser on arbitrary text, program on whole programs that run
 #   ./dev.sh deps    only install the Debian packages the build needs
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -38,6 +41,11 @@ case "${1:-test}" in
     cmake --build build/test -j "$JOBS"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir build/test -j "$JOBS" --output-on-failure
+    # ThreadSanitizer excludes AddressSanitizer, so the threading tests run again in a build of
+    # their own, which makes only the libraries and that one test program.
+    cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRULE_TSAN=ON -DRULE_BUILD_BENCH=OFF >/dev/null
+    cmake --build build/tsan -j "$JOBS" --target rulecore_threading_tests
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build/tsan/bin/rulecore_threading_tests
     # The optimised build is what users run: the same suite passes there too.
     configure build/release Release OFF
     cmake --build build/release -j "$JOBS"
@@ -60,15 +68,32 @@ case "${1:-test}" in
     for b in build/release/bin/*_bench; do "$b" "${@:2}"; done
     ;;
   fuzz)
+    TARGET="${3:-parser}"
+    if [ "$TARGET" != parser ] && [ "$TARGET" != program ]; then
+      echo "usage: $0 fuzz [SECONDS] [parser|program]" >&2
+      exit 2
+    fi
     PACKAGES+=(clang)
     deps
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRULE_SANITIZE=ON \
       -DRULE_FUZZ=ON -DRULE_BUILD_TESTS=OFF -DRULE_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
     cmake --build build/fuzz -j "$JOBS"
-    mkdir -p build/fuzz/work
-    cp -n fuzz/corpus/* build/fuzz/work/ 2>/dev/null || true
-    build/fuzz/bin/parser_fuzz build/fuzz/work fuzz/corpus -max_total_time="${2:-60}" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=4096
+    case "$TARGET" in
+      parser)
+        mkdir -p build/fuzz/work
+        cp -n fuzz/corpus/* build/fuzz/work/ 2>/dev/null || true
+        build/fuzz/bin/parser_fuzz build/fuzz/work fuzz/corpus -max_total_time="${2:-60}" -timeout=10 \
+          -rss_limit_mb=2048 -max_len=4096
+        ;;
+      program)
+        # New inputs go to the work folder; merge the good ones back into fuzz/program_corpus with
+        # program_fuzz -merge=1.
+        mkdir -p build/fuzz/program_work build/fuzz/program_artifacts
+        build/fuzz/bin/program_fuzz build/fuzz/program_work fuzz/program_corpus -dict=fuzz/program.dict \
+          -max_total_time="${2:-60}" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+          -artifact_prefix=build/fuzz/program_artifacts/
+        ;;
+    esac
     ;;
   *) echo "usage: $0 [run|test|bench|fuzz|deps]" >&2; exit 2 ;;
 esac

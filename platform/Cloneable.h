@@ -33,7 +33,10 @@ class TCloneable : public TPersistent {
   virtual uint32_t GetHashCode() const;
 
   int32_t GetTag() const noexcept { return Tag_; }
-  void SetTag(int32_t Value) noexcept { Tag_ = Value; }
+  // An object that lives for the whole process is shared (by threads too) and keeps its tag.
+  void SetTag(int32_t Value) noexcept {
+    if (!IsImmortal()) Tag_ = Value;
+  }
 
  protected:
   explicit constexpr TCloneable(TImmortal T) noexcept : TPersistent(T) {}

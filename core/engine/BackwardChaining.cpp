@@ -11,6 +11,8 @@ namespace rulecore {
 
 void TInferenceEngine::DoBackwardChaining(const TIEName& Name) {
   if (Name == STestCE || Name == "not") RaiseIE(SBackChainCE, {Name});
+  // Before anything is made: a name no template can have leaves no implied template behind.
+  CheckConstructName(Name);
   const IFactTemplate Template = CreateFactTemplate(Name);
   Template->SetBackwardChaining(true);
   const std::string GoalName = std::string(SBackChainPrefix) + Name;

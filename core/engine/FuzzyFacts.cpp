@@ -209,7 +209,7 @@ IFuzzySet GetFuzzySetFromValue(const IIEValue& Value, TIEContext* Context) {
   switch (Resolved->GetDType()) {
     case dtInteger:
     case dtFactId:
-      if (Engine) Fact = Engine->GetFacts().GetFactByID(Resolved->GetAsInteger());
+      if (Engine) Fact = Engine->FactAt(*Resolved);
       if (!Fact) RaiseIE(SNoSuchFact, {Resolved->GetToString()});
       break;
     case dtFact: Fact = Resolved->GetAsFact(); break;

@@ -21,6 +21,7 @@
 #include "core/network/IERule.h"
 #include "core/network/ReteNetwork.h"
 #include "core/values/IEException.h"
+#include "platform/PageArena.h"
 
 namespace rulecore {
 
@@ -149,7 +150,8 @@ TInferenceEngine::~TInferenceEngine() {
   Context_.reset();
   EngineVariables_.reset();
   IOStreams_.reset();
-  Lock_.reset();
+  // What the engine held may leave whole regions of the pools free: back to the system.
+  platform::TrimPoolsIfGrown();
 }
 
 void TInferenceEngine::SetTypeChecks(TTypeChecks Value) noexcept {
@@ -573,6 +575,7 @@ void TInferenceEngine::DeclareProperties(platform::TPropertyList<TInferenceEngin
   P.Add("ResetGlobals", &E::GetResetGlobals, &E::SetResetGlobals, true);
   P.Add("Rules", &E::CollectionProp<TRules, &E::Rules_>, &E::SetCollectionProp<TRules, &E::Rules_>);
   P.Add("Strategy", &E::GetStrategy, &E::SetStrategy, ssDepthFirst);
+  P.Add("StackReserve", &E::GetStackReserve, &E::SetStackReserve, 0);
   P.Add("SymbolIndex", &E::GetSymbolIndex, &E::SetSymbolIndex, 1);
   P.Add("TypeChecks", &E::GetTypeChecks, &E::SetTypeChecks, TTypeChecks{tcStatic});
   P.Add("Watch", &E::GetWatch, &E::SetWatch, TConstructWatches{});

@@ -3,6 +3,7 @@
 // slot types while facts are built.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -271,6 +273,10 @@ class TInferenceEngine : public platform::TComponent,
   void RuleFired(TActivation* Activation);
   TActivation* GetCurrentActivation() const noexcept { return Current_; }
   int32_t GetRulesFired() const noexcept { return RulesFired_; }
+  // The engine lock (recursive; it exists from construction, so threads may take it first at the
+  // same time).  Run holds it around each firing: a host thread that takes it around its own
+  // changes to working memory, or its reads of it, meets the run only between firings.  Unlock
+  // on a thread that does not hold the lock does nothing.
   void Lock();
   void Unlock();
   TNotifyEvent OnStartInference;
@@ -289,6 +295,13 @@ class TInferenceEngine : public platform::TComponent,
   void SetNextFactId(int32_t Value) noexcept { NextFactId_ = Value; }
   // The next id; when every id has been given out it raises (reset starts again from 0).
   int32_t NewFactId();
+  // Counts the times fact ids started again from 0 (reset, clear): a fact address taken in an
+  // earlier epoch names a fact that is gone, never the newer fact with its id.
+  uint32_t GetFactEpoch() const noexcept { return FactEpoch_; }
+  // The address of a fact of working memory, and the fact an address names (nothing when it is
+  // gone).  Integers and addresses without an epoch name the fact with that id.
+  IIEValue FactAddress(const TFact& Fact) const;
+  IFact FactAt(const TIEValue& Address) const;
 
   // --- evaluation ---
   // The root evaluation context: rules, tests and deffunctions run in children of it.
@@ -297,9 +310,28 @@ class TInferenceEngine : public platform::TComponent,
   TEngineVariables& GetEngineVariables() noexcept { return *EngineVariables_; }
   // The engine's pseudo-random generator ("random", "seed", "randomize").
   std::mt19937& GetRandomGenerator() noexcept { return Random_; }
-  bool GetHalt() const noexcept { return Halt_; }
-  void SetHalt(bool Value) noexcept { Halt_ = Value; }
-  void Halt() noexcept { Halt_ = true; }
+  // Halting.  The halt request stops Run before its next firing; it lasts until the next Run
+  // or Clear, or until SetHalt(false).  SetHalt(true) is what the rule function "halt" does:
+  // the rule being fired finishes.  Halt, for hosts and safe from any thread, also ends the
+  // loops of the rule language at their next round ("while", "foreach"), so that a rule that
+  // never finishes by itself can be stopped: its firing ends there, and Run returns.
+  bool GetHalt() const noexcept { return Halt_.load(std::memory_order_relaxed) != 0; }
+  void SetHalt(bool Value) noexcept {
+    if (Value)
+      Halt_.fetch_or(HaltRun, std::memory_order_relaxed);
+    else
+      Halt_.store(0, std::memory_order_relaxed);
+  }
+  void Halt() noexcept { Halt_.fetch_or(static_cast<uint8_t>(HaltRun | HaltLoops), std::memory_order_relaxed); }
+  // Whether a Halt asks the loops of the rule language to end (they raise the silent abort).
+  bool GetHaltLoops() const noexcept { return (Halt_.load(std::memory_order_relaxed) & HaltLoops) != 0; }
+
+  // Bytes of the calling thread's stack that evaluation and parsing keep free: recursion that
+  // would go deeper fails with "Nesting too deep".  0 (the default) keeps a quarter of the
+  // thread's stack, at most 512 KiB; any reserve counts as at most half the thread's stack.
+  // Negative values count as 0.
+  int32_t GetStackReserve() const noexcept { return static_cast<int32_t>(StackReserveBytes_); }
+  void SetStackReserve(int32_t Value) noexcept { StackReserveBytes_ = Value > 0 ? static_cast<std::size_t>(Value) : 0; }
 
   // --- functions (the reasoner side) ---
   void AddUserFunction(const IUserFunction& Function) override { UserFunctions_->Add(Function); }
@@ -616,8 +648,13 @@ class TInferenceEngine : public platform::TComponent,
   TDuplicateConstructs DuplicateConstructs_ = dcOverwrite;
   int32_t SymbolIndex_ = 0;
   int32_t NextFactId_ = 0;
+  uint32_t FactEpoch_ = 1;
   bool UpdatingHT_ = false;
-  bool Halt_ = false;
+  // The halt request: bits of HaltRun and HaltLoops.  Set from any thread, read without the
+  // lock; assigning false (as Clear does) withdraws both.
+  static constexpr uint8_t HaltRun = 1;
+  static constexpr uint8_t HaltLoops = 2;
+  std::atomic<uint8_t> Halt_{0};
   std::unique_ptr<TFactTemplates> FactTemplates_;
   std::unique_ptr<TIEDefinedTypes> DefinedTypes_;
   std::unique_ptr<TUserFunctions> UserFunctions_;
@@ -650,7 +687,10 @@ class TInferenceEngine : public platform::TComponent,
   float FuzzyEqualsThreshold_ = 0.01f;
   vaguecore::TFuzzyCorrelationMethod FuzzyCorrelationMethod_ = vaguecore::fcmMinimum;
   vaguecore::TFuzzyInferenceMethod FuzzyInferenceMethod_ = vaguecore::fimMinMax;
-  std::unique_ptr<std::recursive_mutex> Lock_;
+  std::recursive_mutex Lock_;
+  // The thread holding Lock_ and how often it took it (the depth is touched only by the holder).
+  std::atomic<std::thread::id> LockOwner_{};
+  int LockDepth_ = 0;
   bool Watching(TConstructWatch Kind) const noexcept { return Watch_.Contains(Kind) && static_cast<bool>(OnPrintOut); }
   TIEClipsParser* Parser_ = nullptr;
   const platform::TClass* ParserType_ = nullptr;
@@ -670,7 +710,11 @@ class TInferenceEngine : public platform::TComponent,
   void WriteCapture(const std::string& Text);
   // Body run with a token stream over Stream as the parser's input (Persistence.cpp).
   template <class TBody>
-  void ReadingFrom(std::istream& Stream, TBody&& Body);
+  void ReadingFrom(std::istream& Stream, TBody&& Body, const std::string& FileName);
+  // The stream loads of one kind, errors naming FileName when it is not empty.
+  void LoadRules(std::istream& Stream, const std::string& FileName);
+  void LoadFactTemplates(std::istream& Stream, const std::string& FileName);
+  void LoadDefinedTypes(std::istream& Stream, const std::string& FileName);
   // The fuzzy branch of Assert: correlation with the rule firing, then the combination with an
   // equal fact already there, which leaves working memory.
   void CombineFuzzyFact(const IFact& Fact, bool Unconditional);

@@ -53,8 +53,10 @@ void SaveFile(const std::string& FileName, TSave&& Save) {
 
 // Runs Body with a token stream over Stream as the parser's input; the parser's own input comes
 // back afterwards, also when Body fails.
+// Read from a file (FileName not empty), an error names the file and the line the reading
+// stopped at, in the form compilers use: "rules.clp:12: <message>".
 template <class TBody>
-void TInferenceEngine::ReadingFrom(std::istream& Stream, TBody&& Body) {
+void TInferenceEngine::ReadingFrom(std::istream& Stream, TBody&& Body, const std::string& FileName) {
   const std::unique_ptr<TIEClipsStream> Tokens = NewTokenizer(Stream);
   struct TRestore {
     TIEClipsParser& Parser;
@@ -62,7 +64,17 @@ void TInferenceEngine::ReadingFrom(std::istream& Stream, TBody&& Body) {
     ~TRestore() { Parser.SetStream(Previous); }
   } Restore{*Parser_, Parser_->GetStream()};
   Parser_->SetStream(Tokens.get());
-  Body(*Parser_);
+  try {
+    Body(*Parser_);
+  } catch (const platform::EAbort&) {
+    throw;
+  } catch (platform::Exception& Error) {
+    if (FileName.empty()) throw;
+    const auto* Parse = dynamic_cast<const EIEParseException*>(&Error);
+    const int32_t Line = Parse && Parse->GetLineNumber() > 0 ? Parse->GetLineNumber() : Tokens->GetLineNumber();
+    Error.SetMessage(FileName + ":" + std::to_string(Line) + ": " + Error.Message());
+    throw;
+  }
 }
 
 // =============================================================================================
@@ -70,12 +82,12 @@ void TInferenceEngine::ReadingFrom(std::istream& Stream, TBody&& Body) {
 // =============================================================================================
 
 void TInferenceEngine::LoadFromStream(std::istream& Stream) {
-  ReadingFrom(Stream, [](TIEClipsParser& P) { P.Parse(true); });
+  ReadingFrom(Stream, [](TIEClipsParser& P) { P.Parse(true); }, std::string());
 }
 
 void TInferenceEngine::LoadFromFile(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadFromStream(In);
+  ReadingFrom(In, [](TIEClipsParser& P) { P.Parse(true); }, FileName);
 }
 
 void TInferenceEngine::SaveToStream(std::ostream& Stream) {
@@ -91,16 +103,21 @@ void TInferenceEngine::SaveToFile(const std::string& FileName) {
 // By kind
 // =============================================================================================
 
-void TInferenceEngine::LoadRules(std::istream& Stream) {
-  ReadingFrom(Stream, [this](TIEClipsParser& P) {
-    Rules_->Clear();
-    P.Parse(true);
-  });
+void TInferenceEngine::LoadRules(std::istream& Stream) { LoadRules(Stream, std::string()); }
+
+void TInferenceEngine::LoadRules(std::istream& Stream, const std::string& FileName) {
+  ReadingFrom(
+      Stream,
+      [this](TIEClipsParser& P) {
+        Rules_->Clear();
+        P.Parse(true);
+      },
+      FileName);
 }
 
 void TInferenceEngine::LoadRules(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadRules(In);
+  LoadRules(In, FileName);
 }
 
 void TInferenceEngine::SaveRules(std::ostream& Stream) {
@@ -112,16 +129,21 @@ void TInferenceEngine::SaveRules(const std::string& FileName) {
   SaveFile(FileName, [this](std::ostream& Out) { SaveRules(Out); });
 }
 
-void TInferenceEngine::LoadFactTemplates(std::istream& Stream) {
-  ReadingFrom(Stream, [this](TIEClipsParser& P) {
-    FactTemplates_->Clear();
-    P.Parse(true);
-  });
+void TInferenceEngine::LoadFactTemplates(std::istream& Stream) { LoadFactTemplates(Stream, std::string()); }
+
+void TInferenceEngine::LoadFactTemplates(std::istream& Stream, const std::string& FileName) {
+  ReadingFrom(
+      Stream,
+      [this](TIEClipsParser& P) {
+        FactTemplates_->Clear();
+        P.Parse(true);
+      },
+      FileName);
 }
 
 void TInferenceEngine::LoadFactTemplates(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadFactTemplates(In);
+  LoadFactTemplates(In, FileName);
 }
 
 void TInferenceEngine::SaveFactTemplates(std::ostream& Stream) {
@@ -134,16 +156,21 @@ void TInferenceEngine::SaveFactTemplates(const std::string& FileName) {
   SaveFile(FileName, [this](std::ostream& Out) { SaveFactTemplates(Out); });
 }
 
-void TInferenceEngine::LoadDefinedTypes(std::istream& Stream) {
-  ReadingFrom(Stream, [this](TIEClipsParser& P) {
-    DefinedTypes_->Clear();
-    P.Parse(true);
-  });
+void TInferenceEngine::LoadDefinedTypes(std::istream& Stream) { LoadDefinedTypes(Stream, std::string()); }
+
+void TInferenceEngine::LoadDefinedTypes(std::istream& Stream, const std::string& FileName) {
+  ReadingFrom(
+      Stream,
+      [this](TIEClipsParser& P) {
+        DefinedTypes_->Clear();
+        P.Parse(true);
+      },
+      FileName);
 }
 
 void TInferenceEngine::LoadDefinedTypes(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadDefinedTypes(In);
+  LoadDefinedTypes(In, FileName);
 }
 
 void TInferenceEngine::SaveDefinedTypes(std::ostream& Stream) {
@@ -160,12 +187,12 @@ void TInferenceEngine::SaveDefinedTypes(const std::string& FileName) {
 // =============================================================================================
 
 void TInferenceEngine::LoadFacts(std::istream& Stream) {
-  ReadingFrom(Stream, [](TIEClipsParser& P) { P.LoadFacts(); });
+  ReadingFrom(Stream, [](TIEClipsParser& P) { P.LoadFacts(); }, std::string());
 }
 
 void TInferenceEngine::LoadFacts(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadFacts(In);
+  ReadingFrom(In, [](TIEClipsParser& P) { P.LoadFacts(); }, FileName);
 }
 
 void TInferenceEngine::SaveFacts(std::ostream& Stream) {

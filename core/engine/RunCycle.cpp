@@ -2,10 +2,12 @@
 // salience order under the search strategy, and Run fires the head activation until the agenda
 // is empty, a halt is requested or the limit is reached.
 #include <chrono>
+#include <thread>
 
 #include "InferenceEngine.h"
 #include "core/network/IERule.h"
 #include "core/network/ReteNetwork.h"
+#include "core/values/IEException.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -17,6 +19,18 @@ double NowMilliseconds() {
   using namespace std::chrono;
   return static_cast<double>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count()) / 1000.0;
 }
+
+// Holds the engine lock for a scope.
+class TEngineLock {
+ public:
+  explicit TEngineLock(TInferenceEngine& Engine) : Engine_(Engine) { Engine_.Lock(); }
+  ~TEngineLock() { Engine_.Unlock(); }
+  TEngineLock(const TEngineLock&) = delete;
+  TEngineLock& operator=(const TEngineLock&) = delete;
+
+ private:
+  TInferenceEngine& Engine_;
+};
 
 }  // namespace
 
@@ -105,23 +119,31 @@ void TInferenceEngine::SetStrategy(TSearchStrategy Value) {
 // --- running --------------------------------------------------------------------------------
 
 void TInferenceEngine::Lock() {
-  if (!Lock_) Lock_ = std::make_unique<std::recursive_mutex>();
-  Lock_->lock();
+  Lock_.lock();
+  if (LockDepth_++ == 0) LockOwner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
 }
 
 void TInferenceEngine::Unlock() {
-  if (Lock_) Lock_->unlock();
+  // Only the holder's own id can be read here as the owner: it is stored and cleared by the
+  // holder alone, under the lock.  Any other thread (or an Unlock without its Lock) lets be.
+  if (LockOwner_.load(std::memory_order_relaxed) != std::this_thread::get_id()) return;
+  if (--LockDepth_ == 0) LockOwner_.store(std::thread::id(), std::memory_order_relaxed);
+  Lock_.unlock();
 }
 
 void TInferenceEngine::BeginInference() {
   if (OnStartInference) OnStartInference(this);
   StartTime_ = NowMilliseconds();
   RulesFired_ = 0;
-  MaxFacts_ = Facts_->Count();
+  {
+    // Host threads change working memory under the lock.
+    const TEngineLock Guard(*this);
+    MaxFacts_ = Facts_->Count();
+    MaxAgenda_ = Agenda_->Count();
+  }
   FactSum_ = 0;
-  MaxAgenda_ = Agenda_->Count();
   AgendaSum_ = 0;
-  Halt_ = false;
+  SetHalt(false);
 }
 
 void TInferenceEngine::EndInference() {
@@ -147,15 +169,19 @@ void TInferenceEngine::RuleFired(TActivation* Activation) {
 }
 
 int32_t TInferenceEngine::Run(int32_t MaxRules) {
-  CheckIdle("Running rules");
+  {
+    // The network is busy on the thread that holds the lock: a host thread asserting under the
+    // lock is waited for, a call from inside a match on this thread is refused.
+    const TEngineLock Guard(*this);
+    CheckIdle("Running rules");
+  }
   BeginInference();
-  while (Agenda_->Count() > 0 && !Halt_ && RulesFired_ < MaxRules) {
-    Lock();
-    struct TUnlock {
-      TInferenceEngine& Engine;
-      ~TUnlock() { Engine.Unlock(); }
-    } Unlock{*this};
-    if (Agenda_->Count() > 0) {
+  // The halt request is read without the lock, so that a halt from another thread is seen at
+  // once; the agenda, which host threads change under the lock between firings, only under it.
+  while (!GetHalt() && RulesFired_ < MaxRules) {
+    const TEngineLock Guard(*this);
+    if (Agenda_->Count() == 0) break;
+    {
       TActivation* Activation = Agenda_->GetActivations(0);
       Current_ = Activation;
       CurrentOnAgenda_ = true;
@@ -176,7 +202,17 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
       if (Watching(cwRule))
         PrintOut("t", "FIRE " + std::to_string(RulesFired_) + " " + Activation->GetRule()->GetRuleName() + " " +
                           Activation->GetToken()->GetToFactsString() + "\r\n");
-      Activation->Fire();
+      try {
+        Activation->Fire();
+      } catch (const platform::EAbort&) {
+        // A host's Halt ends the loops of the rule language with the silent abort: the firing
+        // is over, unfinished, and the run ends as halted.  Any other abort ("exit") leaves Run.
+        if (!GetHaltLoops()) throw;
+        break;
+      } catch (platform::Exception& Error) {
+        NoteErrorPlace(Error, "while firing rule", Activation->GetRule()->GetRuleName());
+        throw;
+      }
       if (Watch_.Contains(cwStatistics)) {
         FactSum_ += static_cast<float>(Facts_->Count());
         MaxFacts_ = std::max(MaxFacts_, Facts_->Count());

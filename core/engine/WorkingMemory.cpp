@@ -10,6 +10,7 @@
 #include "core/language/IEParser.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
+#include "platform/PageArena.h"
 
 namespace rulecore {
 
@@ -20,6 +21,18 @@ constexpr std::string_view SFactIdsExhausted =
     "No fact identifiers are left: reset or clear the inference engine to number facts from 0 again";
 
 }  // namespace
+
+IIEValue TInferenceEngine::FactAddress(const TFact& Fact) const {
+  IIEValue Address = platform::MakeRef<TIEValue>();
+  Address->SetAsFactAddress(Fact.GetID(), FactEpoch_);
+  return Address;
+}
+
+IFact TInferenceEngine::FactAt(const TIEValue& Address) const {
+  const uint32_t Epoch = Address.GetFactEpoch();
+  if (Epoch != 0 && Epoch != FactEpoch_) return nullptr;
+  return Facts_->GetFactByID(Address.GetAsFactId());
+}
 
 int32_t TInferenceEngine::NewFactId() {
   // Ids never wrap: a negative id would read as "no fact", and an old id as another fact.
@@ -152,6 +165,7 @@ void TInferenceEngine::Reset() {
   CheckIdle("Reset");
   Facts_->Clear();
   NextFactId_ = 0;
+  FactEpoch_ = FactEpoch_ >= TIEValue::MaxFactEpoch ? 1 : FactEpoch_ + 1;
   for (int I = 0; I < Rules_->Count(); ++I) Rules_->ValueAt(I)->Reset();
   Assert(std::string(SInitialFact));
   if (ResetGlobals_)
@@ -177,6 +191,7 @@ void TInferenceEngine::Clear() {
   CheckIdle("Clear");
   Halt_ = false;
   NextFactId_ = 0;
+  FactEpoch_ = FactEpoch_ >= TIEValue::MaxFactEpoch ? 1 : FactEpoch_ + 1;
   RuleId_ = 0;
   while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   Network_->Clear();
@@ -216,6 +231,8 @@ void TInferenceEngine::Clear() {
         std::make_unique<TIEPattern>(this, 0, CreateFactTemplate(std::string(SInitialFactPattern)),
                                      std::string(SInitialFactPattern));
     PlaceholderFact_ = platform::MakeRef<TFact>(CreateFactTemplate(std::string(SNullFact)));
+    // A large working memory leaves whole regions of the pools free: back to the system.
+    platform::TrimPoolsIfGrown();
   }
   if (OnClear) OnClear(this);
 }

@@ -247,7 +247,13 @@ TFactTemplate::TFactTemplate(platform::TComponent* Owner, const TIEName& Name) :
 TFactTemplate::TFactTemplate(platform::TComponent* Owner, const std::string& Comment, const TIEName& Name,
                              const IFactTemplate& Source) {
   Attach(Owner);
-  if (Source) Assign(*Source);
+  try {
+    if (Source) Assign(*Source);
+  } catch (...) {
+    // A constructor that throws runs no destructor: the engine must not keep listing this one.
+    if (Engine_) Engine_->TemplateDestroyed(this);
+    throw;
+  }
   Name_ = Name;
   Comment_ = Comment;
   Parent_ = Source && Source->GetOwner() == Owner ? Source : nullptr;

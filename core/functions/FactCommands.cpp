@@ -32,16 +32,19 @@ constexpr std::string_view SAlreadyRunning = "The inference engine is already ru
 // 1. Helpers
 // =============================================================================================
 
-IIEValue FactIdValue(int32_t ID) { return MakeRef<TIEValue>(ID, dtFactId); }
-
 // An assertion the engine refused (-1) answers FALSE rather than an id no fact has.
-IIEValue AssertionResult(int32_t ID) { return ID >= 0 ? FactIdValue(ID) : FCFalse; }
+IIEValue AssertionResult(TInferenceEngine& Engine, int32_t ID) {
+  if (ID < 0) return FCFalse;
+  IIEValue Address = MakeRef<TIEValue>();
+  Address->SetAsFactAddress(ID, Engine.GetFactEpoch());
+  return Address;
+}
 
-// The fact whose id argument Index gives (an integer or a fact id).
+// The fact whose id argument Index gives (an integer or a fact address of this epoch).
 IFact FactArg(TFunctionCall& Call, int Index, TIEContext* Context, TInferenceEngine& Engine) {
-  const int32_t ID = ArgValue(Call, Index, Context)->GetAsFactId();
-  IFact Fact = Engine.GetFacts().GetFactByID(ID);
-  if (!Fact) RaiseIE(SNoSuchFact, {std::to_string(ID)});
+  const IIEValue Value = ArgValue(Call, Index, Context);
+  IFact Fact = Engine.FactAt(*Value);
+  if (!Fact) RaiseIE(SNoSuchFact, {std::to_string(Value->GetAsFactId())});
   return Fact;
 }
 
@@ -102,14 +105,14 @@ void TAssertFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue
     const IFact Fact = Ctx.ResolvedCopy(*ArgValue(Call, I, Context)->GetAsFact());
     ID = Engine.Assert(Fact, false);
   }
-  Result = AssertionResult(ID);
+  Result = AssertionResult(Engine, ID);
 }
 
 void TAssertStringFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) {
   TInferenceEngine& Engine = EngineFor(Call, Context, *this);
   int32_t ID = -1;
   for (int I = 0; I < Call.GetArgumentCount(); ++I) ID = Engine.Assert(TextArg(Call, I, Context));
-  Result = AssertionResult(ID);
+  Result = AssertionResult(Engine, ID);
 }
 
 void TRetractFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) {
@@ -121,7 +124,8 @@ void TRetractFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValu
       Engine.GetFacts().Clear();
       return;
     }
-    Engine.Retract(V->GetAsFactId());
+    // An address of a fact gone with a reset names nothing, not the newer fact with its id.
+    if (const IFact Fact = Engine.FactAt(*V)) Engine.RetractFact(*Fact);
   }
 }
 
@@ -138,7 +142,7 @@ void TModifyFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue
   if (Kind_ == mdDuplicate) {
     const IFact Copy = Fact->Clone();
     SetPairs(Call, *Copy, Ctx);
-    Result = AssertionResult(Engine.Assert(Copy, false));
+    Result = AssertionResult(Engine, Engine.Assert(Copy, false));
     return;
   }
   // A modify that fails puts the fact back as it was: a half-applied change would leave a fact
@@ -153,7 +157,7 @@ void TModifyFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue
     Engine.EndFactModify(Fact);
     throw;
   }
-  Result = AssertionResult(Engine.EndFactModify(Fact));
+  Result = AssertionResult(Engine, Engine.EndFactModify(Fact));
 }
 
 void TGetSlotValueFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) {
@@ -162,7 +166,7 @@ void TGetSlotValueFunction::Execute(TFunctionCall& Call, TIEContext* Context, II
   switch (Argument->GetDType()) {
     case dtInteger:
     case dtFactId:
-      Fact = EngineFor(Call, Context, *this).GetFacts().GetFactByID(Argument->GetAsFactId());
+      Fact = EngineFor(Call, Context, *this).FactAt(*Argument);
       if (!Fact) RaiseIE(SNoSuchFact, {TextOf(*Argument)});
       break;
     case dtFact: Fact = Argument->GetAsFact(); break;

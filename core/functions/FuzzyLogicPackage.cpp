@@ -191,7 +191,12 @@ void TFuzzyAssertFunction::Execute(TFunctionCall& Call, TIEContext* Context, IIE
     const IFact Fact = Ctx.ResolvedCopy(*ArgValue(Call, I, &Ctx)->GetAsFact());
     ID = Engine.Assert(Fact, Method, Unconditional);
   }
-  Result = ID >= 0 ? MakeRef<TIEValue>(ID, dtFactId) : FCFalse;
+  if (ID < 0) {
+    Result = FCFalse;
+    return;
+  }
+  Result = MakeRef<TIEValue>();
+  Result->SetAsFactAddress(ID, Engine.GetFactEpoch());
 }
 
 // =============================================================================================

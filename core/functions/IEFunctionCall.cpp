@@ -64,7 +64,8 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
   // the call changed): it keeps itself alive, before anything else runs, and callers rely on it.
   const IFunCall Self(this);
   // Every level of nested or recursive evaluation passes here.
-  if (platform::StackNearlyExhausted()) RaiseIE(SNestingTooDeep, {Name_});
+  if (platform::StackNearlyExhausted(Reasoner_ ? Reasoner_->GetStackReserveBytes() : 0))
+    RaiseIE(SNestingTooDeep, {Name_});
   if (!Function_ && Reasoner_) {
     IUserFunction Found;
     if (!Reasoner_->ContainsUserFunction(Name_, Found)) RaiseIE(SNoSuchFunction, {Name_});

@@ -107,15 +107,22 @@ void TInterpretedFunction::Execute(TFunctionCall& FunCall, TIEContext* Context, 
     }
   }
   Result = nullptr;
-  for (const IIEValue& Statement : Statements_) {
-    Result = Statement ? Statement->Resolve(Child.get()) : nullptr;
-    if (Child->GetReturned()) {
-      Result = Child->GetReturnValue();
-      Child->ClearReturnValue();
-      break;
+  try {
+    for (const IIEValue& Statement : Statements_) {
+      Result = Statement ? Statement->Resolve(Child.get()) : nullptr;
+      if (Child->GetReturned()) {
+        Result = Child->GetReturnValue();
+        Child->ClearReturnValue();
+        break;
+      }
     }
+    if (Result) Result = Result->Resolve(Child.get());
+  } catch (const platform::EAbort&) {
+    throw;
+  } catch (platform::Exception& Error) {
+    NoteErrorPlace(Error, "in deffunction", GetFunctionName());
+    throw;
   }
-  if (Result) Result = Result->Resolve(Child.get());
 }
 
 }  // namespace rulecore

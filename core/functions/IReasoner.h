@@ -3,6 +3,7 @@
 // Components are not counted, so an IReasoner is referred to by plain pointer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -35,8 +36,14 @@ class IReasoner {
   virtual TUserFunctions& GetUserFunctions() = 0;
   virtual void SetUserFunction(std::string_view Name, const platform::Ref<TIEUserFunction>& Function) = 0;
 
+  // The bytes of the calling thread's stack that evaluation and parsing keep free (0: the
+  // default share of the thread's stack, see platform/StackGuard.h).  A field rather than a
+  // virtual call: every call evaluation reads it.
+  std::size_t GetStackReserveBytes() const noexcept { return StackReserveBytes_; }
+
  protected:
   ~IReasoner() = default;
+  std::size_t StackReserveBytes_ = 0;
 };
 
 }  // namespace rulecore

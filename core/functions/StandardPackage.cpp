@@ -108,6 +108,19 @@ TInferenceEngine& NeedEngine(TFunctionCall& Call, TIEContext* Context, const TIE
 
 bool Returned(const TIEContext* Context) noexcept { return Context && Context->GetReturned(); }
 
+// The engine a loop runs in, if any, looked up once per loop.
+const TInferenceEngine* LoopEngine(TFunctionCall& Call, TIEContext* Context) noexcept {
+  if (Context && Context->GetEngine()) return Context->GetEngine();
+  return dynamic_cast<const TInferenceEngine*>(Call.GetReasoner());
+}
+
+// A host's Halt (from any thread) ends a loop at its next round with the silent abort, which no
+// "try" catches: nothing else stops a loop that never ends by itself.  The rule's own "halt"
+// lets its loops run to their end.
+void EndLoopIfHalted(const TInferenceEngine* Engine) {
+  if (Engine && Engine->GetHaltLoops()) throw platform::EAbort();
+}
+
 // Runs arguments First..Last-1 as a block: each value becomes Result; a "return" inside ends
 // the block with the return value as Result.  Answers whether the block was ended so.
 bool RunBlock(TFunctionCall& Call, int First, int Last, TIEContext* Context, IIEValue& Result) {
@@ -339,8 +352,10 @@ class TWhileFunction final : public TBuiltinFunction {
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
     const int Body = IsAtom(Call.GetArgument(1), FCDo) ? 2 : 1;
+    const TInferenceEngine* Engine = LoopEngine(Call, Context);
     Result = Call.Evaluate(0, Context);
     while (!IsFalse(Result)) {
+      EndLoopIfHalted(Engine);
       if (RunBlock(Call, Body, Call.GetArgumentCount(), Context, Result)) return;
       Result = Call.Evaluate(0, Context);
     }
@@ -363,8 +378,10 @@ class TForeachFunction final : public TBuiltinFunction {
     const std::string Name =
         IEVariableTypes.Contains(Written->GetDType()) ? WrittenName(*Written) : TextArg(Call, 0, Context);
     const IValueVector List = ListArg(Call, 1, Context);
+    const TInferenceEngine* Engine = LoopEngine(Call, Context);
     Result = FCNil;
     for (int I = 0; I < List->GetValueCount(); ++I) {
+      EndLoopIfHalted(Engine);
       const IIEValue& Item = List->Get(I);
       Ctx.SetVariable(Name, Item ? Resolved(Item, Context) : FCNil);
       if (RunBlock(Call, 2, Call.GetArgumentCount(), Context, Result)) return;
@@ -574,7 +591,8 @@ class THaltFunction final : public TBuiltinFunction {
 
  protected:
   void Execute(TFunctionCall& Call, TIEContext* Context, IIEValue& Result) override {
-    NeedEngine(Call, Context, *this).Halt();
+    // The rule being fired finishes; Run stops before the next one.
+    NeedEngine(Call, Context, *this).SetHalt(true);
     Result = FCTrue;
   }
 };

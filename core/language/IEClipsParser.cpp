@@ -59,6 +59,11 @@ void TIEParser::ParseError(std::string_view Where, std::string_view Message) con
 
 namespace {
 
+// Nesting in the text is recursion here: each level checks the stack against the engine's reserve.
+bool StackNearlyExhausted(const TInferenceEngine* Engine) noexcept {
+  return platform::StackNearlyExhausted(Engine ? Engine->GetStackReserveBytes() : 0);
+}
+
 constexpr std::string_view WParse = "Parse";
 constexpr std::string_view WParseExpression = "ParseExpression";
 constexpr std::string_view WParseRule = "ParseRule";
@@ -486,7 +491,7 @@ IFactTemplate TIEClipsParser::ImpliedTemplate(const std::string& Name) {
 }
 
 std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
-  if (platform::StackNearlyExhausted()) ParseError(WParsePattern, FormatMessage(SNestingTooDeep, {WParsePattern}));
+  if (StackNearlyExhausted(GetEngine())) ParseError(WParsePattern, FormatMessage(SNestingTooDeep, {WParsePattern}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParsePattern, MessageText(SExpectedAtom));
   const IStreamToken Name = Next();
@@ -1310,7 +1315,7 @@ std::pair<std::string, IIEValue> TIEClipsParser::ParseFactSlot(const TFactTempla
 
 IFunCall TIEClipsParser::ParseFunCall() {
   // Nesting in the text is recursion here: refuse it before the stack runs out.
-  if (platform::StackNearlyExhausted()) ParseError(WParseFunCall, FormatMessage(SNestingTooDeep, {WParseFunCall}));
+  if (StackNearlyExhausted(GetEngine())) ParseError(WParseFunCall, FormatMessage(SNestingTooDeep, {WParseFunCall}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParseFunCall, MessageText(SMissingOpenParens));
   const IStreamToken Name = Next();
@@ -1437,7 +1442,7 @@ IIEValue TIEClipsParser::ParseList() {
 }
 
 ISingletonsVector TIEClipsParser::ParseSingletons() {
-  if (platform::StackNearlyExhausted()) ParseError(WParsePoints, FormatMessage(SNestingTooDeep, {WParsePoints}));
+  if (StackNearlyExhausted(GetEngine())) ParseError(WParsePoints, FormatMessage(SNestingTooDeep, {WParsePoints}));
   if (!Next()->Is('(')) ParseError(WParsePoints, MessageText(SMissingOpenParens));
   ISingletonsVector Points = platform::MakeRef<TSingletonsVector>();
   auto Coordinate = [&]() -> IIEValue {

@@ -169,7 +169,10 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
   else
     Fact = Fact_;
   if (!Fact) return nullptr;
-  if (Binding.SlotIndex == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+  if (Binding.SlotIndex == SPatternBinding) {
+    if (TInferenceEngine* Engine = GetEngine()) return Engine->FactAddress(*Fact);
+    return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+  }
   const IIEValue& Value = GetPlacedValue(*Fact, Binding.SlotIndex, Binding.Place);
   if (Binding.SubIndex == NoSubIndex) return Value;
   const IValueVector List = Value->GetAsList();
@@ -216,30 +219,48 @@ IIEValue TIEContext::ResolveSingletons(TSingletonsVector& Singletons) {
   return platform::MakeRef<TIEValue>(Set);
 }
 
-IValueVector TIEContext::FlattenList(const TValueVector& List) {
+namespace {
+
+// The elements of List and of the lists inside it, depth first, each through Map (which may
+// make a new value) and then, when a list, walked into.  With a stack of its own: lists nest as
+// deep as programs build them.
+template <class TMap>
+IValueVector FlattenWith(const TValueVector& List, TMap&& Map) {
+  struct TLevel {
+    IValueVector Hold;  // keeps a list Map made alive while it is walked
+    const TValueVector* List;
+    int Next;
+  };
   IValueVector Result = NewList();
-  for (int I = 0; I < List.GetValueCount(); ++I) {
-    const IIEValue& V = List.Get(I);
-    if (V && V->GetDType() == dtList)
-      Result->Append(*FlattenList(*V->GetAsList()));
-    else
-      Result->Add(V);
+  Result->Reserve(List.GetValueCount());
+  std::vector<TLevel> Stack;
+  Stack.push_back({nullptr, &List, 0});
+  while (!Stack.empty()) {
+    TLevel& Top = Stack.back();
+    if (Top.Next == Top.List->GetValueCount()) {
+      Stack.pop_back();
+      continue;
+    }
+    IIEValue V = Map(Top.List->Get(Top.Next++));
+    if (V && V->GetDType() == dtList) {
+      IValueVector Inner = V->GetAsList();
+      const TValueVector* Walked = Inner.get();
+      Stack.push_back({std::move(Inner), Walked, 0});
+    } else {
+      Result->Add(std::move(V));
+    }
   }
   return Result;
 }
 
+}  // namespace
+
+IValueVector TIEContext::FlattenList(const TValueVector& List) {
+  return FlattenWith(List, [](const IIEValue& V) { return V; });
+}
+
 IValueVector TIEContext::ExpandList(const TValueVector& List) {
-  IValueVector Result = NewList();
-  Result->Reserve(List.GetValueCount());
-  for (int I = 0; I < List.GetValueCount(); ++I) {
-    const IIEValue& V = List.Get(I);
-    IIEValue R = V ? V->Resolve(this) : nullptr;
-    if (R && R->GetDType() == dtList)
-      Result->Append(*ExpandList(*R->GetAsList()));
-    else
-      Result->Add(R);
-  }
-  return Result;
+  return FlattenWith(List, [this](const IIEValue& V) { return V ? V->Resolve(this) : IIEValue(); });
 }
 
 void TIEContext::Resolve(TFact& Fact) {

@@ -292,7 +292,7 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
     if (!Fact || Fact == Placeholder) continue;
     IIEValue Value;
     if (B->SlotIndex == SPatternBinding) {
-      Value = platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+      Value = Engine_ ? Engine_->FactAddress(*Fact) : platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
     } else {
       // Facts of one template keep a slot at one place: look there first.
       Value = GetPlacedValue(*Fact, B->SlotIndex, B->Place);

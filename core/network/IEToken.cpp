@@ -32,6 +32,16 @@ int32_t SortCodeOf(const TIEToken* Parent, const TFact* Fact) noexcept {
 // TIEToken
 // =============================================================================================
 
+// A chain is as long as its rule has patterns, which may be thousands: the links this token
+// alone holds are freed one after another here, not each from inside the next one's destructor.
+TIEToken::~TIEToken() {
+  IReteToken Link = std::move(Parent_);
+  while (Link && Link->RefCount() == 1) {
+    IReteToken Next = std::move(Link->Parent_);
+    Link = std::move(Next);
+  }
+}
+
 TIEToken::TIEToken(TTokenAction Tag, const IFact& Fact) : Count_(1), Fact_(Fact), SortCode_(FactIdOf(Fact)) {
   SetTag(Tag);
 }

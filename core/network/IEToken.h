@@ -36,6 +36,7 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
   struct TCopy {};
   // A copy of Source with a negation count of 0.
   TIEToken(TCopy, const TIEToken& Source);
+  ~TIEToken() override;
 
   PLATFORM_POOLED(TIEToken)
 

@@ -1,6 +1,8 @@
 #include "ReteNetwork.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <vector>
 
 #include "IERule.h"
 #include "core/engine/InferenceEngine.h"
@@ -8,6 +10,7 @@
 #include "core/values/ValueVector.h"
 #include "fuzzy/IFuzzyLogic.h"
 #include "platform/Format.h"
+#include "platform/StackGuard.h"
 
 namespace rulecore {
 
@@ -156,6 +159,17 @@ TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {
 TReteNode::~TReteNode() = default;
 
 void TReteNode::CallChildren(const IReteToken& Token) {
+  // A token goes one node deeper per pattern of a rule, and rules may have thousands: a new
+  // match stops before the stack runs out.  A removal is never stopped: it goes only where the
+  // matches it takes back went, and stopping it would leave them behind.
+  // The clear token is passed on by the network's own walk (ClearAll), without recursion.
+  const TTokenAction Tag = Token->GetTag();
+  if (Tag != taRemove) {
+    if (Tag == taClear) return;
+    const TInferenceEngine* Engine = Rete_.GetEngine();
+    if (platform::StackNearlyExhausted(Engine ? Engine->GetStackReserveBytes() : 0)) [[unlikely]]
+      RaiseIE(SNestingTooDeep, {"pattern matching"});
+  }
   for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
 }
 
@@ -763,11 +777,11 @@ namespace {
 
 // What a goal value stands for in Left's facts; nothing when it is unknown.
 IIEValue GoalValueOf(const IIEValue& Constant, int32_t FactIndex, const std::string& Slot, int32_t SubIndex,
-                     const TIEToken& Left) {
+                     const TIEToken& Left, const TInferenceEngine& Engine) {
   if (Constant) return Constant;
   TFact* Fact = FactIndex >= 0 ? Left.GetFacts(FactIndex) : nullptr;
   if (!Fact) return nullptr;
-  if (Slot == SPatternBinding) return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+  if (Slot == SPatternBinding) return Engine.FactAddress(*Fact);
   IIEValue Value;
   if (!Fact->ContainsKey(Slot, Value) || !Value) return nullptr;
   if (SubIndex == NoSubIndex) return Value;
@@ -790,7 +804,7 @@ void TJoinNode::AskForBackChain(const TIEToken& Left) {
     if (!Slot.Multi) {
       if (!Slot.Values.empty()) {
         const TGoalValue& G = Slot.Values.front();
-        Value = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left);
+        Value = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left, *Engine);
       }
       // Unknown: the slot keeps its default.  The empty value would print as nothing and a
       // saved goal would read back different.
@@ -798,7 +812,7 @@ void TJoinNode::AskForBackChain(const TIEToken& Left) {
     } else {
       std::vector<IIEValue> Items;
       for (const TGoalValue& G : Slot.Values) {
-        IIEValue Item = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left);
+        IIEValue Item = GoalValueOf(G.Constant, G.FactIndex, G.Slot, G.SubIndex, Left, *Engine);
         if (!Item) continue;
         const size_t At = static_cast<size_t>(G.Position);
         if (Items.size() < At + 1) Items.resize(At + 1);
@@ -1011,9 +1025,28 @@ void TReteNetwork::Notification(platform::TComponent* Component, platform::TOper
     if (auto* Rule = dynamic_cast<TRule*>(Component)) RemoveRule(*Rule);
 }
 
+void TReteNetwork::ClearAll(const IReteToken& Token) {
+  // Depth first from the roots, each node's children in order, as a token passed on from node
+  // to node would go; a node reached again by another path was cleared already.
+  std::vector<TReteNode*> Stack(Roots_.rbegin(), Roots_.rend());
+  std::unordered_set<TReteNode*> Seen;
+  while (!Stack.empty()) {
+    TReteNode* const Node = Stack.back();
+    Stack.pop_back();
+    if (!Seen.insert(Node).second) continue;
+    Node->CallNode(Token, ctSingle);
+    const std::vector<TReteEdge>& Children = Node->GetChildren();
+    for (auto It = Children.rbegin(); It != Children.rend(); ++It) Stack.push_back(It->Node);
+  }
+}
+
 bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   if (!Enabled_ && (Token->GetTag() == taAdd || Token->GetTag() == taUpdate)) return false;
   const TBusy Busy(*this);
+  if (Token->GetTag() == taClear) {
+    ClearAll(Token);
+    return false;
+  }
   bool Any = false;
   // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
   // size copies them onto the stack.

@@ -371,6 +371,8 @@ class TReteNetwork : public platform::TComponent {
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
 
  private:
+  // Passes the clear token to every node reachable from the roots, once each.
+  void ClearAll(const IReteToken& Token);
   friend class TReteNode;
   // The nodes a rule uses, in the order its compilation met them, each with the position of the
   // rule's pattern it was made or reused for.

@@ -32,6 +32,14 @@ void RaiseIE(TIEMessage Id, std::initializer_list<platform::TFormatArg> Args) {
   throw EIEException(FormatMessage(Id, Args));
 }
 
+void NoteErrorPlace(platform::Exception& Error, std::string_view Kind, std::string_view Name) {
+  std::string Mark = " (";
+  Mark += Kind;
+  Mark += ' ';
+  if (Error.Message().find(Mark) != std::string::npos) return;
+  Error.SetMessage(Error.Message() + Mark + std::string(Name) + ")");
+}
+
 std::string GetIETypeName(TIEType Type) { return platform::EnumName(Type); }
 
 std::string SetToString(const platform::TEnumInfo& Enumeration, uint32_t SetValue,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "IEMessages.h"
@@ -33,5 +34,10 @@ class EIEParseException : public EIEException {
 
 // Raises EIEException with a formatted catalogue message.
 [[noreturn]] void RaiseIE(TIEMessage Id, std::initializer_list<platform::TFormatArg> Args = {});
+
+// Adds where an error arose to its message: " (in deffunction f)", " (while firing rule r)".
+// Only the innermost place of each kind is named: a message that names one already stays as it
+// is, so that an error passing out of thousands of recursive calls stays one line.
+void NoteErrorPlace(platform::Exception& Error, std::string_view Kind, std::string_view Name);
 
 }  // namespace rulecore

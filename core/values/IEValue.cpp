@@ -25,6 +25,10 @@ using platform::TPersistent;
 
 static_assert(sizeof(TIEValue) <= 40, "TIEValue grew: keep rare fields behind the extra pointer");
 
+namespace {
+constexpr std::string_view SConstantChange = "Cannot change %s, a constant shared by every engine";
+}  // namespace
+
 // =============================================================================================
 // TIEText
 // =============================================================================================
@@ -207,14 +211,14 @@ TIEValue::TExtra& TIEValue::Extra() {
   return *Extra_;
 }
 
-void TIEValue::CheckMutable() const noexcept {
-  // The shared constants are never changed: a change would be seen by every engine.
-  assert(!IsImmortal() && "attempt to change a shared constant value");
+void RaiseConstantChange(const std::string& Text) {
+  throw EIEException(platform::Format(SConstantChange, {Text}));
 }
 
 bool TIEValue::IsOwningObject() const noexcept { return DType_ == dtObject && Extra_ && Extra_->OwnsObject; }
 
 void TIEValue::Reset() noexcept {
+  if (IsImmortal()) return;
   if (IsOwningObject()) {
     TObject* Object = Payload_.Object;
     if (TIEValueNexus* Nexus = std::exchange(Extra_->Nexus, nullptr)) delete Nexus;
@@ -300,6 +304,16 @@ void TIEValue::SetInteger(TIEType Kind, int32_t Value) {
   Reset();
   DType_ = Kind;
   Payload_.Int = Value;
+  SetEpoch(0);
+  Changed();
+}
+
+void TIEValue::SetAsFactAddress(int32_t Id, uint32_t Epoch) {
+  CheckMutable();
+  Reset();
+  DType_ = dtFactId;
+  Payload_.Int = Id;
+  SetEpoch(Epoch & MaxFactEpoch);
   Changed();
 }
 
@@ -560,8 +574,11 @@ bool TIEValue::Equals(const TIEValue* Other) const {
     switch (DType_) {
       case dtNone: return true;
       case dtInteger:
-      case dtFactId:
       case dtDescriptor: return Payload_.Int == Other->Payload_.Int;
+      // Two addresses of facts from different resets are different facts, whatever their ids.
+      case dtFactId:
+        return Payload_.Int == Other->Payload_.Int &&
+               (Epoch() == Other->Epoch() || Epoch() == 0 || Other->Epoch() == 0);
       case dtFloat: return Payload_.Float == Other->Payload_.Float;
       case dtFunCall:
       case dtFact:
@@ -689,6 +706,7 @@ void TIEValue::Assign(const TPersistent& Source) {
   } else {
     DType_ = Other->DType_;
     Payload_ = Other->Payload_;
+    SetEpoch(Other->Epoch());
     if (IEInterfaceTypes.Contains(DType_))
       Payload_.Intf->AddRef();
     else if (IsText())
@@ -731,7 +749,10 @@ void TIEValue::AssignTo(TPersistent& Dest) const {
   if (!Target) return TCloneable::AssignTo(Dest);
   if (Target == this) return;
   switch (DType_) {
-    case dtNone: Target->Reset(); return;
+    case dtNone:
+      Target->CheckMutable();
+      Target->Reset();
+      return;
     case dtAtom: Target->SetAsAtom(GetText()); return;
     case dtString: Target->SetAsString(GetText()); return;
     case dtVariable: Target->SetAsVariable(GetText()); return;
@@ -739,7 +760,7 @@ void TIEValue::AssignTo(TPersistent& Dest) const {
     case dtSlot: Target->SetAsSlot(GetText()); return;
     case dtMultiSlot: Target->SetAsMultiSlot(GetText()); return;
     case dtInteger: Target->SetAsInteger(Payload_.Int); return;
-    case dtFactId: Target->SetAsFactId(Payload_.Int); return;
+    case dtFactId: Target->SetAsFactAddress(Payload_.Int, Epoch()); return;
     case dtDescriptor: Target->SetAsDescriptor(Payload_.Int); return;
     case dtFloat: Target->SetAsFloat(Payload_.Float); return;
     case dtList: Target->SetAsList(static_cast<TValueVector*>(Payload_.Intf)->Clone()); return;

@@ -127,6 +127,10 @@ class IValueContext {
 // --- 4. the value ----------------------------------------------------------------------------
 using TIEValueChangeEvent = std::function<void(TIEValue& Value)>;
 
+// The engine error for an attempt to change a shared constant (whose text is Text): a change
+// would be seen by every engine in the process, on whatever thread it runs.
+[[noreturn]] void RaiseConstantChange(const std::string& Text);
+
 class TIEValueNexus;
 
 class TIEValue final : public platform::TCloneable {
@@ -215,6 +219,14 @@ class TIEValue final : public platform::TCloneable {
   void SetAsMultiSlot(std::string_view Value) { SetText(dtMultiSlot, Value); }
   void SetAsInteger(int32_t Value) { SetInteger(dtInteger, Value); }
   void SetAsFactId(int32_t Value) { SetInteger(dtFactId, Value); }
+  // A fact address: the fact's id and the engine's fact epoch when it was taken (see
+  // TInferenceEngine::GetFactEpoch).  Ids start again from 0 at each reset; the epoch tells an
+  // address of a fact gone with a reset from the newer fact that got its id.  0 is no epoch (a
+  // fact id read from text or given by a host): the id alone decides.
+  void SetAsFactAddress(int32_t Id, uint32_t Epoch);
+  // Epochs have 24 bits (MaxFactEpoch); an engine counts them round from 1.
+  static constexpr uint32_t MaxFactEpoch = 0xFFFFFF;
+  uint32_t GetFactEpoch() const noexcept { return DType_ == dtFactId ? Epoch() : 0; }
   void SetAsDescriptor(int32_t Value) { SetInteger(dtDescriptor, Value); }
   void SetAsFloat(double Value);
   void SetAsObject(platform::TObject* Value);
@@ -238,7 +250,8 @@ class TIEValue final : public platform::TCloneable {
     static_assert(static_cast<TIEType>(T::ValueKind) == dtFuzzy);
     SetInterface(dtFuzzy, Value.get());
   }
-  // Releases the payload and any owned object and becomes dtNone, without OnChange.
+  // Releases the payload and any owned object and becomes dtNone, without OnChange.  The shared
+  // constants stay as they are.
   void Reset() noexcept;
 
   bool IsOwningObject() const noexcept;
@@ -320,10 +333,23 @@ class TIEValue final : public platform::TCloneable {
   void CopyOwnedObjectFrom(const TIEValue& Source);
   void Changed();
   TExtra& Extra();
-  void CheckMutable() const noexcept;
+  // Every change of a value passes here first: the shared constants refuse it.
+  void CheckMutable() const {
+    if (IsImmortal()) [[unlikely]]
+      RaiseConstantChange(GetToString());
+  }
   double Defuzzified() const;
 
   TIEType DType_ = dtNone;
+  // The epoch of a fact address, 24 bits kept in the bytes after DType_ that would otherwise be
+  // padding (the value stays 40 bytes).
+  uint8_t EpochHigh_ = 0;
+  uint16_t EpochLow_ = 0;
+  uint32_t Epoch() const noexcept { return uint32_t{EpochHigh_} << 16 | EpochLow_; }
+  void SetEpoch(uint32_t Value) noexcept {
+    EpochHigh_ = static_cast<uint8_t>(Value >> 16);
+    EpochLow_ = static_cast<uint16_t>(Value);
+  }
   TPayload Payload_{.Int = 0};
   TExtra* Extra_ = nullptr;
 };

@@ -1,8 +1,10 @@
 #include "ValueVector.h"
 
-#include <cassert>
+#include <utility>
 
+#include "IEException.h"
 #include "platform/Exceptions.h"
+#include "platform/StackGuard.h"
 
 namespace rulecore {
 
@@ -14,15 +16,46 @@ using platform::TPersistent;
 // TValueVector
 // =============================================================================================
 
-TValueVector::~TValueVector() = default;
+namespace {
+
+// Lists nest (a list may hold lists), as deep as a program builds them.  Releasing one must not
+// recurse once per level: the outermost list being destroyed on a thread drains the elements of
+// every list freed inside it from a work list, so the stack holds two levels at most.
+thread_local std::vector<std::vector<IIEValue>>* Draining = nullptr;
+
+// Printing, comparing, hashing and copying walk a list's elements in depth: past the stack's
+// reserve they stop with the nesting error rather than overflow.
+void CheckNesting() {
+  if (platform::StackNearlyExhausted()) RaiseIE(SNestingTooDeep, {"list"});
+}
+
+}  // namespace
+
+TValueVector::~TValueVector() {
+  if (Items_.empty()) return;
+  if (Draining) {
+    Draining->push_back(std::move(Items_));
+    return;
+  }
+  std::vector<std::vector<IIEValue>> Work;
+  Draining = &Work;
+  Work.push_back(std::move(Items_));
+  while (!Work.empty()) {
+    std::vector<IIEValue> Items = std::move(Work.back());
+    Work.pop_back();
+    Items.clear();  // the lists freed here add their elements to Work
+  }
+  Draining = nullptr;
+}
 
 size_t TValueVector::Checked(int Index) const {
   if (Index < 0 || Index >= GetValueCount()) platform::ListIndexError(Index);
   return static_cast<size_t>(Index);
 }
 
-void TValueVector::CheckMutable() const noexcept {
-  assert(!IsImmortal() && "attempt to change the shared empty list");
+// The shared empty list (the list of the constant nil list) never changes: every engine uses it.
+void TValueVector::CheckMutable() const {
+  if (IsImmortal()) RaiseConstantChange("()");
 }
 
 const IIEValue& TValueVector::Get(int Index) const { return Items_[Checked(Index)]; }
@@ -77,7 +110,9 @@ int TValueVector::Remove(const TIEValue* Value) {
 }
 
 void TValueVector::Reserve(int Count) {
-  if (Count > 0) Items_.reserve(static_cast<size_t>(Count));
+  if (Count <= 0) return;
+  CheckMutable();
+  Items_.reserve(static_cast<size_t>(Count));
 }
 
 namespace {
@@ -97,6 +132,7 @@ bool TValueVector::Equals(const TCloneable* Other) const {
 bool TValueVector::Equals(const TValueVector& Other) const {
   if (&Other == this) return true;
   if (Items_.size() != Other.Items_.size()) return false;
+  CheckNesting();
   for (size_t I = 0; I < Items_.size(); ++I)
     if (!ElementsEqual(Items_[I].get(), Other.Items_[I].get())) return false;
   return true;
@@ -114,6 +150,7 @@ bool TValueVector::Equals(const platform::TInterfaceList<platform::TObject>& Oth
 }
 
 uint32_t TValueVector::GetHashCode() const {
+  CheckNesting();
   uint32_t Hash = 0;
   for (const IIEValue& V : Items_)
     if (V) Hash += V->GetHashCode();
@@ -121,6 +158,7 @@ uint32_t TValueVector::GetHashCode() const {
 }
 
 std::string TValueVector::GetToString() const {
+  CheckNesting();
   std::string Text;
   for (const IIEValue& V : Items_) {
     if (V) Text += V->GetToString();
@@ -135,6 +173,7 @@ void TValueVector::Assign(const ICloneable& Source) {
   const auto* Other = dynamic_cast<const TValueVector*>(Source.get());
   if (!Other) AssignError(Source.get());
   CheckMutable();
+  CheckNesting();
   std::vector<IIEValue> Copy;
   Copy.reserve(Other->Items_.size());
   for (const IIEValue& V : Other->Items_) Copy.push_back(V ? V->Clone() : IIEValue());

@@ -71,7 +71,7 @@ class TValueVector final : public platform::TCloneable {
 
  private:
   size_t Checked(int Index) const;
-  void CheckMutable() const noexcept;
+  void CheckMutable() const;
   std::vector<IIEValue> Items_;
 };
 

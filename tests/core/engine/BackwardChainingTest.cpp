@@ -179,3 +179,14 @@ TEST(BackwardChaining, CompileErrors) {
             "Invalid backward chaining pattern added to the node");
   EXPECT_FALSE(Join.GetBackChaining());
 }
+
+TEST(BackwardChaining, ANameNoTemplateCanHaveLeavesNothingBehind) {
+  // The goal template used to be entered in the engine before its name was refused, and the
+  // engine then wrote into it after it was freed.
+  for (const char* Name : {":", "f:ctorial", "factori?n"}) {
+    TConsole C;
+    EXPECT_NE(ErrorOf([&] { C.Run(std::string("(do-backward-chaining ") + Name + ")"); }), "") << Name;
+    EXPECT_FALSE(C.Engine.FindFactTemplate(Name)) << Name;
+    EXPECT_FALSE(C.Engine.FindFactTemplate(std::string("need-") + Name)) << Name;
+  }
+}

@@ -4,16 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/core/ErrorText.h"
 #include "tests/core/TestConsole.h"
+#include "tests/core/ThreadStack.h"
 
 #include "core/engine/InferenceEngine.h"
 
 using namespace rulecore;
 using rulecore::testing::ErrorOf;
+using rulecore::testing::RunOnThreadWithStack;
 using rulecore::testing::TConsole;
 
 namespace {
@@ -124,4 +128,115 @@ TEST(RuleTextSafety, ARedefinedTemplateReportsWhatItDrops) {
   EXPECT_FALSE(C.Engine.GetRules().GetItem("r"));
   EXPECT_TRUE(C.Engine.GetRules().GetItem("keep"));
   EXPECT_EQ(FactCount(C.Engine), 2);  // the initial fact and (a (x 3))
+}
+
+// A fact address stands for one fact: after a reset gives its id to another fact, retracting or
+// modifying through the old address reaches nothing.
+TEST(RuleTextSafety, AFactAddressNeverReachesANewerFactWithItsId) {
+  TConsole C;
+  C.Run("(set-reset-globals FALSE) (defglobal ?*kept* = nil)"
+        "(defrule keep ?f <- (old) => (bind ?*kept* ?f))"
+        "(reset) (assert (old)) (run)");
+  EXPECT_EQ(C.Run("?*kept*"), "<Fact-1>\r\n");
+  C.Run("(reset) (assert (new))");  // f-1 again
+  EXPECT_EQ(C.Run("(retract ?*kept*)"), "TRUE\r\n");
+  EXPECT_EQ(FactCount(C.Engine), 2);  // (new) is still there
+  EXPECT_NE(ErrorOf([&] { C.Run("(modify ?*kept* (x 1))"); }), "(no error)");
+  EXPECT_NE(ErrorOf([&] { C.Run("(get-slot-value ?*kept*)"); }), "(no error)");
+  // An address of this epoch, and a plain id, still reach their fact.
+  C.Run("(defrule gone ?f <- (new) => (retract ?f))");
+  C.Fire();
+  EXPECT_EQ(FactCount(C.Engine), 1);
+  C.Run("(assert (third))");
+  EXPECT_EQ(C.Run("(retract 2)"), "TRUE\r\n");
+  EXPECT_EQ(FactCount(C.Engine), 1);
+}
+
+// A list nested far deeper than any stack allows to walk by recursion: freeing it never
+// overflows the stack, and printing, comparing, copying and asserting it stop with the nesting
+// error instead.
+TEST(RuleTextSafety, ListsNestedDeeperThanTheStackAreRefusedNotCrashedOn) {
+  TConsole C;
+  C.Run("(defglobal ?*kept* = nil)"
+        "(deffunction nest (?n) (bind ?l (create$)) (while (> ?n 0) (bind ?l (create$ ?l)) (bind ?n (- ?n 1))) ?l)"
+        "(reset)");
+  const int Before = FactCount(C.Engine);
+  // Each walk either finishes (a frame per level may be small enough) or stops with the error.
+  for (const auto& [Use, Answer] : std::vector<std::pair<std::string, std::string>>{
+           {"(nest 100000)", std::string(100000, ' ') + "\r\n"},
+           {"(eq (nest 100000) (nest 100000))", "TRUE\r\n"},
+           {"(implode$ (nest 100000))", "\"" + std::string(100000, ' ') + "\"\r\n"},
+           {"(printout t (nest 100000) crlf)", std::string(100000, ' ') + "\r\n"}}) {
+    SCOPED_TRACE(Use);
+    std::string Output;
+    const std::string Error = ErrorOf([&] { Output = C.Run(Use); });
+    if (Error == "(no error)")
+      EXPECT_EQ(Output.size(), Answer.size());
+    else
+      EXPECT_NE(Error.find("Nesting too deep"), std::string::npos) << Error;
+  }
+  EXPECT_EQ(FactCount(C.Engine), Before);
+  // A fact's fields are flat: what the lists hold (here nothing) is spread out, walked without
+  // recursion.
+  C.Run("(assert (holds (nest 100000)))");
+  EXPECT_EQ(C.Run("(facts 1)"), "f-1 (holds)\r\nFor a total of 1 facts.\r\nTRUE\r\n");
+  // Made and freed without a walk: no error.
+  EXPECT_EQ(C.Run("(length$ (nest 100000))"), "1\r\n");
+  // The same list shallow enough works as any other.
+  EXPECT_EQ(C.Run("(length$ (nest 3))"), "1\r\n");
+  EXPECT_EQ(C.Run("(eq (nest 50) (nest 50))"), "TRUE\r\n");
+  // Kept in a global like any value, freed by a reset.
+  (void)ErrorOf([&] { C.Run("(bind ?*kept* (nest 100000))"); });  // the echo may be refused
+  EXPECT_EQ(C.Run("(length$ ?*kept*)"), "1\r\n");
+  C.Run("(reset)");
+  EXPECT_EQ(C.Run("(eq ?*kept* nil)"), "TRUE\r\n");
+}
+
+// A rule of very many patterns: a fact that completes it walks one join per pattern.  It either
+// matches or stops with the nesting error; working memory and the network stay in agreement.
+// On a 1 MiB stack a few thousand patterns are as many as tens of thousands on a main thread.
+TEST(RuleTextSafety, ARuleWithThousandsOfPatternsDoesNotOverflowTheStack) {
+  RunOnThreadWithStack(size_t{1} << 20, [] {
+    constexpr int Patterns = 6000;
+    std::string Rule = "(defrule long";
+    for (int I = 0; I < Patterns; ++I) Rule += " (p" + std::to_string(I) + ")";
+    Rule += " => )";
+    TInferenceEngine Engine;
+    Engine.Parse(Rule, false);
+    Engine.Reset();
+    for (int I = 1; I < Patterns; ++I) Engine.Assert("(p" + std::to_string(I) + ")");
+    const int Before = FactCount(Engine);
+    const std::string Error = ErrorOf([&] { Engine.Assert("(p0)"); });
+    EXPECT_NE(Error.find("Nesting too deep, stopped at pattern matching"), std::string::npos) << Error.substr(0, 200);
+    EXPECT_EQ(FactCount(Engine), Before);
+    EXPECT_EQ(Engine.GetAgenda().Count(), 0);
+    Engine.Retract(Patterns - 1);
+    Engine.Reset();
+    EXPECT_EQ(FactCount(Engine), 1);
+  });
+}
+
+// An error names where it arose: the innermost deffunction, the rule being fired, the file and
+// line being loaded - and never the engine's own classes.
+TEST(RuleTextSafety, ErrorsNameWhereTheyArose) {
+  TConsole C;
+  C.Run("(deffunction inner (?x) (/ 1 ?x)) (deffunction outer (?x) (inner ?x))"
+        "(deffunction again (?n) (if (> ?n 0) then (again (- ?n 1)) else (inner 0)))"
+        "(defrule divide (d ?x) => (outer ?x))");
+  EXPECT_EQ(ErrorOf([&] { C.Run("(outer 0)"); }), "Division by zero in / (in deffunction inner)");
+  EXPECT_EQ(ErrorOf([&] { C.Run("(again 500)"); }), "Division by zero in / (in deffunction inner)");
+  C.Run("(reset) (assert (d 0))");
+  EXPECT_EQ(ErrorOf([&] { C.Engine.Run(); }), "Division by zero in / (in deffunction inner) (while firing rule divide)");
+
+  const std::filesystem::path File = std::filesystem::temp_directory_path() / "rule_text_safety_load.clp";
+  for (const auto& [Text, Expected] : std::vector<std::pair<std::string, std::string>>{
+           {"(deftemplate a (slot x))\n\n(assert (a (x (/ 1 0))))\n(assert (a))\n", ":3: Division by zero"},
+           {"(deftemplate a (slot x))\n(defrule r\n  (a (y 1)) => )\n", ":3: "}}) {
+    std::ofstream(File) << Text;
+    TConsole L;
+    const std::string Error = ErrorOf([&] { L.Engine.LoadFromFile(File.string()); });
+    EXPECT_EQ(Error.rfind(File.string() + Expected, 0), 0u) << Error;
+    EXPECT_EQ(Error.find("TIE"), std::string::npos) << Error;
+  }
+  std::filesystem::remove(File);
 }

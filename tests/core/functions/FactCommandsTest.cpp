@@ -290,7 +290,7 @@ TEST_F(FactCommands, RunInsideARuleIsRefused) {
   Run("(defrule nested ?f <- (n ?) => (retract ?f) (run))");
   Engine.Reset();
   Run("(assert (n 1) (n 2))");
-  EXPECT_EQ(ErrorOf([&] { Engine.Run(); }), "The inference engine is already running");
+  EXPECT_EQ(ErrorOf([&] { Engine.Run(); }), "The inference engine is already running (while firing rule nested)");
   EXPECT_EQ(Engine.GetAgendaCount(), 1);
   EXPECT_EQ(Facts(), "f-0 (Initial-Fact)\r\nf-1 (n 1 )");
 }

@@ -352,7 +352,7 @@ TEST_F(MiscPackage, GuardWithdrawsAlsoWhenAnArgumentFails) {
   TInferenceEngine& E = C.Engine;
   Run("(defrule fail (go ?x) => (guard (assert (go (+ ?x 1))) (no-such-function)))");
   Run("(reset) (assert (go 1))");
-  EXPECT_EQ(ErrorOf([&] { E.Run(); }), "Function is unimplemented or unassigned: no-such-function");
+  EXPECT_EQ(ErrorOf([&] { E.Run(); }), "Function is unimplemented or unassigned: no-such-function (while firing rule fail)");
   EXPECT_EQ(Run("(agenda)"), "for a total of 0 activations.\r\n");
   TRule* Rule = E.GetRules().GetItem("fail");
   ASSERT_TRUE(Rule);

@@ -142,7 +142,7 @@ TEST(DeffunctionsInMatching, SeeTheirOwnParametersEverywhere) {
 }
 
 TEST(MatchingErrors, NameTheRuleAndThePatternOnce) {
-  const std::string Why = "Not a numeric type.  Value (\"x\") is a dtString type for pattern match = ";
+  const std::string Why = "Not a numeric type.  Value (\"x\") is a dtString type (in deffunction boom) for pattern match = ";
   for (const auto& [Rule, Named] : std::vector<std::pair<std::string, std::string>>{
            {"(defrule alpha (a ?x&:(boom ?x)) =>)", "(a ?x&:(boom ?x)) in rule alpha"},
            {"(defrule join (b ?x) (a ?y&:(boom ?y)) =>)", "(a ?y&:(boom ?y)) in rule join"},
@@ -158,6 +158,7 @@ TEST(MatchingErrors, NameTheRuleAndThePatternOnce) {
   D.Run("(deffunction note (?v) (assert (noted ?v)) TRUE)"
         "(defrule outer (a ?x&:(note ?x)) =>)");
   EXPECT_EQ(ErrorOf([&] { D.Engine.Assert("(a 1)"); }),
-            "Asserting a fact is not allowed while facts are being matched or activations placed for pattern match = "
+            "Asserting a fact is not allowed while facts are being matched or activations placed (in deffunction note) "
+            "for pattern match = "
             "(a ?x&:(note ?x)) in rule outer");
 }

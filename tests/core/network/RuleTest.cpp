@@ -292,7 +292,7 @@ TEST(Evaluation, RunawayRecursionEndsInAnError) {
   Loop->AddReasoner(&W.Engine);
   IIEValue Result;
   EXPECT_EQ(ErrorOf([&] { W.Call("loop", {})->Execute(W.Engine.GetContext(), Result); }),
-            "Nesting too deep, stopped at loop");
+            "Nesting too deep, stopped at loop (in deffunction loop)");
   // The engine is still usable afterwards.
   W.Call("note", {NewAtom("after")})->Execute(W.Engine.GetContext(), Result);
   EXPECT_EQ(W.Log.back(), "after");

@@ -1,0 +1,1 @@
+(do-backward-chaining :)
