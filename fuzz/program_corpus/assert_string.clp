@@ -1,0 +1,4 @@
+(assert-string "(color red)")
+(assert-string "(deftemplate)")
+(retract-string "(color red)")
+(facts)

@@ -1,0 +1,7 @@
+(deftemplate answer (slot q) (slot v))
+(do-backward-chaining answer)
+(defrule need (question ?q) (answer (q ?q) (v ?v)) => (printout t ?q " = " ?v crlf))
+(defrule supply (need-answer (q ?q)) => (assert (answer (q ?q) (v 42))))
+(assert (question life))
+(run)
+(facts)

@@ -1,0 +1,5 @@
+(do-backward-chaining factorial)
+(defrule ask (want ?n) (factorial ?n ?r) => (printout t ?n "! = " ?r crlf))
+(defrule compute (need-factorial ?n ?) => (bind ?r 1) (assert (factorial ?n (* ?r ?n))))
+(assert (want 5))
+(run 10)

@@ -1,0 +1,5 @@
+(defrule boom (boom) => (clear) (assert (after)))
+(assert (boom))
+(run)
+(facts)
+(rules)

@@ -1,0 +1,6 @@
+(encode-date 2024 2 29)
+(encode-time 12 30 15 0)
+(decode-year (encode-date 2020 1 1))
+(date-str (encode-date 1999 12 31))
+(str-date "2021-03-04")
+(datetime-str-format "yyyy-mm-dd" (encode-date 2000 1 1))

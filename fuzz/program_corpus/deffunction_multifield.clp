@@ -1,0 +1,6 @@
+(deffunction sum (?first $?rest)
+  (bind ?s ?first)
+  (foreach ?x ?rest (bind ?s (+ ?s ?x)))
+  ?s)
+(sum 1 2 3 4.5)
+(sum 7)

@@ -1,0 +1,7 @@
+(deftype small extends (type INTEGER) (range 0 9) (units digits))
+(deftype pair extends (type small) (cardinality 2 2))
+(deftemplate d (slot x (type small)) (multislot y (type pair)))
+(assert (d (x 5) (y 1 2)))
+(ppdeftype small)
+(undeftype pair)
+(list-deftypes)

@@ -1,0 +1,5 @@
+(deftemplate item (slot id) (multislot tags))
+(defrule copy ?i <- (item (id 1) (tags $?t)) => (duplicate ?i (id 2) (tags $?t extra)))
+(assert (item (id 1) (tags a b)))
+(run)
+(facts)

@@ -1,0 +1,7 @@
+(set-fact-duplication TRUE)
+(assert (a) (a))
+(get-fact-duplication)
+(facts)
+(set-fact-duplication FALSE)
+(assert (a))
+(facts)

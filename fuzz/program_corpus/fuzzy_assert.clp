@@ -1,0 +1,7 @@
+(deftype t extends (type FUZZY) (range 0 1) (values (term a (s 0 1))))
+(deftemplate f (slot v (type t)))
+(fuzzy-assert additive (f (v a)) (f (v not a)))
+(fuzzy-assert-unconditional (f (v very a)))
+(set-activation-threshold 0.5)
+(get-activation-threshold)
+(facts)

@@ -1,0 +1,6 @@
+(deftype temp extends (type FUZZY) (range 0 100) (units C)
+  (values (term cold (z 10 30)) (term warm (pi 50 20)) (term hot (s 60 90))))
+(deftemplate room (slot name) (slot t (type temp)))
+(defrule heat (room (name ?n) (t cold)) => (printout t ?n " is cold" crlf))
+(assert (room (name a) (t very cold)) (room (name b) (t 80)))
+(run)

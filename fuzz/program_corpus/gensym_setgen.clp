@@ -1,0 +1,4 @@
+(gensym*)
+(setgen 100)
+(gensym*)
+(sym-cat (gensym*) x)

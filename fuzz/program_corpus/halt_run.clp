@@ -1,0 +1,5 @@
+(defrule loop ?f <- (n ?x) => (retract ?f) (assert (n (+ ?x 1))) (if (> ?x 3) then (halt)))
+(assert (n 0))
+(run)
+(facts)
+(run 2)

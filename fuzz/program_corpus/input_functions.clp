@@ -1,0 +1,7 @@
+(read)
+(readline)
+(bind ?x (read))
+(if (eq ?x EOF) then (printout t "no input" crlf))
+(input-query "name?")
+(close)
+(dribble-off)

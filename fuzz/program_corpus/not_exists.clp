@@ -1,0 +1,7 @@
+(defrule lonely (person ?p) (not (friend ?p ?)) => (printout t ?p " is lonely" crlf))
+(defrule someone (exists (friend ? ?)) => (printout t "friends exist" crlf))
+(defrule nobody (not (exists (person ?))) => (printout t empty crlf))
+(reset)
+(run)
+(assert (person ann) (person bob) (friend ann bob))
+(run)

@@ -1,0 +1,4 @@
+(parse "(defrule r (a) => (printout t a crlf))")
+(parse "(assert (a))")
+(run)
+(parse "(broken")

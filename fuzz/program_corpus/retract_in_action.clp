@@ -1,0 +1,6 @@
+(defrule clean ?a <- (temp ?x) ?b <- (temp ?y&~?x) => (retract ?a ?b) (assert (merged ?x ?y)))
+(assert (temp 1) (temp 2) (temp 3))
+(run)
+(facts)
+(retract *)
+(facts)

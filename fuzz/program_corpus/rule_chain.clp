@@ -1,0 +1,5 @@
+(defrule start => (assert (step 1)))
+(defrule next ?f <- (step ?n&:(< ?n 5)) => (retract ?f) (assert (step (+ ?n 1))))
+(defrule done (step 5) => (printout t "done" crlf))
+(reset)
+(run)

@@ -1,0 +1,5 @@
+(defglobal ?*s* = 0)
+(defrule a (declare (salience ?*s*)) (x ?n) => (bind ?*s* (- ?*s* 1)) (printout t ?n crlf))
+(deffacts f (x 1) (x 2) (x 3))
+(reset)
+(run)

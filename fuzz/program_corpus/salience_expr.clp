@@ -1,0 +1,7 @@
+(defglobal ?*p* = 10)
+(defrule low (declare (salience -5)) (go) => (printout t low crlf))
+(defrule high (declare (salience (+ ?*p* 5))) (go) => (printout t high crlf) (bind ?*p* -20))
+(defrule var (declare (salience ?*p*)) (go) => (printout t var crlf))
+(assert (go))
+(agenda)
+(run)

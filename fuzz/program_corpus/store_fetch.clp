@@ -1,0 +1,7 @@
+(store k 42)
+(fetch k)
+(store l (create$ a b))
+(fetch l)
+(fetch missing)
+(clear-storage)
+(fetch k)

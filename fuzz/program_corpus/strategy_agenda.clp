@@ -1,0 +1,7 @@
+(defrule r1 (a ?x) => (printout t r1 ?x crlf))
+(defrule r2 (a ?x) (b ?x) => (printout t r2 ?x crlf))
+(assert (a 1) (a 2) (b 1))
+(agenda)
+(run 1)
+(agenda)
+(run)

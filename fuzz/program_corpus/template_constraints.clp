@@ -1,0 +1,8 @@
+(deftemplate p (slot age (type INTEGER) (range 0 150)) (slot kind (allowed-symbols a b))
+  (multislot tags (type SYMBOL) (cardinality 1 2)))
+(set-dynamic-constraint-checking TRUE)
+(assert (p (age 200)))
+(assert (p (kind c)))
+(assert (p (tags x y z)))
+(assert (p (age 30) (kind a) (tags t)))
+(facts)

@@ -1,0 +1,6 @@
+(deftemplate counter (slot name) (slot value (type INTEGER) (default 0)))
+(deffacts start (counter (name a)) (counter (name b) (value 3)))
+(defrule bump ?c <- (counter (name ?n) (value ?v&:(< ?v 4))) => (modify ?c (value (+ ?v 1))))
+(reset)
+(run 20)
+(facts)

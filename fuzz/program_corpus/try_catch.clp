@@ -1,0 +1,6 @@
+(try (/ 1 0) catch (printout t "caught " ?__ERROR crlf))
+(try (throw oops) except (printout t ?__ERROR crlf))
+(try (bind ?x 1) finally (printout t "finally" crlf))
+(deffunction safe (?a ?b) (try (return (/ ?a ?b)) catch 0))
+(safe 1 0)
+(safe 4 2)

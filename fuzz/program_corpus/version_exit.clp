@@ -1,0 +1,6 @@
+(version)
+(time)
+(defrule stop (x) => (exit))
+(assert (x))
+(run)
+(printout t "after exit" crlf)

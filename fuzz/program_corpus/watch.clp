@@ -1,0 +1,8 @@
+(watch all)
+(defrule r (a ?x) => (assert (b ?x)))
+(assert (a 1))
+(run)
+(unwatch all)
+(watch statistics)
+(assert (a 2))
+(run)

@@ -1,0 +1,8 @@
+(deffunction find (?x $?l)
+  (bind ?i 1)
+  (while (<= ?i (length$ ?l))
+    (if (eq (nth$ ?i ?l) ?x) then (return ?i))
+    (bind ?i (+ ?i 1)))
+  FALSE)
+(find c a b c d)
+(find z a b)
