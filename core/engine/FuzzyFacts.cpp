@@ -9,7 +9,7 @@
 
 #include "IEFuzzyLogic.h"
 #include "InferenceEngine.h"
-#include "core/engine/FuzzyExpression.h"
+#include "core/values/FuzzyExpression.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
 #include "core/values/IEException.h"

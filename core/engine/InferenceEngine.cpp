@@ -291,6 +291,12 @@ bool TInferenceEngine::LoadFactsFromText(const std::string& Text) {
 IFunCall TInferenceEngine::ParseFunCall(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFunCall(); });
 }
+platform::TObject* TInferenceEngine::GetEvaluationContext() noexcept { return Context_.get(); }
+
+void TInferenceEngine::ResolveFactValues(TFact& Fact) { Context_->Resolve(Fact); }
+
+IFactsHost* FactsHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
+
 IFact TInferenceEngine::ParseFact(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFact(); });
 }
@@ -420,6 +426,10 @@ void TInferenceEngine::RemoveRule(TRule* Rule) {
 }
 
 void TInferenceEngine::DropRule(TRule* Rule) {
+  if (Rule == FiringRule_) {
+    FiringRuleGone_ = Rule->GetRuleName();
+    FiringRule_ = nullptr;
+  }
   if (Network_) Network_->RemoveRule(*Rule);
   if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
 }

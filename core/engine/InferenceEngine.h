@@ -27,6 +27,7 @@
 #include "Rules.h"
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
+#include "core/facts/FactsHost.h"
 #include "core/facts/IEPattern.h"
 #include "core/network/ActivationAgenda.h"
 #include "core/functions/IEInterpretedFunction.h"
@@ -70,7 +71,8 @@ class TInferenceEngine : public platform::TComponent,
                          public IFunCallFactory,
                          public vaguecore::IFuzzyParser,
                          public IFuzzyVariableFactory,
-                         public ISingletonsParser {
+                         public ISingletonsParser,
+                         public IFactsHost {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
@@ -625,6 +627,34 @@ class TInferenceEngine : public platform::TComponent,
   void TemplateCreated(TFactTemplate* Template) { LiveTemplates_.insert(Template); }
   void TemplateDestroyed(TFactTemplate* Template) noexcept { LiveTemplates_.erase(Template); }
 
+  // --- what templates, facts and fact sets ask of their engine (FactsHost.h) ---
+  TInferenceEngine* GetFactsEngine() noexcept override { return this; }
+  platform::TComponent* GetFactsComponent() noexcept override { return this; }
+  std::string PrintFact(const TFact& Fact) override { return PrettyPrint(Fact); }
+  std::string PrintFactSlot(const TFactSlot& Slot) override { return PrettyPrint(Slot); }
+  std::string PrintFactTemplate(const TFactTemplate& Template) override { return PrettyPrint(Template); }
+  std::string PrintFactSet(const TFactSet& Set) override { return PrettyPrint(Set); }
+  platform::TObject* GetEvaluationContext() noexcept override;
+  void ResolveFactValues(TFact& Fact) override;
+  IFact ReadFact(const std::string& Text) override { return ParseFact(Text); }
+  IIEValue ReadValue(const std::string& Text) override { return ParseValue(Text); }
+  void ReadFactTemplateSlot(TFactTemplate& Template, const std::string& Text) override {
+    ParseFactTemplateSlot(Template, Text);
+  }
+  IFactTemplate LookUpFactTemplate(std::string_view Name) override { return FindFactTemplate(Name); }
+  IFactTemplate MakeFactTemplate(const TIEName& Name) override { return CreateFactTemplate(Name); }
+  IIEDefinedType LookUpDefinedType(std::string_view Name) override { return FindDefinedType(Name); }
+  void FactTemplateRenamed(const TIEName& OldName, const TIEName& NewName) override {
+    ChangeFactTemplateName(OldName, NewName);
+  }
+  void FactTemplateCreated(TFactTemplate* Template) override { TemplateCreated(Template); }
+  void FactTemplateDestroyed(TFactTemplate* Template) noexcept override { TemplateDestroyed(Template); }
+  void FactSetAttached(TFactSet* Set) override { AddFactSet(Set); }
+  void FactSetDetached(TFactSet* Set) noexcept override { RemoveFactSet(Set); }
+  int32_t AssertFact(const IFact& Fact) override { return Assert(Fact, false); }
+  int32_t GetNextFactIdentifier() const noexcept override { return GetNextFactId(); }
+  bool ChecksTypesDynamically() const noexcept override { return DynamicChecks(); }
+
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;
 
@@ -650,6 +680,10 @@ class TInferenceEngine : public platform::TComponent,
   int32_t NextFactId_ = 0;
   uint32_t FactEpoch_ = 1;
   bool UpdatingHT_ = false;
+  // The rule of the activation being fired, until it is removed (by its own actions, say); then
+  // its name.
+  TRule* FiringRule_ = nullptr;
+  std::string FiringRuleGone_;
   // The halt request: bits of HaltRun and HaltLoops.  Set from any thread, read without the
   // lock; assigning false (as Clear does) withdraws both.
   static constexpr uint8_t HaltRun = 1;

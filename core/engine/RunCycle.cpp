@@ -190,6 +190,7 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
         ~TFree() {
           TActivation* Done = Engine.Current_;
           Engine.Current_ = nullptr;
+          Engine.FiringRule_ = nullptr;
           // Fired or not, the activation is finished: off the agenda and freed.
           if (Engine.CurrentOnAgenda_) {
             const int Index = Engine.Agenda_->IndexOf(Done);
@@ -202,15 +203,19 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
       if (Watching(cwRule))
         PrintOut("t", "FIRE " + std::to_string(RulesFired_) + " " + Activation->GetRule()->GetRuleName() + " " +
                           Activation->GetToken()->GetToFactsString() + "\r\n");
+      FiringRule_ = Activation->GetRule();
       try {
-        Activation->Fire();
+        // A firing whose actions took back a fact of its own match (a retract, a modify) left
+        // the network: it is reported all the same, unless its rule is gone as well.
+        if (!Activation->Fire() && FiringRule_) Network_->RuleFired(Activation);
       } catch (const platform::EAbort&) {
         // A host's Halt ends the loops of the rule language with the silent abort: the firing
         // is over, unfinished, and the run ends as halted.  Any other abort ("exit") leaves Run.
         if (!GetHaltLoops()) throw;
         break;
       } catch (platform::Exception& Error) {
-        NoteErrorPlace(Error, "while firing rule", Activation->GetRule()->GetRuleName());
+        // The rule may have removed itself ("undefrule").
+        NoteErrorPlace(Error, "while firing rule", FiringRule_ ? FiringRule_->GetRuleName() : FiringRuleGone_);
         throw;
       }
       if (Watch_.Contains(cwStatistics)) {

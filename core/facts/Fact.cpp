@@ -1,12 +1,11 @@
 #include "Fact.h"
 
-#include "core/engine/FuzzyExpression.h"
-#include "core/engine/InferenceEngine.h"
-#include "core/network/IEContext.h"
-#include "core/language/IEPrettyPrinter.h"
+#include "FactsHost.h"
+#include "core/values/FuzzyExpression.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "fuzzy/IFuzzyLogic.h"
+#include "platform/Component.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -161,8 +160,8 @@ void TFact::CheckAndConvert(const TFactSlot& Slot, TIEValue& Value) const {
   }
   if ((Kind == dtAtom || Kind == dtString) && Slot.IsFuzzy() && Slot.GetExtendedTypeInfo() &&
       Slot.GetExtendedTypeInfo()->GetFuzzyType()) {
-    TInferenceEngine* Engine = Template_->GetEngine();
-    TFuzzyOperands Operands(Engine ? Engine->GetContext() : nullptr);
+    IFactsHost* Host = Template_->GetHost();
+    TFuzzyOperands Operands(Host ? Host->GetEvaluationContext() : nullptr);
     const IIEValue Result = EvaluateFuzzyExpression(Slot.GetExtendedTypeInfo()->GetFuzzyType(),
                                                     *LinguisticWords(Value.GetText()), Operands);
     if (Result && Result->GetDType() == dtFuzzy) {
@@ -277,30 +276,30 @@ uint32_t TFact::GetHashCode() const {
 }
 
 std::string TFact::GetToString() const {
-  TInferenceEngine* Engine = Template_ ? Template_->GetEngine() : nullptr;
-  return Engine ? Engine->PrettyPrint(*this) : PrettyPrint(*this);
+  IFactsHost* Host = Template_ ? Template_->GetHost() : nullptr;
+  return Host ? Host->PrintFact(*this) : FactsPrinter().PrintFact(*this);
 }
 
 std::string TFact::GetToIDString() const {
-  TInferenceEngine* Engine = Template_ ? Template_->GetEngine() : nullptr;
-  if (!Engine) return "f-" + std::to_string(ID_) + " " + GetToString();
-  const std::string Digits = std::to_string(std::to_string(Engine->GetNextFactId()).size());
+  IFactsHost* Host = Template_ ? Template_->GetHost() : nullptr;
+  if (!Host) return "f-" + std::to_string(ID_) + " " + GetToString();
+  const std::string Digits = std::to_string(std::to_string(Host->GetNextFactIdentifier()).size());
   return platform::Format("%s%" + Digits + "." + Digits + "d %s", {"f-", ID_, GetToString()});
 }
 
 void TFact::CopyFrom(const TFact& Source, bool InterfaceForm) {
   if (&Source == this) return;
-  TInferenceEngine* Here = Template_ ? Template_->GetEngine() : nullptr;
-  TInferenceEngine* There = Source.Template_ ? Source.Template_->GetEngine() : nullptr;
+  IFactsHost* Here = Template_ ? Template_->GetHost() : nullptr;
+  IFactsHost* There = Source.Template_ ? Source.Template_->GetHost() : nullptr;
   if (Template_ && Source.Template_ && Here && Here != There) {
     // Into another engine: the fact takes that engine's template of the same name.
-    IFactTemplate Local = Here->FindFactTemplate(Source.Template_->GetTemplateName());
+    IFactTemplate Local = Here->LookUpFactTemplate(Source.Template_->GetTemplateName());
     if (!Local) {
-      Local = Here->CreateFactTemplate(Source.Template_->GetTemplateName());
+      Local = Here->MakeFactTemplate(Source.Template_->GetTemplateName());
       Local->Assign(*Source.Template_);
     }
     // Read again from its text: calls and names in the values bind to this engine.
-    const IFact Parsed = Here->ParseFact(Source.ToString());
+    const IFact Parsed = Here->ReadFact(Source.ToString());
     Template_ = Parsed->GetTemplate();
     AssignValues(*Parsed);
   } else {

@@ -1,8 +1,6 @@
 #include "FactSet.h"
 
-#include "core/engine/InferenceEngine.h"
-#include "core/language/IEPrettyPrinter.h"
-#include "core/network/IEContext.h"
+#include "FactsHost.h"
 #include "core/values/IEException.h"
 #include "platform/ComponentStream.h"
 #include "platform/Exceptions.h"
@@ -10,45 +8,51 @@
 namespace rulecore {
 
 TFactSet::TFactSet(platform::TComponent* Owner) : TComponent(Owner) {
-  TInferenceEngine* Engine = dynamic_cast<TInferenceEngine*>(Owner);
+  IFactsHost* Host = dynamic_cast<IFactsHost*>(Owner);
   // At design time a set dropped beside an engine belongs to the first engine of its owner.
-  if (!Engine && Owner && Owner->IsDesigning())
-    for (int I = 0; I < Owner->GetComponentCount() && !Engine; ++I)
-      Engine = dynamic_cast<TInferenceEngine*>(Owner->GetComponent(I));
-  if (Engine) SetEngineNoParse(Engine);
+  if (!Host && Owner && Owner->IsDesigning())
+    for (int I = 0; I < Owner->GetComponentCount() && !Host; ++I)
+      Host = dynamic_cast<IFactsHost*>(Owner->GetComponent(I));
+  if (Host) SetHost(Host, false);
 }
 
 TFactSet::~TFactSet() {
   Destroying();
-  if (Engine_) Engine_->RemoveFactSet(this);
+  if (Host_) Host_->FactSetDetached(this);
 }
 
-void TFactSet::Join(TInferenceEngine* Value) {
-  if (Engine_) {
-    Engine_->RemoveFactSet(this);
-    RemoveFreeNotification(Engine_);
+void TFactSet::Join(IFactsHost* Value) {
+  if (Host_) {
+    Host_->FactSetDetached(this);
+    RemoveFreeNotification(Host_->GetFactsComponent());
   }
-  Engine_ = Value;
-  if (Engine_) {
-    FreeNotification(Engine_);
-    Engine_->AddFactSet(this);
+  Host_ = Value;
+  Engine_ = Host_ ? Host_->GetFactsEngine() : nullptr;
+  if (Host_) {
+    FreeNotification(Host_->GetFactsComponent());
+    Host_->FactSetAttached(this);
   } else {
     for (auto& Entry : Facts_) Entry.second = nullptr;
   }
 }
 
-void TFactSet::SetEngine(TInferenceEngine* Value) {
-  if (Value == Engine_) return;
+void TFactSet::SetHost(IFactsHost* Value, bool Parse) {
+  if (Value == Host_) return;
   Join(Value);
-  if (!Engine_ || IsLoading()) return;
+  if (!Parse || !Host_ || IsLoading()) return;
   // The lines are this engine's facts from now on.
-  for (auto& Entry : Facts_) Entry.second = Engine_->ParseFact(Entry.first);
+  for (auto& Entry : Facts_) Entry.second = Host_->ReadFact(Entry.first);
 }
 
-void TFactSet::SetEngineNoParse(TInferenceEngine* Value) {
-  if (Value == Engine_) return;
-  Join(Value);
+void TFactSet::SetEngine(TInferenceEngine* Value) { SetHost(FactsHostOf(Value), true); }
+
+void TFactSet::SetEngineNoParse(TInferenceEngine* Value) { SetHost(FactsHostOf(Value), false); }
+
+platform::TComponent* TFactSet::GetEngineComponent() const noexcept {
+  return Host_ ? Host_->GetFactsComponent() : nullptr;
 }
+
+void TFactSet::SetEngineComponent(platform::TComponent* Value) { SetHost(dynamic_cast<IFactsHost*>(Value), true); }
 
 size_t TFactSet::Checked(int Index) const {
   if (Index < 0 || Index >= GetCount()) platform::ListIndexError(Index);
@@ -68,7 +72,7 @@ void TFactSet::SetFacts(const std::vector<std::string>& Lines) {
   std::vector<std::pair<std::string, IFact>> Parsed;
   Parsed.reserve(Lines.size());
   for (const std::string& Line : Lines)
-    Parsed.emplace_back(Line, Engine_ ? Engine_->ParseFact(Line + std::string(NewLineString)) : IFact());
+    Parsed.emplace_back(Line, Host_ ? Host_->ReadFact(Line + std::string(NewLineString)) : IFact());
   Facts_ = std::move(Parsed);
 }
 
@@ -80,7 +84,7 @@ int TFactSet::AddFact(const IFact& Fact) {
 IFact TFactSet::GetFact(int Index) const {
   auto& Entry = const_cast<TFactSet*>(this)->Facts_[Checked(Index)];
   // A line is parsed when its fact is first asked for.
-  if (!Entry.second && Engine_) Entry.second = Engine_->ParseFact(Entry.first);
+  if (!Entry.second && Host_) Entry.second = Host_->ReadFact(Entry.first);
   return Entry.second;
 }
 
@@ -114,11 +118,11 @@ void TFactSet::Assign(const platform::TPersistent& Source) {
   FactSetName_ = From->FactSetName_;
   Facts_.clear();
   // Into an engine the facts are read again from their text, so they take its templates.
-  auto* Owner = dynamic_cast<TInferenceEngine*>(GetOwner());
+  auto* Owner = dynamic_cast<IFactsHost*>(GetOwner());
   for (const auto& Entry : From->Facts_) {
     const std::string Text = Entry.second ? Entry.second->ToString() : Entry.first;
     if (Owner)
-      AddFact(Owner->ParseFact(Text));
+      AddFact(Owner->ReadFact(Text));
     else if (Entry.second)
       AddFact(Entry.second->Clone());
     else
@@ -132,21 +136,23 @@ TFactSet* TFactSet::Clone(platform::TComponent* Owner) const {
   return Result;
 }
 
-std::string TFactSet::ToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+std::string TFactSet::ToString() const {
+  return Host_ ? Host_->PrintFactSet(*this) : FactsPrinter().PrintFactSet(*this);
+}
 
 void TFactSet::Reset() {
-  if (!Engine_) return;
+  if (!Host_) return;
   for (int I = 0; I < GetCount(); ++I) {
     IFact Copy;
     try {
       const IFact Fact = GetFact(I);
       if (!Fact) continue;
       Copy = Fact->Clone();
-      Engine_->GetContext()->Resolve(*Copy);
+      Host_->ResolveFactValues(*Copy);
     } catch (const EIEException&) {
       continue;
     }
-    Engine_->Assert(Copy, false);
+    Host_->AssertFact(Copy);
   }
 }
 
@@ -154,7 +160,7 @@ void TFactSet::Reset() {
 
 void TFactSet::DeclareProperties(platform::TPropertyList<TFactSet>& P) {
   P.Add("Comment", &TFactSet::GetComment, &TFactSet::SetComment);
-  P.Add("Engine", &TFactSet::GetEngine, &TFactSet::SetEngine);
+  P.Add("Engine", &TFactSet::GetEngineComponent, &TFactSet::SetEngineComponent);
   P.Add("FactSetName", &TFactSet::GetFactSetName, &TFactSet::SetFactSetName, "FactSet");
 }
 
@@ -164,7 +170,7 @@ void TFactSet::DefineProperties(platform::TObject& Instance, platform::TFiler& F
       "Facts",
       [&Set](platform::TReader& Reader) {
         std::vector<std::string> Lines = Reader.ReadStrings();
-        if (!Set.Engine_ || Set.IsLoading()) {
+        if (!Set.Host_ || Set.IsLoading()) {
           // Read by the engine when first asked for.
           Set.Facts_.clear();
           for (std::string& Line : Lines) Set.Facts_.emplace_back(std::move(Line), nullptr);
@@ -191,7 +197,8 @@ void TFactSet::Loaded() {
 
 void TFactSet::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TComponent::Notification(Component, Operation);
-  if (Operation == platform::opRemove && Component == Engine_) {
+  if (Operation == platform::opRemove && Host_ && Component == Host_->GetFactsComponent()) {
+    Host_ = nullptr;
     Engine_ = nullptr;
     for (auto& Entry : Facts_) Entry.second = nullptr;
   }

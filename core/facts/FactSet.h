@@ -16,6 +16,7 @@ class TFiler;
 
 namespace rulecore {
 
+class IFactsHost;
 class TInferenceEngine;
 
 class TFactSet : public platform::TComponent {
@@ -33,6 +34,9 @@ class TFactSet : public platform::TComponent {
   // lose their parsed facts.
   void SetEngine(TInferenceEngine* Value);
   void SetEngineNoParse(TInferenceEngine* Value);
+  // The published "Engine": the engine as a component (any other component counts as none).
+  platform::TComponent* GetEngineComponent() const noexcept;
+  void SetEngineComponent(platform::TComponent* Value);
 
   // --- the lines and their facts ---
   int GetCount() const noexcept { return static_cast<int>(Facts_.size()); }
@@ -72,11 +76,13 @@ class TFactSet : public platform::TComponent {
 
  private:
   size_t Checked(int Index) const;
-  void Join(TInferenceEngine* Value);
+  void Join(IFactsHost* Value);
+  void SetHost(IFactsHost* Value, bool Parse);
 
   TIEName FactSetName_ = "FactSet";
   std::string Comment_;
-  TInferenceEngine* Engine_ = nullptr;
+  IFactsHost* Host_ = nullptr;
+  TInferenceEngine* Engine_ = nullptr;  // Host_'s engine
   std::vector<std::pair<std::string, IFact>> Facts_;
 };
 

@@ -3,12 +3,11 @@
 #include <algorithm>
 
 #include "Fact.h"
-#include "core/engine/InferenceEngine.h"
-#include "core/network/IEContext.h"
-#include "core/language/IEPrettyPrinter.h"
+#include "FactsHost.h"
 #include "core/values/IEException.h"
 #include "core/values/IEFuzzySet.h"
 #include "core/values/ValueVector.h"
+#include "platform/Component.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -194,8 +193,8 @@ bool TFactSlot::Equals(const TFactSlot* Other) const {
 }
 
 std::string TFactSlot::GetToString() const {
-  if (Template_ && Template_->GetEngine()) return Template_->GetEngine()->PrettyPrint(*this);
-  return PrettyPrint(*this);
+  if (IFactsHost* Host = Template_ ? Template_->GetHost() : nullptr) return Host->PrintFactSlot(*this);
+  return FactsPrinter().PrintFactSlot(*this);
 }
 
 void TFactSlot::Assign(const platform::TPersistent& Source) {
@@ -205,13 +204,13 @@ void TFactSlot::Assign(const platform::TPersistent& Source) {
   SetName(From->Name_);
   DefaultDynamic_ = From->DefaultDynamic_;
   SetTag(From->GetTag());
-  TInferenceEngine* Engine = Template_ ? Template_->GetEngine() : nullptr;
-  TInferenceEngine* SourceEngine = From->Template_ ? From->Template_->GetEngine() : nullptr;
+  IFactsHost* Engine = Template_ ? Template_->GetHost() : nullptr;
+  IFactsHost* SourceEngine = From->Template_ ? From->Template_->GetHost() : nullptr;
   IIEDefinedType Type = From->TypeInfo_;
   TIETypes Types = From->SlotType_;
   // A type of another engine is replaced by this engine's type of the same name, if it has one.
   if (Type && Engine && SourceEngine != Engine) {
-    if (IIEDefinedType Local = Engine->FindDefinedType(Type->GetName())) {
+    if (IIEDefinedType Local = Engine->LookUpDefinedType(Type->GetName())) {
       Type = Local;
       Types = Local->GetBaseTypes() | (From->SlotType_ & IEMultiSlotTypes);
     }
@@ -219,7 +218,7 @@ void TFactSlot::Assign(const platform::TPersistent& Source) {
   IIEValue Stored = PrivateCopy(From->Default_);
   // A call, fact or fuzzy default of another engine is read again by this one.
   if (Type != From->TypeInfo_ && Stored && IEReparseTypes.Contains(Stored->GetDType()))
-    Stored = Engine->ParseValue(Stored->GetToString());
+    Stored = Engine->ReadValue(Stored->GetToString());
   TypeInfo_ = Type;
   if (Template_) Template_->SlotTypesChanged();
   SlotType_ = Types;
@@ -251,7 +250,7 @@ TFactTemplate::TFactTemplate(platform::TComponent* Owner, const std::string& Com
     if (Source) Assign(*Source);
   } catch (...) {
     // A constructor that throws runs no destructor: the engine must not keep listing this one.
-    if (Engine_) Engine_->TemplateDestroyed(this);
+    if (Host_) Host_->FactTemplateDestroyed(this);
     throw;
   }
   Name_ = Name;
@@ -262,26 +261,28 @@ TFactTemplate::TFactTemplate(platform::TComponent* Owner, const std::string& Com
 
 TFactTemplate::~TFactTemplate() {
   for (const IFactSlot& Slot : Slots_) Slot->Template_ = nullptr;
-  if (Engine_) Engine_->TemplateDestroyed(this);
+  if (Host_) Host_->FactTemplateDestroyed(this);
 }
 
 void TFactTemplate::Attach(platform::TComponent* Owner) {
   Owner_ = Owner;
-  Engine_ = dynamic_cast<TInferenceEngine*>(Owner);
-  if (Engine_) Engine_->TemplateCreated(this);
+  Host_ = dynamic_cast<IFactsHost*>(Owner);
+  Engine_ = Host_ ? Host_->GetFactsEngine() : nullptr;
+  if (Host_) Host_->FactTemplateCreated(this);
 }
 
 void TFactTemplate::EngineDestroyed() noexcept {
   Engine_ = nullptr;
+  Host_ = nullptr;
   Owner_ = nullptr;
 }
 
-bool TFactTemplate::DynamicChecks() const { return Engine_ && Engine_->DynamicChecks(); }
+bool TFactTemplate::DynamicChecks() const { return Host_ && Host_->ChecksTypesDynamically(); }
 
 void TFactTemplate::SetTemplateName(const TIEName& Value) {
   if (Value == Name_) return;
   CheckConstructName(Value);
-  if (Engine_) Engine_->ChangeFactTemplateName(Name_, Value);
+  if (Host_) Host_->FactTemplateRenamed(Name_, Value);
   Name_ = Value;
   HashDirty_ = true;
 }
@@ -457,13 +458,13 @@ void TFactTemplate::FillFactWithDefaults(TFact& Fact) const {
   if (!Fact.GetTemplate()) RaiseIE(SNoTemplate);
   if (Fact.GetTemplate().get() != this)
     RaiseIE(SFactTemplatesDifferent, {Fact.GetTemplate()->GetTemplateName(), Name_});
-  platform::TObject* Context = Engine_ ? Engine_->GetContext() : nullptr;
+  platform::TObject* Context = Host_ ? Host_->GetEvaluationContext() : nullptr;
   TFactValues& Values = Fact.GetSlotValues();
   const bool Fresh = Values.Count() == 0;
   if (Fresh) Values.Reserve(GetSlotCount());
   for (const IFactSlot& Slot : Slots_) {
     IIEValue Value = Slot->Default_ ? Slot->Default_->Clone() : platform::MakeRef<TIEValue>();
-    if (Slot->DefaultDynamic_ && Engine_) Value = Value->Resolve(Context);
+    if (Slot->DefaultDynamic_ && Host_) Value = Value->Resolve(Context);
     if (Fresh)
       Values.Entries().push_back({Slot, std::move(Value)});
     else
@@ -504,7 +505,7 @@ uint32_t TFactTemplate::GetHashCode() const {
 }
 
 std::string TFactTemplate::GetToString() const {
-  return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this);
+  return Host_ ? Host_->PrintFactTemplate(*this) : FactsPrinter().PrintFactTemplate(*this);
 }
 
 void TFactTemplate::Assign(const platform::TPersistent& Source) {
@@ -523,14 +524,14 @@ void TFactTemplate::Assign(const platform::TPersistent& Source) {
 void TFactTemplate::Assign(const platform::ICloneable& Source) {
   const auto* From = dynamic_cast<const TFactTemplate*>(Source.get());
   if (!From || From == this) return TCloneable::Assign(Source);
-  if (!Engine_) return Assign(static_cast<const platform::TPersistent&>(*From));
+  if (!Host_) return Assign(static_cast<const platform::TPersistent&>(*From));
   BackwardChaining_ = From->BackwardChaining_;
   Comment_ = From->Comment_;
   SetTemplateName(From->Name_);
   Parent_ = From->Parent_ && From->Parent_->GetOwner() == Owner_ ? From->Parent_ : nullptr;
   ClearSlots();
   // Each slot is read again from its text by this engine: types and calls become its own.
-  for (const IFactSlot& Slot : From->Slots_) Engine_->ParseFactTemplateSlot(*this, Slot->GetToString());
+  for (const IFactSlot& Slot : From->Slots_) Host_->ReadFactTemplateSlot(*this, Slot->GetToString());
   SetTag(From->GetTag());
   TypesDirty_ = From->TypesDirty_;
   Fuzzy_ = From->Fuzzy_;

@@ -25,6 +25,7 @@ class TComponent;
 
 namespace rulecore {
 
+class IFactsHost;
 class TInferenceEngine;
 class TFactSlot;
 class TFactTemplate;
@@ -113,6 +114,8 @@ class TFactTemplate final : public platform::TCloneable {
   // --- identity ---
   platform::TComponent* GetOwner() const noexcept { return Owner_; }
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  // The engine's side that templates, facts and patterns use (see FactsHost.h).
+  IFactsHost* GetHost() const noexcept { return Host_; }
   const TIEName& GetTemplateName() const noexcept { return Name_; }
   void SetTemplateName(const TIEName& Value);
   const std::string& GetComment() const noexcept { return Comment_; }
@@ -185,6 +188,7 @@ class TFactTemplate final : public platform::TCloneable {
   bool Ordered_ = false;
   platform::TComponent* Owner_ = nullptr;
   TInferenceEngine* Engine_ = nullptr;
+  IFactsHost* Host_ = nullptr;
   mutable bool TypesDirty_ = true;
   mutable bool Fuzzy_ = false;
   mutable bool HashDirty_ = true;

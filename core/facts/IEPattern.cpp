@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <typeinfo>
 
-#include "core/engine/InferenceEngine.h"
-#include "core/language/IEPrettyPrinter.h"
+#include "FactsHost.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
+#include "platform/Component.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -761,11 +761,11 @@ std::unique_ptr<TIEPattern> TIEPattern::NewInstance(TComponent* Owner) const {
 
 std::unique_ptr<TIEPattern> TIEPattern::Clone(TComponent* Owner) const {
   IFactTemplate Template = Template_;
-  auto* Engine = dynamic_cast<TInferenceEngine*>(Owner);
-  if (Engine && Template_ && Engine != Template_->GetEngine()) {
-    Template = Engine->FindFactTemplate(Template_->GetTemplateName());
+  auto* Engine = dynamic_cast<IFactsHost*>(Owner);
+  if (Engine && Template_ && Engine != Template_->GetHost()) {
+    Template = Engine->LookUpFactTemplate(Template_->GetTemplateName());
     if (!Template) {
-      Template = Engine->CreateFactTemplate(Template_->GetTemplateName());
+      Template = Engine->MakeFactTemplate(Template_->GetTemplateName());
       Template->Assign(static_cast<const TPersistent&>(*Template_));
     }
   }
@@ -781,6 +781,6 @@ std::unique_ptr<TIEPattern> TIEPattern::Clone(TComponent* Owner) const {
   return Copy;
 }
 
-std::string TIEPattern::ToString() const { return PrettyPrint(*this); }
+std::string TIEPattern::ToString() const { return FactsPrinter().PrintPattern(*this); }
 
 }  // namespace rulecore

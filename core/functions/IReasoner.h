@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/values/IEDefinedType.h"
 #include "platform/Ref.h"
 
 namespace rulecore {
@@ -15,17 +16,16 @@ class TFunctionCall;
 class TFact;
 class TIEUserFunction;
 class TInterpretedFunction;
-class TIEDefinedType;
 class TUserFunctions;
 
-class IReasoner {
+class IReasoner : public IDefinedTypeHost {
  public:
   // Canonical texts of the constructs (the engine's pretty printer).
   virtual std::string PrettyPrint(const TFunctionCall& FunCall) = 0;
   virtual std::string PrettyPrint(const TFact& Fact) = 0;
   virtual std::string PrettyPrint(const TIEUserFunction& Function) = 0;
   virtual std::string PrettyPrint(const TInterpretedFunction& Function) = 0;
-  virtual std::string PrettyPrint(const TIEDefinedType& Type) = 0;
+  using IDefinedTypeHost::PrettyPrint;  // of a defined type
 
   // The function table.
   virtual void AddUserFunction(const platform::Ref<TIEUserFunction>& Function) = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/facts/FactsHost.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -179,5 +180,27 @@ std::string PrettyPrint(const TIEDefinedType& Type) {
   Text += ")" + NL + Clauses(Type) + ")";
   return Text;
 }
+
+// The printer of templates, facts, fact sets, patterns and defined types that belong to no
+// engine.
+namespace {
+
+class TFactsPrinter final : public IFactsPrinter {
+ public:
+  TFactsPrinter() noexcept {
+    SetFactsPrinter(this);
+    SetDefinedTypePrinter([](const TIEDefinedType& Type) { return PrettyPrint(Type); });
+  }
+  std::string PrintFact(const TFact& Fact) override { return PrettyPrint(Fact); }
+  std::string PrintFactSlot(const TFactSlot& Slot) override { return PrettyPrint(Slot); }
+  std::string PrintFactTemplate(const TFactTemplate& Template) override { return PrettyPrint(Template); }
+  std::string PrintFactSet(const TFactSet& Set) override { return PrettyPrint(Set); }
+  std::string PrintPattern(const TIEPattern& Pattern) override { return PrettyPrint(Pattern); }
+};
+
+// Registered as the library loads.
+TFactsPrinter Printer;
+
+}  // namespace
 
 }  // namespace rulecore

@@ -27,7 +27,8 @@ void TActivation::SetStrength(float Value) noexcept { Strength_ = Value < 0 ? 0 
 
 bool TActivation::Fire() {
   Rule_->Fire(*Token_);
-  if (Node_) Node_->RuleFired(this);
+  if (!Node_) return false;
+  Node_->RuleFired(this);
   return true;
 }
 

@@ -33,7 +33,9 @@ class TActivation final : public platform::TPersistent {
   TPatternMatchTerminalNode* GetNode() const noexcept { return Node_; }
   float GetStrength() const noexcept { return Strength_; }
   void SetStrength(float Value) noexcept;
-  // The rule fires with the token, then the terminal node is told.
+  // The rule fires with the token, then the terminal node is told.  Answers false when the
+  // firing left the activation without its node (its actions took back a fact of its match):
+  // then nobody was told, and the caller reports the firing itself.
   bool Fire();
   // Salience, name, facts and strength: "0 rule : f-1, f-2 (1.0000)".
   std::string GetToString() const;

@@ -5,8 +5,6 @@
 
 #include "IEException.h"
 #include "IEFuzzySet.h"
-#include "core/functions/IReasoner.h"
-#include "core/language/IEPrettyPrinter.h"
 #include "fuzzy/FuzzySet.h"
 #include "platform/Format.h"
 #include "platform/StringList.h"
@@ -33,7 +31,16 @@ bool ContainsText(const std::vector<std::string>& List, std::string_view Text, b
 
 }  // namespace
 
-TIEDefinedType::TIEDefinedType(IReasoner* Reasoner) : Floats_(platform::MakeRef<TValueVector>()), Reasoner_(Reasoner) {}
+namespace {
+
+// Set once as the library loads (the rule language's printer), read ever after.
+TDefinedTypePrinter DefaultPrinter = nullptr;
+
+}  // namespace
+
+void SetDefinedTypePrinter(TDefinedTypePrinter Printer) noexcept { DefaultPrinter = Printer; }
+
+TIEDefinedType::TIEDefinedType(IDefinedTypeHost* Reasoner) : Floats_(platform::MakeRef<TValueVector>()), Reasoner_(Reasoner) {}
 
 TIEDefinedType::~TIEDefinedType() {
   OnChange_ = nullptr;
@@ -177,7 +184,7 @@ void TIEDefinedType::SetCardinalityLimited(bool Value) {
   Change();
 }
 
-void TIEDefinedType::SetReasoner(IReasoner* Value) {
+void TIEDefinedType::SetReasoner(IDefinedTypeHost* Value) {
   if (Value == Reasoner_) return;
   Reasoner_ = Value;
   if (FuzzyType_) FuzzyType_->SetParser(dynamic_cast<vaguecore::IFuzzyParser*>(Reasoner_));
@@ -487,7 +494,7 @@ bool TIEDefinedType::Equals(const TIEDefinedType* Other) const {
 
 std::string TIEDefinedType::GetToString() const {
   if (Reasoner_) return Reasoner_->PrettyPrint(*this);
-  return PrettyPrint(*this);
+  return DefaultPrinter ? DefaultPrinter(*this) : Name_;
 }
 
 void TIEDefinedType::Assign(const TPersistent& Source) {

@@ -23,7 +23,6 @@ class TOutlineNode;
 
 namespace rulecore {
 
-class IReasoner;
 class TIEDefinedType;
 using IIEDefinedType = platform::Ref<TIEDefinedType>;
 using vaguecore::IFuzzyVariable;
@@ -38,6 +37,22 @@ class IFuzzyVariableFactory {
   ~IFuzzyVariableFactory() = default;
 };
 
+// The reasoner a defined type belongs to (the engine, through its function-registry side
+// IReasoner): it prints the type in its printer's form.  A reasoner that also implements
+// IFuzzyVariableFactory and vaguecore::IFuzzyParser makes the type's fuzzy variables and reads
+// their terms.
+class IDefinedTypeHost {
+ public:
+  virtual std::string PrettyPrint(const TIEDefinedType& Type) = 0;
+
+ protected:
+  ~IDefinedTypeHost() = default;
+};
+
+// Prints a type that belongs to no reasoner: the rule language's printer registers itself.
+using TDefinedTypePrinter = std::string (*)(const TIEDefinedType& Type);
+void SetDefinedTypePrinter(TDefinedTypePrinter Printer) noexcept;
+
 using TNotifyEvent = std::function<void(platform::TObject* Sender)>;
 
 class TIEDefinedType : public platform::TCloneable {
@@ -47,7 +62,7 @@ class TIEDefinedType : public platform::TCloneable {
   static constexpr double DefaultMaxRange = 2147483647.0;
   static constexpr int32_t DefaultMaxCardinality = 2147483647;
 
-  explicit TIEDefinedType(IReasoner* Reasoner = nullptr);
+  explicit TIEDefinedType(IDefinedTypeHost* Reasoner = nullptr);
   ~TIEDefinedType() override;
 
   // --- properties ---
@@ -77,8 +92,8 @@ class TIEDefinedType : public platform::TCloneable {
   void SetCardinalityLimited(bool Value);
   const IFuzzyVariable& GetFuzzyType() const noexcept { return FuzzyType_; }
   void SetFuzzyType(const IFuzzyVariable& Value);
-  IReasoner* GetReasoner() const noexcept { return Reasoner_; }
-  void SetReasoner(IReasoner* Value);
+  IDefinedTypeHost* GetReasoner() const noexcept { return Reasoner_; }
+  void SetReasoner(IDefinedTypeHost* Value);
   const TNotifyEvent& GetOnChange() const noexcept { return OnChange_; }
   void SetOnChange(TNotifyEvent Value) { OnChange_ = std::move(Value); }
 
@@ -150,7 +165,7 @@ class TIEDefinedType : public platform::TCloneable {
   std::vector<int32_t> Integers_;
   std::vector<std::string> Strings_;
   IValueVector Floats_;
-  IReasoner* Reasoner_ = nullptr;
+  IDefinedTypeHost* Reasoner_ = nullptr;
   bool RangeLimited_ = false;
   bool CardinalityLimited_ = false;
   bool Implicit_ = false;

@@ -3,6 +3,7 @@
 // through an assertion, fact ids running out.  The engine refuses or takes back, and stays whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "tests/core/ThreadStack.h"
 
 #include "core/engine/InferenceEngine.h"
+#include "core/network/IERule.h"
 
 using namespace rulecore;
 using rulecore::testing::ErrorOf;
@@ -227,6 +229,9 @@ TEST(RuleTextSafety, ErrorsNameWhereTheyArose) {
   EXPECT_EQ(ErrorOf([&] { C.Run("(again 500)"); }), "Division by zero in / (in deffunction inner)");
   C.Run("(reset) (assert (d 0))");
   EXPECT_EQ(ErrorOf([&] { C.Engine.Run(); }), "Division by zero in / (in deffunction inner) (while firing rule divide)");
+  // A rule that removed itself before its error is still named.
+  C.Run("(defrule self => (undefrule self) (/ 1 0)) (reset)");
+  EXPECT_EQ(ErrorOf([&] { C.Engine.Run(); }), "Division by zero in / (while firing rule self)");
 
   const std::filesystem::path File = std::filesystem::temp_directory_path() / "rule_text_safety_load.clp";
   for (const auto& [Text, Expected] : std::vector<std::pair<std::string, std::string>>{
@@ -239,4 +244,23 @@ TEST(RuleTextSafety, ErrorsNameWhereTheyArose) {
     EXPECT_EQ(Error.find("TIE"), std::string::npos) << Error;
   }
   std::filesystem::remove(File);
+}
+
+// Every firing is reported to the host, also one whose actions take back a fact of its own
+// match (which takes the activation out of the network before the firing ends).
+TEST(RuleTextSafety, EveryFiringIsReported) {
+  TConsole C;
+  C.Run("(defrule consume ?f <- (job ?n) => (retract ?f))"
+        "(deftemplate counter (slot n)) (defrule bump ?f <- (counter (n ?n&:(< ?n 3))) => (modify ?f (n (+ ?n 1))))"
+        "(defrule keep (job ?n) => )"
+        "(defrule self => (undefrule self))"
+        "(reset) (assert (job 1) (job 2) (counter (n 0)))");
+  std::vector<std::string> Reported;
+  C.Engine.OnRuleFired = [&](TInferenceEngine*, TRule* Rule) { Reported.push_back(Rule->GetRuleName()); };
+  EXPECT_EQ(C.Engine.Run(), 8);
+  // "self" removed its own rule: its firing counts, but there is no rule left to report.
+  EXPECT_EQ(Reported.size(), 7u);
+  EXPECT_EQ(std::count(Reported.begin(), Reported.end(), "consume"), 2);
+  EXPECT_EQ(std::count(Reported.begin(), Reported.end(), "bump"), 3);
+  EXPECT_EQ(std::count(Reported.begin(), Reported.end(), "keep"), 2);
 }

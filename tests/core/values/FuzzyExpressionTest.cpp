@@ -2,7 +2,7 @@
 
 #include "tests/core/ErrorText.h"
 
-#include "core/engine/FuzzyExpression.h"
+#include "core/values/FuzzyExpression.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 
