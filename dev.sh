@@ -3,7 +3,8 @@
 #   ./dev.sh run [FILE...]   build optimised and run the console on FILE (default: the diagnosis example)
 #   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite, then
 #                    the threading tests under ThreadSanitizer, then the whole suite on the
-#                    optimised (Release) build
+#                    optimised (Release) build, then installs it and builds the host example
+#                    (examples/host) against the installed package
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
 #   ./dev.sh fuzz [SECONDS] [parser|program]
 #                    build the fuzz targets with clang + libFuzzer and run one (default: parser,
@@ -13,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS="${JOBS:-2}"
-PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libedit-dev nlohmann-json3-dev)
+PACKAGES=(cmake ninja-build g++ pkgconf libgtest-dev libgmock-dev libbenchmark-dev libedit-dev nlohmann-json3-dev)
 
 deps() {
   local missing=()
@@ -27,6 +28,26 @@ deps() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
   fi
+}
+
+# The libraries installed into a fresh prefix, and the host example built against them twice:
+# through the CMake package and through pkg-config.  Both must print the expected decisions.
+install_check() {
+  local prefix
+  prefix=$(mktemp -d)
+  cmake --install build/release --prefix "$prefix" >/dev/null
+  rm -rf build/host
+  cmake -S examples/host -B build/host -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build build/host
+  build/host/order_desk | diff - examples/host/expected_output.txt
+  local pcdir
+  pcdir=$(dirname "$(find "$prefix" -name ruleengine.pc)")
+  # shellcheck disable=SC2046
+  g++ -o build/host/order_desk_pc examples/host/main.cpp -DORDERS_KB="\"$PWD/examples/host/orders.clp\"" \
+    $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs ruleengine)
+  build/host/order_desk_pc | diff - examples/host/expected_output.txt
+  rm -rf "$prefix"
+  echo "The installed libraries serve a host through CMake and pkg-config."
 }
 
 configure() {  # configure DIR BUILD_TYPE SANITIZE
@@ -50,6 +71,7 @@ case "${1:-test}" in
     configure build/release Release OFF
     cmake --build build/release -j "$JOBS"
     ctest --test-dir build/release -j "$JOBS" --output-on-failure
+    install_check
     ;;
   run)
     deps
