@@ -69,5 +69,7 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/ruleengineConfigVersion.c
 install(FILES ${PROJECT_BINARY_DIR}/ruleengineConfig.cmake ${PROJECT_BINARY_DIR}/ruleengineConfigVersion.cmake
         DESTINATION ${RULE_INSTALL_CMAKEDIR})
 
+# Relocatable: the prefix is found from where the file lies, whatever --prefix the install got.
+file(RELATIVE_PATH RULE_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/ruleengine.pc.in ${PROJECT_BINARY_DIR}/ruleengine.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/ruleengine.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
