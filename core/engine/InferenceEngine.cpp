@@ -297,6 +297,8 @@ void TInferenceEngine::ResolveFactValues(TFact& Fact) { Context_->Resolve(Fact);
 
 IFactsHost* FactsHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
 
+INetworkHost* NetworkHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
+
 IFact TInferenceEngine::ParseFact(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFact(); });
 }

@@ -28,6 +28,7 @@
 #include "UserFunctions.h"
 #include "core/facts/Fact.h"
 #include "core/facts/FactsHost.h"
+#include "core/network/NetworkHost.h"
 #include "core/facts/IEPattern.h"
 #include "core/network/ActivationAgenda.h"
 #include "core/functions/IEInterpretedFunction.h"
@@ -72,7 +73,8 @@ class TInferenceEngine : public platform::TComponent,
                          public vaguecore::IFuzzyParser,
                          public IFuzzyVariableFactory,
                          public ISingletonsParser,
-                         public IFactsHost {
+                         public IFactsHost,
+                         public INetworkHost {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
@@ -199,7 +201,7 @@ class TInferenceEngine : public platform::TComponent,
   // of them in a multislot), evaluated in Context.  A quoted text (or an atom that is no term)
   // is read as an expression.  "Fuzzy Type Definition needed to parse value" for a slot
   // without a fuzzy type, "Invalid Fuzzy Expression: %s" when no value comes of it.
-  IIEValue FuzzySlotValue(const TFactSlot& Slot, const IIEValue& Value, TIEContext* Context);
+  IIEValue FuzzySlotValue(const TFactSlot& Slot, const IIEValue& Value, TIEContext* Context) override;
   TFactCombineEvent OnFuzzyInference;
   TFuzzyCorrelationEvent OnFuzzyCorrelation;
 
@@ -262,7 +264,7 @@ class TInferenceEngine : public platform::TComponent,
   virtual void RemoveActivation(int Index);
   void RemoveActivation(TActivation* Activation);
   // Where an activation of that salience goes under the strategy (-1: at the end).
-  int SearchSalience(int32_t Salience) const;
+  int SearchSalience(int32_t Salience) const override;
   // The agenda rebuilt from the activations of Source, in its order.
   void SetAgenda(TActivationAgenda& Source);
   TActivationEvent OnAddActivation;
@@ -302,7 +304,7 @@ class TInferenceEngine : public platform::TComponent,
   uint32_t GetFactEpoch() const noexcept { return FactEpoch_; }
   // The address of a fact of working memory, and the fact an address names (nothing when it is
   // gone).  Integers and addresses without an epoch name the fact with that id.
-  IIEValue FactAddress(const TFact& Fact) const;
+  IIEValue FactAddress(const TFact& Fact) const override;
   IFact FactAt(const TIEValue& Address) const;
 
   // --- evaluation ---
@@ -427,7 +429,7 @@ class TInferenceEngine : public platform::TComponent,
   // The pattern put in front of a rule that would otherwise start with a negated or test
   // element, and the fact that stands for "no match" in a negated join.
   const TIEPattern& GetInitialFactPattern() const noexcept { return *InitialFactPattern_; }
-  const IFact& GetPlaceholderFact() const noexcept { return PlaceholderFact_; }
+  const IFact& GetPlaceholderFact() const noexcept override { return PlaceholderFact_; }
 
   // --- fact sets ---
   void AddFactSet(TFactSet* Set) { FactSets_->Attached(Set); }
@@ -654,6 +656,8 @@ class TInferenceEngine : public platform::TComponent,
   int32_t AssertFact(const IFact& Fact) override { return Assert(Fact, false); }
   int32_t GetNextFactIdentifier() const noexcept override { return GetNextFactId(); }
   bool ChecksTypesDynamically() const noexcept override { return DynamicChecks(); }
+  // --- what the network's contexts and agenda ask of their engine (NetworkHost.h) ---
+  vaguecore::IFuzzyParser* GetFuzzyTermParser() noexcept override { return this; }
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

@@ -4,7 +4,7 @@
 
 #include "IERule.h"
 #include "ReteNetwork.h"
-#include "core/engine/InferenceEngine.h"
+#include "NetworkHost.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -142,9 +142,11 @@ void TActivationAgenda::Clear() {
   while (!Items_.empty()) Delete(Count() - 1);
 }
 
+TIEAgenda::TIEAgenda(TInferenceEngine* Engine) : Engine_(Engine), Host_(NetworkHostOf(Engine)) {}
+
 int TIEAgenda::FindInsertion(const TActivation& Activation) {
-  if (Count() == 0 || !Engine_) return -1;
-  return Engine_->SearchSalience(Activation.GetRule()->GetSalience());
+  if (Count() == 0 || !Host_) return -1;
+  return Host_->SearchSalience(Activation.GetRule()->GetSalience());
 }
 
 }  // namespace rulecore

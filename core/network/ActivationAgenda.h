@@ -15,6 +15,7 @@ namespace rulecore {
 
 class TRule;
 class TPatternMatchTerminalNode;
+class INetworkHost;
 class TInferenceEngine;
 
 class TActivation final : public platform::TPersistent {
@@ -100,12 +101,13 @@ class TActivationAgenda : public platform::TObject {
 class TIEAgenda : public TActivationAgenda {
   PLATFORM_CLASS(TIEAgenda, TActivationAgenda)
  public:
-  explicit TIEAgenda(TInferenceEngine* Engine = nullptr) : Engine_(Engine) {}
+  explicit TIEAgenda(TInferenceEngine* Engine = nullptr);
   int FindInsertion(const TActivation& Activation) override;
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
 
  private:
   TInferenceEngine* Engine_;
+  INetworkHost* Host_;  // Engine_'s network side
 };
 
 }  // namespace rulecore

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/engine/InferenceEngine.h"
+#include "NetworkHost.h"
 #include "core/values/IEException.h"
 #include "core/values/IEFuzzySet.h"
 #include "fuzzy/IFuzzyLogic.h"
@@ -83,7 +83,8 @@ bool TBindings::Remove(std::string_view Name) {
 // TIEContext
 // =============================================================================================
 
-TIEContext::TIEContext(TInferenceEngine* Engine, TIEContext* Parent) : Engine_(Engine), Parent_(Parent) {}
+TIEContext::TIEContext(TInferenceEngine* Engine, TIEContext* Parent)
+    : Engine_(Engine), Host_(NetworkHostOf(Engine)), Parent_(Parent) {}
 
 TIEContext::~TIEContext() = default;
 
@@ -93,7 +94,7 @@ TIEContext& TIEContext::Root() noexcept {
   return *C;
 }
 
-TIEContext* TIEContext::Push() { return new TIEContext(Engine_, this); }
+TIEContext* TIEContext::Push() { return new TIEContext(Engine_, Host_, this); }
 
 TIEContext* TIEContext::Pop() {
   if (!Parent_) return this;
@@ -152,7 +153,7 @@ void TIEContext::Clear() noexcept {
 
 TFact* TIEContext::GetTokenFact(int32_t TokenIndex) {
   TFact* Fact = Token_ ? Token_->GetFactAt(TokenIndex) : nullptr;
-  if (Fact && Engine_ && Fact == Engine_->GetPlaceholderFact().get()) return nullptr;
+  if (Fact && Host_ && Fact == Host_->GetPlaceholderFact().get()) return nullptr;
   return Fact;
 }
 
@@ -170,7 +171,7 @@ IIEValue TIEContext::ResolvePatternBinding(const TBindingInfo& Binding) {
     Fact = Fact_;
   if (!Fact) return nullptr;
   if (Binding.SlotIndex == SPatternBinding) {
-    if (TInferenceEngine* Engine = GetEngine()) return Engine->FactAddress(*Fact);
+    if (Host_) return Host_->FactAddress(*Fact);
     return platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
   }
   const IIEValue& Value = GetPlacedValue(*Fact, Binding.SlotIndex, Binding.Place);
@@ -207,8 +208,8 @@ IIEValue TIEContext::ResolveSingletons(TSingletonsVector& Singletons) {
   auto Set = platform::MakeRef<TIEFuzzySet>();
   if (auto* Parser = dynamic_cast<vaguecore::IFuzzyParser*>(Singletons.GetParser()))
     Set->SetParser(Parser);
-  else if (Engine_)
-    Set->SetParser(Engine_);
+  else if (Host_)
+    Set->SetParser(Host_->GetFuzzyTermParser());
   std::vector<vaguecore::TFzyPoint> Points;
   Points.reserve(static_cast<size_t>(Singletons.GetCount()));
   for (int I = 0; I < Singletons.GetCount(); ++I)
@@ -270,8 +271,8 @@ void TIEContext::Resolve(TFact& Fact) {
     if (!V) continue;
     const IFactSlot& Slot = Values.Entry(I).Slot;
     // A fuzzy slot holds what its linguistic expression evaluates to here.
-    if (Slot && Slot->IsFuzzy() && Engine_)
-      Values.PutAt(I, Engine_->FuzzySlotValue(*Slot, V, this));
+    if (Slot && Slot->IsFuzzy() && Host_)
+      Values.PutAt(I, Host_->FuzzySlotValue(*Slot, V, this));
     else
       Values.PutAt(I, SlotValue(*V));
   }

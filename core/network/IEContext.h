@@ -19,6 +19,7 @@
 
 namespace rulecore {
 
+class INetworkHost;
 class TInferenceEngine;
 
 // A variable: where its value lives in a match, its name and (once known) its value.  A local
@@ -78,6 +79,7 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   TIEContext& operator=(const TIEContext&) = delete;
 
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  INetworkHost* GetHost() const noexcept { return Host_; }
   TIEContext* GetParent() const noexcept { return Parent_; }
   TIEContext& Root() noexcept;
   TBindings& GetBindings() noexcept { return Bindings_; }
@@ -145,7 +147,10 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   TFact* GetTokenFact(int32_t TokenIndex) override;
 
  private:
+  TIEContext(TInferenceEngine* Engine, INetworkHost* Host, TIEContext* Parent) noexcept
+      : Engine_(Engine), Host_(Host), Parent_(Parent) {}
   TInferenceEngine* Engine_;
+  INetworkHost* Host_;  // Engine_'s network side
   TIEContext* Parent_;
   TBindings Bindings_;
   IIEValue ReturnValue_;
