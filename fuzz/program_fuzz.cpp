@@ -40,6 +40,7 @@
 #include "core/engine/InferenceEngine.h"
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEUserFunction.h"
+#include "core/network/IEContext.h"
 #include "core/values/ValueVector.h"
 #include "platform/Exceptions.h"
 

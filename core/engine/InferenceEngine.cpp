@@ -299,6 +299,8 @@ IFactsHost* FactsHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
 
 INetworkHost* NetworkHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
 
+bool TInferenceEngine::IsGlobalVariable(std::string_view Name) const { return GlobalVariables_->ContainsKey(Name); }
+
 IFact TInferenceEngine::ParseFact(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFact(); });
 }

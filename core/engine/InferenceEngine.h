@@ -219,7 +219,7 @@ class TInferenceEngine : public platform::TComponent,
   // Collection properties: writing one assigns the given collection's contents to the engine's
   // own collection (the engine never adopts the object).
   void SetFacts(const TFacts& Value) { Facts_->Assign(Value); }
-  const std::vector<IFact>& GetFactList() const noexcept { return Facts_->Items(); }
+  const std::vector<IFact>& GetFactList() const noexcept override { return Facts_->Items(); }
   // The fact's id, or -1 when an equal fact exists and duplication is off.  A fuzzy fact is
   // first correlated with the strength of the rule firing, then combined with an equal fact
   // already there (union, or intersection with Flag), which it replaces.
@@ -238,7 +238,7 @@ class TInferenceEngine : public platform::TComponent,
   void BeginFactModify(const TFact& Fact);
   // Asserts the fact again: its new id, or -1 when it now equals a fact already there.
   int32_t EndFactModify(const IFact& Fact) { return Assert(Fact, false); }
-  void AddPendingFact(const IFact& Fact, bool Assertion);
+  void AddPendingFact(const IFact& Fact, bool Assertion) override;
   int GetPendingAssertionCount() const noexcept { return static_cast<int>(PendingAssertions_.size()); }
   int GetPendingRetractionCount() const noexcept { return static_cast<int>(PendingRetractions_.size()); }
   void ProcessPendingFacts();
@@ -260,9 +260,9 @@ class TInferenceEngine : public platform::TComponent,
   TIEAgenda& GetAgenda() noexcept { return *Agenda_; }
   int GetAgendaCount() const noexcept { return Agenda_->Count(); }
   TActivation* GetActivation(int Index) const { return Agenda_->GetActivations(Index); }
-  virtual void AddActivation(TActivation* Activation);
+  void AddActivation(TActivation* Activation) override;
   virtual void RemoveActivation(int Index);
-  void RemoveActivation(TActivation* Activation);
+  void RemoveActivation(TActivation* Activation) override;
   // Where an activation of that salience goes under the strategy (-1: at the end).
   int SearchSalience(int32_t Salience) const override;
   // The agenda rebuilt from the activations of Source, in its order.
@@ -274,7 +274,7 @@ class TInferenceEngine : public platform::TComponent,
   int32_t Run(int32_t MaxRules = 2147483647);
   virtual void BeginInference();
   virtual void EndInference();
-  void RuleFired(TActivation* Activation);
+  void RuleFired(TActivation* Activation) override;
   TActivation* GetCurrentActivation() const noexcept { return Current_; }
   int32_t GetRulesFired() const noexcept { return RulesFired_; }
   // The engine lock (recursive; it exists from construction, so threads may take it first at the
@@ -309,7 +309,7 @@ class TInferenceEngine : public platform::TComponent,
 
   // --- evaluation ---
   // The root evaluation context: rules, tests and deffunctions run in children of it.
-  TIEContext* GetContext() const noexcept { return Context_.get(); }
+  TIEContext* GetContext() const noexcept override { return Context_.get(); }
   // Named values of "store" and "fetch".
   TEngineVariables& GetEngineVariables() noexcept { return *EngineVariables_; }
   // The engine's pseudo-random generator ("random", "seed", "randomize").
@@ -363,7 +363,7 @@ class TInferenceEngine : public platform::TComponent,
   void SetDefinedTypes(const TIEDefinedTypes& Value) { DefinedTypes_->Assign(Value); }
   IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_->Get(Name); }
   // The registered template of that name, or a new one (comment "(Implied)") registered now.
-  IFactTemplate CreateFactTemplate(const TIEName& Name);
+  IFactTemplate CreateFactTemplate(const TIEName& Name) override;
   // Marks the template of that name (made when missing) for backward chaining and registers
   // its goal template "need-" + Name, which extends it.  "test" and "not" are refused.
   void DoBackwardChaining(const TIEName& Name);
@@ -428,7 +428,7 @@ class TInferenceEngine : public platform::TComponent,
   TRuleEvent OnRemoveRule;
   // The pattern put in front of a rule that would otherwise start with a negated or test
   // element, and the fact that stands for "no match" in a negated join.
-  const TIEPattern& GetInitialFactPattern() const noexcept { return *InitialFactPattern_; }
+  const TIEPattern& GetInitialFactPattern() const noexcept override { return *InitialFactPattern_; }
   const IFact& GetPlaceholderFact() const noexcept override { return PlaceholderFact_; }
 
   // --- fact sets ---
@@ -658,6 +658,9 @@ class TInferenceEngine : public platform::TComponent,
   bool ChecksTypesDynamically() const noexcept override { return DynamicChecks(); }
   // --- what the network's contexts and agenda ask of their engine (NetworkHost.h) ---
   vaguecore::IFuzzyParser* GetFuzzyTermParser() noexcept override { return this; }
+  TInferenceEngine* GetNetworkEngine() noexcept override { return this; }
+  std::size_t GetStackReserveBytes() const noexcept override { return StackReserveBytes_; }
+  bool IsGlobalVariable(std::string_view Name) const override;
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

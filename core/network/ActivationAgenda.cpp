@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "IERule.h"
+#include "IEToken.h"
 #include "ReteNetwork.h"
 #include "NetworkHost.h"
 #include "platform/Exceptions.h"
@@ -24,6 +25,8 @@ TActivation::~TActivation() {
 }
 
 void TActivation::SetStrength(float Value) noexcept { Strength_ = Value < 0 ? 0 : Value > 1 ? 1 : Value; }
+
+TActivation::TActivation() = default;
 
 bool TActivation::Fire() {
   Rule_->Fire(*Token_);

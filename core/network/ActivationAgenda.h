@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "IEToken.h"
+#include "platform/Ref.h"
 #include "platform/BlockPool.h"
 #include "platform/Object.h"
 #include "platform/TieredVector.h"
@@ -15,6 +15,9 @@ namespace rulecore {
 
 class TRule;
 class TPatternMatchTerminalNode;
+// Tokens are the network's own: the agenda holds them without looking into them.
+class TIEToken;
+using IReteToken = platform::Ref<TIEToken>;
 class INetworkHost;
 class TInferenceEngine;
 
@@ -22,7 +25,7 @@ class TActivation final : public platform::TPersistent {
   PLATFORM_CLASS(TActivation, platform::TPersistent)
  public:
   PLATFORM_POOLED(TActivation)
-  TActivation() = default;
+  TActivation();
   TActivation(TRule* Rule, IReteToken Token, TPatternMatchTerminalNode* Node, float Strength);
   // Leaves its terminal node (which asks the engine to take it off the agenda).
   ~TActivation() override;

@@ -2,7 +2,10 @@
 // implements it, so that the network does not depend on the engine's own header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "core/facts/Fact.h"
 #include "core/facts/FactTemplate.h"
@@ -14,11 +17,34 @@ class IFuzzyParser;
 
 namespace rulecore {
 
+class TActivation;
 class TIEContext;
+class TIEPattern;
 class TInferenceEngine;
 
 class INetworkHost {
  public:
+  // The engine itself, for callers above this folder.
+  virtual TInferenceEngine* GetNetworkEngine() noexcept = 0;
+  // The root evaluation context: every node evaluates in a child of it.
+  virtual TIEContext* GetContext() const noexcept = 0;
+  // The bytes of stack that matching keeps free (0: the default share of the thread's stack).
+  virtual std::size_t GetStackReserveBytes() const noexcept = 0;
+  // Working memory as it stands, oldest first (a new rule is primed with it).
+  virtual const std::vector<IFact>& GetFactList() const noexcept = 0;
+  // The pattern a rule without patterns gets.
+  virtual const TIEPattern& GetInitialFactPattern() const noexcept = 0;
+  // Whether Name is a global variable of the engine.
+  virtual bool IsGlobalVariable(std::string_view Name) const = 0;
+  // The template of that name, made (implied) when there is none.
+  virtual IFactTemplate CreateFactTemplate(const TIEName& Name) = 0;
+  // A goal of backward chaining, asserted once the change that asked for it has propagated.
+  virtual void AddPendingFact(const IFact& Fact, bool Assertion) = 0;
+  // The agenda's side of the terminal nodes.
+  virtual void AddActivation(TActivation* Activation) = 0;
+  virtual void RemoveActivation(TActivation* Activation) = 0;
+  virtual void RuleFired(TActivation* Activation) = 0;
+
   // The fact that stands in a match for a pattern that matched no fact (a negated one).
   virtual const IFact& GetPlaceholderFact() const noexcept = 0;
   // The fact-address value of a fact of working memory.

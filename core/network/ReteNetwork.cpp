@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "IERule.h"
-#include "core/engine/InferenceEngine.h"
+#include "NetworkHost.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "fuzzy/IFuzzyLogic.h"
@@ -152,7 +152,7 @@ IIEValue BindingValue(const TBindingInfo& Info) {
 // =============================================================================================
 
 TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {
-  TIEContext* Root = Rete.GetEngine() ? Rete.GetEngine()->GetContext() : nullptr;
+  TIEContext* Root = Rete.GetHost() ? Rete.GetHost()->GetContext() : nullptr;
   Context_.reset(Root ? Root->Push() : new TIEContext());
 }
 
@@ -166,8 +166,8 @@ void TReteNode::CallChildren(const IReteToken& Token) {
   const TTokenAction Tag = Token->GetTag();
   if (Tag != taRemove) {
     if (Tag == taClear) return;
-    const TInferenceEngine* Engine = Rete_.GetEngine();
-    if (platform::StackNearlyExhausted(Engine ? Engine->GetStackReserveBytes() : 0)) [[unlikely]]
+    const INetworkHost* Host = Rete_.GetHost();
+    if (platform::StackNearlyExhausted(Host ? Host->GetStackReserveBytes() : 0)) [[unlikely]]
       RaiseIE(SNestingTooDeep, {"pattern matching"});
   }
   for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
@@ -449,7 +449,7 @@ bool TTestNode::CallNode(const IReteToken& Token, TCallType CallType) {
   }
   // The test element holds a position in the match like any pattern: a placeholder keeps the
   // facts of later patterns where their bindings look for them.
-  const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
+  const IFact& Placeholder = GetRete().GetHost()->GetPlaceholderFact();
   CallChildren(platform::MakeRef<TIEToken>(Token, Placeholder));
   return true;
 }
@@ -549,7 +549,7 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
   TFact* const Fact = Right->GetFact().get();
   if (JoinTestsOnly_ == GetTests().size() && Fact) {
     // Join tests read two facts and nothing else: no context to set up, no calls through it.
-    const TFact* const Placeholder = GetRete().GetEngine()->GetPlaceholderFact().get();
+    const TFact* const Placeholder = GetRete().GetHost()->GetPlaceholderFact().get();
     for (const auto& Test : GetTests()) {
       auto& Join = static_cast<TIEJoinTest&>(*Test);
       TFact* LeftFact = Left->GetFacts(Join.GetTokenIndex());
@@ -577,7 +577,7 @@ IReteToken TJoinNode::Joined(const IReteToken& Left, const IFact& Fact, float St
 void TJoinNode::VaryLeft(const IReteToken& Right, const TIETokenTree::TKeys& Keys) {
   const TTokenAction Tag = Right->GetTag();
   const bool Adding = Tag == taAdd || Tag == taUpdate;
-  const IFact& Placeholder = GetRete().GetEngine()->GetPlaceholderFact();
+  const IFact& Placeholder = GetRete().GetHost()->GetPlaceholderFact();
   // Each bucket is walked as it stood when the walk began (see TVisit): children never touch
   // this node's memories, but code run by a test or an event handler might.
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
@@ -648,7 +648,7 @@ void TJoinNode::VaryRight(const IReteToken& Left, const IReteToken& Stored, cons
     const bool Blocked = Blocks(Left, Keys);
     if (Stored) Stored->SetNegatedCount(Blocked ? UncountedBlockers : 0);
     if (!Blocked) {
-      CallChildren(Joined(Stored ? Stored : Left, GetRete().GetEngine()->GetPlaceholderFact(), Left->GetStrength(), Tag));
+      CallChildren(Joined(Stored ? Stored : Left, GetRete().GetHost()->GetPlaceholderFact(), Left->GetStrength(), Tag));
       ++MatchCount_;
     }
     return;
@@ -720,7 +720,7 @@ bool TJoinNode::CallNode(const IReteToken& Token, TCallType CallType) {
             // The stored token knows how many facts block it: only an unblocked one had passed
             // anything on, and the right memory need not be searched again to find that out.
             if (Stored->GetNegatedCount() == 0) {
-              CallChildren(Joined(Stored, GetRete().GetEngine()->GetPlaceholderFact(), Token->GetStrength(), taRemove));
+              CallChildren(Joined(Stored, GetRete().GetHost()->GetPlaceholderFact(), Token->GetStrength(), taRemove));
               ++MatchCount_;
             }
           } else {
@@ -777,7 +777,7 @@ namespace {
 
 // What a goal value stands for in Left's facts; nothing when it is unknown.
 IIEValue GoalValueOf(const IIEValue& Constant, int32_t FactIndex, const std::string& Slot, int32_t SubIndex,
-                     const TIEToken& Left, const TInferenceEngine& Engine) {
+                     const TIEToken& Left, const INetworkHost& Engine) {
   if (Constant) return Constant;
   TFact* Fact = FactIndex >= 0 ? Left.GetFacts(FactIndex) : nullptr;
   if (!Fact) return nullptr;
@@ -793,7 +793,7 @@ IIEValue GoalValueOf(const IIEValue& Constant, int32_t FactIndex, const std::str
 }  // namespace
 
 void TJoinNode::AskForBackChain(const TIEToken& Left) {
-  TInferenceEngine* Engine = GetRete().GetEngine();
+  INetworkHost* Engine = GetRete().GetHost();
   if (!Goal_ || !Engine) return;
   const IFactTemplate Template = Engine->CreateFactTemplate(Goal_->Template);
   const IFact Fact = Template->NewFact();
@@ -925,7 +925,9 @@ std::string TPatternMatchTerminalNode::GetToString() const {
 // =============================================================================================
 
 TReteNetwork::TReteNetwork(platform::TComponent* Owner)
-    : TComponent(Owner), Engine_(dynamic_cast<TInferenceEngine*>(Owner)) {}
+    : TComponent(Owner),
+      Host_(dynamic_cast<INetworkHost*>(Owner)),
+      Engine_(Host_ ? Host_->GetNetworkEngine() : nullptr) {}
 
 TReteNetwork::~TReteNetwork() {
   Destroying();
@@ -1065,20 +1067,20 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
 }
 
 void TReteNetwork::Activate(TActivation* Activation) {
-  if (Engine_) Engine_->AddActivation(Activation);
+  if (Host_) Host_->AddActivation(Activation);
   if (OnActivation) OnActivation(this, Activation);
 }
 
 void TReteNetwork::Deactivate(TActivation* Activation) {
   if (OnDeactivation) OnDeactivation(this, Activation);
-  if (Engine_)
-    Engine_->RemoveActivation(Activation);
+  if (Host_)
+    Host_->RemoveActivation(Activation);
   else
     delete Activation;
 }
 
 void TReteNetwork::RuleFired(TActivation* Activation) {
-  if (Engine_) Engine_->RuleFired(Activation);
+  if (Host_) Host_->RuleFired(Activation);
   if (OnRuleFired) OnRuleFired(this, Activation);
 }
 
@@ -1091,7 +1093,7 @@ IFunCall TReteNetwork::Evaluate(const TFunctionCall& Call, const TRule& Rule) co
       const std::string Name(A->GetText());
       if (const TBinding* B = Rule.GetBindingByName(Name)) {
         Copy->SetArgument(I, BindingValue(*B));
-      } else if (!Engine_ || !Engine_->GetGlobalVariables().ContainsKey(Name)) {
+      } else if (!Host_ || !Host_->IsGlobalVariable(Name)) {
         RaiseIE(SUnknownVariable, {Name});
       }
     } else if (A->GetDType() == dtFunCall) {
@@ -1157,7 +1159,7 @@ void TReteNetwork::AddRule(TRule& Rule) {
     bool& Flag;
     ~TCompiling() { Flag = false; }
   } Compiling{Compiling_ = true};
-  if (Rule.GetPatternCount() == 0 && Engine_) Rule.AddPattern(Engine_->GetInitialFactPattern().Clone(&Rule));
+  if (Rule.GetPatternCount() == 0 && Host_) Rule.AddPattern(Host_->GetInitialFactPattern().Clone(&Rule));
   std::string& Trace = Traces_[&Rule];
   Trace = Rule.GetRuleName() + ": ";
   TRuleNodes& Nodes = RuleNodes_[&Rule];
@@ -1395,7 +1397,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
   Connect(Left, Owned, ctActivate);
   Nodes.Add(Owned);
   Trace += "+t";
-  if (Engine_) {
+  if (Host_) {
     struct TPriming {
       bool& Flag;
       ~TPriming() { Flag = false; }
@@ -1404,7 +1406,7 @@ void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {
     std::vector<TReteNode*> Entry;
     for (TReteNode* F : First)
       if (std::find(Entry.begin(), Entry.end(), F) == Entry.end()) Entry.push_back(F);
-    for (const IFact& Fact : Engine_->GetFactList()) {
+    for (const IFact& Fact : Host_->GetFactList()) {
       const IReteToken Remove = platform::MakeRef<TIEToken>(taRemove, Fact);
       const IReteToken Add = platform::MakeRef<TIEToken>(taUpdate, Fact);
       for (TReteNode* F : Entry) F->CallNode(Remove, ctSingle);

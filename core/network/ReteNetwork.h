@@ -25,6 +25,7 @@
 
 namespace rulecore {
 
+class INetworkHost;
 class TInferenceEngine;
 class TRule;
 // Raises the error for a change refused while the network is busy (see GetBusy): What names
@@ -304,6 +305,8 @@ class TReteNetwork : public platform::TComponent {
   ~TReteNetwork() override;
 
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  // The engine's side that the network uses (see NetworkHost.h).
+  INetworkHost* GetHost() const noexcept { return Host_; }
   bool GetEnabled() const noexcept { return Enabled_; }
   // Disabling empties the network.
   void SetEnabled(bool Value);
@@ -393,7 +396,8 @@ class TReteNetwork : public platform::TComponent {
   void FreeNode(TReteNode* Node);
   void Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace);
 
-  TInferenceEngine* Engine_ = nullptr;
+  INetworkHost* Host_ = nullptr;
+  TInferenceEngine* Engine_ = nullptr;  // Host_'s engine
   bool Enabled_ = true;
   int32_t HashKey_ = 101;
   float MinActivationStrength_ = 0;
