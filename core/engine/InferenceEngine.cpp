@@ -301,6 +301,12 @@ INetworkHost* NetworkHostOf(TInferenceEngine* Engine) noexcept { return Engine; 
 
 bool TInferenceEngine::IsGlobalVariable(std::string_view Name) const { return GlobalVariables_->ContainsKey(Name); }
 
+void TInferenceEngine::RuleJoined(TRule* Rule) { Rules_->Add(Rule); }
+
+void TInferenceEngine::RuleLeft(TRule* Rule) { Rules_->Remove(Rule); }
+
+TRule* TInferenceEngine::FindRule(std::string_view Name) const { return Rules_->Get(Name); }
+
 IFact TInferenceEngine::ParseFact(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseFact(); });
 }

@@ -251,7 +251,7 @@ class TInferenceEngine : public platform::TComponent,
   TNotifyEvent OnClearFacts;
 
   // --- matching and the agenda ---
-  TReteNetwork& GetReteNetwork() const noexcept { return *Network_; }
+  TReteNetwork& GetReteNetwork() const noexcept override { return *Network_; }
   // Raises when the network is busy (TReteNetwork::GetBusy): What, the change asked for, would
   // pull working memory, rules or activations from under the work in progress.
   void CheckIdle(std::string_view What) const;
@@ -412,7 +412,7 @@ class TInferenceEngine : public platform::TComponent,
   TRules& GetRules() noexcept { return *Rules_; }
   const TRules& GetRules() const noexcept { return *Rules_; }
   void SetRules(const TRules& Value) { Rules_->Assign(Value); }
-  int32_t NewRuleId() noexcept { return RuleId_++; }
+  int32_t NewRuleId() noexcept override { return RuleId_++; }
   // Notifications from the rule table and the rules.
   void AddRule(TRule* Rule);
   void RemoveRule(TRule* Rule);
@@ -422,8 +422,8 @@ class TInferenceEngine : public platform::TComponent,
   // The rule table was emptied: rule numbering starts again.
   void ClearRules();
   TNotifyEvent OnClearRules;
-  void RenameRule(const std::string& OldName, const std::string& NewName);
-  void RuleChange(TRule* Rule);
+  void RenameRule(const std::string& OldName, const std::string& NewName) override;
+  void RuleChange(TRule* Rule) override;
   TRuleEvent OnAddRule;
   TRuleEvent OnRemoveRule;
   // The pattern put in front of a rule that would otherwise start with a negated or test
@@ -479,7 +479,7 @@ class TInferenceEngine : public platform::TComponent,
   void ParseRulePatterns(TRule& Rule, const std::string& Text);
   void ParseRuleActions(TRule& Rule, const std::string& Text);
   TFactSet* ParseFactSet(const std::string& Text);
-  TRule* ParseRule(const std::string& Text);
+  TRule* ParseRule(const std::string& Text) override;
   IInterpretedFunction ParseFunction(const std::string& Text);
   void ParseGlobalVariables(const std::string& Text);
   IIEDefinedType ParseDefinedType(const std::string& Text);
@@ -661,6 +661,14 @@ class TInferenceEngine : public platform::TComponent,
   TInferenceEngine* GetNetworkEngine() noexcept override { return this; }
   std::size_t GetStackReserveBytes() const noexcept override { return StackReserveBytes_; }
   bool IsGlobalVariable(std::string_view Name) const override;
+  platform::TComponent* GetNetworkComponent() noexcept override { return this; }
+  ISymbolGenerator* GetSymbols() noexcept override { return this; }
+  IFunCallFactory* GetCallFactory() noexcept override { return this; }
+  IReasoner* GetCallReasoner() noexcept override { return this; }
+  void RuleJoined(TRule* Rule) override;
+  void RuleLeft(TRule* Rule) override;
+  TRule* FindRule(std::string_view Name) const override;
+  std::string PrintRule(const TRule& Rule) override { return PrettyPrint(Rule); }
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

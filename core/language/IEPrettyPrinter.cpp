@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/facts/FactsHost.h"
+#include "core/network/NetworkHost.h"
 #include "platform/Format.h"
 
 namespace rulecore {
@@ -190,6 +191,7 @@ class TFactsPrinter final : public IFactsPrinter {
   TFactsPrinter() noexcept {
     SetFactsPrinter(this);
     SetDefinedTypePrinter([](const TIEDefinedType& Type) { return PrettyPrint(Type); });
+    SetRulePrinter([](const TRule& Rule) { return PrettyPrint(Rule); });
   }
   std::string PrintFact(const TFact& Fact) override { return PrettyPrint(Fact); }
   std::string PrintFactSlot(const TFactSlot& Slot) override { return PrettyPrint(Slot); }

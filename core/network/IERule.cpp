@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "core/engine/InferenceEngine.h"
+#include "NetworkHost.h"
 #include "core/facts/FactTemplate.h"
-#include "core/language/IEPrettyPrinter.h"
 #include "ReteNetwork.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
@@ -28,14 +27,29 @@ IIEValue PrivateCall(const IIEValue& Value) {
 
 }  // namespace
 
+namespace {
+
+// Set once as the library loads (the rule language's printer), read ever after.
+TRulePrinter RulePrinter = nullptr;
+
+}  // namespace
+
+void SetRulePrinter(TRulePrinter Printer) noexcept { RulePrinter = Printer; }
+
+std::string PrintRuleWithoutEngine(const TRule& Rule) {
+  if (!RulePrinter) RaiseIE(SUnknownEngine);
+  return RulePrinter(Rule);
+}
+
 TRule::TRule(platform::TComponent* Owner) : TComponent(Owner), SalienceValue_(NewInteger(0)) {
-  Engine_ = dynamic_cast<TInferenceEngine*>(Owner);
-  RuleName_ = "Rule_" + std::to_string(Engine_ ? Engine_->NewRuleId() : 0);
+  Host_ = dynamic_cast<INetworkHost*>(Owner);
+  Engine_ = Host_ ? Host_->GetNetworkEngine() : nullptr;
+  RuleName_ = "Rule_" + std::to_string(Host_ ? Host_->NewRuleId() : 0);
 }
 
 TRule::~TRule() {
   Destroying();
-  if (Engine_) Engine_->GetRules().Remove(this);
+  if (Host_) Host_->RuleLeft(this);
   Patterns_.clear();
 }
 
@@ -44,7 +58,7 @@ TRule::~TRule() {
 void TRule::SetRuleName(const std::string& Value) {
   if (Value == RuleName_) return;
   CheckConstructName(Value);
-  if (Engine_ && Engine_->GetRules().Get(RuleName_) == this) Engine_->RenameRule(RuleName_, Value);
+  if (Host_ && Host_->FindRule(RuleName_) == this) Host_->RenameRule(RuleName_, Value);
   RuleName_ = Value;
 }
 
@@ -60,23 +74,35 @@ void TRule::SetOneShot(bool Value) {
   Change();
 }
 
-void TRule::SetEngine(TInferenceEngine* Value) {
-  if (Value == Engine_) return;
-  if (Engine_) {
-    Engine_->GetRules().Remove(this);
-    RemoveFreeNotification(Engine_);
+void TRule::SetEngine(TInferenceEngine* Value) { SetHost(NetworkHostOf(Value)); }
+
+platform::TComponent* TRule::GetEngineComponent() const noexcept {
+  return Host_ ? Host_->GetNetworkComponent() : nullptr;
+}
+
+void TRule::SetEngineComponent(platform::TComponent* Value) { SetHost(dynamic_cast<INetworkHost*>(Value)); }
+
+void TRule::SetHost(INetworkHost* Value) {
+  if (Value == Host_) return;
+  if (Host_) {
+    Host_->RuleLeft(this);
+    RemoveFreeNotification(Host_->GetNetworkComponent());
   }
-  Engine_ = Value;
-  if (!Engine_) return;
-  FreeNotification(Engine_);
+  Host_ = Value;
+  Engine_ = Host_ ? Host_->GetNetworkEngine() : nullptr;
+  if (!Host_) return;
+  FreeNotification(Host_->GetNetworkComponent());
   if (IsLoading()) return;
-  RuleName_ = "Rule_" + std::to_string(Engine_->NewRuleId());
-  Engine_->GetRules().Add(this);
+  RuleName_ = "Rule_" + std::to_string(Host_->NewRuleId());
+  Host_->RuleJoined(this);
 }
 
 void TRule::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TComponent::Notification(Component, Operation);
-  if (Operation == platform::opRemove && Component == Engine_) Engine_ = nullptr;
+  if (Operation == platform::opRemove && Host_ && Component == Host_->GetNetworkComponent()) {
+    Host_ = nullptr;
+    Engine_ = nullptr;
+  }
 }
 
 // --- salience ------------------------------------------------------------------------------
@@ -95,10 +121,10 @@ void TRule::SetSalienceInteger(int32_t Value) {
 }
 
 int32_t TRule::EvaluateSalience() {
-  if (!Engine_) return Salience_;
+  if (!Host_) return Salience_;
   // The expression may call user code; while it runs the agenda is placing or sorting.
-  const TReteNetwork::TBusy Busy(Engine_->GetReteNetwork());
-  std::unique_ptr<TIEContext> Child(Engine_->GetContext()->Push());
+  const TReteNetwork::TBusy Busy(Host_->GetReteNetwork());
+  std::unique_ptr<TIEContext> Child(Host_->GetContext()->Push());
   const IIEValue Value = SalienceValue_->Resolve(Child.get());
   Child->ClearReturnValue();  // a salience expression never ends anything around it
   Child->Pop();
@@ -125,7 +151,7 @@ TIEPattern* TRule::AddPattern(std::unique_ptr<TIEPattern> Pattern) {
 }
 
 TIEPattern* TRule::InsertPattern(int Index, std::unique_ptr<TIEPattern> Pattern) {
-  if (!Engine_) RaiseIE(SUnknownEngine);
+  if (!Host_) RaiseIE(SUnknownEngine);
   if (Index < 0 || Index > GetPatternCount()) platform::ListIndexError(Index);
   TIEPattern* Added = Pattern.get();
   Patterns_.insert(Patterns_.begin() + Index, std::move(Pattern));
@@ -147,11 +173,11 @@ void TRule::CompilePattern(TIEPattern& Pattern) {
   const IFactTemplate& Template = Pattern.GetFactTemplate();
   if (GetPatternCount() == 1 &&
       (Pattern.GetNegatedCount() >= 1 || Pattern.GetName() == STestCE || (Template && Template->IsBackwardChaining())))
-    InsertPattern(0, Engine_->GetInitialFactPattern().Clone(this));
+    InsertPattern(0, Host_->GetInitialFactPattern().Clone(this));
 
   const int32_t FactIndex = IndexOfPattern(Pattern);
   if (StartsWith(Pattern.GetName(), SBackChainPrefix) && Pattern.GetBoundName().empty())
-    Pattern.SetBoundName(Engine_->GenerateSymbol(SFactPrefix));
+    Pattern.SetBoundName(Host_->GetSymbols()->GenerateSymbol(SFactPrefix));
   if (!Pattern.GetBoundName().empty()) AddBinding(Pattern.GetBoundName(), FactIndex, SPatternBinding, NoSubIndex);
 
   TVariableRenames Renames;
@@ -191,7 +217,7 @@ void TRule::CompilePattern(TIEPattern& Pattern) {
   // A goal pattern is followed by the negated element that stops the goal once it is met.
   if (StartsWith(Pattern.GetName(), SBackChainPrefix)) {
     const std::string Target = Pattern.GetName().substr(SBackChainPrefix.size());
-    auto Guard = std::make_unique<TIEPattern>(this, 1, Engine_->CreateFactTemplate(Target), Target);
+    auto Guard = std::make_unique<TIEPattern>(this, 1, Host_->CreateFactTemplate(Target), Target);
     for (int S = 0; S < Pattern.GetSlotCount(); ++S) {
       TSlotTests* Tests = Pattern.GetSlotTests(S);
       if (!Tests || !Guard->GetFactTemplate()->ContainsSlot(Pattern.GetSlotName(S))) continue;
@@ -222,7 +248,7 @@ void TRule::SetPatterns(const TRule& Source) {
     if (Pattern.get() == Source.Patterns_.front().get() && Pattern->GetName() == SInitialFactPattern &&
         Source.Patterns_.size() > 1)
       continue;
-    AddPattern(Pattern->Clone(Engine_));
+    AddPattern(Pattern->Clone(Host_->GetNetworkComponent()));
   }
 }
 
@@ -284,7 +310,7 @@ TBinding& TRule::AddBinding(std::string_view Name, int32_t FactIndex, std::strin
 // --- firing --------------------------------------------------------------------------------
 
 void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
-  const TFact* Placeholder = Engine_ ? Engine_->GetPlaceholderFact().get() : nullptr;
+  const TFact* Placeholder = Host_ ? Host_->GetPlaceholderFact().get() : nullptr;
   Context.GetBindings().Reserve(Bindings_.size() + 1);  // one array for a firing's bindings
   for (const IBinding& B : Bindings_) {
     if (B->SlotIndex == SLocalBinding) continue;
@@ -292,7 +318,7 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
     if (!Fact || Fact == Placeholder) continue;
     IIEValue Value;
     if (B->SlotIndex == SPatternBinding) {
-      Value = Engine_ ? Engine_->FactAddress(*Fact) : platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
+      Value = Host_ ? Host_->FactAddress(*Fact) : platform::MakeRef<TIEValue>(Fact->GetID(), dtFactId);
     } else {
       // Facts of one template keep a slot at one place: look there first.
       Value = GetPlacedValue(*Fact, B->SlotIndex, B->Place);
@@ -324,9 +350,9 @@ void TRule::PutLocal(TIEContext& Context, size_t Slot, const std::string& Name, 
 }
 
 void TRule::Fire(const ITokenFacts& Token) {
-  if (!Engine_) RaiseIE(SUnknownEngine);
+  if (!Host_) RaiseIE(SUnknownEngine);
   // The actions may remove this rule (a rule that clears the engine): keep the data they use.
-  std::unique_ptr<TIEContext> Child(Engine_->GetContext()->Push());
+  std::unique_ptr<TIEContext> Child(Host_->GetContext()->Push());
   struct TPop {
     TIEContext& Frame;
     ~TPop() {
@@ -372,15 +398,15 @@ void TRule::EndUpdate() {
 
 void TRule::Change() {
   if (UpdateCount_ > 0) return;
-  if (Engine_) Engine_->RuleChange(this);
+  if (Host_) Host_->RuleChange(this);
   if (OnChange) OnChange(this);
 }
 
 void TRule::Change(TIEPattern&) { Change(); }
 
-ISymbolGenerator* TRule::GetSymbolGenerator() { return Engine_; }
+ISymbolGenerator* TRule::GetSymbolGenerator() { return Host_ ? Host_->GetSymbols() : nullptr; }
 
-IFunCallFactory* TRule::GetFunCallFactory() { return Engine_; }
+IFunCallFactory* TRule::GetFunCallFactory() { return Host_ ? Host_->GetCallFactory() : nullptr; }
 
 // --- copying and text ----------------------------------------------------------------------
 
@@ -405,7 +431,7 @@ void TRule::Assign(const platform::TPersistent& Source) {
   const auto* From = dynamic_cast<const TRule*>(&Source);
   if (!From) return TComponent::Assign(Source);
   if (From == this) return;
-  if (!Engine_) RaiseIE(SUnknownEngine);
+  if (!Host_) RaiseIE(SUnknownEngine);
   BeginUpdate();
   struct TEnd {
     TRule& R;
@@ -418,19 +444,19 @@ void TRule::Assign(const platform::TPersistent& Source) {
   SetPatterns(*From);
   Actions_.clear();
   // Calls of another engine's rule are bound to this engine's functions.
-  for (const IFunCall& Action : From->Actions_) Actions_.push_back(CallFor(*Action, Engine_));
+  for (const IFunCall& Action : From->Actions_) Actions_.push_back(CallFor(*Action, Host_->GetCallReasoner()));
   SalienceValue_ = From->SalienceValue_ ? From->SalienceValue_->Clone() : NewInteger(0);
   Salience_ = From->Salience_;
 }
 
-std::string TRule::GetToString() const { return Engine_ ? Engine_->PrettyPrint(*this) : PrettyPrint(*this); }
+std::string TRule::GetToString() const { return Host_ ? Host_->PrintRule(*this) : PrintRuleWithoutEngine(*this); }
 
 // --- streaming -----------------------------------------------------------------------------
 
 void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
   P.Add("Comment", &TRule::GetComment, &TRule::SetComment);
   P.Add("Enabled", &TRule::GetEnabled, &TRule::SetEnabled, true);
-  P.Add("Engine", &TRule::GetEngine, &TRule::SetEngine);
+  P.Add("Engine", &TRule::GetEngineComponent, &TRule::SetEngineComponent);
   P.AddField("OnChange", &TRule::OnChange);
   P.AddField("OnFire", &TRule::OnFire);
   P.Add("OneShot", &TRule::GetOneShot, &TRule::SetOneShot, false);
@@ -446,7 +472,7 @@ void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& File
         const TExactNumbers Exact;  // what is stored must read back to the same numbers
         Writer.WriteString(Rule.GetToString());
       },
-      Rule.Engine_ && (!Rule.Patterns_.empty() || !Rule.Actions_.empty()));
+      Rule.Host_ && (!Rule.Patterns_.empty() || !Rule.Actions_.empty()));
 }
 
 void TRule::LoadingFailed(platform::TComponent& Instance) noexcept { static_cast<TRule&>(Instance).StoredText_.clear(); }
@@ -454,12 +480,12 @@ void TRule::LoadingFailed(platform::TComponent& Instance) noexcept { static_cast
 void TRule::Loaded() {
   TComponent::Loaded();
   const std::string Text = std::exchange(StoredText_, std::string());
-  if (!Engine_) return;
+  if (!Host_) return;
   if (!Text.empty()) {
-    const std::unique_ptr<TRule> Parsed(Engine_->ParseRule(Text));
+    const std::unique_ptr<TRule> Parsed(Host_->ParseRule(Text));
     Assign(*Parsed);
   }
-  if (Engine_->GetRules().Get(RuleName_) != this) Engine_->GetRules().Add(this);
+  if (Host_->FindRule(RuleName_) != this) Host_->RuleJoined(this);
 }
 
 }  // namespace rulecore

@@ -23,6 +23,7 @@ class TFiler;
 
 namespace rulecore {
 
+class INetworkHost;
 class TInferenceEngine;
 class TRule;
 
@@ -49,6 +50,9 @@ class TRule : public platform::TComponent, public IPatternOwner {
   void Reset() noexcept { Fired_ = false; }
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
   void SetEngine(TInferenceEngine* Value);
+  // The published "Engine": the engine as a component (any other component counts as none).
+  platform::TComponent* GetEngineComponent() const noexcept;
+  void SetEngineComponent(platform::TComponent* Value);
   TNotifyEvent OnChange;
   TRuleFireEvent OnFire;
 
@@ -139,7 +143,9 @@ class TRule : public platform::TComponent, public IPatternOwner {
   bool Fired_ = false;
   int32_t Salience_ = 0;
   IIEValue SalienceValue_;
-  TInferenceEngine* Engine_ = nullptr;
+  INetworkHost* Host_ = nullptr;
+  TInferenceEngine* Engine_ = nullptr;  // Host_'s engine
+  void SetHost(INetworkHost* Value);
   std::vector<std::unique_ptr<TIEPattern>> Patterns_;
   std::vector<IFunCall> Actions_;
   std::vector<IBinding> Bindings_;

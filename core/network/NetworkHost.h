@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -11,16 +12,25 @@
 #include "core/facts/FactTemplate.h"
 #include "core/values/IEValue.h"
 
+namespace platform {
+class TComponent;
+}  // namespace platform
+
 namespace vaguecore {
 class IFuzzyParser;
 }  // namespace vaguecore
 
 namespace rulecore {
 
+class IFunCallFactory;
+class IReasoner;
+class ISymbolGenerator;
 class TActivation;
 class TIEContext;
 class TIEPattern;
 class TInferenceEngine;
+class TReteNetwork;
+class TRule;
 
 class INetworkHost {
  public:
@@ -45,6 +55,26 @@ class INetworkHost {
   virtual void RemoveActivation(TActivation* Activation) = 0;
   virtual void RuleFired(TActivation* Activation) = 0;
 
+  // --- what rules ask of their engine ---
+  // The engine as the component that owns rules, and its network.
+  virtual platform::TComponent* GetNetworkComponent() noexcept = 0;
+  virtual TReteNetwork& GetReteNetwork() const noexcept = 0;
+  // The engine's sides that make symbols, calls of patterns, and run the calls of actions.
+  virtual ISymbolGenerator* GetSymbols() noexcept = 0;
+  virtual IFunCallFactory* GetCallFactory() noexcept = 0;
+  virtual IReasoner* GetCallReasoner() noexcept = 0;
+  // The rule registry: a number for the next unnamed rule, entering and leaving it, looking a
+  // rule up, renaming, and telling it that a rule changed.
+  virtual int32_t NewRuleId() noexcept = 0;
+  virtual void RuleJoined(TRule* Rule) = 0;
+  virtual void RuleLeft(TRule* Rule) = 0;
+  virtual TRule* FindRule(std::string_view Name) const = 0;
+  virtual void RenameRule(const std::string& OldName, const std::string& NewName) = 0;
+  virtual void RuleChange(TRule* Rule) = 0;
+  // A rule read from its text (the caller owns it), and a rule's text in the printer's form.
+  virtual TRule* ParseRule(const std::string& Text) = 0;
+  virtual std::string PrintRule(const TRule& Rule) = 0;
+
   // The fact that stands in a match for a pattern that matched no fact (a negated one).
   virtual const IFact& GetPlaceholderFact() const noexcept = 0;
   // The fact-address value of a fact of working memory.
@@ -63,5 +93,10 @@ class INetworkHost {
 
 // The engine's network side (nothing for no engine); defined with the engine.
 INetworkHost* NetworkHostOf(TInferenceEngine* Engine) noexcept;
+
+// Prints a rule that belongs to no engine: the rule language's printer registers itself.
+using TRulePrinter = std::string (*)(const TRule& Rule);
+void SetRulePrinter(TRulePrinter Printer) noexcept;
+std::string PrintRuleWithoutEngine(const TRule& Rule);
 
 }  // namespace rulecore
