@@ -1,5 +1,6 @@
-// What the network's contexts and agenda ask of the engine they work for.  The engine
-// implements it, so that the network does not depend on the engine's own header.
+// What the network - evaluation contexts, the agenda, the Rete network and rules - asks of the
+// engine it works for.  The engine implements it, so that the network does not depend on the
+// engine's own header.  Depends on core/facts and core/values.
 #pragma once
 
 #include <cstddef>
