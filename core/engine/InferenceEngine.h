@@ -760,10 +760,9 @@ class TInferenceEngine : public platform::TComponent,
   // Body run with a token stream over Stream as the parser's input (Persistence.cpp).
   template <class TBody>
   void ReadingFrom(std::istream& Stream, TBody&& Body, const std::string& FileName);
-  // The stream loads of one kind, errors naming FileName when it is not empty.
-  void LoadRules(std::istream& Stream, const std::string& FileName);
-  void LoadFactTemplates(std::istream& Stream, const std::string& FileName);
-  void LoadDefinedTypes(std::istream& Stream, const std::string& FileName);
+  // A load of one kind of construct: ClearFirst empties its collection, then Stream is parsed;
+  // errors name FileName when it is not empty.
+  void LoadReplacing(std::istream& Stream, const std::string& FileName, const std::function<void()>& ClearFirst);
   // The fuzzy branch of Assert: correlation with the rule firing, then the combination with an
   // equal fact already there, which leaves working memory.
   void CombineFuzzyFact(const IFact& Fact, bool Unconditional);

@@ -103,21 +103,24 @@ void TInferenceEngine::SaveToFile(const std::string& FileName) {
 // By kind
 // =============================================================================================
 
-void TInferenceEngine::LoadRules(std::istream& Stream) { LoadRules(Stream, std::string()); }
-
-void TInferenceEngine::LoadRules(std::istream& Stream, const std::string& FileName) {
+void TInferenceEngine::LoadReplacing(std::istream& Stream, const std::string& FileName,
+                                     const std::function<void()>& ClearFirst) {
   ReadingFrom(
       Stream,
-      [this](TIEClipsParser& P) {
-        Rules_->Clear();
+      [&](TIEClipsParser& P) {
+        ClearFirst();
         P.Parse(true);
       },
       FileName);
 }
 
+void TInferenceEngine::LoadRules(std::istream& Stream) {
+  LoadReplacing(Stream, std::string(), [this] { Rules_->Clear(); });
+}
+
 void TInferenceEngine::LoadRules(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadRules(In, FileName);
+  LoadReplacing(In, FileName, [this] { Rules_->Clear(); });
 }
 
 void TInferenceEngine::SaveRules(std::ostream& Stream) {
@@ -129,21 +132,13 @@ void TInferenceEngine::SaveRules(const std::string& FileName) {
   SaveFile(FileName, [this](std::ostream& Out) { SaveRules(Out); });
 }
 
-void TInferenceEngine::LoadFactTemplates(std::istream& Stream) { LoadFactTemplates(Stream, std::string()); }
-
-void TInferenceEngine::LoadFactTemplates(std::istream& Stream, const std::string& FileName) {
-  ReadingFrom(
-      Stream,
-      [this](TIEClipsParser& P) {
-        FactTemplates_->Clear();
-        P.Parse(true);
-      },
-      FileName);
+void TInferenceEngine::LoadFactTemplates(std::istream& Stream) {
+  LoadReplacing(Stream, std::string(), [this] { FactTemplates_->Clear(); });
 }
 
 void TInferenceEngine::LoadFactTemplates(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadFactTemplates(In, FileName);
+  LoadReplacing(In, FileName, [this] { FactTemplates_->Clear(); });
 }
 
 void TInferenceEngine::SaveFactTemplates(std::ostream& Stream) {
@@ -156,21 +151,13 @@ void TInferenceEngine::SaveFactTemplates(const std::string& FileName) {
   SaveFile(FileName, [this](std::ostream& Out) { SaveFactTemplates(Out); });
 }
 
-void TInferenceEngine::LoadDefinedTypes(std::istream& Stream) { LoadDefinedTypes(Stream, std::string()); }
-
-void TInferenceEngine::LoadDefinedTypes(std::istream& Stream, const std::string& FileName) {
-  ReadingFrom(
-      Stream,
-      [this](TIEClipsParser& P) {
-        DefinedTypes_->Clear();
-        P.Parse(true);
-      },
-      FileName);
+void TInferenceEngine::LoadDefinedTypes(std::istream& Stream) {
+  LoadReplacing(Stream, std::string(), [this] { DefinedTypes_->Clear(); });
 }
 
 void TInferenceEngine::LoadDefinedTypes(const std::string& FileName) {
   std::ifstream In = OpenForReading(FileName);
-  LoadDefinedTypes(In, FileName);
+  LoadReplacing(In, FileName, [this] { DefinedTypes_->Clear(); });
 }
 
 void TInferenceEngine::SaveDefinedTypes(std::ostream& Stream) {

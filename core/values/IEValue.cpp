@@ -299,23 +299,16 @@ void TIEValue::SetText(TIEType Kind, std::string_view Value) {
   Changed();
 }
 
-void TIEValue::SetInteger(TIEType Kind, int32_t Value) {
+void TIEValue::SetInteger(TIEType Kind, int32_t Value, uint32_t Epoch) {
   CheckMutable();
   Reset();
   DType_ = Kind;
   Payload_.Int = Value;
-  SetEpoch(0);
+  SetEpoch(Epoch);
   Changed();
 }
 
-void TIEValue::SetAsFactAddress(int32_t Id, uint32_t Epoch) {
-  CheckMutable();
-  Reset();
-  DType_ = dtFactId;
-  Payload_.Int = Id;
-  SetEpoch(Epoch & MaxFactEpoch);
-  Changed();
-}
+void TIEValue::SetAsFactAddress(int32_t Id, uint32_t Epoch) { SetInteger(dtFactId, Id, Epoch & MaxFactEpoch); }
 
 void TIEValue::SetAsFloat(double Value) {
   CheckMutable();

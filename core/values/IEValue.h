@@ -325,7 +325,8 @@ class TIEValue final : public platform::TCloneable {
   platform::TCloneable* InterfacePayload(TIEType Kind) const;
   [[noreturn]] void NotCorrectType(const char* Word) const;
   void SetText(TIEType Kind, std::string_view Value);
-  void SetInteger(TIEType Kind, int32_t Value);
+  // Epoch: a fact address's (see SetAsFactAddress), 0 for every other kind.
+  void SetInteger(TIEType Kind, int32_t Value, uint32_t Epoch = 0);
   void SetInterface(TIEType Kind, platform::TCloneable* Payload);
   void StoreInterface(TIEType Kind, platform::TCloneable* Payload) noexcept;
   void StoreText(TIEType Kind, std::string_view Value);
