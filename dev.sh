@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Developer entry point: installs what is missing, builds and runs.
 #   ./dev.sh run [FILE...]   build optimised and run the console on FILE (default: the diagnosis example)
-#   ./dev.sh test    build with AddressSanitizer + UBSan (Debug) and run the whole test suite, then
+#   ./dev.sh test    check the layering of the libraries (tools/check_layers.sh), then
+#                    build with AddressSanitizer + UBSan (Debug) and run the whole test suite, then
 #                    the threading tests under ThreadSanitizer, then the whole suite on the
 #                    optimised (Release) build, then installs it and builds the host example
 #                    (examples/host) against the installed package
@@ -58,6 +59,8 @@ case "${1:-test}" in
   deps) deps ;;
   test)
     deps
+    # The libraries' layers first: an upward include fails in seconds, before any build.
+    tools/check_layers.sh
     configure build/test Debug ON
     cmake --build build/test -j "$JOBS"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -28,16 +28,8 @@
 
 #include "InferenceEngine.h"
 #include "core/facts/FactSet.h"
-#include "core/functions/BusinessPackage.h"
-#include "core/functions/FuzzyLogicPackage.h"
 #include "core/functions/IEInterpretedFunction.h"
 #include "core/functions/IEPackages.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/MiscPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
-#include "core/functions/TrigonometryPackage.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IERule.h"
 #include "platform/ComponentStream.h"
@@ -253,15 +245,7 @@ struct TEngineStreaming {
     platform::RegisterClass<TInferenceEngine>();
     platform::RegisterClass<TRule>();
     platform::RegisterClass<TFactSet>();
-    platform::RegisterClass<TUserPackage>();
-    platform::RegisterClass<TStandardPackage>();
-    platform::RegisterClass<TPredicatePackage>();
-    platform::RegisterClass<TMathPackage>();
-    platform::RegisterClass<TMiscPackage>();
-    platform::RegisterClass<TStringPackage>();
-    platform::RegisterClass<TTrigonometryPackage>();
-    platform::RegisterClass<TBusinessPackage>();
-    platform::RegisterClass<TFuzzyLogicPackage>();
+    platform::RegisterClass<TUserPackage>();  // the built-in packages register themselves
     platform::RegisterClass<TIEUserFunction>();
     platform::RegisterClass<TCustomUserFunction>();
     platform::RegisterClass<TUserFunction>();

@@ -2,19 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/facts/FactSet.h"
-#include "core/functions/BusinessPackage.h"
-#include "core/functions/FuzzyLogicPackage.h"
-#include "core/functions/MathPackage.h"
-#include "core/functions/MiscPackage.h"
-#include "core/functions/PredicatePackage.h"
-#include "core/functions/StandardPackage.h"
-#include "core/functions/StringPackage.h"
-#include "core/functions/TrigonometryPackage.h"
 #include "core/functions/IEFunctionCall.h"
 #include "core/functions/IEInterpretedFunction.h"
+#include "core/functions/IEPackages.h"
 #include "core/language/IEClipsParser.h"
 #include "core/language/IEPrettyPrinter.h"
 #include "core/network/IEContext.h"
@@ -89,15 +84,15 @@ void TInferenceEngine::ConstructDefaults() {
 }
 
 void TInferenceEngine::AddDefaultPackages() {
-  // Packages of kinds this build does not provide yet are left out.
-  if (Packages_.Contains(pStandard)) new TStandardPackage(this);
-  if (Packages_.Contains(pMiscellaneous)) new TMiscPackage(this);
-  if (Packages_.Contains(pPredicate)) new TPredicatePackage(this);
-  if (Packages_.Contains(pMath)) new TMathPackage(this);
-  if (Packages_.Contains(pString)) new TStringPackage(this);
-  if (Packages_.Contains(pTrigonometry)) new TTrigonometryPackage(this);
-  if (Packages_.Contains(pBusiness)) new TBusinessPackage(this);
-  if (Packages_.Contains(pFuzzyLogic)) new TFuzzyLogicPackage(this);
+  // Made by class name, in this order: each package registers its class as the library loads,
+  // so the engine knows none of them.
+  static constexpr std::pair<TFunctionPackage, std::string_view> Defaults[] = {
+      {pStandard, "TStandardPackage"},   {pMiscellaneous, "TMiscPackage"},
+      {pPredicate, "TPredicatePackage"}, {pMath, "TMathPackage"},
+      {pString, "TStringPackage"},       {pTrigonometry, "TTrigonometryPackage"},
+      {pBusiness, "TBusinessPackage"},   {pFuzzyLogic, "TFuzzyLogicPackage"}};
+  for (const auto& [Kind, ClassName] : Defaults)
+    if (Packages_.Contains(Kind)) platform::CreateObjectByName(ClassName, this);
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);
 }
 
@@ -299,9 +294,19 @@ IFactsHost* FactsHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
 
 INetworkHost* NetworkHostOf(TInferenceEngine* Engine) noexcept { return Engine; }
 
+IReasoner* ReasonerOf(TInferenceEngine* Engine) noexcept { return Engine; }
+
+platform::TComponent* ComponentOf(TInferenceEngine* Engine) noexcept { return Engine; }
+
+TInferenceEngine* EngineOf(platform::TComponent* Component) noexcept {
+  return dynamic_cast<TInferenceEngine*>(Component);
+}
+
 bool TInferenceEngine::IsGlobalVariable(std::string_view Name) const { return GlobalVariables_->ContainsKey(Name); }
 
 void TInferenceEngine::RuleJoined(TRule* Rule) { Rules_->Add(Rule); }
+
+void TInferenceEngine::AddParsedRule(TRule* Rule) { Rules_->Add(Rule); }
 
 void TInferenceEngine::RuleLeft(TRule* Rule) { Rules_->Remove(Rule); }
 

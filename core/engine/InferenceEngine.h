@@ -35,6 +35,7 @@
 #include "core/functions/IReasoner.h"
 #include "core/language/IEStreamToken.h"
 #include "core/language/IETokenizer.h"
+#include "core/language/ParserHost.h"
 #include "core/values/IEDefinedType.h"
 #include "core/values/IEFuzzySet.h"
 #include "core/values/IESymbolGenerator.h"
@@ -74,7 +75,8 @@ class TInferenceEngine : public platform::TComponent,
                          public IFuzzyVariableFactory,
                          public ISingletonsParser,
                          public IFactsHost,
-                         public INetworkHost {
+                         public INetworkHost,
+                         public IParserHost {
   PLATFORM_CLASS(TInferenceEngine, platform::TComponent)
  public:
   using TFactTemplateEvent = std::function<void(TInferenceEngine* Sender, const IFactTemplate& Template)>;
@@ -174,7 +176,8 @@ class TInferenceEngine : public platform::TComponent,
   // when the items hold several expressions, or the empty value for no items.
   IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const std::string& Text, TIEContext* Context);
   IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const IIEValue& Value, TIEContext* Context);
-  IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const TValueVector& Items, TIEContext* Context);
+  IIEValue EvalFuzzyExpression(const IFuzzyVariable& Variable, const TValueVector& Items,
+                               TIEContext* Context) override;
   // Value1 becomes the union (intersection) of the two values under Operation: of two fuzzy
   // values, or element by element of two lists of equal length; otherwise it is left alone.
   // Value1 is given a new value object: the old one may be shared with the text of a rule.
@@ -361,13 +364,13 @@ class TInferenceEngine : public platform::TComponent,
   TIEDefinedTypes& GetDefinedTypes() noexcept { return *DefinedTypes_; }
   const TIEDefinedTypes& GetDefinedTypes() const noexcept { return *DefinedTypes_; }
   void SetDefinedTypes(const TIEDefinedTypes& Value) { DefinedTypes_->Assign(Value); }
-  IFactTemplate FindFactTemplate(std::string_view Name) const { return FactTemplates_->Get(Name); }
+  IFactTemplate FindFactTemplate(std::string_view Name) const override { return FactTemplates_->Get(Name); }
   // The registered template of that name, or a new one (comment "(Implied)") registered now.
   IFactTemplate CreateFactTemplate(const TIEName& Name) override;
   // Marks the template of that name (made when missing) for backward chaining and registers
   // its goal template "need-" + Name, which extends it.  "test" and "not" are refused.
   void DoBackwardChaining(const TIEName& Name);
-  IIEDefinedType FindDefinedType(std::string_view Name) const { return DefinedTypes_->Get(Name); }
+  IIEDefinedType FindDefinedType(std::string_view Name) const override { return DefinedTypes_->Get(Name); }
   // Called by a template whose name changes: its registry entry moves to the new name.
   void ChangeFactTemplateName(const TIEName& OldName, const TIEName& NewName);
   bool GetUpdatingHT() const noexcept { return UpdatingHT_; }
@@ -444,7 +447,7 @@ class TInferenceEngine : public platform::TComponent,
   const TGlobalVariables& GetGlobalVariables() const noexcept { return *GlobalVariables_; }
   void SetGlobalVariables(const TGlobalVariables& Value) { GlobalVariables_->Assign(Value); }
   // Stores a defglobal's value (name with its asterisks) and binds it in the root context.
-  void SetGlobalVariable(const std::string& Name, const IIEValue& Value);
+  void SetGlobalVariable(const std::string& Name, const IIEValue& Value) override;
   // Binds the variable in the root context to the value (a call is evaluated first).
   void ResetGlobalVariable(const std::string& Name, const IIEValue& Value);
 
@@ -497,7 +500,7 @@ class TInferenceEngine : public platform::TComponent,
   // "t" and the empty name are the console: the capture stream while one is set, else the
   // host's OnPrintOut.  A name bound in IOStreams gets the text appended.  Any other name goes
   // where console text goes when OnPrintOut is assigned, and is an error when it is not.
-  void PrintOut(const std::string& OutID, const std::string& Text);
+  void PrintOut(const std::string& OutID, const std::string& Text) override;
   // The next line of the stream bound to InID ("" at its end); else the next line of the batch
   // file being run (echoed); else what OnReadLine supplies.
   std::string ReadLine(const std::string& InID);
@@ -669,6 +672,11 @@ class TInferenceEngine : public platform::TComponent,
   void RuleLeft(TRule* Rule) override;
   TRule* FindRule(std::string_view Name) const override;
   std::string PrintRule(const TRule& Rule) override { return PrettyPrint(Rule); }
+  // --- what the parser asks of its engine (ParserHost.h) ---
+  void AddParsedRule(TRule* Rule) override;
+  void AddParsedFactTemplate(const IFactTemplate& Template) override { FactTemplates_->Add(Template); }
+  void RemoveParsedFactTemplate(std::string_view Name) override { FactTemplates_->Remove(Name); }
+  void AddParsedDefinedType(const IIEDefinedType& Type) override { DefinedTypes_->Add(Type); }
 
  protected:
   void Notification(platform::TComponent* Component, platform::TOperation Operation) override;

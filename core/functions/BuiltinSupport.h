@@ -1,7 +1,8 @@
 // Shared pieces of the built-in function packages: the row a package table describes each
 // function with, the argument helpers that resolve an argument, convert it and word the error
 // in one call, and the arithmetic checks that keep every numeric result defined.
-// Depends on the function framework and the value layer only.
+// Part of the function libraries: the header needs only the function calls and the values; the
+// helpers that find the engine a call serves are defined against the engine.
 #pragma once
 
 #include <cstdint>

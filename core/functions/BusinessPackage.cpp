@@ -472,6 +472,10 @@ constexpr TFunctionRow BusinessFunctions[] = {
 
 TBusinessPackage::TBusinessPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TBusinessPackage> Registered;
+}  // namespace
+
 void TBusinessPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, BusinessFunctions);

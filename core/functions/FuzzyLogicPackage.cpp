@@ -534,6 +534,10 @@ constexpr TFunctionRow FuzzyLogicFunctions[] = {
 
 TFuzzyLogicPackage::TFuzzyLogicPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TFuzzyLogicPackage> Registered;
+}  // namespace
+
 void TFuzzyLogicPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, FuzzyLogicFunctions);

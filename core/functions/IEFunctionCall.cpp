@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "core/facts/Fact.h"
-#include "core/language/IEPrettyPrinter.h"
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "platform/Exceptions.h"
@@ -134,8 +133,19 @@ uint32_t TFunctionCall::GetHashCode() const {
   return Hash;
 }
 
+namespace {
+
+// Set once as the library loads, read ever after.
+TCallPrinter CallPrinter = nullptr;
+
+}  // namespace
+
+void SetCallPrinter(TCallPrinter Printer) noexcept { CallPrinter = Printer; }
+
 std::string TFunctionCall::GetToString() const {
-  return Reasoner_ ? Reasoner_->PrettyPrint(*this) : PrettyPrint(*this, Name_ == "modify" || Name_ == "duplicate");
+  if (Reasoner_) return Reasoner_->PrettyPrint(*this);
+  if (!CallPrinter) RaiseIE(SUnknownEngine);
+  return CallPrinter(*this, Name_ == "modify" || Name_ == "duplicate");
 }
 
 void TFunctionCall::Assign(const platform::TPersistent& Source) {

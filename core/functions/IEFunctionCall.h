@@ -90,4 +90,10 @@ class TFunctionCall final : public TFunCallBase {
   std::string Comment_;
 };
 
+// The text of a call that belongs to no reasoner: the rule language's printer registers itself
+// as the library loads (SlotPairs: the arguments after the first are slot-value pairs, as in
+// modify and duplicate).
+using TCallPrinter = std::string (*)(const TFunctionCall& Call, bool SlotPairs);
+void SetCallPrinter(TCallPrinter Printer) noexcept;
+
 }  // namespace rulecore

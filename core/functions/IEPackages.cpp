@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/engine/InferenceEngine.h"
 #include "core/values/IEException.h"
 #include "platform/ComponentStream.h"
 #include "platform/Exceptions.h"
@@ -119,27 +118,27 @@ void TUserPackage::ReasonerRemoved(IReasoner* Reasoner) {
     const int Index = Function->IndexOfReasoner(Reasoner);
     if (Index >= 0) Function->DeleteReasoner(Index);
   }
-  if (Engine_ && static_cast<IReasoner*>(Engine_) == Reasoner) Engine_ = nullptr;
+  if (Engine_ && ReasonerOf(Engine_) == Reasoner) Engine_ = nullptr;
 }
 
 void TUserPackage::SetEngine(TInferenceEngine* Value) {
   if (Value == Engine_) return;
-  if (Engine_) RemoveFreeNotification(Engine_);
+  if (Engine_) RemoveFreeNotification(ComponentOf(Engine_));
   if (IsDesigning()) {
     Engine_ = Value;
   } else {
-    if (Engine_) RemoveReasoner(Engine_);
+    if (Engine_) RemoveReasoner(ReasonerOf(Engine_));
     Engine_ = Value;
-    if (Value) AddReasoner(Value);
+    if (Value) AddReasoner(ReasonerOf(Value));
   }
-  if (Value) FreeNotification(Value);
+  if (Value) FreeNotification(ComponentOf(Value));
 }
 
 void TUserPackage::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TCustomReasonerOwner::Notification(Component, Operation);
   if (Operation != platform::opRemove) return;
-  if (Component == Engine_) {
-    TInferenceEngine* Engine = Engine_;
+  if (Engine_ && Component == ComponentOf(Engine_)) {
+    IReasoner* Engine = ReasonerOf(Engine_);
     Engine_ = nullptr;
     RemoveReasoner(Engine);
   } else if (auto* Reasoner = dynamic_cast<IReasoner*>(Component)) {
@@ -148,7 +147,7 @@ void TUserPackage::Notification(platform::TComponent* Component, platform::TOper
 }
 
 void TUserPackage::DeclareProperties(platform::TPropertyList<TUserPackage>& P) {
-  P.Add("Engine", &TUserPackage::GetEngine, &TUserPackage::SetEngine);
+  P.Add("Engine", &TUserPackage::GetEngineComponent, &TUserPackage::SetEngineComponent);
   P.AddField("OnCreateFunctions", &TUserPackage::OnCreateFunctions);
   P.Add("Reset", &TUserPackage::GetReset, &TUserPackage::SetReset, false);
 }
@@ -270,7 +269,7 @@ void TCustomUserFunction::SetFunctionName(const std::string& Value) {
   if (Value.empty())
     Inner_->ClearReasoners();
   else if (Engine_)
-    Inner_->AddReasoner(Engine_);
+    Inner_->AddReasoner(ReasonerOf(Engine_));
 }
 
 void TCustomUserFunction::SetMinArgumentCount(int32_t Value) {
@@ -291,20 +290,20 @@ void TCustomUserFunction::RebuildArgumentString() {
 void TCustomUserFunction::SetEngine(TInferenceEngine* Value) {
   if (Value == Engine_) return;
   if (Engine_) {
-    RemoveFreeNotification(Engine_);
-    Inner_->DeleteReasoner(Engine_);
+    RemoveFreeNotification(ComponentOf(Engine_));
+    Inner_->DeleteReasoner(ReasonerOf(Engine_));
   }
   Engine_ = Value;
   if (Engine_) {
-    if (!GetFunctionName().empty()) Inner_->AddReasoner(Engine_);
-    FreeNotification(Engine_);
+    if (!GetFunctionName().empty()) Inner_->AddReasoner(ReasonerOf(Engine_));
+    FreeNotification(ComponentOf(Engine_));
   }
 }
 
 void TCustomUserFunction::DeclareProperties(platform::TPropertyList<TCustomUserFunction>& P) {
   using F = TCustomUserFunction;
   P.Add("Comment", &F::GetComment, &F::SetComment);
-  P.Add("Engine", &F::GetEngine, &F::SetEngine);
+  P.Add("Engine", &F::GetEngineComponent, &F::SetEngineComponent);
   P.Add("FunctionName", &F::GetFunctionName, &F::SetFunctionName);
   P.Add("MaxArgumentCount", &F::GetMaxArgumentCount, &F::SetMaxArgumentCount, TIEUserFunction::NoLimit);
   P.Add("MinArgumentCount", &F::GetMinArgumentCount, &F::SetMinArgumentCount, 0);
@@ -319,8 +318,8 @@ void TCustomUserFunction::Call(TFunctionCall& FunCall, TIEContext* Context, IIEV
 
 void TCustomUserFunction::Notification(platform::TComponent* Component, platform::TOperation Operation) {
   TComponent::Notification(Component, Operation);
-  if (Operation == platform::opRemove && Component == Engine_) {
-    Inner_->DeleteReasoner(Engine_);
+  if (Operation == platform::opRemove && Engine_ && Component == ComponentOf(Engine_)) {
+    Inner_->DeleteReasoner(ReasonerOf(Engine_));
     Engine_ = nullptr;
   }
 }

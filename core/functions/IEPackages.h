@@ -77,6 +77,9 @@ class TUserPackage : public TCustomReasonerOwner {
   const TUserFunctionList& GetFunctions() const noexcept { return Functions_; }
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
   void SetEngine(TInferenceEngine* Value);
+  // The published "Engine": the engine as a component (any other component counts as none).
+  platform::TComponent* GetEngineComponent() const noexcept { return ComponentOf(Engine_); }
+  void SetEngineComponent(platform::TComponent* Value) { SetEngine(EngineOf(Value)); }
   // Reads false; writing true rebuilds the function set.
   bool GetReset() const noexcept { return false; }
   void SetReset(bool Value);
@@ -109,6 +112,13 @@ class TUserPackage : public TCustomReasonerOwner {
 
   TUserFunctionList Functions_{this};
   TInferenceEngine* Engine_ = nullptr;
+};
+
+// Registers a package class as its file loads, so that an engine makes its default packages
+// and a component stream names them by class name, knowing neither class.
+template <class T>
+struct TPackageRegistration {
+  TPackageRegistration() { platform::RegisterClass<T>(); }
 };
 
 class TCustomUserFunction;
@@ -156,6 +166,8 @@ class TCustomUserFunction : public platform::TComponent {
   void SetMaxArgumentCount(int32_t Value);
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
   void SetEngine(TInferenceEngine* Value);
+  platform::TComponent* GetEngineComponent() const noexcept { return ComponentOf(Engine_); }
+  void SetEngineComponent(platform::TComponent* Value) { SetEngine(EngineOf(Value)); }
   const platform::Ref<TIEInnerFunction>& GetFunction() const noexcept { return Inner_; }
 
   // Result := nil, then the OnCall handler (not while designing).

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "IEFunctionCall.h"
-#include "core/network/IEContext.h"
 #include "core/values/IEException.h"
 #include "platform/Exceptions.h"
 
@@ -85,7 +84,8 @@ void TIEUserFunction::Call(TFunctionCall& FunCall, platform::TObject* Context, I
   const int Count = FunCall.GetArgumentCount();
   if (Count < GetMinArgumentCount()) RaiseIE(STooFewArgs, {FunctionName_});
   if (Count > GetMaxArgumentCount()) RaiseIE(STooManyArgs, {FunctionName_});
-  Execute(FunCall, platform::CachedCast<TIEContext>(Context), Result);
+  IValueContext* Values = platform::CachedCast<IValueContext>(Context);
+  Execute(FunCall, Values ? Values->GetRuleContext() : nullptr, Result);
 }
 
 void TIEUserFunction::Execute(TFunctionCall&, TIEContext*, IIEValue& Result) { Result = nullptr; }

@@ -10,10 +10,15 @@
 #include "core/values/IEDefinedType.h"
 #include "platform/Ref.h"
 
+namespace platform {
+class TComponent;
+}
+
 namespace rulecore {
 
 class TFunctionCall;
 class TFact;
+class TInferenceEngine;
 class TIEUserFunction;
 class TInterpretedFunction;
 class TUserFunctions;
@@ -45,5 +50,12 @@ class IReasoner : public IDefinedTypeHost {
   ~IReasoner() = default;
   std::size_t StackReserveBytes_ = 0;
 };
+
+// The engine as the reasoner and as the component it is, and the engine a component is (nullptr
+// for none or for any other component): what packages and host functions placed on an engine
+// need of it.  Defined with the engine.
+IReasoner* ReasonerOf(TInferenceEngine* Engine) noexcept;
+platform::TComponent* ComponentOf(TInferenceEngine* Engine) noexcept;
+TInferenceEngine* EngineOf(platform::TComponent* Component) noexcept;
 
 }  // namespace rulecore

@@ -342,6 +342,10 @@ constexpr TFunctionRow MathFunctions[] = {
 
 TMathPackage::TMathPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TMathPackage> Registered;
+}  // namespace
+
 void TMathPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, MathFunctions);

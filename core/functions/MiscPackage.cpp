@@ -940,6 +940,10 @@ constexpr TFunctionRow MiscFunctions[] = {
 
 TMiscPackage::TMiscPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TMiscPackage> Registered;
+}  // namespace
+
 void TMiscPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, MiscFunctions);

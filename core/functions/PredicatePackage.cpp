@@ -102,6 +102,10 @@ constexpr TTypeTestRow TypeTests[] = {
 
 TPredicatePackage::TPredicatePackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TPredicatePackage> Registered;
+}  // namespace
+
 void TPredicatePackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, PredicateFunctions);

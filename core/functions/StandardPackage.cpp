@@ -1111,6 +1111,10 @@ constexpr TFunctionRow StandardFunctions[] = {
 
 TStandardPackage::TStandardPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TStandardPackage> Registered;
+}  // namespace
+
 void TStandardPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, StandardFunctions);

@@ -150,6 +150,10 @@ constexpr TFunctionRow StringFunctions[] = {
 
 TStringPackage::TStringPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TStringPackage> Registered;
+}  // namespace
+
 void TStringPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, StringFunctions);

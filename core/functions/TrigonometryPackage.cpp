@@ -246,6 +246,10 @@ constexpr TFunctionRow TrigonometryFunctions[] = {
 
 TTrigonometryPackage::TTrigonometryPackage(platform::TComponent* Owner) : TUserPackage(Owner) { CreateFunctions(); }
 
+namespace {
+const TPackageRegistration<TTrigonometryPackage> Registered;
+}  // namespace
+
 void TTrigonometryPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();
   AddFunctions(*this, TrigonometryFunctions);

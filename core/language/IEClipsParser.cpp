@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "IEPrettyPrinter.h"
-#include "core/engine/InferenceEngine.h"
+#include "ParserHost.h"
 #include "core/facts/FactSet.h"
 #include "core/network/IEContext.h"
 #include "core/functions/IEFunctionCall.h"
@@ -20,7 +20,7 @@ namespace rulecore {
 // =============================================================================================
 
 TIEParser::TIEParser(platform::TComponent* Owner)
-    : TComponent(Owner), Engine_(dynamic_cast<TInferenceEngine*>(Owner)) {}
+    : TComponent(Owner), Engine_(EngineOf(Owner)), Host_(dynamic_cast<IParserHost*>(Owner)) {}
 
 void TIEParser::Assign(const platform::TPersistent& Source) {
   const auto* From = dynamic_cast<const TIEParser*>(&Source);
@@ -36,9 +36,18 @@ TIEClipsStream& TIEParser::Stream() const {
   return *Stream_;
 }
 
-TInferenceEngine& TIEParser::Engine() const {
+IParserHost& TIEParser::Host() const {
+  if (!Host_) RaiseIE(SUnknownEngine);
+  return *Host_;
+}
+
+platform::TComponent* TIEParser::EngineComponent() const {
   if (!Engine_) RaiseIE(SUnknownEngine);
-  return *Engine_;
+  return ComponentOf(Engine_);
+}
+
+std::size_t TIEParser::StackReserve() const noexcept {
+  return Engine_ ? ReasonerOf(Engine_)->GetStackReserveBytes() : 0;
 }
 
 void TIEParser::ParseError(std::string_view Where, std::string_view Message) const {
@@ -60,9 +69,7 @@ void TIEParser::ParseError(std::string_view Where, std::string_view Message) con
 namespace {
 
 // Nesting in the text is recursion here: each level checks the stack against the engine's reserve.
-bool StackNearlyExhausted(const TInferenceEngine* Engine) noexcept {
-  return platform::StackNearlyExhausted(Engine ? Engine->GetStackReserveBytes() : 0);
-}
+bool StackNearlyExhausted(std::size_t Reserve) noexcept { return platform::StackNearlyExhausted(Reserve); }
 
 constexpr std::string_view WParse = "Parse";
 constexpr std::string_view WParseExpression = "ParseExpression";
@@ -191,7 +198,7 @@ std::string TIEClipsParser::PrettyPrint(const TValueHashTable& Globals) const {
 }
 std::string TIEClipsParser::PrettyPrint(const TIEDefinedType& Type) const { return rulecore::PrettyPrint(Type); }
 
-std::string TIEClipsParser::GenerateSymbol(std::string_view Prefix) { return Engine().GenerateSymbol(Prefix); }
+std::string TIEClipsParser::GenerateSymbol(std::string_view Prefix) { return Host().GenerateSymbol(Prefix); }
 
 // =============================================================================================
 // Top level
@@ -224,7 +231,7 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
     ParseError(WParseExpression, FormatMessage(SExpectedParenConstVar, {T->ToString()}));
   }
 
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   IIEValue Result = FCNil;
   platform::TObject* Parsed = nullptr;
   // A construct that fails leaves the engine as it found it: the templates its patterns and
@@ -251,7 +258,7 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
       TRule* Rule = ParseRule();
       Parsed = Rule;
       try {
-        E.GetRules().Add(Rule);
+        E.AddParsedRule(Rule);
       } catch (...) {
         delete Rule;
         throw;
@@ -261,20 +268,20 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
     case ptFactSet: {
       TFactSet* Set = ParseFactSet();
       Parsed = Set;
-      Set->SetEngineNoParse(&E);
+      Set->SetEngineNoParse(GetEngine());
       break;
     }
     case ptFactTemplate:
-      E.GetFactTemplates().Add(ParseFactTemplate());
+      E.AddParsedFactTemplate(ParseFactTemplate());
       break;
     case ptFunction:
-      ParseFunction()->AddReasoner(&E);
+      ParseFunction()->AddReasoner(ReasonerOf(GetEngine()));
       break;
     case ptGlobals:
       ParseGlobalVariables();
       break;
     case ptDefType:
-      E.GetDefinedTypes().Add(ParseDefinedType());
+      E.AddParsedDefinedType(ParseDefinedType());
       break;
     default:
       break;
@@ -282,7 +289,7 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
   } catch (...) {
     Implied_ = nullptr;
     for (auto Name = Implied.rbegin(); Name != Implied.rend(); ++Name)
-      if (E.FindFactTemplate(*Name)) E.GetFactTemplates().Remove(*Name);
+      if (E.FindFactTemplate(*Name)) E.RemoveParsedFactTemplate(*Name);
     throw;
   }
   if (Kind == ptEOF) return false;
@@ -335,18 +342,18 @@ void TIEClipsParser::Parse(bool Execute) {
 IIEValue TIEClipsParser::ParseNExecuteFunCall() {
   const IFunCall Call = ParseFunCall();
   IIEValue Result;
-  Call->Execute(Engine().GetContext(), Result);
+  Call->Execute(Host().GetContext(), Result);
   return Result;
 }
 
 bool TIEClipsParser::LoadFacts() {
-  TInferenceEngine* E = GetEngine();
+  IParserHost* E = GetHost();
   if (!E) return false;
   for (IStreamToken T = Next(); !T->IsEndOfStream(); T = Next()) {
     Back(T);
     const IFact Fact = ParseFact();
     E->GetContext()->Resolve(*Fact);
-    E->Assert(Fact, false);
+    E->AssertFact(Fact);
   }
   return true;
 }
@@ -375,8 +382,8 @@ std::pair<std::string, std::string> TIEClipsParser::ParseHeader(std::string_view
 
 TRule* TIEClipsParser::ParseRule() {
   auto [Name, Comment] = ParseHeader("defrule", SExpectedDefRule, WParseRule);
-  TInferenceEngine& E = Engine();
-  auto Rule = std::make_unique<TRule>(&E);
+  IParserHost& E = Host();
+  auto Rule = std::make_unique<TRule>(EngineComponent());
   Rule->SetRuleName(Name);
   Rule->SetComment(Comment);
   TVariables Variables;
@@ -475,7 +482,7 @@ void TIEClipsParser::ParseRuleActions(TRule& Rule) {
 }
 
 IFactTemplate TIEClipsParser::TemplateNamed(const IStreamToken& Name, std::string_view Where) {
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   if (GetStrictTemplates()) {
     IFactTemplate T = E.FindFactTemplate(Name->GetText());
     if (!T) ParseError(Where, FormatMessage(SUnknownFactTemplate, {Name->GetText()}));
@@ -485,13 +492,13 @@ IFactTemplate TIEClipsParser::TemplateNamed(const IStreamToken& Name, std::strin
 }
 
 IFactTemplate TIEClipsParser::ImpliedTemplate(const std::string& Name) {
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   if (Implied_ && !E.FindFactTemplate(Name)) Implied_->push_back(Name);
   return E.CreateFactTemplate(Name);
 }
 
 std::unique_ptr<TIEPattern> TIEClipsParser::ParsePattern(int32_t Depth) {
-  if (StackNearlyExhausted(GetEngine())) ParseError(WParsePattern, FormatMessage(SNestingTooDeep, {WParsePattern}));
+  if (StackNearlyExhausted(StackReserve())) ParseError(WParsePattern, FormatMessage(SNestingTooDeep, {WParsePattern}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParsePattern, MessageText(SExpectedAtom));
   const IStreamToken Name = Next();
@@ -564,7 +571,7 @@ IIEValue TIEClipsParser::ParseFuzzyConstraint(const TFactSlot& Slot) {
     }
   }
   try {
-    return Engine().EvalFuzzyExpression(Type->GetFuzzyType(), *Items, Engine().GetContext());
+    return Host().EvalFuzzyExpression(Type->GetFuzzyType(), *Items, Host().GetContext());
   } catch (const EIEParseException&) {
     throw;
   } catch (const EIEException& E) {
@@ -642,7 +649,7 @@ void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Sl
           if (FirstTerm) FieldAnchor = Variable;
         }
       }
-      const IFunCall Compare = platform::MakeRef<TFunctionCall>(&Engine(), "eq*");
+      const IFunCall Compare = platform::MakeRef<TFunctionCall>(ReasonerOf(GetEngine()), "eq*");
       Compare->AddArgument(Variable);
       Compare->AddArgument(CallValue(Call));
       Pattern.AddTest(Slot, CallValue(Compare), Alternative ? Conjunction : true, Negated, SubIndex);
@@ -760,7 +767,7 @@ IIEValue TIEClipsParser::ParseFuzzyValue(const TFactSlot& Slot) {
   // What refers to the rule's variables or calls functions is evaluated when the fact is made.
   if (Deferred(*Written)) return Written;
   try {
-    return Engine().FuzzySlotValue(Slot, Written, Engine().GetContext());
+    return Host().FuzzySlotValue(Slot, Written, Host().GetContext());
   } catch (const EIEParseException&) {
     throw;
   } catch (const EIEException& E) {
@@ -770,7 +777,7 @@ IIEValue TIEClipsParser::ParseFuzzyValue(const TFactSlot& Slot) {
 
 TFactSet* TIEClipsParser::ParseFactSet() {
   auto [Name, Comment] = ParseHeader("deffacts", SExpectedDeffacts, WParseFactSet);
-  auto Set = std::unique_ptr<TFactSet>(new TFactSet(&Engine()));
+  auto Set = std::unique_ptr<TFactSet>(new TFactSet(EngineComponent()));
   Set->SetEngineNoParse(nullptr);  // it joins the engine's fact sets once complete
   Set->SetFactSetName(Name);
   Set->SetComment(Comment);
@@ -791,7 +798,7 @@ TFactSet* TIEClipsParser::ParseFactSet() {
 IFactTemplate TIEClipsParser::ParseFactTemplate() {
   auto [Name, Comment] = ParseHeader("deftemplate", SExpectedDefTemplate, WParseTemplate);
   CheckConstructName(Name);
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   IFactTemplate Template;
   const IStreamToken T = Next();
   if (IsAtom(T, "extends")) {
@@ -799,13 +806,13 @@ IFactTemplate TIEClipsParser::ParseFactTemplate() {
     if (!IsAtom(Parent)) ParseError(WParseTemplate, MessageText(SMissingParentTemplateName));
     const IFactTemplate Base = E.FindFactTemplate(Parent->GetText());
     if (!Base) ParseError(WParseTemplate, MessageText(SMissingParentTemplateName));
-    Template = platform::MakeRef<TFactTemplate>(&E, Comment, Name, Base);
+    Template = platform::MakeRef<TFactTemplate>(EngineComponent(), Comment, Name, Base);
   } else if (IsAtom(T, "is-a")) {
     const IStreamToken TypeName = Next();
     if (!IsAtom(TypeName)) ParseError(WParseTemplate, MessageText(SMissingIsaTypeName));
     const IIEDefinedType Type = E.FindDefinedType(TypeName->GetText());
     if (!Type) ParseError(WParseTemplate, FormatMessage(SUnknownTypeName, {TypeName->GetText()}));
-    Template = platform::MakeRef<TFactTemplate>(&E, Name);
+    Template = platform::MakeRef<TFactTemplate>(EngineComponent(), Name);
     Template->AddMultiSlot(std::string(SDefaultSlotName), FCNilList)->SetExtendedTypeInfo(Type);
   } else if (IsAtom(T) || IsPunctuation(T) == false) {
     if (!T->Is('(') && !T->Is(')')) ParseError(WParseTemplate, MessageText(SExpectedExtends));
@@ -814,7 +821,7 @@ IFactTemplate TIEClipsParser::ParseFactTemplate() {
     if (!T->Is('(') && !T->Is(')')) ParseError(WParseTemplate, MessageText(SExpectedExtends));
     Back(T);
   }
-  if (!Template) Template = platform::MakeRef<TFactTemplate>(&E, Name);
+  if (!Template) Template = platform::MakeRef<TFactTemplate>(EngineComponent(), Name);
   Template->SetComment(Comment);
   for (IStreamToken S = Next(); !S->Is(')'); S = Next()) {
     if (S->IsEndOfStream()) ParseError(WParseTemplate, MessageText(SUnexpectedEOF));
@@ -837,7 +844,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
   const std::string& SlotName = Name->GetText();
   CheckConstructName(SlotName);
 
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   TIETypes Types = IESlotTypes;
   IIEDefinedType Parent;
   IIEDefinedType Implicit;
@@ -849,7 +856,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
   // The first constraint gives the slot a type of its own, made from the type it had.
   auto ImplicitType = [&]() -> TIEDefinedType& {
     if (!Implicit) {
-      Implicit = platform::MakeRef<TIEDefinedType>(&E);
+      Implicit = platform::MakeRef<TIEDefinedType>(ReasonerOf(GetEngine()));
       const IIEDefinedType& Base = Parent ? Parent : (Existing ? Existing->GetExtendedTypeInfo() : IIEDefinedType());
       if (Base) Implicit->Assign(*Base);
       Implicit->SetImplicit(true);
@@ -967,7 +974,7 @@ std::pair<TIETypes, IIEDefinedType> TIEClipsParser::ParseSlotTypes() {
       Types |= It->second;
       continue;
     }
-    const IIEDefinedType Type = Engine().FindDefinedType(T->GetText());
+    const IIEDefinedType Type = Host().FindDefinedType(T->GetText());
     if (!Type) ParseError(WParseSlotTypes, FormatMessage(SInvalidSlotType, {T->GetText()}));
     if (Parent) ParseError(WParseSlotTypes, MessageText(SNoMultiTypeInheritance));
     Parent = Type;
@@ -1001,11 +1008,11 @@ void TIEClipsParser::ParseRangeAndCardinality(TIEDefinedType& Type) {
       Unbounded = true;
       return 0;
     } else if (IsKind(T, dtVariable)) {
-      V = T->Value(Engine().GetContext());
+      V = T->Value(Host().GetContext());
     } else if (T->Is('(')) {
       Back(T);
       IIEValue R;
-      ParseFunCall()->Execute(Engine().GetContext(), R);
+      ParseFunCall()->Execute(Host().GetContext(), R);
       V = R;
     } else {
       ParseError(WParseRange, FormatMessage(SExpectedIntVarFun, {What}));
@@ -1048,7 +1055,7 @@ void TIEClipsParser::ParseAllowedEnumerations(TIEDefinedType& Type, const std::s
   auto It = std::find_if(std::begin(Kinds), std::end(Kinds), [&](const TKind& K) { return K.Keyword == Keyword; });
   if (It == std::end(Kinds)) ParseError(WParseAllowed, FormatMessage(SMissingAllowedEnumeration, {Keyword}));
   Type.SetConstraints(Type.GetConstraints() | It->Kinds);
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   for (IStreamToken T = Next(); !T->Is(')'); T = Next()) {
     if (T->IsEndOfStream()) ParseError(WParseAllowed, MessageText(SUnexpectedEOF));
     IIEValue V;
@@ -1094,7 +1101,7 @@ void TIEClipsParser::ParseFuzzyTerms(vaguecore::TIFuzzyVariable& Variable) {
 }
 
 void TIEClipsParser::ParseFuzzyVariable(vaguecore::TIFuzzyVariable& Variable) {
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   for (IStreamToken T = Next(); !T->Is(')') && !T->IsEndOfStream(); T = Next()) {
     if (!T->Is('(')) ParseError(WParseFuzzyVariable, MessageText(SMissingOpenParens));
     const IStreamToken Q = Next();
@@ -1137,7 +1144,7 @@ IFuzzySet TIEClipsParser::ParseFuzzySet(const IFuzzyVariable& Variable) {
     if (Shape->GetDType() == dtSingletons) {
       std::vector<vaguecore::TFzyPoint> Points;
       const ISingletonsVector Pairs = Shape->GetAsSingletons();
-      TIEContext* Context = Engine().GetContext();
+      TIEContext* Context = Host().GetContext();
       for (int I = 0; I < Pairs->GetCount(); ++I)
         Points.push_back({Pairs->GetXValues(I)->Resolve(Context)->GetAsNumeric(),
                           Pairs->GetYValues(I)->Resolve(Context)->GetAsNumeric()});
@@ -1153,7 +1160,7 @@ IFuzzySet TIEClipsParser::ParseFuzzySet(const IFuzzyVariable& Variable) {
     ExpectClose(WParseFuzzySet);
     IIEValue Value;
     try {
-      Value = Engine().EvalFuzzyExpression(Variable, *Items->GetAsList(), Engine().GetContext());
+      Value = Host().EvalFuzzyExpression(Variable, *Items->GetAsList(), Host().GetContext());
     } catch (const EIEParseException&) {
       throw;
     } catch (const EIEException& E) {
@@ -1178,7 +1185,7 @@ bool TIEClipsParser::ShapeTerm(vaguecore::TFuzzySet& Term, const IIEValue& Shape
   if (!Call) return false;
   std::vector<vaguecore::TFzyFloat> Args;
   for (const IIEValue& A : Call->GetArguments()) {
-    const IIEValue Value = A ? A->Resolve(Engine().GetContext()) : nullptr;
+    const IIEValue Value = A ? A->Resolve(Host().GetContext()) : nullptr;
     if (!Value || (Value->GetDType() != dtInteger && Value->GetDType() != dtFloat)) return false;
     Args.push_back(Value->GetAsNumeric());
   }
@@ -1191,8 +1198,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   if (!Next()->Is('(') || !IsAtom(Next(), "type"))
     ParseError(WParseDefinedType, FormatMessage(SExpectedKeyword, {"type"}));
   auto [Types, Parent] = ParseSlotTypes();
-  TInferenceEngine& E = Engine();
-  IIEDefinedType Type = platform::MakeRef<TIEDefinedType>(&E);
+  IIEDefinedType Type = platform::MakeRef<TIEDefinedType>(ReasonerOf(GetEngine()));
   Type->SetName(Name);
   Type->SetComment(Comment);
   Type->SetBaseTypes(Types);
@@ -1261,7 +1267,7 @@ IInterpretedFunction TIEClipsParser::ParseFunction() {
 
 void TIEClipsParser::ParseGlobalVariables() {
   if (!Next()->Is('(') || !IsAtom(Next(), "defglobal")) ParseError(WParseGlobals, MessageText(SExpectedDefGlobal));
-  TInferenceEngine& E = Engine();
+  IParserHost& E = Host();
   // Every assignment is read before any is made: a defglobal with an error sets nothing.
   std::vector<std::pair<std::string, IIEValue>> Assignments;
   for (IStreamToken V = Next(); !V->Is(')'); V = Next()) {
@@ -1315,12 +1321,12 @@ std::pair<std::string, IIEValue> TIEClipsParser::ParseFactSlot(const TFactTempla
 
 IFunCall TIEClipsParser::ParseFunCall() {
   // Nesting in the text is recursion here: refuse it before the stack runs out.
-  if (StackNearlyExhausted(GetEngine())) ParseError(WParseFunCall, FormatMessage(SNestingTooDeep, {WParseFunCall}));
+  if (StackNearlyExhausted(StackReserve())) ParseError(WParseFunCall, FormatMessage(SNestingTooDeep, {WParseFunCall}));
   const IStreamToken Open = Next();
   if (!Open->Is('(')) ParseError(WParseFunCall, MessageText(SMissingOpenParens));
   const IStreamToken Name = Next();
   IFunCall Call;
-  TInferenceEngine* E = GetEngine();
+  IReasoner* E = ReasonerOf(GetEngine());
   if (IsAtom(Name)) {
     Call = platform::MakeRef<TFunctionCall>(E, Name->GetText());
   } else if (Name->Is('=')) {
@@ -1442,7 +1448,7 @@ IIEValue TIEClipsParser::ParseList() {
 }
 
 ISingletonsVector TIEClipsParser::ParseSingletons() {
-  if (StackNearlyExhausted(GetEngine())) ParseError(WParsePoints, FormatMessage(SNestingTooDeep, {WParsePoints}));
+  if (StackNearlyExhausted(StackReserve())) ParseError(WParsePoints, FormatMessage(SNestingTooDeep, {WParsePoints}));
   if (!Next()->Is('(')) ParseError(WParsePoints, MessageText(SMissingOpenParens));
   ISingletonsVector Points = platform::MakeRef<TSingletonsVector>();
   auto Coordinate = [&]() -> IIEValue {

@@ -1,6 +1,6 @@
 // TIEClipsParser: the parser of the rule language.  It reads tokens from its stream and builds
 // rules, templates, fact sets, deffunctions, globals and defined types, plus facts, values and
-// calls, handing each finished construct to the engine as it goes.
+// calls, handing each finished construct to the engine (its IParserHost) as it goes.
 #pragma once
 
 #include <map>

@@ -1,8 +1,10 @@
-// TIEParser: the parser interface of the engine - the owning engine, the token stream it reads,
-// the error-handling settings and the events that report each finished construct.  The rule
+// TIEParser: the parser interface of the engine - the owning engine (reached through
+// IParserHost, ParserHost.h), the token stream it reads, the error-handling settings and the
+// events that report each finished construct.  The rule
 // language's parser (TIEClipsParser) implements the construct operations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +24,7 @@
 
 namespace rulecore {
 
+class IParserHost;
 class TInferenceEngine;
 class TFactSet;
 class TRule;
@@ -51,7 +54,9 @@ class TIEParser : public platform::TComponent {
  public:
   explicit TIEParser(platform::TComponent* Owner = nullptr);
 
+  // The engine that owns the parser (nullptr for none), and what the parser asks of it.
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  IParserHost* GetHost() const noexcept { return Host_; }
   // The stream read (not owned).
   TIEClipsStream* GetStream() const noexcept { return Stream_; }
   void SetStream(TIEClipsStream* Value) noexcept { Stream_ = Value; }
@@ -112,10 +117,15 @@ class TIEParser : public platform::TComponent {
 
  protected:
   TIEClipsStream& Stream() const;
-  TInferenceEngine& Engine() const;
+  IParserHost& Host() const;
+  // The engine as the owner of the constructs read (raises without one).
+  platform::TComponent* EngineComponent() const;
+  // The engine's share of the stack kept free (0 without an engine).
+  std::size_t StackReserve() const noexcept;
 
  private:
   TInferenceEngine* Engine_ = nullptr;
+  IParserHost* Host_ = nullptr;
   TIEClipsStream* Stream_ = nullptr;
   bool StrictTemplates_ = false;
   bool StaticTypeCheck_ = true;

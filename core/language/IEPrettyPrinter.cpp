@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/facts/FactsHost.h"
+#include "core/functions/IEFunctionCall.h"
 #include "core/network/NetworkHost.h"
 #include "platform/Format.h"
 
@@ -182,8 +183,8 @@ std::string PrettyPrint(const TIEDefinedType& Type) {
   return Text;
 }
 
-// The printer of templates, facts, fact sets, patterns and defined types that belong to no
-// engine.
+// The printer of templates, facts, fact sets, patterns, defined types, rules and calls that
+// belong to no engine.
 namespace {
 
 class TFactsPrinter final : public IFactsPrinter {
@@ -192,6 +193,7 @@ class TFactsPrinter final : public IFactsPrinter {
     SetFactsPrinter(this);
     SetDefinedTypePrinter([](const TIEDefinedType& Type) { return PrettyPrint(Type); });
     SetRulePrinter([](const TRule& Rule) { return PrettyPrint(Rule); });
+    SetCallPrinter([](const TFunctionCall& Call, bool SlotPairs) { return PrettyPrint(Call, SlotPairs); });
   }
   std::string PrintFact(const TFact& Fact) override { return PrettyPrint(Fact); }
   std::string PrintFactSlot(const TFactSlot& Slot) override { return PrettyPrint(Slot); }

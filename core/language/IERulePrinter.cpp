@@ -1,7 +1,6 @@
 // The canonical text of rules.
 #include "IEPrettyPrinter.h"
 
-#include "core/engine/InferenceEngine.h"
 #include "core/network/IERule.h"
 
 namespace rulecore {

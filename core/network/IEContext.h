@@ -141,6 +141,7 @@ class TIEContext final : public platform::TObject, public IValueContext, public 
   IIEValue ResolvePatternBinding(const TBindingInfo& Binding) override;
   const TIEValue* PeekPatternBinding(const TBindingInfo& Binding) override;
   IIEValue ResolveSingletons(TSingletonsVector& Singletons) override;
+  TIEContext* GetRuleContext() noexcept override { return this; }
   // IJoinTestContext
   TFact* GetCurrentFact() override { return Fact_; }
   // A negated element's place holds the engine's placeholder: no fact was matched there.

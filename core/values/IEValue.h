@@ -39,6 +39,7 @@ class TSingletonsVector;
 class TFunctionCall;
 class TFact;
 class TBindingInfo;
+class TIEContext;
 using IIEValue = platform::Ref<TIEValue>;
 using IValueVector = platform::Ref<TValueVector>;
 using ISingletonsVector = platform::Ref<TSingletonsVector>;
@@ -119,6 +120,9 @@ class IValueContext {
   virtual const TIEValue* PeekPatternBinding(const TBindingInfo& Binding) = 0;
   // A new fuzzy value built from a singletons vector, its points resolved in this context.
   virtual IIEValue ResolveSingletons(TSingletonsVector& Singletons) = 0;
+  // The rule layer's context this is (functions take that one; they know it only by name), or
+  // nullptr for a context of another kind.
+  virtual TIEContext* GetRuleContext() noexcept { return nullptr; }
 
  protected:
   ~IValueContext() = default;
