@@ -46,7 +46,7 @@ class TTieredVector {
   void insert(size_t Index, const T& Value) {
     if (Chunks_.empty()) {
       Chunks_.push_back(std::make_unique<TChunk>());
-      Starts_.push_back(0);
+      Starts_.push_back(Bias_);
     }
     TPlace P = Index == Size_ ? TPlace{Chunks_.size() - 1, Chunks_.back()->Count()} : Locate(Index);
     if (Chunks_[P.Chunk]->Count() == ChunkSize) {
@@ -86,6 +86,18 @@ class TTieredVector {
     Size_ = 0;
   }
 
+  // Calls Visit(value) for the values at indexes From to To - 1, in order.
+  template <class F>
+  void ForEachIn(size_t From, size_t To, F&& Visit) {
+    if (From >= To || To > Size_) return;
+    const TPlace P = Locate(From);
+    size_t Left = To - From;
+    for (size_t C = P.Chunk, Offset = P.Offset; Left > 0; ++C, Offset = 0) {
+      TChunk& Chunk = *Chunks_[C];
+      for (size_t I = Chunk.Begin + Offset; I < Chunk.End && Left > 0; ++I, --Left) Visit(Chunk.Items[I]);
+    }
+  }
+
   // Calls Visit(value) for each value in order.
   template <class F>
   void ForEach(F&& Visit) {
@@ -105,7 +117,7 @@ class TTieredVector {
       const T* First = Chunk.Items + Chunk.Begin;
       const T* Last = Chunk.Items + Chunk.End;
       const T* It = std::find(First, Last, Value);
-      if (It != Last) return Starts_[C] + static_cast<size_t>(It - First);
+      if (It != Last) return Starts_[C] - Bias_ + static_cast<size_t>(It - First);
     }
     return Size_;
   }
@@ -127,7 +139,8 @@ class TTieredVector {
     if (Lo == Chunks_.size()) return Size_;
     const TChunk& Chunk = *Chunks_[Lo];
     const T* First = Chunk.Items + Chunk.Begin;
-    return Starts_[Lo] + static_cast<size_t>(std::partition_point(First, Chunk.Items + Chunk.End, Before) - First);
+    return Starts_[Lo] - Bias_ +
+           static_cast<size_t>(std::partition_point(First, Chunk.Items + Chunk.End, Before) - First);
   }
 
  private:
@@ -180,11 +193,19 @@ class TTieredVector {
   TPlace Locate(size_t Index) const noexcept {
     if (Index < Chunks_.front()->Count()) return {0, Index};
     // The last chunk whose first index is not past Index (empty chunks exist only alone).
-    const size_t C = static_cast<size_t>(std::upper_bound(Starts_.begin() + 1, Starts_.end(), Index) - Starts_.begin()) - 1;
-    return {C, Index - Starts_[C]};
+    const size_t Key = Index + Bias_;
+    const size_t C = static_cast<size_t>(std::upper_bound(Starts_.begin() + 1, Starts_.end(), Key) - Starts_.begin()) - 1;
+    return {C, Key - Starts_[C]};
   }
 
   void Shift(size_t From, int Delta) noexcept {
+    if (From == 1) {
+      // A change in the first chunk moves every later chunk: the bias moves instead, so that
+      // taking from or adding at the front (an agenda's firing) costs no pass over the chunks.
+      Bias_ -= static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
+      Starts_[0] = Bias_;
+      return;
+    }
     size_t* S = Starts_.data();
     for (size_t C = From, N = Starts_.size(); C < N; ++C) S[C] += static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
   }
@@ -221,8 +242,11 @@ class TTieredVector {
   }
 
   std::vector<std::unique_ptr<TChunk>> Chunks_;
-  // Starts_[C]: the index of chunk C's first value.
+  // Starts_[C]: the index of chunk C's first value plus Bias_.  The bias starts in the middle
+  // of the range, so that the stored starts stay ordered however many values come and go at
+  // the front.
   std::vector<size_t> Starts_;
+  size_t Bias_ = size_t{1} << 62;
   size_t Size_ = 0;
 };
 

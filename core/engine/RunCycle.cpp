@@ -90,6 +90,10 @@ void TInferenceEngine::RemoveActivation(int Index) {
 }
 
 void TInferenceEngine::RemoveActivation(TActivation* Activation) {
+  // The firing activation that its own actions took off the agenda (a modify or retract of a
+  // fact of its match) is reported fired afterwards: it is not searched for, which would scan
+  // the whole agenda once per such firing.  The run frees it.
+  if (Activation == Current_ && !CurrentOnAgenda_) return;
   const int Index = Agenda_->IndexOf(Activation);
   if (Index >= 0) {
     RemoveActivation(Index);

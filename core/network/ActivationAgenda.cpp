@@ -93,14 +93,48 @@ void TActivationAgenda::PlaceKey(size_t Index) noexcept {
     Placed->AgendaKey_ = Before->AgendaKey_ + (After->AgendaKey_ - Before->AgendaKey_) / 2;
     return;
   }
-  // No room here (or keys out of order after another agenda placed some of these activations):
-  // space them evenly around the middle of the range, leaving room at both ends.
-  const uint64_t Step = std::min<uint64_t>(Gap, UINT64_MAX / (N + 2));
+  if ((!Before || !After || After->AgendaKey_ > Before->AgendaKey_) && SpreadAround(Index)) return;
+  // Keys out of order (another agenda placed some of these activations since) or the agenda
+  // too dense for the key range: space them all evenly, leaving room at both ends.
+  const uint64_t Step = std::max<uint64_t>(1, std::min<uint64_t>(Gap, UINT64_MAX / (N + 2)));
   uint64_t Key = UINT64_MAX / 2 - Step * (N / 2);
   Items_.ForEach([&Key, Step](TActivation* A) {
     if (A) A->AgendaKey_ = Key;
     Key += Step;
   });
+}
+
+// Order maintenance with local relabelling: the entries whose keys share the neighbour's key
+// above the lowest Level bits form a run around Index; the smallest such range that is sparse
+// enough - at most Span / Density^Level entries, Density between 1 and 2 - is spread evenly
+// over its keys.  Repeated placements at one spot then cost amortised logarithmic work
+// instead of respacing the whole agenda every few dozen placements.
+bool TActivationAgenda::SpreadAround(size_t Index) noexcept {
+  constexpr double Density = 1.4;  // (2 / 1.4)^64 leaves room for billions of entries
+  const size_t N = Items_.size();
+  const uint64_t Anchor = (Index > 0 ? Items_[Index - 1] : Items_[Index + 1])->AgendaKey_;
+  size_t Lo = Index, Hi = Index;  // the run, the placed entry included
+  double Allowed = 1.0;           // Span / Density^Level, computed as it goes
+  for (int Level = 1; Level <= 64; ++Level) {
+    Allowed *= 2.0 / Density;
+    const uint64_t Mask = Level == 64 ? UINT64_MAX : (uint64_t{1} << Level) - 1;
+    const uint64_t Base = Anchor & ~Mask;
+    const auto Inside = [Base, Mask](const TActivation* A) { return A && (A->AgendaKey_ & ~Mask) == Base; };
+    while (Lo > 0 && Inside(Items_[Lo - 1])) --Lo;
+    while (Hi + 1 < N && Inside(Items_[Hi + 1])) ++Hi;
+    const size_t Count = Hi - Lo + 1;
+    if (static_cast<double>(Count) > Allowed) continue;
+    // Count keys strictly inside [Base, Base + Mask], evenly spaced.
+    const uint64_t Step = Mask / (Count + 1);
+    if (Step == 0) continue;
+    uint64_t Key = Base;
+    Items_.ForEachIn(Lo, Hi + 1, [&Key, Step](TActivation* A) {
+      Key += Step;
+      if (A) A->AgendaKey_ = Key;
+    });
+    return true;
+  }
+  return false;
 }
 
 TActivation* TActivationAgenda::GetActivations(int Index) const {
@@ -128,6 +162,17 @@ int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
   const size_t At = Items_.PartitionPoint([Key](const TActivation* A) { return A && A->AgendaKey_ < Key; });
   if (At < Items_.size() && Items_[At] == Activation) return static_cast<int>(At);
   return Found(Activation);
+}
+
+bool TActivationAgenda::KeysRise() const noexcept {
+  bool Rise = true;
+  const TActivation* Last = nullptr;
+  Items_.ForEach([&Rise, &Last](const TActivation* A) {
+    if (!A) return;
+    if (Last && A->AgendaKey_ <= Last->AgendaKey_) Rise = false;
+    Last = A;
+  });
+  return Rise;
 }
 
 TActivation* TActivationAgenda::Extract(int Index) {

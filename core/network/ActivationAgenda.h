@@ -85,6 +85,10 @@ class TActivationAgenda : public platform::TObject {
   // The activation's index, or -1.  Finds it by its key in logarithmic time; an activation
   // placed since by another agenda is still found, by a scan.
   int IndexOf(const TActivation* Activation) const noexcept;
+  // Whether the keys rise strictly along the agenda, so that IndexOf finds every entry by
+  // bisection (a consistency check for tests; an agenda sharing activations with another may
+  // answer false and still finds them, by a scan).
+  bool KeysRise() const noexcept;
   // Removes the entry; its activation is freed while the agenda owns its objects.
   void Delete(int Index);
   // Removes the entry without freeing its activation.
@@ -94,9 +98,10 @@ class TActivationAgenda : public platform::TObject {
   void SetOwnsObjects(bool Value) noexcept { OwnsObjects_ = Value; }
 
  private:
-  // Gives the entry at Index a key between its neighbours' keys, spreading all keys anew when
-  // they leave no room.
+  // Gives the entry at Index a key between its neighbours' keys, spreading the keys of a few
+  // entries around it anew when they leave no room.
   void PlaceKey(size_t Index) noexcept;
+  bool SpreadAround(size_t Index) noexcept;
   platform::TTieredVector<TActivation*> Items_;
   bool OwnsObjects_ = true;
 };

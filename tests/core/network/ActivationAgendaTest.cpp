@@ -71,6 +71,43 @@ TEST(ActivationAgenda, ManyInsertionsAtOnePlaceKeepTheOrderFindable) {
     Agenda.Add(Added.back());
   }
   for (int I = 0; I < 200; ++I) EXPECT_EQ(Agenda.IndexOf(Added[static_cast<size_t>(I)]), 200 - I);
+  EXPECT_TRUE(Agenda.KeysRise());
+}
+
+TEST(ActivationAgenda, MatchesPilingUpInTheMiddleWhileTheFrontFiresStayInOrder) {
+  // The shape of a run where a rule of higher salience makes matches of a lower one: every new
+  // activation goes to the middle of the agenda, where the keys run out again and again and are
+  // spread anew around the spot, while firings take activations off the front.
+  std::mt19937 Random(11);
+  TPlacingAgenda Agenda;
+  std::vector<TActivation*> Order;  // what the agenda must hold, in order
+  for (int Step = 0; Step < 60000; ++Step) {
+    if (!Order.empty() && Step % 7 == 6) {
+      ASSERT_EQ(Agenda.IndexOf(Order.front()), 0);
+      Agenda.Delete(0);
+      Order.erase(Order.begin());
+      continue;
+    }
+    auto* A = new TActivation();
+    const size_t At = Order.size() / 2 + (Random() % 2);
+    Agenda.Place = static_cast<int>(std::min(At, Order.size()));
+    Agenda.Add(A);
+    Order.insert(Order.begin() + Agenda.Place, A);
+  }
+  ASSERT_EQ(Agenda.Count(), static_cast<int>(Order.size()));
+  EXPECT_TRUE(Agenda.KeysRise());
+  for (size_t I = 0; I < Order.size(); I += 97) {
+    ASSERT_EQ(Agenda.GetActivations(static_cast<int>(I)), Order[I]) << I;
+    ASSERT_EQ(Agenda.IndexOf(Order[I]), static_cast<int>(I)) << I;
+  }
+  // Removing from anywhere keeps every other entry findable.
+  for (int I = 0; I < 2000; ++I) {
+    const size_t At = Random() % Order.size();
+    ASSERT_EQ(Agenda.IndexOf(Order[At]), static_cast<int>(At));
+    Agenda.Delete(static_cast<int>(At));
+    Order.erase(Order.begin() + static_cast<long>(At));
+  }
+  EXPECT_TRUE(Agenda.KeysRise());
 }
 
 TEST(ActivationAgenda, ActivationsSharedWithAnotherAgendaAreStillFound) {
