@@ -49,12 +49,27 @@ make_program() {  # NAME GENERATOR ARG RULES
     echo "(exit)"; } >"$DATA/clips/$name.clp"
 }
 
+# make_whole NAME GENERATOR ARGS...: a generator that writes the whole program, the same text for
+# both engines (split for CLIPS as above).
+make_whole() {
+  local name=$1 gen=bench/programs/$2
+  shift 2
+  python3 "$gen" "$@" >"$DATA/ours/$name.clp"
+  awk -v constructs="$DATA/clips/$name.constructs.clp" -v commands="$DATA/clips/$name.commands.clp" '
+    /^\(reset\)/ { split_here = 1 }
+    { print > (split_here ? commands : constructs) }' "$DATA/ours/$name.clp"
+  { printf '(load* "%s")\n' "$DATA/clips/$name.constructs.clp"
+    cat "$DATA/clips/$name.commands.clp"
+    echo "(exit)"; } >"$DATA/clips/$name.clp"
+}
+
 make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
 make_program retract-100k retract_all.py 100000 retract_all.clp
 make_program join-heavy join_heavy.py 2000 join_heavy.clp
 for n in 10000 20000 40000; do make_program "agenda-pileup-$n" agenda_pileup.py "$n" agenda_pileup.clp; done
+for n in 50000 100000 200000; do make_whole "templates-200-$n" many_templates.py 200 5000 "$n"; done
 printf '(printout t (+ 1 2) crlf)\n(exit)\n' >"$DATA/clips/startup.clp"
 
 # measure ENGINE NAME COMMAND...: one timed run; appends "seconds kilobytes stopped" to
@@ -102,7 +117,8 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 }
 
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
-  waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000)
+  waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
+  templates-200-50000 templates-200-100000 templates-200-200000)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"

@@ -33,23 +33,42 @@ void TFactSets::Add(TFactSet* Set) {
 }
 
 void TFactSets::Remove(TFactSet* Set) {
-  if (!Set || IndexOf(Set) < 0) return;
+  if (!Set || !Members_.count(Set)) return;
   if (Engine_ && Set->GetEngine() == Engine_)
     Set->SetEngineNoParse(nullptr);
   else
     Detached(Set);
 }
 
+TFactSet* TFactSets::Named(const std::string& Name) {
+  const auto Known = ByName_.find(Name);
+  if (RenamesSeen_ != FactSetRenameCount() || (Known != ByName_.end() && Known->second->GetFactSetName() != Name)) {
+    RenamesSeen_ = FactSetRenameCount();
+    ByName_.clear();
+    for (TFactSet* Set : Items_) ByName_[Set->GetFactSetName()] = Set;
+  }
+  const auto It = ByName_.find(Name);
+  return It == ByName_.end() ? nullptr : It->second;
+}
+
 void TFactSets::Attached(TFactSet* Set) {
-  if (!Set || IndexOf(Set) >= 0) return;
+  if (!Set || Members_.count(Set)) return;
   // A set of the same name is replaced: the earlier one leaves the list.
-  for (TFactSet* Other : std::vector<TFactSet*>(Items_))
-    if (Other->GetFactSetName() == Set->GetFactSetName()) Remove(Other);
+  if (TFactSet* Other = Named(Set->GetFactSetName())) Remove(Other);
   Items_.push_back(Set);
+  Members_.insert(Set);
+  ByName_[Set->GetFactSetName()] = Set;
+  Set->SetListed(true);
 }
 
 void TFactSets::Detached(TFactSet* Set) noexcept {
-  Items_.erase(std::remove(Items_.begin(), Items_.end(), Set), Items_.end());
+  if (!Members_.erase(Set)) return;
+  // Sets mostly leave newest first (a clear, a destroyed engine): look from the back.
+  const auto It = std::find(Items_.rbegin(), Items_.rend(), Set);
+  if (It != Items_.rend()) Items_.erase(std::next(It).base());
+  const auto Name = ByName_.find(Set->GetFactSetName());
+  if (Name != ByName_.end() && Name->second == Set) ByName_.erase(Name);
+  Set->SetListed(false);
 }
 
 void TFactSets::Assign(const platform::TPersistent& Source) {

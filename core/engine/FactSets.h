@@ -4,8 +4,11 @@
 // the earlier.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Object.h"
@@ -48,8 +51,15 @@ class TFactSets : public platform::TPersistent {
   void Detached(TFactSet* Set) noexcept;
 
  private:
+  // The set that goes by Name in ByName_ (rebuilt after a listed set was renamed), or nullptr.
+  TFactSet* Named(const std::string& Name);
+
   TInferenceEngine* Engine_;
   std::vector<TFactSet*> Items_;
+  // Membership and names, so that a set joins in constant time however many there are.
+  std::unordered_set<const TFactSet*> Members_;
+  std::unordered_map<std::string, TFactSet*> ByName_;
+  uint64_t RenamesSeen_ = 0;
 };
 
 }  // namespace rulecore

@@ -1,5 +1,7 @@
 #include "FactSet.h"
 
+#include <atomic>
+
 #include "FactsHost.h"
 #include "core/values/IEException.h"
 #include "platform/ComponentStream.h"
@@ -110,12 +112,23 @@ void TFactSet::ForgetFactsOf(const TFactTemplate* Template) noexcept {
     if (Entry.second && Entry.second->GetTemplate().get() == Template) Entry.second = nullptr;
 }
 
+namespace {
+std::atomic<uint64_t> Renames{0};
+}  // namespace
+
+uint64_t FactSetRenameCount() noexcept { return Renames.load(std::memory_order_acquire); }
+
+void TFactSet::SetFactSetName(const TIEName& Value) {
+  if (Listed_ && Value != FactSetName_) Renames.fetch_add(1, std::memory_order_acq_rel);
+  FactSetName_ = Value;
+}
+
 void TFactSet::Assign(const platform::TPersistent& Source) {
   const auto* From = dynamic_cast<const TFactSet*>(&Source);
   if (!From) return TComponent::Assign(Source);
   if (From == this) return;
   Comment_ = From->Comment_;
-  FactSetName_ = From->FactSetName_;
+  SetFactSetName(From->FactSetName_);
   Facts_.clear();
   // Into an engine the facts are read again from their text, so they take its templates.
   auto* Owner = dynamic_cast<IFactsHost*>(GetOwner());

@@ -2,6 +2,8 @@
 // paired with the fact parsed from it, asserted into its engine on reset.
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +21,9 @@ namespace rulecore {
 class IFactsHost;
 class TInferenceEngine;
 
+// How often a set held by a fact-set list took another name, in the whole process.
+uint64_t FactSetRenameCount() noexcept;
+
 class TFactSet : public platform::TComponent {
   PLATFORM_CLASS(TFactSet, platform::TComponent)
  public:
@@ -26,10 +31,13 @@ class TFactSet : public platform::TComponent {
   ~TFactSet() override;
 
   const TIEName& GetFactSetName() const noexcept { return FactSetName_; }
-  void SetFactSetName(const TIEName& Value) { FactSetName_ = Value; }
+  void SetFactSetName(const TIEName& Value);
   const std::string& GetComment() const noexcept { return Comment_; }
   void SetComment(const std::string& Value) { Comment_ = Value; }
   TInferenceEngine* GetEngine() const noexcept { return Engine_; }
+  // Kept by the fact-set list that holds the set: a listed set that takes another name counts
+  // in FactSetRenameCount, so that the lists index their names afresh.
+  void SetListed(bool Value) noexcept { Listed_ = Value; }
   // Joins the engine's fact sets (leaving the previous engine's); without an engine the lines
   // lose their parsed facts.
   void SetEngine(TInferenceEngine* Value);
@@ -80,6 +88,8 @@ class TFactSet : public platform::TComponent {
   void SetHost(IFactsHost* Value, bool Parse);
 
   TIEName FactSetName_ = "FactSet";
+  // Held by a fact-set list, which looks sets up by name (kept by the list).
+  bool Listed_ = false;
   std::string Comment_;
   IFactsHost* Host_ = nullptr;
   TInferenceEngine* Engine_ = nullptr;  // Host_'s engine

@@ -315,6 +315,28 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   EXPECT_FALSE(Standalone.GetFact(0));
 }
 
+TEST(FactSets, ManySetsJoinByNameAndARenamedOneIsStillReplaced) {
+  TInferenceEngine Engine;
+  std::string Text;
+  for (int I = 0; I < 1000; ++I) Text += "(deffacts d" + std::to_string(I) + " (item " + std::to_string(I) + "))\n";
+  Text += "(deffacts d500 (item again))\n";  // a set of a taken name replaces the earlier one
+  Engine.Parse(Text, false);
+  ASSERT_EQ(Engine.GetFactSetCount(), 1000);
+  EXPECT_EQ(Engine.GetFactSet(999)->GetFactSetName(), "d500");
+  EXPECT_NE(Engine.GetFactSet(999)->ToString().find("again"), std::string::npos);
+  // A set renamed by the host is found under its new name by the next set of that name.
+  TFactSet* Renamed = Engine.GetFactSet(10);
+  ASSERT_EQ(Renamed->GetFactSetName(), "d10");
+  Renamed->SetFactSetName("kept");
+  Engine.Parse("(deffacts d10 (item new))\n", false);  // the old name is free: nothing leaves
+  EXPECT_EQ(Engine.GetFactSetCount(), 1001);
+  Engine.Parse("(deffacts kept (item newer))\n", false);
+  EXPECT_EQ(Engine.GetFactSetCount(), 1001);
+  int Kept = 0;
+  for (int I = 0; I < Engine.GetFactSetCount(); ++I) Kept += Engine.GetFactSet(I)->GetFactSetName() == "kept";
+  EXPECT_EQ(Kept, 1);
+}
+
 TEST(FactSlots, RememberedSlotPlaceFollowsRenamesAndLayouts) {
   IFactTemplate T = Reading();
   IFact A = T->NewFact();
