@@ -950,8 +950,54 @@ TReteNode* TReteNetwork::Own(std::unique_ptr<TReteNode> Node) {
   return Raw;
 }
 
+namespace {
+
+// The template a root tests for, or nothing for a root of another kind.
+std::string_view TemplateTestedBy(const TReteNode* Root) {
+  const auto* Node = dynamic_cast<const TPatternMatchNode*>(Root);
+  if (!Node || Node->GetPatternMatchTest() != pmtTestClassType || !Node->GetValue()) return {};
+  return Node->GetValue()->GetText();
+}
+
+}  // namespace
+
+void TReteNetwork::AddRoot(TReteNode* Node) {
+  Roots_.push_back(Node);
+  Node->Root_ = true;
+  if (RootsIndexed_) IndexRoot(Node);
+}
+
+void TReteNetwork::IndexRoot(TReteNode* Node) {
+  const std::string_view Name = TemplateTestedBy(Node);
+  if (Name.empty()) {
+    RootsOfNoTemplate_.push_back(Node);
+    for (auto& [Template, Roots] : RootsByTemplate_) Roots.push_back(Node);
+    return;
+  }
+  auto It = RootsByTemplate_.find(Name);
+  if (It == RootsByTemplate_.end()) It = RootsByTemplate_.emplace(std::string(Name), RootsOfNoTemplate_).first;
+  It->second.push_back(Node);
+}
+
+void TReteNetwork::EraseRoot(TReteNode* Node) {
+  Roots_.erase(std::remove(Roots_.begin(), Roots_.end(), Node), Roots_.end());
+  Node->Root_ = false;
+  RootsIndexed_ = false;
+}
+
+const std::vector<TReteNode*>& TReteNetwork::RootsOf(std::string_view TemplateName) {
+  if (!RootsIndexed_) {
+    RootsByTemplate_.clear();
+    RootsOfNoTemplate_.clear();
+    RootsIndexed_ = true;
+    for (TReteNode* Root : Roots_) IndexRoot(Root);
+  }
+  const auto It = RootsByTemplate_.find(TemplateName);
+  return It == RootsByTemplate_.end() ? RootsOfNoTemplate_ : It->second;
+}
+
 void TReteNetwork::Connect(TReteNode* From, TReteNode* To, TCallType CallType) {
-  if (To->Parents_.empty()) Roots_.erase(std::remove(Roots_.begin(), Roots_.end(), To), Roots_.end());
+  if (To->Root_) EraseRoot(To);
   From->Children_.push_back({To, CallType});
   To->Parents_.push_back(From);
 }
@@ -964,9 +1010,9 @@ void TReteNetwork::FreeNode(TReteNode* Node) {
   for (const TReteEdge& E : Node->Children_) {
     auto& P = E.Node->Parents_;
     P.erase(std::remove(P.begin(), P.end(), Node), P.end());
-    if (P.empty()) Roots_.push_back(E.Node);
+    if (P.empty() && !E.Node->Root_) AddRoot(E.Node);
   }
-  Roots_.erase(std::remove(Roots_.begin(), Roots_.end(), Node), Roots_.end());
+  if (Node->Root_) EraseRoot(Node);
   auto It = Nodes_.find(Node);
   if (It != Nodes_.end()) {
     std::unique_ptr<TReteNode> Owned = std::move(It->second);
@@ -979,6 +1025,9 @@ void TReteNetwork::Clear() {
     if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->DeactivateAll();
   Nodes_.clear();
   Roots_.clear();
+  RootsByTemplate_.clear();
+  RootsOfNoTemplate_.clear();
+  RootsIndexed_ = true;
   RuleNodes_.clear();
   Traces_.clear();
 }
@@ -1052,15 +1101,20 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
   bool Any = false;
   // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
   // size copies them onto the stack.
+  // A fact goes only to the roots of its template and those that test no template: the
+  // others would turn it away.
+  const TFact* Fact = Token->GetFact().get();
+  const std::vector<TReteNode*>& Candidates =
+      Fact && Fact->GetTemplate() ? RootsOf(Fact->GetTemplate()->GetTemplateName()) : Roots_;
   constexpr size_t Inline = 32;
   TReteNode* Local[Inline];
   std::vector<TReteNode*> Many;
-  const size_t N = Roots_.size();
+  const size_t N = Candidates.size();
   TReteNode* const* Roots = Local;
   if (N <= Inline)
-    std::copy_n(Roots_.data(), N, Local);
+    std::copy_n(Candidates.data(), N, Local);
   else
-    Roots = (Many = Roots_).data();
+    Roots = (Many = Candidates).data();
   for (size_t I = 0; I < N; ++I)
     if (Roots[I]->CallNode(Token, ctSingle)) Any = true;
   return Any;
@@ -1137,7 +1191,10 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
     for (const TReteEdge& E : Parent->Children_)
       if (E.CallType == ctSingle && Reuse(E.Node)) return E.Node;
   } else {
-    for (TReteNode* Root : Roots_)
+    // Only a root of the same template (or another kind of root, for a test pattern) can share.
+    const std::vector<TReteNode*>& Candidates =
+        Kind == pmtTestClassType && Value ? RootsOf(Value->GetText()) : Roots_;
+    for (TReteNode* Root : Candidates)
       if (Reuse(Root)) return Root;
   }
   TReteNode* Node =
@@ -1145,7 +1202,7 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
   if (Parent)
     Connect(Parent, Node, ctSingle);
   else
-    Roots_.push_back(Node);
+    AddRoot(Node);
   Nodes.Add(Node);
   Trace += "+1";
   return Node;

@@ -84,6 +84,7 @@ class TReteNode : public platform::TObject {
   std::unique_ptr<TIEContext> Context_;
   std::vector<TReteEdge> Children_;
   std::vector<TReteNode*> Parents_;
+  bool Root_ = false;  // listed in the network's roots
 };
 
 // How many elements may follow a multifield segment, as the fields after it demand (see
@@ -406,6 +407,22 @@ class TReteNetwork : public platform::TComponent {
   int32_t Busy_ = 0;
   std::unordered_map<TReteNode*, std::unique_ptr<TReteNode>> Nodes_;
   std::vector<TReteNode*> Roots_;
+  // The roots by the template they test, so that a fact visits only its own template's roots
+  // and a new pattern looks for a root to share among them: each list holds, in the order of
+  // Roots_, the roots that test that template and those that test none (RootsOfNoTemplate_).
+  // Kept as roots are added; rebuilt when first needed after one was taken away.
+  struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view Name) const noexcept { return std::hash<std::string_view>{}(Name); }
+  };
+  std::unordered_map<std::string, std::vector<TReteNode*>, TNameHash, std::equal_to<>> RootsByTemplate_;
+  std::vector<TReteNode*> RootsOfNoTemplate_;
+  bool RootsIndexed_ = true;
+  void AddRoot(TReteNode* Node);
+  void EraseRoot(TReteNode* Node);
+  void IndexRoot(TReteNode* Node);
+  // The roots a fact of the named template passes through (see RootsByTemplate_).
+  const std::vector<TReteNode*>& RootsOf(std::string_view TemplateName);
   std::unordered_map<const TRule*, TRuleNodes> RuleNodes_;
   std::unordered_map<const TRule*, std::string> Traces_;
 };

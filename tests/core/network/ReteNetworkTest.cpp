@@ -72,6 +72,35 @@ TEST(ReteCompilation, SharedNodesKeepTheOtherRulesMatches) {
   EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
 }
 
+TEST(ReteCompilation, FactsReachOnlyTheirTemplatesRootsAsRulesComeAndGo) {
+  // Roots are found by template; removing a rule takes roots away and the index is rebuilt,
+  // and a test pattern's root (which tests no template) still sees every fact, in rule order.
+  TWatched W;
+  W.Engine.Parse("(deftemplate p (slot a)) (deftemplate q (slot a)) (deftemplate r (slot a))"
+                 "(defrule on-p (p (a ?x)) =>)"
+                 "(defrule on-q (q (a ?x)) =>)"
+                 "(defrule on-r (r (a ?x)) =>)",
+                 false);
+  const int Roots = W.Engine.GetReteNetwork().GetRootCount();
+  W.Engine.GetRules().Remove("on-q");
+  EXPECT_EQ(W.Engine.GetReteNetwork().GetRootCount(), Roots - 1);
+  W.Engine.Assert("(q (a 1))");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  W.Engine.Parse("(defrule q-again (q (a ?x)) =>)"
+                 "(defrule p-or-q (test (> 2 1)) (p (a ?x)) =>)",
+                 false);
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"q-again:f-1"}));
+  W.Engine.Assert("(p (a 2))");
+  W.Engine.Assert("(r (a 3))");
+  EXPECT_EQ(W.Activations("on-p"), 1);
+  EXPECT_EQ(W.Activations("p-or-q"), 1);
+  EXPECT_EQ(W.Activations("on-r"), 1);
+  EXPECT_EQ(W.Activations("q-again"), 1);
+  // Taking the p fact back withdraws what it reached through both kinds of root.
+  W.Engine.Retract(2);
+  EXPECT_EQ(W.Activations("on-p") + W.Activations("p-or-q"), 0);
+}
+
 TEST(ReteJoins, NegationCountsEveryBlockingFact) {
   TWatched W;
   W.Engine.Parse("(deftemplate a (slot v)) (deftemplate b (slot v))"
