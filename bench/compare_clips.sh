@@ -70,6 +70,7 @@ make_program retract-100k retract_all.py 100000 retract_all.clp
 make_program join-heavy join_heavy.py 2000 join_heavy.clp
 for n in 10000 20000 40000; do make_program "agenda-pileup-$n" agenda_pileup.py "$n" agenda_pileup.clp; done
 for n in 50000 100000 200000; do make_whole "templates-200-$n" many_templates.py 200 5000 "$n"; done
+make_program rule-work rule_work.py 300000 rule_work.clp
 printf '(printout t (+ 1 2) crlf)\n(exit)\n' >"$DATA/clips/startup.clp"
 
 # measure ENGINE NAME COMMAND...: one timed run; appends "seconds kilobytes stopped" to
@@ -118,7 +119,7 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
   waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
-  templates-200-50000 templates-200-100000 templates-200-200000)
+  templates-200-50000 templates-200-100000 templates-200-200000 rule-work)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"

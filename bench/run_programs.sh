@@ -27,6 +27,7 @@ make_program retract-100k retract_all.py 100000 retract_all.clp
 make_program join-heavy join_heavy.py 2000 join_heavy.clp
 make_program multifield multifield.py 2000 multifield.clp
 make_program agenda-pileup agenda_pileup.py 20000 agenda_pileup.clp
+make_program rule-work rule_work.py 300000 rule_work.clp
 python3 bench/programs/fuzzy_match.py 20000 100 >"$DATA/fuzzy-match.clp"
 python3 bench/programs/fuzzy_match.py 20000 100 crisp >"$DATA/crisp-match.clp"
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
@@ -34,7 +35,7 @@ LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search u
 
 printf "%-20s %10s %12s  %s\n" program "median s" "peak MB" check
 for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128 retract-100k \
-  join-heavy multifield agenda-pileup fuzzy-match crisp-match waltz-25 waltz-50; do
+  join-heavy multifield agenda-pileup rule-work fuzzy-match crisp-match waltz-25 waltz-50; do
   times=()
   mems=()
   check=""

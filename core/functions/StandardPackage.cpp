@@ -619,8 +619,15 @@ IIEValue ListValue(const IValueVector& List) { return MakeRef<TIEValue>(List); }
 // Copies of the items of List whose index lies outside Start..End.
 IValueVector WithoutRange(const TValueVector& List, int32_t Start, int32_t End, TIEContext* Context) {
   IValueVector Result = NewList();
-  for (int I = 0; I < List.GetValueCount(); ++I)
-    if (I < Start || I > End) Result->Add(CopyOf(Resolved(List.Get(I), Context)));
+  for (int I = 0; I < List.GetValueCount(); ++I) {
+    if (I >= Start && I <= End) continue;
+    const IIEValue& Item = List.Get(I);
+    // An item that reads as itself (a constant, the usual case) is copied without resolving.
+    if (Item && Item->Peek(nullptr) == Item.get())
+      Result->Add(MakeRef<TIEValue>(Item));
+    else
+      Result->Add(CopyOf(Resolved(Item, Context)));
+  }
   return Result;
 }
 

@@ -185,6 +185,13 @@ TIEValue::TIEValue(void* Address) noexcept : DType_(dtExternalAddress), Payload_
 TIEValue::TIEValue(const platform::TClass* Class) noexcept : DType_(dtClass), Payload_{.Class = Class} {}
 
 TIEValue::TIEValue(const IIEValue& Source) {
+  // Most copies are of plain values (numbers, atoms, texts, fact addresses): their payload is
+  // shared as Assign shares it, without its checks and events, which a new value cannot need.
+  if (const TIEValue* Other = Source.get(); Other && Other->DType_ != dtList && !Other->IsOwningObject()) {
+    CopyPayloadFrom(*Other);
+    SetTag(Other->GetTag());
+    return;
+  }
   try {
     Assign(Source);
   } catch (...) {
@@ -697,13 +704,7 @@ void TIEValue::Assign(const TPersistent& Source) {
   if (Other->IsOwningObject()) {
     CopyOwnedObjectFrom(*Other);
   } else {
-    DType_ = Other->DType_;
-    Payload_ = Other->Payload_;
-    SetEpoch(Other->Epoch());
-    if (IEInterfaceTypes.Contains(DType_))
-      Payload_.Intf->AddRef();
-    else if (IsText())
-      Payload_.Text->AddRef();
+    CopyPayloadFrom(*Other);
   }
   SetTag(Other->GetTag());
   Changed();
@@ -726,15 +727,21 @@ void TIEValue::Assign(const ICloneable& Source) {
   } else if (Other->IsOwningObject()) {
     CopyOwnedObjectFrom(*Other);
   } else {
-    DType_ = Other->DType_;
-    Payload_ = Other->Payload_;
-    if (IEInterfaceTypes.Contains(DType_))
-      Payload_.Intf->AddRef();
-    else if (IsText())
-      Payload_.Text->AddRef();
+    CopyPayloadFrom(*Other);
   }
   SetTag(Other->GetTag());
   Changed();
+}
+
+void TIEValue::CopyPayloadFrom(const TIEValue& Other) noexcept {
+  // A copied fact address keeps the epoch it was made in: it stays an address of that fact.
+  DType_ = Other.DType_;
+  Payload_ = Other.Payload_;
+  SetEpoch(Other.Epoch());
+  if (IEInterfaceTypes.Contains(DType_))
+    Payload_.Intf->AddRef();
+  else if (IsText())
+    Payload_.Text->AddRef();
 }
 
 void TIEValue::AssignTo(TPersistent& Dest) const {

@@ -337,6 +337,9 @@ class TIEValue final : public platform::TCloneable {
   void StoreOwnedObject(platform::TObject* Object);
   void CopyOwnedObjectFrom(const TIEValue& Source);
   void Changed();
+  // Takes Other's kind and payload (not a list's items or an owned object), counting what it
+  // shares; the value held before is not released.
+  void CopyPayloadFrom(const TIEValue& Other) noexcept;
   TExtra& Extra();
   // Every change of a value passes here first: the shared constants refuse it.
   void CheckMutable() const {
