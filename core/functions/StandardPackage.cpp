@@ -619,6 +619,7 @@ IIEValue ListValue(const IValueVector& List) { return MakeRef<TIEValue>(List); }
 // Copies of the items of List whose index lies outside Start..End.
 IValueVector WithoutRange(const TValueVector& List, int32_t Start, int32_t End, TIEContext* Context) {
   IValueVector Result = NewList();
+  Result->Reserve(List.GetValueCount());
   for (int I = 0; I < List.GetValueCount(); ++I) {
     if (I >= Start && I <= End) continue;
     const IIEValue& Item = List.Get(I);

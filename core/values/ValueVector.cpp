@@ -1,5 +1,6 @@
 #include "ValueVector.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "IEException.h"
@@ -37,6 +38,13 @@ TValueVector::~TValueVector() {
     Draining->push_back(std::move(Items_));
     return;
   }
+  // Items that hold nothing counted (numbers, atoms, texts) are freed as the member goes: only
+  // lists that hold lists, facts or objects need the work list that keeps deep nesting off the
+  // stack.
+  const bool Plain = std::all_of(Items_.begin(), Items_.end(), [](const IIEValue& V) {
+    return !V || (!IEInterfaceTypes.Contains(V->GetDType()) && V->GetDType() != dtObject);
+  });
+  if (Plain) return;
   std::vector<std::vector<IIEValue>> Work;
   Draining = &Work;
   Work.push_back(std::move(Items_));
