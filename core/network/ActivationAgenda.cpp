@@ -93,7 +93,11 @@ void TActivationAgenda::PlaceKey(size_t Index) noexcept {
     Placed->AgendaKey_ = Before->AgendaKey_ + (After->AgendaKey_ - Before->AgendaKey_) / 2;
     return;
   }
-  if ((!Before || !After || After->AgendaKey_ > Before->AgendaKey_) && SpreadAround(Index)) return;
+  // Spread around the neighbour the placed entry follows (precedes, at the front); a host may
+  // have put an empty entry there, which has no key.
+  const TActivation* const Near = Index > 0 ? Before : After;
+  if (Near && (!Before || !After || After->AgendaKey_ > Before->AgendaKey_) && SpreadAround(Index, Near->AgendaKey_))
+    return;
   // Keys out of order (another agenda placed some of these activations since) or the agenda
   // too dense for the key range: space them all evenly, leaving room at both ends.
   const uint64_t Step = std::max<uint64_t>(1, std::min<uint64_t>(Gap, UINT64_MAX / (N + 2)));
@@ -109,10 +113,9 @@ void TActivationAgenda::PlaceKey(size_t Index) noexcept {
 // enough - at most Span / Density^Level entries, Density between 1 and 2 - is spread evenly
 // over its keys.  Repeated placements at one spot then cost amortised logarithmic work
 // instead of respacing the whole agenda every few dozen placements.
-bool TActivationAgenda::SpreadAround(size_t Index) noexcept {
+bool TActivationAgenda::SpreadAround(size_t Index, uint64_t Anchor) noexcept {
   constexpr double Density = 1.4;  // (2 / 1.4)^64 leaves room for billions of entries
   const size_t N = Items_.size();
-  const uint64_t Anchor = (Index > 0 ? Items_[Index - 1] : Items_[Index + 1])->AgendaKey_;
   size_t Lo = Index, Hi = Index;  // the run, the placed entry included
   double Allowed = 1.0;           // Span / Density^Level, computed as it goes
   for (int Level = 1; Level <= 64; ++Level) {

@@ -101,7 +101,7 @@ class TActivationAgenda : public platform::TObject {
   // Gives the entry at Index a key between its neighbours' keys, spreading the keys of a few
   // entries around it anew when they leave no room.
   void PlaceKey(size_t Index) noexcept;
-  bool SpreadAround(size_t Index) noexcept;
+  bool SpreadAround(size_t Index, uint64_t Anchor) noexcept;
   platform::TTieredVector<TActivation*> Items_;
   bool OwnsObjects_ = true;
 };

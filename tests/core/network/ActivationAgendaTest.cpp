@@ -110,6 +110,25 @@ TEST(ActivationAgenda, MatchesPilingUpInTheMiddleWhileTheFrontFiresStayInOrder) 
   EXPECT_TRUE(Agenda.KeysRise());
 }
 
+TEST(ActivationAgenda, EmptyEntriesAHostPutsInDoNotBreakPlacement) {
+  TPlacingAgenda Agenda;
+  std::vector<TActivation*> Taken;
+  for (int I = 0; I < 40; ++I) Agenda.Add(new TActivation());
+  for (int I : {0, 5, 6, 39}) {
+    Taken.push_back(Agenda.GetActivations(I));
+    Agenda.SetActivations(I, nullptr);
+  }
+  // Placements right after and before the empty entries, many times over at one spot.
+  for (int Round = 0; Round < 300; ++Round) {
+    Agenda.Place = Round % 2 ? 1 : 6;
+    auto* A = new TActivation();
+    const int At = Agenda.Add(A);
+    EXPECT_EQ(Agenda.IndexOf(A), At);
+  }
+  EXPECT_EQ(Agenda.Count(), 340);
+  for (TActivation* A : Taken) delete A;
+}
+
 TEST(ActivationAgenda, ActivationsSharedWithAnotherAgendaAreStillFound) {
   // A host may list the engine's activations in an agenda of its own (not owning them); that
   // agenda's placements must not hide them from the first one.
