@@ -9,6 +9,29 @@
 
 namespace rulecore {
 
+namespace {
+
+// A line's text is made when it is first needed - when its fact is let go or the line is read -
+// not when the fact is added: most facts of a set are never let go, and making every text as a
+// program loads cost a tenth of the loading.
+using TLine = std::pair<std::string, IFact>;
+
+const std::string& KeptText(TLine& Line) {
+  if (Line.first.empty() && Line.second) Line.first = Line.second->ToString();
+  return Line.first;
+}
+
+// Lets the line's fact go, keeping its text; a fact whose text cannot be made is kept.
+void LetGo(TLine& Line) noexcept {
+  try {
+    KeptText(Line);
+    Line.second = nullptr;
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 TFactSet::TFactSet(platform::TComponent* Owner) : TComponent(Owner) {
   IFactsHost* Host = dynamic_cast<IFactsHost*>(Owner);
   // At design time a set dropped beside an engine belongs to the first engine of its owner.
@@ -34,7 +57,7 @@ void TFactSet::Join(IFactsHost* Value) {
     FreeNotification(Host_->GetFactsComponent());
     Host_->FactSetAttached(this);
   } else {
-    for (auto& Entry : Facts_) Entry.second = nullptr;
+    for (auto& Entry : Facts_) LetGo(Entry);
   }
 }
 
@@ -43,7 +66,7 @@ void TFactSet::SetHost(IFactsHost* Value, bool Parse) {
   Join(Value);
   if (!Parse || !Host_ || IsLoading()) return;
   // The lines are this engine's facts from now on.
-  for (auto& Entry : Facts_) Entry.second = Host_->ReadFact(Entry.first);
+  for (auto& Entry : Facts_) Entry.second = Host_->ReadFact(KeptText(Entry));
 }
 
 void TFactSet::SetEngine(TInferenceEngine* Value) { SetHost(FactsHostOf(Value), true); }
@@ -61,12 +84,14 @@ size_t TFactSet::Checked(int Index) const {
   return static_cast<size_t>(Index);
 }
 
-const std::string& TFactSet::GetLine(int Index) const { return Facts_[Checked(Index)].first; }
+const std::string& TFactSet::GetLine(int Index) const {
+  return KeptText(const_cast<TFactSet*>(this)->Facts_[Checked(Index)]);
+}
 
 std::vector<std::string> TFactSet::GetLines() const {
   std::vector<std::string> Lines;
   Lines.reserve(Facts_.size());
-  for (const auto& Entry : Facts_) Lines.push_back(Entry.first);
+  for (auto& Entry : const_cast<TFactSet*>(this)->Facts_) Lines.push_back(KeptText(Entry));
   return Lines;
 }
 
@@ -79,7 +104,7 @@ void TFactSet::SetFacts(const std::vector<std::string>& Lines) {
 }
 
 int TFactSet::AddFact(const IFact& Fact) {
-  Facts_.emplace_back(Fact ? Fact->ToString() : std::string(), Fact);
+  Facts_.emplace_back(std::string(), Fact);
   return GetCount() - 1;
 }
 
@@ -92,7 +117,7 @@ IFact TFactSet::GetFact(int Index) const {
 
 void TFactSet::SetFact(int Index, const IFact& Fact) {
   auto& Entry = Facts_[Checked(Index)];
-  Entry.first = Fact ? Fact->ToString() : std::string();
+  Entry.first.clear();
   Entry.second = Fact;
 }
 
@@ -109,7 +134,7 @@ void TFactSet::Remove(const TFact* Fact) {
 
 void TFactSet::ForgetFactsOf(const TFactTemplate* Template) noexcept {
   for (auto& Entry : Facts_)
-    if (Entry.second && Entry.second->GetTemplate().get() == Template) Entry.second = nullptr;
+    if (Entry.second && Entry.second->GetTemplate().get() == Template) LetGo(Entry);
 }
 
 namespace {
@@ -213,7 +238,7 @@ void TFactSet::Notification(platform::TComponent* Component, platform::TOperatio
   if (Operation == platform::opRemove && Host_ && Component == Host_->GetFactsComponent()) {
     Host_ = nullptr;
     Engine_ = nullptr;
-    for (auto& Entry : Facts_) Entry.second = nullptr;
+    for (auto& Entry : Facts_) LetGo(Entry);
   }
 }
 

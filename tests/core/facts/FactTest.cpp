@@ -313,6 +313,7 @@ TEST(FactSets, LinesFactsAndTheirEngine) {
   Engine.reset();  // frees the owned set and lets the other one go
   EXPECT_EQ(Standalone.GetEngine(), nullptr);
   EXPECT_FALSE(Standalone.GetFact(0));
+  EXPECT_EQ(Standalone.GetLine(0), "(item a )");  // the text outlives the fact it was made from
 }
 
 TEST(FactSets, ManySetsJoinByNameAndARenamedOneIsStillReplaced) {
