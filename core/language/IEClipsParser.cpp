@@ -47,7 +47,7 @@ platform::TComponent* TIEParser::EngineComponent() const {
 }
 
 std::size_t TIEParser::StackReserve() const noexcept {
-  return Engine_ ? ReasonerOf(Engine_)->GetStackReserveBytes() : 0;
+  return Engine_ ? Reasoner()->GetStackReserveBytes() : 0;
 }
 
 void TIEParser::ParseError(std::string_view Where, std::string_view Message) const {
@@ -275,7 +275,7 @@ bool TIEClipsParser::ParseExpression(bool Execute) {
       E.AddParsedFactTemplate(ParseFactTemplate());
       break;
     case ptFunction:
-      ParseFunction()->AddReasoner(ReasonerOf(GetEngine()));
+      ParseFunction()->AddReasoner(Reasoner());
       break;
     case ptGlobals:
       ParseGlobalVariables();
@@ -649,7 +649,7 @@ void TIEClipsParser::ParseConstraints(TIEPattern& Pattern, const std::string& Sl
           if (FirstTerm) FieldAnchor = Variable;
         }
       }
-      const IFunCall Compare = platform::MakeRef<TFunctionCall>(ReasonerOf(GetEngine()), "eq*");
+      const IFunCall Compare = platform::MakeRef<TFunctionCall>(Reasoner(), "eq*");
       Compare->AddArgument(Variable);
       Compare->AddArgument(CallValue(Call));
       Pattern.AddTest(Slot, CallValue(Compare), Alternative ? Conjunction : true, Negated, SubIndex);
@@ -856,7 +856,7 @@ IFactSlot TIEClipsParser::ParseFactTemplateSlot(TFactTemplate& Template) {
   // The first constraint gives the slot a type of its own, made from the type it had.
   auto ImplicitType = [&]() -> TIEDefinedType& {
     if (!Implicit) {
-      Implicit = platform::MakeRef<TIEDefinedType>(ReasonerOf(GetEngine()));
+      Implicit = platform::MakeRef<TIEDefinedType>(Reasoner());
       const IIEDefinedType& Base = Parent ? Parent : (Existing ? Existing->GetExtendedTypeInfo() : IIEDefinedType());
       if (Base) Implicit->Assign(*Base);
       Implicit->SetImplicit(true);
@@ -1198,7 +1198,7 @@ IIEDefinedType TIEClipsParser::ParseDefinedType() {
   if (!Next()->Is('(') || !IsAtom(Next(), "type"))
     ParseError(WParseDefinedType, FormatMessage(SExpectedKeyword, {"type"}));
   auto [Types, Parent] = ParseSlotTypes();
-  IIEDefinedType Type = platform::MakeRef<TIEDefinedType>(ReasonerOf(GetEngine()));
+  IIEDefinedType Type = platform::MakeRef<TIEDefinedType>(Reasoner());
   Type->SetName(Name);
   Type->SetComment(Comment);
   Type->SetBaseTypes(Types);
@@ -1326,7 +1326,7 @@ IFunCall TIEClipsParser::ParseFunCall() {
   if (!Open->Is('(')) ParseError(WParseFunCall, MessageText(SMissingOpenParens));
   const IStreamToken Name = Next();
   IFunCall Call;
-  IReasoner* E = ReasonerOf(GetEngine());
+  IReasoner* E = Reasoner();
   if (IsAtom(Name)) {
     Call = platform::MakeRef<TFunctionCall>(E, Name->GetText());
   } else if (Name->Is('=')) {

@@ -120,6 +120,8 @@ class TIEParser : public platform::TComponent {
   IParserHost& Host() const;
   // The engine as the owner of the constructs read (raises without one).
   platform::TComponent* EngineComponent() const;
+  // The engine as the reasoner of the calls, functions and types read (nullptr without one).
+  IReasoner* Reasoner() const noexcept { return ReasonerOf(Engine_); }
   // The engine's share of the stack kept free (0 without an engine).
   std::size_t StackReserve() const noexcept;
 

@@ -1099,13 +1099,13 @@ bool TReteNetwork::ProcessToken(const IReteToken& Token) {
     return false;
   }
   bool Any = false;
-  // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
-  // size copies them onto the stack.
   // A fact goes only to the roots of its template and those that test no template: the
   // others would turn it away.
   const TFact* Fact = Token->GetFact().get();
   const std::vector<TReteNode*>& Candidates =
       Fact && Fact->GetTemplate() ? RootsOf(Fact->GetTemplate()->GetTemplateName()) : Roots_;
+  // A copy, as a root's work may add roots; every fact passes here, so a network of ordinary
+  // size copies them onto the stack.
   constexpr size_t Inline = 32;
   TReteNode* Local[Inline];
   std::vector<TReteNode*> Many;
