@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -15,7 +16,7 @@ template <class T, class TBefore>
 class TPointerHashIndex {
  public:
   void Insert(uint32_t Hash, T* Object) {
-    if ((Used_ + 1) * 4 > Entries_.size() * 3) Rehash();
+    if ((Count_ + 1) * 2 > Entries_.size()) Grow();
     Place(Hash, Object);
     ++Count_;
   }
@@ -25,17 +26,20 @@ class TPointerHashIndex {
   T* Find(uint32_t Hash, TMatch&& Match) const {
     T* Found = nullptr;
     if (Entries_.empty()) return Found;
-    for (size_t I = Spot(Hash); Entries_[I].Object; I = (I + 1) & Mask()) {
+    // The objects of one spot lie together; the walk ends where a later spot's objects begin.
+    const size_t Home = Spot(Hash);
+    for (size_t I = Home, Distance = 0; Entries_[I].Object && DistanceAt(I) >= Distance;
+         I = (I + 1) & Mask(), ++Distance) {
       const TEntry& E = Entries_[I];
-      if (E.Hash == Hash && E.Object != Deleted() && (!Found || TBefore()(E.Object, Found)) && Match(E.Object))
-        Found = E.Object;
+      if (E.Hash == Hash && (!Found || TBefore()(E.Object, Found)) && Match(E.Object)) Found = E.Object;
     }
     return Found;
   }
   // Removes Object, stored under Hash; false when it is not there.
   bool Erase(uint32_t Hash, const T* Object) noexcept {
     if (Entries_.empty()) return false;
-    for (size_t I = Spot(Hash); Entries_[I].Object; I = (I + 1) & Mask())
+    for (size_t I = Spot(Hash), Distance = 0; Entries_[I].Object && DistanceAt(I) >= Distance;
+         I = (I + 1) & Mask(), ++Distance)
       if (Entries_[I].Object == Object) return Drop(I);
     return false;
   }
@@ -48,48 +52,68 @@ class TPointerHashIndex {
   void Clear() noexcept {
     Entries_.clear();
     Count_ = 0;
-    Used_ = 0;
   }
   size_t Size() const noexcept { return Count_; }
 
  private:
   struct TEntry {
     uint32_t Hash;
-    T* Object;  // nothing: never used; Deleted(): removed
+    T* Object;  // nothing: a free entry
   };
-  static T* Deleted() noexcept { return reinterpret_cast<T*>(alignof(std::max_align_t)); }
   size_t Mask() const noexcept { return Entries_.size() - 1; }
-  // Where the run of a code starts; the code's high bits count too (codes such as token sort
-  // codes differ mostly there).
+  // Where the run of a code starts.  Codes that differ only in their low bits (the sort codes
+  // of tokens made one after another) get neighbouring spots, so that objects stored and
+  // looked up in the order they were made touch few cache lines; the high bits are scrambled
+  // in, as codes such as token sort codes also differ mostly there.
   size_t Spot(uint32_t Hash) const noexcept {
-    const uint32_t H = Hash * 0x9E3779B1u;
-    return (H ^ (H >> 15)) & Mask();
+    return (Hash + (Hash >> 12) * 0x9E3779B1u) & Mask();
   }
+  // How far entry I (in use) lies past its spot.
+  size_t DistanceAt(size_t I) const noexcept { return (I - Spot(Entries_[I].Hash)) & Mask(); }
+  // Robin Hood placement: walking from its spot, an object takes the place of the first entry
+  // that lies nearer its own spot and that entry walks on.  Every run thus holds its objects in
+  // the order of their spots, so that look-ups and removals stop where their spot's objects end
+  // instead of at the end of the run (long runs are what neighbouring spots make).
   void Place(uint32_t Hash, T* Object) noexcept {
-    size_t I = Spot(Hash);
-    while (Entries_[I].Object && Entries_[I].Object != Deleted()) I = (I + 1) & Mask();
-    if (!Entries_[I].Object) ++Used_;
-    Entries_[I] = {Hash, Object};
+    TEntry Walking{Hash, Object};
+    for (size_t I = Spot(Hash), Distance = 0;; I = (I + 1) & Mask(), ++Distance) {
+      if (!Entries_[I].Object) {
+        Entries_[I] = Walking;
+        return;
+      }
+      const size_t Resident = DistanceAt(I);
+      if (Resident < Distance) {
+        std::swap(Entries_[I], Walking);
+        Distance = Resident;
+      }
+    }
   }
+  // Frees entry I and moves the entries after it that lie past their spot one step back, so
+  // that no marker of a removed entry is left: runs stay as short as the objects stored make
+  // them, however many come and go.
   bool Drop(size_t I) noexcept {
-    Entries_[I].Object = Deleted();
+    size_t Next = (I + 1) & Mask();
+    while (Entries_[Next].Object && DistanceAt(Next) > 0) {
+      Entries_[I] = Entries_[Next];
+      I = Next;
+      Next = (Next + 1) & Mask();
+    }
+    Entries_[I] = TEntry{0, nullptr};
     --Count_;
     return true;
   }
-  // Grows the table (or only sweeps out removed entries when they fill it).
-  void Rehash() {
+  // Doubles the table while it is more than half full.
+  void Grow() {
     std::vector<TEntry> Old = std::move(Entries_);
     size_t Size = Old.empty() ? 16 : Old.size();
     while ((Count_ + 1) * 2 > Size) Size *= 2;
     Entries_.assign(Size, TEntry{0, nullptr});
-    Used_ = 0;
     for (const TEntry& E : Old)
-      if (E.Object && E.Object != Deleted()) Place(E.Hash, E.Object);
+      if (E.Object) Place(E.Hash, E.Object);
   }
 
   std::vector<TEntry> Entries_;  // a power of two of them
-  size_t Count_ = 0;             // facts stored
-  size_t Used_ = 0;              // entries ever used since the last rehash, removed ones included
+  size_t Count_ = 0;             // objects stored
 };
 
 }  // namespace platform

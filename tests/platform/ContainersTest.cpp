@@ -9,6 +9,7 @@
 #include "platform/HashTable.h"
 #include "platform/InterfaceList.h"
 #include "platform/Object.h"
+#include "platform/PointerHashIndex.h"
 #include "platform/Set.h"
 #include "platform/SmallVector.h"
 #include "platform/TieredVector.h"
@@ -238,4 +239,53 @@ TEST(TieredVector, FindsValuesAndPartitionPoints) {
   EXPECT_TRUE(Tiered.empty());
   Tiered.insert(0, 1);
   EXPECT_EQ(Tiered[0], 1);
+}
+
+// Objects made one after another carry neighbouring codes, which build long runs of entries;
+// removals in any order must leave every other object reachable under its code, and the
+// first-in-order rule must pick among objects that share a code.
+TEST(PointerHashIndex, LongRunsOfNeighbouringCodesSurviveRemovalsInAnyOrder) {
+  struct TOlder {
+    bool operator()(const TItem* A, const TItem* B) const noexcept { return A->V < B->V; }
+  };
+  std::vector<std::unique_ptr<TItem>> Items;
+  for (int I = 0; I < 6000; ++I) Items.push_back(std::make_unique<TItem>(I));
+  // Codes from 1000 up in steps of one, every tenth code shared by two objects, and a few codes
+  // far away in the high bits.
+  auto CodeOf = [](int V) {
+    if (V % 1000 == 999) return 0x40000000u + static_cast<uint32_t>(V / 1000);
+    if (V % 10 == 1) --V;  // shares the code of the object before it
+    return 1000u + static_cast<uint32_t>(V);
+  };
+  TPointerHashIndex<TItem, TOlder> Index;
+  std::vector<bool> Stored(Items.size(), false);
+  std::mt19937 Random(11);
+  for (int Round = 0; Round < 3; ++Round) {
+    for (size_t I = 0; I < Items.size(); ++I)
+      if (!Stored[I]) {
+        Index.Insert(CodeOf(Items[I]->V), Items[I].get());
+        Stored[I] = true;
+      }
+    std::vector<size_t> Order(Items.size());
+    for (size_t I = 0; I < Order.size(); ++I) Order[I] = I;
+    std::shuffle(Order.begin(), Order.end(), Random);
+    for (size_t K = 0; K < Order.size() * 3 / 4; ++K) {
+      const size_t I = Order[K];
+      ASSERT_TRUE(Index.Erase(CodeOf(Items[I]->V), Items[I].get())) << "round " << Round << " item " << I;
+      Stored[I] = false;
+    }
+    for (size_t I = 0; I < Items.size(); ++I) {
+      // The oldest stored object under this object's code.
+      const TItem* Expected = nullptr;
+      for (size_t J = 0; J < Items.size(); ++J)
+        if (Stored[J] && CodeOf(Items[J]->V) == CodeOf(Items[I]->V)) {
+          Expected = Items[J].get();
+          break;
+        }
+      if (I % 7 != 0 && !Stored[I]) continue;  // a sample of the empty codes is enough
+      ASSERT_EQ(Index.Find(CodeOf(Items[I]->V), [](const TItem*) { return true; }), Expected)
+          << "round " << Round << " item " << I;
+    }
+    ASSERT_EQ(Index.Size(), static_cast<size_t>(std::count(Stored.begin(), Stored.end(), true)));
+  }
 }
