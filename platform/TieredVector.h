@@ -1,8 +1,9 @@
 // TTieredVector: an indexed sequence of small trivially copyable values (pointers) that stays
 // cheap to change in the middle.  The values sit in chunks of at most ChunkSize, each filled
 // from the middle outwards, so that an insertion or a removal moves at most half a chunk, on
-// whichever side of the position is shorter, plus one counter per later chunk.  Reading by
-// index bisects the chunks' first indices.  A long agenda, where activations come and go
+// whichever side of the position is shorter.  The chunks' counts are summed in a Fenwick tree:
+// reading by index descends it and a change of one count updates it, both in logarithmic
+// time, however many chunks follow the position.  A long agenda, where activations come and go
 // anywhere, is the case it is made for: a plain array or deque moves half the agenda each time.
 #pragma once
 
@@ -46,7 +47,7 @@ class TTieredVector {
   void insert(size_t Index, const T& Value) {
     if (Chunks_.empty()) {
       Chunks_.push_back(std::make_unique<TChunk>());
-      Starts_.push_back(Bias_);
+      Rebuild();
     }
     TPlace P = Index == Size_ ? TPlace{Chunks_.size() - 1, Chunks_.back()->Count()} : Locate(Index);
     if (Chunks_[P.Chunk]->Count() == ChunkSize) {
@@ -58,7 +59,7 @@ class TTieredVector {
       }
     }
     Chunks_[P.Chunk]->Insert(P.Offset, Value);
-    Shift(P.Chunk + 1, +1);
+    AddToCount(P.Chunk, +1);
     ++Size_;
   }
 
@@ -66,7 +67,7 @@ class TTieredVector {
     const TPlace P = Locate(Index);
     TChunk& Chunk = *Chunks_[P.Chunk];
     Chunk.Erase(P.Offset);
-    Shift(P.Chunk + 1, -1);
+    AddToCount(P.Chunk, -1);
     --Size_;
     if (Chunk.Count() == 0) {
       if (Chunks_.size() > 1) Drop(P.Chunk);
@@ -82,7 +83,7 @@ class TTieredVector {
 
   void clear() noexcept {
     Chunks_.clear();
-    Starts_.clear();
+    Tree_.clear();
     Size_ = 0;
   }
 
@@ -117,7 +118,7 @@ class TTieredVector {
       const T* First = Chunk.Items + Chunk.Begin;
       const T* Last = Chunk.Items + Chunk.End;
       const T* It = std::find(First, Last, Value);
-      if (It != Last) return Starts_[C] - Bias_ + static_cast<size_t>(It - First);
+      if (It != Last) return StartOf(C) + static_cast<size_t>(It - First);
     }
     return Size_;
   }
@@ -139,8 +140,7 @@ class TTieredVector {
     if (Lo == Chunks_.size()) return Size_;
     const TChunk& Chunk = *Chunks_[Lo];
     const T* First = Chunk.Items + Chunk.Begin;
-    return Starts_[Lo] - Bias_ +
-           static_cast<size_t>(std::partition_point(First, Chunk.Items + Chunk.End, Before) - First);
+    return StartOf(Lo) + static_cast<size_t>(std::partition_point(First, Chunk.Items + Chunk.End, Before) - First);
   }
 
  private:
@@ -190,24 +190,45 @@ class TTieredVector {
     size_t Offset;
   };
 
+  // The chunk holding the value at Index (below size()) and the value's offset in it.
   TPlace Locate(size_t Index) const noexcept {
     if (Index < Chunks_.front()->Count()) return {0, Index};
-    // The last chunk whose first index is not past Index (empty chunks exist only alone).
-    const size_t Key = Index + Bias_;
-    const size_t C = static_cast<size_t>(std::upper_bound(Starts_.begin() + 1, Starts_.end(), Key) - Starts_.begin()) - 1;
-    return {C, Key - Starts_[C]};
+    // Descends the tree to the most chunks whose values all lie before Index; the chunk after
+    // them holds it (empty chunks exist only alone).
+    size_t Chunk = 0, Left = Index;
+    for (size_t Step = TopStep_; Step > 0; Step >>= 1) {
+      const size_t Next = Chunk + Step;
+      if (Next < Tree_.size() && Tree_[Next] <= Left) {
+        Chunk = Next;
+        Left -= Tree_[Next];
+      }
+    }
+    return {Chunk, Left};
   }
 
-  void Shift(size_t From, int Delta) noexcept {
-    if (From == 1) {
-      // A change in the first chunk moves every later chunk: the bias moves instead, so that
-      // taking from or adding at the front (an agenda's firing) costs no pass over the chunks.
-      Bias_ -= static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
-      Starts_[0] = Bias_;
-      return;
+  // The index of chunk C's first value: the sum of the counts of the chunks before it.
+  size_t StartOf(size_t C) const noexcept {
+    size_t Sum = 0;
+    for (size_t I = C; I > 0; I &= I - 1) Sum += Tree_[I];
+    return Sum;
+  }
+
+  void AddToCount(size_t C, int Delta) noexcept {
+    for (size_t I = C + 1; I < Tree_.size(); I += I & (0 - I)) Tree_[I] += static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
+  }
+
+  // Sums the counts anew after chunks came or went (a split or a merge, at most once per
+  // quarter chunk of insertions or removals there, so the linear pass is amortised).
+  void Rebuild() {
+    const size_t N = Chunks_.size();
+    Tree_.assign(N + 1, 0);
+    for (size_t I = 1; I <= N; ++I) {
+      Tree_[I] += Chunks_[I - 1]->Count();
+      const size_t Parent = I + (I & (0 - I));
+      if (Parent <= N) Tree_[Parent] += Tree_[I];
     }
-    size_t* S = Starts_.data();
-    for (size_t C = From, N = Starts_.size(); C < N; ++C) S[C] += static_cast<size_t>(static_cast<ptrdiff_t>(Delta));
+    TopStep_ = 1;
+    while (TopStep_ * 2 <= N) TopStep_ *= 2;
   }
 
   // Moves the upper half of a full chunk into a new chunk after it; both are recentred.
@@ -220,7 +241,7 @@ class TTieredVector {
     std::memcpy(Lower, Full.Items + Full.Begin, Half * sizeof(T));
     Full.Fill(Lower, Half);
     Chunks_.insert(Chunks_.begin() + static_cast<ptrdiff_t>(C) + 1, std::move(Upper));
-    Starts_.insert(Starts_.begin() + static_cast<ptrdiff_t>(C) + 1, Starts_[C] + Half);
+    Rebuild();
   }
 
   // Moves chunk C + 1's values to the end of chunk C and drops C + 1; together they fit in
@@ -236,17 +257,16 @@ class TTieredVector {
     Drop(C + 1);
   }
 
-  void Drop(size_t C) noexcept {
+  void Drop(size_t C) {
     Chunks_.erase(Chunks_.begin() + static_cast<ptrdiff_t>(C));
-    Starts_.erase(Starts_.begin() + static_cast<ptrdiff_t>(C));
+    Rebuild();
   }
 
   std::vector<std::unique_ptr<TChunk>> Chunks_;
-  // Starts_[C]: the index of chunk C's first value plus Bias_.  The bias starts in the middle
-  // of the range, so that the stored starts stay ordered however many values come and go at
-  // the front.
-  std::vector<size_t> Starts_;
-  size_t Bias_ = size_t{1} << 62;
+  // Tree_[I] (1-based) sums the counts of chunks I - (I & -I) to I - 1; TopStep_ is the
+  // highest power of two not above the number of chunks.
+  std::vector<size_t> Tree_;
+  size_t TopStep_ = 1;
   size_t Size_ = 0;
 };
 
