@@ -127,13 +127,25 @@ bool TActivationAgenda::SpreadAround(size_t Index, uint64_t Anchor) noexcept {
     while (Hi + 1 < N && Inside(Items_[Hi + 1])) ++Hi;
     const size_t Count = Hi - Lo + 1;
     if (static_cast<double>(Count) > Allowed) continue;
-    // Count keys strictly inside [Base, Base + Mask], evenly spaced.
-    const uint64_t Step = Mask / (Count + 1);
-    if (Step == 0) continue;
+    // The spot that ran out of keys is the likeliest to be placed at again (matches arriving
+    // one after another at the front or in the middle of a run of equal salience): the placed
+    // entry gets the middle of [Base, Base + Mask] with a third of the keys free on either
+    // side, the entries before and after it are spaced evenly over the outer thirds.
+    const uint64_t Third = Mask / 3;
+    const size_t Left = Index - Lo, Right = Hi - Index;
+    const uint64_t LeftStep = Third / (Left + 1), RightStep = Third / (Right + 1);
+    if (LeftStep == 0 || RightStep == 0) continue;
     uint64_t Key = Base;
-    Items_.ForEachIn(Lo, Hi + 1, [&Key, Step](TActivation* A) {
-      Key += Step;
+    Items_.ForEachIn(Lo, Index, [&Key, LeftStep](TActivation* A) {
+      Key += LeftStep;
       if (A) A->AgendaKey_ = Key;
+    });
+    Key = Base + Mask / 2;
+    if (TActivation* Placed = Items_[Index]) Placed->AgendaKey_ = Key;
+    Key = Base + Mask - Third;
+    Items_.ForEachIn(Index + 1, Hi + 1, [&Key, RightStep](TActivation* A) {
+      if (A) A->AgendaKey_ = Key;
+      Key += RightStep;
     });
     return true;
   }
