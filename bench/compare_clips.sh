@@ -67,10 +67,13 @@ make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
 make_program retract-100k retract_all.py 100000 retract_all.clp
-make_program join-heavy join_heavy.py 2000 join_heavy.clp
+make_program join-heavy join_heavy.py 6000 join_heavy.clp
 for n in 10000 20000 40000; do make_program "agenda-pileup-$n" agenda_pileup.py "$n" agenda_pileup.clp; done
 for n in 50000 100000 200000; do make_whole "templates-200-$n" many_templates.py 200 5000 "$n"; done
 make_program rule-work rule_work.py 300000 rule_work.clp
+make_whole agenda-1000000 extremes.py agenda 1000000
+make_whole context-retract-100000 extremes.py retract 100000
+make_whole rules-10000 many_templates.py 200 10000 20000
 printf '(printout t (+ 1 2) crlf)\n(exit)\n' >"$DATA/clips/startup.clp"
 
 # measure ENGINE NAME COMMAND...: one timed run; appends "seconds kilobytes stopped" to
@@ -119,7 +122,8 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
   waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
-  templates-200-50000 templates-200-100000 templates-200-200000 rule-work)
+  templates-200-50000 templates-200-100000 templates-200-200000 rule-work agenda-1000000
+  context-retract-100000 rules-10000)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"
@@ -137,7 +141,7 @@ for name in "${programs[@]}"; do
   done
 done
 
-printf "%-19s %9s %9s %7s %8s %8s %7s  %s\n" program "ours s" "CLIPS s" ratio "ours MB" "CLIPS MB" "mem x" \
+printf "%-23s %9s %9s %7s %8s %8s %7s  %s\n" program "ours s" "CLIPS s" ratio "ours MB" "CLIPS MB" "mem x" \
   "checks agree"
 for name in "${programs[@]}"; do
   ours_s=$(seconds_of "$DATA/ours/$name.samples")
@@ -161,13 +165,13 @@ for name in "${programs[@]}"; do
   else
     agree=no
   fi
-  printf "%-19s %9s %9s %7s %8s %8s %7s  %s\n" "$name" "$ours_s" "$clips_s" "$(ratio "$ours_s" "${clips_s#>}")" \
+  printf "%-23s %9s %9s %7s %8s %8s %7s  %s\n" "$name" "$ours_s" "$clips_s" "$(ratio "$ours_s" "${clips_s#>}")" \
     "$ours_mb" "$clips_mb" "$(ratio "$ours_mb" "$clips_mb")" "$agree"
 done
 echo
 echo "check lines (ours | CLIPS):"
 for name in "${programs[@]}"; do
-  printf "  %-19s %s | %s\n" "$name" "$(sort -u "$DATA/ours/$name.checks" | paste -sd';')" \
+  printf "  %-23s %s | %s\n" "$name" "$(sort -u "$DATA/ours/$name.checks" | paste -sd';')" \
     "$(sort -u "$DATA/clips/$name.checks" | paste -sd';')"
 done
 echo "timed with /usr/bin/time; start-up seconds are per launch (median of $RUNS samples of $LAUNCHES launches);"

@@ -24,18 +24,22 @@ make_program() {  # NAME GENERATOR ARG RULES: the rules file, then the generator
 make_program manners-16 manners_data.py 16 manners.clp
 for n in 16 32 64 128; do make_program "manners-newest-$n" manners_data.py "$n" manners_newest.clp; done
 make_program retract-100k retract_all.py 100000 retract_all.clp
-make_program join-heavy join_heavy.py 2000 join_heavy.clp
+make_program join-heavy join_heavy.py 6000 join_heavy.clp
 make_program multifield multifield.py 2000 multifield.clp
 make_program agenda-pileup agenda_pileup.py 20000 agenda_pileup.clp
 make_program rule-work rule_work.py 300000 rule_work.clp
 python3 bench/programs/fuzzy_match.py 20000 100 >"$DATA/fuzzy-match.clp"
 python3 bench/programs/fuzzy_match.py 20000 100 crisp >"$DATA/crisp-match.clp"
 for n in 25 50; do make_program "waltz-$n" waltz_data.py "$n" waltz.clp; done
+python3 bench/programs/extremes.py agenda 1000000 >"$DATA/agenda-1000000.clp"
+python3 bench/programs/extremes.py retract 100000 >"$DATA/context-retract-100000.clp"
+python3 bench/programs/many_templates.py 200 10000 20000 >"$DATA/rules-10000.clp"
 LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search under this agenda
 
-printf "%-20s %10s %12s  %s\n" program "median s" "peak MB" check
+printf "%-24s %10s %12s  %s\n" program "median s" "peak MB" check
 for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128 retract-100k \
-  join-heavy multifield agenda-pileup rule-work fuzzy-match crisp-match waltz-25 waltz-50; do
+  join-heavy multifield agenda-pileup rule-work fuzzy-match crisp-match waltz-25 waltz-50 agenda-1000000 \
+  context-retract-100000 rules-10000; do
   times=()
   mems=()
   check=""
@@ -48,5 +52,5 @@ for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 man
   done
   median_t=$(printf "%s\n" "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
   median_m=$(printf "%s\n" "${mems[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)]/1024}')
-  printf "%-20s %10s %12s  %s\n" "$name" "$median_t" "$median_m" "$check"
+  printf "%-24s %10s %12s  %s\n" "$name" "$median_t" "$median_m" "$check"
 done

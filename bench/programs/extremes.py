@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""Programs at the extremes of one kind of work: python3 extremes.py KIND N > program.clp
+
+  agenda N    N facts asserted by one firing of a rule of higher salience, each activating a
+              rule of lower salience: the agenda holds N activations before the first fires.
+  retract N   N facts joined with one context fact: every time the context is asserted it
+              takes part in N partial matches (and N activations), and a rule of higher salience
+              retracts it at once and asserts the next one, ten times over.
+The whole program comes from here; it is the same text for CLIPS."""
+import sys
+
+AGENDA = """(defglobal ?*fired* = 0)
+(deftemplate item (slot id (type INTEGER)))
+(defrule fill (declare (salience 10)) (count ?n)
+  =>
+  (bind ?i 0)
+  (while (< ?i ?n) (assert (item (id ?i))) (bind ?i (+ ?i 1))))
+(defrule take (item (id ?i)) => (bind ?*fired* (+ ?*fired* 1)))
+(deffacts start (count {n}))
+(reset)
+(run)
+(printout t "fired " ?*fired* crlf)
+"""
+
+RETRACT = """(defglobal ?*dropped* = 0)
+(deftemplate member (slot id (type INTEGER)))
+(defrule fill (declare (salience 20)) (count ?n)
+  =>
+  (bind ?i 0)
+  (while (< ?i ?n) (assert (member (id ?i))) (bind ?i (+ ?i 1)))
+  (assert (context 0)))
+(defrule drop (declare (salience 10)) ?c <- (context ?k)
+  =>
+  (retract ?c)
+  (bind ?*dropped* (+ ?*dropped* 1))
+  (if (< ?k 9) then (assert (context (+ ?k 1)))))
+(defrule pair (context ?k) (member (id ?i)) => (printout t "never" crlf))
+(deffacts start (count {n}))
+(reset)
+(run)
+(printout t "dropped " ?*dropped* crlf)
+"""
+
+def main():
+    kind, n = sys.argv[1], int(sys.argv[2])
+    print({"agenda": AGENDA, "retract": RETRACT}[kind].format(n=n), end="")
+
+if __name__ == "__main__":
+    main()
