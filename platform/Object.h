@@ -130,6 +130,12 @@ class TObject {
   void DestroyCounted() const noexcept;
   mutable std::atomic<int32_t> RefCount_{0};
   bool HasReleaseHook_ = false;
+
+ protected:
+  // A byte of flags for the subclass's own use.  Declared after the count so that it sits where
+  // the object would have padding: a subclass keeps a rare field in a side table, marked here,
+  // at the cost of no byte of its own.
+  uint8_t SubclassFlags_ = 0;
 };
 
 // An object that can copy its contents from another.  The default Assign asks the source to

@@ -16,6 +16,7 @@
 
 #include "FactTemplate.h"
 #include "core/values/IEBindingInfo.h"
+#include "platform/BlockPool.h"
 #include "platform/SmallVector.h"
 
 namespace rulecore {
@@ -128,6 +129,7 @@ class TFactValueHashtableEnumerator {
 class TFact final : public platform::TCloneable {
   PLATFORM_CLASS(TFact, platform::TCloneable)
  public:
+  PLATFORM_POOLED(TFact)
   static constexpr TIEType ValueKind = dtFact;
 
   explicit TFact(const IFactTemplate& Template = nullptr);
@@ -181,8 +183,9 @@ class TFact final : public platform::TCloneable {
   IIEValue Checked(const TFactSlot& Slot, IIEValue Value) const;
   void CopyFrom(const TFact& Source, bool InterfaceForm);
 
-  TFactValues Values_;
+  // The identifier first: it fits in the base's tail padding.
   int32_t ID_ = -1;
+  TFactValues Values_;
   IFactTemplate Template_;
 };
 

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "IEBindingInfo.h"
 #include "IEException.h"
@@ -23,7 +26,7 @@ using platform::TComponent;
 using platform::TObject;
 using platform::TPersistent;
 
-static_assert(sizeof(TIEValue) <= 40, "TIEValue grew: keep rare fields behind the extra pointer");
+static_assert(sizeof(TIEValue) <= 32, "TIEValue grew: keep rare fields in the side table of extras");
 
 namespace {
 constexpr std::string_view SConstantChange = "Cannot change %s, a constant shared by every engine";
@@ -203,10 +206,38 @@ TIEValue::TIEValue(const IIEValue& Source) {
 constexpr TIEValue::TIEValue(TConstant, TValueVector* List) noexcept
     : TCloneable(TImmortal{}), DType_(dtList), Payload_{.Intf = List} {}
 
+namespace {
+
+// The extras of the values that have them (change handlers, owned objects), by value.  Values
+// live on any thread, so the table is locked; only values with extras ever reach it.
+struct TExtraTable {
+  std::mutex Lock;
+  std::unordered_map<const void*, std::unique_ptr<void, void (*)(void*)>> ByValue;
+};
+
+TExtraTable& Extras() {
+  static auto* Table = new TExtraTable;  // never destroyed: values may die in static destructors
+  return *Table;
+}
+
+}  // namespace
+
 TIEValue::~TIEValue() {
-  if (Extra_) Extra_->OnChange = nullptr;
+  if (TExtra* X = FindExtra()) X->OnChange = nullptr;
   Reset();
-  delete Extra_;
+  if (SubclassFlags_ & HasExtra) {
+    std::unique_ptr<void, void (*)(void*)> Gone{nullptr, nullptr};
+    TExtraTable& Table = Extras();
+    {
+      std::lock_guard Guard(Table.Lock);
+      const auto It = Table.ByValue.find(this);
+      if (It != Table.ByValue.end()) {
+        Gone = std::move(It->second);
+        Table.ByValue.erase(It);
+      }
+    }
+    // Gone frees the extra here, outside the lock.
+  }
 }
 
 // =============================================================================================
@@ -214,22 +245,42 @@ TIEValue::~TIEValue() {
 // =============================================================================================
 
 TIEValue::TExtra& TIEValue::Extra() {
-  if (!Extra_) Extra_ = new TExtra;
-  return *Extra_;
+  if (TExtra* X = FindExtra()) return *X;
+  auto* X = new TExtra;
+  TExtraTable& Table = Extras();
+  {
+    std::lock_guard Guard(Table.Lock);
+    Table.ByValue.emplace(this, std::unique_ptr<void, void (*)(void*)>(X, [](void* P) { delete static_cast<TExtra*>(P); }));
+  }
+  SubclassFlags_ |= HasExtra;
+  return *X;
+}
+
+TIEValue::TExtra* TIEValue::FindExtra() const noexcept {
+  if (!(SubclassFlags_ & HasExtra)) return nullptr;
+  TExtraTable& Table = Extras();
+  std::lock_guard Guard(Table.Lock);
+  const auto It = Table.ByValue.find(this);
+  return It == Table.ByValue.end() ? nullptr : static_cast<TExtra*>(It->second.get());
 }
 
 void RaiseConstantChange(const std::string& Text) {
   throw EIEException(platform::Format(SConstantChange, {Text}));
 }
 
-bool TIEValue::IsOwningObject() const noexcept { return DType_ == dtObject && Extra_ && Extra_->OwnsObject; }
+bool TIEValue::IsOwningObject() const noexcept {
+  if (DType_ != dtObject) return false;
+  const TExtra* X = FindExtra();
+  return X && X->OwnsObject;
+}
 
 void TIEValue::Reset() noexcept {
   if (IsImmortal()) return;
   if (IsOwningObject()) {
     TObject* Object = Payload_.Object;
-    if (TIEValueNexus* Nexus = std::exchange(Extra_->Nexus, nullptr)) delete Nexus;
-    Extra_->OwnsObject = false;
+    TExtra& X = Extra();
+    if (TIEValueNexus* Nexus = std::exchange(X.Nexus, nullptr)) delete Nexus;
+    X.OwnsObject = false;
     DType_ = dtNone;
     Payload_.Int = 0;
     auto* Component = dynamic_cast<TComponent*>(Object);
@@ -275,25 +326,28 @@ void TIEValue::StoreOwnedObject(TObject* Object) {
 
 void TIEValue::OwnedComponentDestroyed(TComponent* Component) noexcept {
   if (!IsOwningObject() || Payload_.Object != static_cast<TObject*>(Component)) return;
-  TIEValueNexus* Nexus = std::exchange(Extra_->Nexus, nullptr);
-  Extra_->OwnsObject = false;
+  TExtra& X = Extra();
+  TIEValueNexus* Nexus = std::exchange(X.Nexus, nullptr);
+  X.OwnsObject = false;
   DType_ = dtNone;
   Payload_.Int = 0;
   delete Nexus;
 }
 
 void TIEValue::Changed() {
-  if (Extra_ && Extra_->OnChange) Extra_->OnChange(*this);
+  if (SubclassFlags_ & HasExtra) [[unlikely]]
+    if (TExtra* X = FindExtra(); X && X->OnChange) X->OnChange(*this);
 }
 
 const TIEValueChangeEvent& TIEValue::GetOnChange() const noexcept {
   static const TIEValueChangeEvent None;
-  return Extra_ ? Extra_->OnChange : None;
+  const TExtra* X = FindExtra();
+  return X ? X->OnChange : None;
 }
 
 void TIEValue::SetOnChange(TIEValueChangeEvent Handler) {
   CheckMutable();
-  if (!Handler && !Extra_) return;
+  if (!Handler && !(SubclassFlags_ & HasExtra)) return;
   Extra().OnChange = std::move(Handler);
 }
 

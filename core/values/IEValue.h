@@ -340,7 +340,11 @@ class TIEValue final : public platform::TCloneable {
   // Takes Other's kind and payload (not a list's items or an owned object), counting what it
   // shares; the value held before is not released.
   void CopyPayloadFrom(const TIEValue& Other) noexcept;
+  // The rare fields live in a side table, looked up only while HasExtra is set: a value stays
+  // 32 bytes, and working memory holds millions of them.
+  static constexpr uint8_t HasExtra = 1;
   TExtra& Extra();
+  TExtra* FindExtra() const noexcept;
   // Every change of a value passes here first: the shared constants refuse it.
   void CheckMutable() const {
     if (IsImmortal()) [[unlikely]]
@@ -359,7 +363,6 @@ class TIEValue final : public platform::TCloneable {
     EpochLow_ = static_cast<uint16_t>(Value);
   }
   TPayload Payload_{.Int = 0};
-  TExtra* Extra_ = nullptr;
 };
 
 // Safe float-to-integer truncation toward zero: false for NaN and values outside 32 bits.
