@@ -354,7 +354,7 @@ class TIEValue final : public platform::TCloneable {
 
   TIEType DType_ = dtNone;
   // The epoch of a fact address, 24 bits kept in the bytes after DType_ that would otherwise be
-  // padding (the value stays 40 bytes).
+  // padding (the value stays 32 bytes).
   uint8_t EpochHigh_ = 0;
   uint16_t EpochLow_ = 0;
   uint32_t Epoch() const noexcept { return uint32_t{EpochHigh_} << 16 | EpochLow_; }
