@@ -150,4 +150,10 @@ TComponent* FindComponentType(const TComponent* Owner, const TClass& Class) noex
   return nullptr;
 }
 
+namespace {
+// The roots of the model are classes like any other: rules and streams may name them.
+const bool Registered =
+    (RegisterClass<TObject>(), RegisterClass<TPersistent>(), RegisterClass<TComponent>(), true);
+}  // namespace
+
 }  // namespace platform

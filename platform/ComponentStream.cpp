@@ -286,7 +286,7 @@ class TJsonWriter final : public TWriter {
     TDepth Level(*this);
     TJson Properties = TJson::object();
     for (const TPropInfo* P : GetPropList(Instance)) {
-      if (P->Kind == pkEvent) continue;
+      if (P->Kind == pkEvent || IsOpaqueKind(P->Kind)) continue;
       if (P->Kind == pkObject) {
         TObject* Value = std::get<TObject*>(P->Get(Instance));
         if (!Value) continue;
@@ -375,8 +375,10 @@ class TJsonWriter final : public TWriter {
 
   static TJson ValueToJson(const TPropInfo& P, const TPropValue& Value) {
     switch (P.Kind) {
-      case pkInteger: return TJson(std::get<int64_t>(Value));
+      case pkInteger:
+      case pkInt64: return TJson(std::get<int64_t>(Value));
       case pkFloat: return FloatToJson(std::get<double>(Value));
+      case pkChar:
       case pkString: return TextToJson(std::get<std::string>(Value));
       case pkBoolean: return TJson(std::get<bool>(Value));
       case pkEnumeration: {
@@ -393,8 +395,7 @@ class TJsonWriter final : public TWriter {
             if (Mask & (uint64_t(1) << I)) Names.push_back(std::string(P.EnumType->NameOf(I)));
         return Names;
       }
-      case pkObject:
-      case pkEvent: break;
+      default: break;  // objects, events and the opaque kinds are not written as values
     }
     return TJson();
   }
@@ -667,7 +668,13 @@ class TJsonReader final : public TReader {
         if (I < INT32_MIN || I > INT32_MAX) Fail("integer out of range");
         return I;
       }
+      case pkInt64: return JsonToInteger(Value);
       case pkFloat: return JsonToFloat(Value);
+      case pkChar: {
+        std::string Text = JsonToText(Value);
+        if (Text.size() > 1) Fail("expected a single character");
+        return Text;
+      }
       case pkString: return JsonToText(Value);
       case pkBoolean:
         if (!Value.is_boolean()) Fail("expected true or false");
@@ -689,8 +696,7 @@ class TJsonReader final : public TReader {
         }
         return static_cast<int64_t>(Mask);
       }
-      case pkObject:
-      case pkEvent: break;
+      default: break;
     }
     Fail("the property cannot be stored");
   }

@@ -6,6 +6,7 @@
 #include "Component.h"
 #include "Exceptions.h"
 #include "Format.h"
+#include "ObjectWatch.h"
 
 namespace platform {
 
@@ -20,7 +21,9 @@ TObject* TClass::CreateInstance(TComponent* Owner) const {
   return Factory(Owner);
 }
 
-TObject::~TObject() = default;
+TObject::~TObject() {
+  if (Watched_) detail::ObjectDestroyed(*this);
+}
 
 const TClass& TObject::StaticClass() noexcept {
   static const TClass Info{"TObject", nullptr, detail::FactoryFor<TObject>()};

@@ -128,8 +128,11 @@ class TObject {
 
  private:
   void DestroyCounted() const noexcept;
+  friend void WatchObject(const TObject&, void*, void (*)(void*, const TObject&) noexcept);
   mutable std::atomic<int32_t> RefCount_{0};
   bool HasReleaseHook_ = false;
+  // Set once someone watches this object (ObjectWatch.h): the destructor tells the watchers.
+  mutable bool Watched_ = false;
 
  protected:
   // A byte of flags for the subclass's own use.  Declared after the count so that it sits where

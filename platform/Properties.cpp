@@ -1,5 +1,6 @@
 #include "Properties.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -92,6 +93,95 @@ void SetPropValue(TObject& Instance, std::string_view Name, const TPropValue& Va
 void SetDefaults(TObject& Instance) {
   for (const TPropInfo* P : GetPropList(Instance))
     if (P->HasDefault && P->Set) P->Set(Instance, P->Default);
+}
+
+std::vector<std::string> GetPropNames(const TClass& Class) {
+  std::vector<std::string> Names;
+  for (const TPropInfo* P : GetPropList(Class))
+    if (P->Kind != pkEvent) Names.push_back(P->Name);
+  std::sort(Names.begin(), Names.end(), [](const std::string& A, const std::string& B) {
+    const int Order = CompareText(A, B);
+    return Order != 0 ? Order < 0 : A < B;
+  });
+  return Names;
+}
+
+void RaiseInvalidPropertyType(TPropKind Kind) {
+  throw EPropertyError(Format("Invalid property type: %s", {EnumName(Kind)}));
+}
+
+namespace {
+
+const TEnumInfo& NamesOf(const TPropInfo& Info, TPropKind Kind) {
+  if (Info.Kind != Kind || !Info.EnumType) RaiseInvalidPropertyType(Info.Kind);
+  return *Info.EnumType;
+}
+
+[[noreturn]] void RaiseInvalidElement(std::string_view Name) {
+  throw EPropertyConvertError(Format("Invalid property element: %s", {Name}));
+}
+
+}  // namespace
+
+std::string GetEnumProp(const TObject& Instance, const TPropInfo& Info) {
+  const TEnumInfo& Names = NamesOf(Info, pkEnumeration);
+  return std::string(Names.NameOf(static_cast<unsigned>(std::get<int64_t>(Info.Get(Instance)))));
+}
+
+void SetEnumProp(TObject& Instance, const TPropInfo& Info, std::string_view Name) {
+  const TEnumInfo& Names = NamesOf(Info, pkEnumeration);
+  const std::optional<unsigned> Ordinal = Names.OrdinalOf(Name);
+  if (!Ordinal) RaiseInvalidElement(Name);
+  if (!Info.Set) throw EPropertyError(Format("Property %s is read-only", {Info.Name}));
+  Info.Set(Instance, static_cast<int64_t>(*Ordinal));
+}
+
+std::string SetToString(const TEnumInfo& Info, uint64_t Mask) {
+  std::string Text = "[";
+  for (unsigned I = 0; I < Info.Count() && I < 64; ++I)
+    if (Mask & (uint64_t(1) << I)) {
+      if (Text.size() > 1) Text += ',';
+      Text += Info.NameOf(I);
+    }
+  return Text + "]";
+}
+
+uint64_t StringToSet(const TEnumInfo& Info, std::string_view Text) {
+  auto IsBlank = [](char C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; };
+  auto Trim = [&](std::string_view T) {
+    while (!T.empty() && IsBlank(T.front())) T.remove_prefix(1);
+    while (!T.empty() && IsBlank(T.back())) T.remove_suffix(1);
+    return T;
+  };
+  std::string_view Rest = Trim(Text);
+  if (!Rest.empty() && Rest.front() == '[') {
+    if (Rest.back() != ']') RaiseInvalidElement(Text);
+    Rest = Trim(Rest.substr(1, Rest.size() - 2));
+  }
+  uint64_t Mask = 0;
+  while (!Rest.empty()) {
+    const size_t Comma = Rest.find(',');
+    const std::string_view Name = Trim(Rest.substr(0, Comma));
+    const std::optional<unsigned> Ordinal = Name.empty() ? std::nullopt : Info.OrdinalOf(Name);
+    if (!Ordinal || *Ordinal >= 64) RaiseInvalidElement(Name);
+    Mask |= uint64_t(1) << *Ordinal;
+    if (Comma == std::string_view::npos) break;
+    Rest = Rest.substr(Comma + 1);
+    if (Trim(Rest).empty()) RaiseInvalidElement(Text);  // a trailing comma
+  }
+  return Mask;
+}
+
+std::string GetSetProp(const TObject& Instance, const TPropInfo& Info) {
+  const TEnumInfo& Names = NamesOf(Info, pkSet);
+  return SetToString(Names, static_cast<uint64_t>(std::get<int64_t>(Info.Get(Instance))));
+}
+
+void SetSetProp(TObject& Instance, const TPropInfo& Info, std::string_view Text) {
+  const TEnumInfo& Names = NamesOf(Info, pkSet);
+  const uint64_t Mask = StringToSet(Names, Text);
+  if (!Info.Set) throw EPropertyError(Format("Property %s is read-only", {Info.Name}));
+  Info.Set(Instance, static_cast<int64_t>(Mask));
 }
 
 void SwapEvents(TObject& A, TObject& B) {
