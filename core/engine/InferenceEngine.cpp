@@ -87,10 +87,11 @@ void TInferenceEngine::AddDefaultPackages() {
   // Made by class name, in this order: each package registers its class as the library loads,
   // so the engine knows none of them.
   static constexpr std::pair<TFunctionPackage, std::string_view> Defaults[] = {
-      {pStandard, "TStandardPackage"},   {pMiscellaneous, "TMiscPackage"},
-      {pPredicate, "TPredicatePackage"}, {pMath, "TMathPackage"},
-      {pString, "TStringPackage"},       {pTrigonometry, "TTrigonometryPackage"},
-      {pBusiness, "TBusinessPackage"},   {pFuzzyLogic, "TFuzzyLogicPackage"}};
+      {pStandard, "TStandardPackage"},         {pMiscellaneous, "TMiscPackage"},
+      {pPredicate, "TPredicatePackage"},       {pMath, "TMathPackage"},
+      {pString, "TStringPackage"},             {pObject, "TObjectPackage"},
+      {pTrigonometry, "TTrigonometryPackage"}, {pBusiness, "TBusinessPackage"},
+      {pFuzzyLogic, "TFuzzyLogicPackage"}};
   for (const auto& [Kind, ClassName] : Defaults)
     if (Packages_.Contains(Kind)) platform::CreateObjectByName(ClassName, this);
   if (OnAddDefaultPackages) OnAddDefaultPackages(this);

@@ -17,6 +17,7 @@
 #include "fuzzy/IFuzzyLogic.h"
 #include "platform/Component.h"
 #include "platform/NoDestroy.h"
+#include "platform/ObjectWatch.h"
 
 namespace rulecore {
 
@@ -175,12 +176,10 @@ TIEValue::TIEValue(int32_t Value, TIEType Kind) {
 TIEValue::TIEValue(double Value) noexcept : DType_(dtFloat), Payload_{.Float = Value} {}
 
 TIEValue::TIEValue(TObject* Object, bool Owned) {
-  if (Owned && Object) {
+  if (Owned && Object)
     StoreOwnedObject(Object);
-  } else {
-    DType_ = dtObject;
-    Payload_.Object = Object;
-  }
+  else
+    StoreObject(Object);
 }
 
 TIEValue::TIEValue(void* Address) noexcept : DType_(dtExternalAddress), Payload_{.Address = Address} {}
@@ -206,27 +205,23 @@ TIEValue::TIEValue(const IIEValue& Source) {
 constexpr TIEValue::TIEValue(TConstant, TValueVector* List) noexcept
     : TCloneable(TImmortal{}), DType_(dtList), Payload_{.Intf = List} {}
 
-namespace {
-
 // The extras of the values that have them (change handlers, owned objects), by value.  Values
 // live on any thread, so the table is locked; only values with extras ever reach it.
-struct TExtraTable {
+struct TIEValue::TExtraTable {
   std::mutex Lock;
-  std::unordered_map<const void*, std::unique_ptr<void, void (*)(void*)>> ByValue;
+  std::unordered_map<const TIEValue*, std::unique_ptr<TExtra>> ByValue;
 };
 
-TExtraTable& Extras() {
+TIEValue::TExtraTable& TIEValue::Extras() {
   static auto* Table = new TExtraTable;  // never destroyed: values may die in static destructors
   return *Table;
 }
-
-}  // namespace
 
 TIEValue::~TIEValue() {
   if (TExtra* X = FindExtra()) X->OnChange = nullptr;
   Reset();
   if (SubclassFlags_ & HasExtra) {
-    std::unique_ptr<void, void (*)(void*)> Gone{nullptr, nullptr};
+    std::unique_ptr<TExtra> Gone;
     TExtraTable& Table = Extras();
     {
       std::lock_guard Guard(Table.Lock);
@@ -246,14 +241,15 @@ TIEValue::~TIEValue() {
 
 TIEValue::TExtra& TIEValue::Extra() {
   if (TExtra* X = FindExtra()) return *X;
-  auto* X = new TExtra;
+  auto Made = std::make_unique<TExtra>();
+  TExtra& X = *Made;
   TExtraTable& Table = Extras();
   {
     std::lock_guard Guard(Table.Lock);
-    Table.ByValue.emplace(this, std::unique_ptr<void, void (*)(void*)>(X, [](void* P) { delete static_cast<TExtra*>(P); }));
+    Table.ByValue.emplace(this, std::move(Made));
   }
   SubclassFlags_ |= HasExtra;
-  return *X;
+  return X;
 }
 
 TIEValue::TExtra* TIEValue::FindExtra() const noexcept {
@@ -261,7 +257,7 @@ TIEValue::TExtra* TIEValue::FindExtra() const noexcept {
   TExtraTable& Table = Extras();
   std::lock_guard Guard(Table.Lock);
   const auto It = Table.ByValue.find(this);
-  return It == Table.ByValue.end() ? nullptr : static_cast<TExtra*>(It->second.get());
+  return It == Table.ByValue.end() ? nullptr : It->second.get();
 }
 
 void RaiseConstantChange(const std::string& Text) {
@@ -276,6 +272,7 @@ bool TIEValue::IsOwningObject() const noexcept {
 
 void TIEValue::Reset() noexcept {
   if (IsImmortal()) return;
+  ForgetObjectWatch();
   if (IsOwningObject()) {
     TObject* Object = Payload_.Object;
     TExtra& X = Extra();
@@ -320,12 +317,35 @@ void TIEValue::StoreOwnedObject(TObject* Object) {
     X.Nexus = Nexus;
   }
   X.OwnsObject = true;
+  StoreObject(Object);
+}
+
+void TIEValue::StoreObject(TObject* Object) {
+  // Pattern binding records are the engine's own, and live as long as their rule.
+  if (Object && !dynamic_cast<const TBindingInfo*>(Object)) {
+    platform::WatchObject(*Object, this, &TIEValue::ObjectGone);
+    SubclassFlags_ |= WatchesObject;
+  }
   DType_ = dtObject;
   Payload_.Object = Object;
 }
 
+void TIEValue::ForgetObjectWatch() noexcept {
+  if (!(SubclassFlags_ & (WatchesObject | ObjectIsGone))) return;
+  if (SubclassFlags_ & WatchesObject) platform::UnwatchObject(*Payload_.Object, this);
+  SubclassFlags_ &= static_cast<uint8_t>(~(WatchesObject | ObjectIsGone));
+}
+
+void TIEValue::ObjectGone(void* Watcher, const TObject&) noexcept {
+  auto* Value = static_cast<TIEValue*>(Watcher);
+  Value->SubclassFlags_ = static_cast<uint8_t>((Value->SubclassFlags_ & ~WatchesObject) | ObjectIsGone);
+  // Whoever freed it took the ownership away: the value must not free it a second time.
+  if (TExtra* X = Value->FindExtra()) X->OwnsObject = false;
+}
+
 void TIEValue::OwnedComponentDestroyed(TComponent* Component) noexcept {
   if (!IsOwningObject() || Payload_.Object != static_cast<TObject*>(Component)) return;
+  ForgetObjectWatch();
   TExtra& X = Extra();
   TIEValueNexus* Nexus = std::exchange(X.Nexus, nullptr);
   X.OwnsObject = false;
@@ -382,8 +402,7 @@ void TIEValue::SetAsFloat(double Value) {
 void TIEValue::SetAsObject(TObject* Value) {
   CheckMutable();
   Reset();
-  DType_ = dtObject;
-  Payload_.Object = Value;
+  StoreObject(Value);
   Changed();
 }
 
@@ -529,14 +548,14 @@ int32_t TIEValue::GetAsDescriptor() const {
 }
 
 void* TIEValue::GetAsExternalAddress() const {
-  if (DType_ == dtObject) return Payload_.Object;
+  if (DType_ == dtObject) return LiveObject();
   if (DType_ == dtExternalAddress) return Payload_.Address;
   NotCorrectType("External Address");
 }
 
 TObject* TIEValue::GetAsObject() const {
   if (DType_ != dtObject) NotCorrectType("object");
-  return Payload_.Object;
+  return LiveObject();
 }
 
 const platform::TClass* TIEValue::GetAsClass() const {
@@ -591,7 +610,7 @@ std::string TIEValue::GetToString() const {
     case dtFuzzy: return Payload_.Intf->GetToString();
     case dtDescriptor: return "<UNKNOWN>";
     case dtObject: {
-      const TObject* Object = Payload_.Object;
+      const TObject* Object = LiveObject();
       if (!Object) return {};
       if (const auto* Binding = dynamic_cast<const TBindingInfo*>(Object))
         return "<" + Binding->ClassName() + ": " + Binding->GetToString() + ">";
@@ -787,7 +806,12 @@ void TIEValue::Assign(const ICloneable& Source) {
   Changed();
 }
 
-void TIEValue::CopyPayloadFrom(const TIEValue& Other) noexcept {
+void TIEValue::CopyPayloadFrom(const TIEValue& Other) {
+  if (Other.DType_ == dtObject) {
+    // A copy of a value whose object is gone has no object: nothing remains to watch.
+    StoreObject(Other.LiveObject());
+    return;
+  }
   // A copied fact address keeps the epoch it was made in: it stays an address of that fact.
   DType_ = Other.DType_;
   Payload_ = Other.Payload_;
@@ -829,7 +853,7 @@ void TIEValue::AssignTo(TPersistent& Dest) const {
         Target->CopyOwnedObjectFrom(*this);
         Target->Changed();
       } else {
-        Target->SetAsObject(Payload_.Object);
+        Target->SetAsObject(LiveObject());
       }
       return;
     case dtClass: Target->SetAsClass(Payload_.Class); return;
@@ -860,7 +884,7 @@ const TIEValue* TIEValue::Peek(TObject* Context) const {
     case dtSingletons:
       return nullptr;
     case dtObject:
-      if (const auto* Binding = platform::CachedCast<TBindingInfo>(Payload_.Object)) {
+      if (const auto* Binding = platform::CachedCast<TBindingInfo>(LiveObject())) {
         auto* Ctx = platform::CachedCast<IValueContext>(Context);
         return Ctx ? Ctx->PeekPatternBinding(*Binding) : nullptr;
       }
@@ -888,7 +912,7 @@ IIEValue TIEValue::Resolve(TObject* Context) {
       return Result;
     }
     case dtObject:
-      if (const auto* Binding = platform::CachedCast<TBindingInfo>(Payload_.Object)) {
+      if (const auto* Binding = platform::CachedCast<TBindingInfo>(LiveObject())) {
         auto* Ctx = platform::CachedCast<IValueContext>(Context);
         if (!Ctx) RaiseIE(SNoContext, {GetIETypeName(DType_)});
         return Ctx->ResolvePatternBinding(*Binding);

@@ -339,10 +339,24 @@ class TIEValue final : public platform::TCloneable {
   void Changed();
   // Takes Other's kind and payload (not a list's items or an owned object), counting what it
   // shares; the value held before is not released.
-  void CopyPayloadFrom(const TIEValue& Other) noexcept;
+  void CopyPayloadFrom(const TIEValue& Other);
   // The rare fields live in a side table, looked up only while HasExtra is set: a value stays
   // 32 bytes, and working memory holds millions of them.
   static constexpr uint8_t HasExtra = 1;
+  // A host object the value refers to is watched, so that freeing it elsewhere leaves the
+  // value reading as no object instead of pointing at freed memory.  The pointer itself stays
+  // (equality and hash codes of a value held in working memory must not change under it).
+  static constexpr uint8_t WatchesObject = 2;
+  static constexpr uint8_t ObjectIsGone = 4;
+  void StoreObject(platform::TObject* Object);
+  void ForgetObjectWatch() noexcept;
+  static void ObjectGone(void* Watcher, const platform::TObject& Gone) noexcept;
+  // The object, or nullptr when there is none or it has been destroyed.
+  platform::TObject* LiveObject() const noexcept {
+    return (SubclassFlags_ & ObjectIsGone) ? nullptr : Payload_.Object;
+  }
+  struct TExtraTable;
+  static TExtraTable& Extras();
   TExtra& Extra();
   TExtra* FindExtra() const noexcept;
   // Every change of a value passes here first: the shared constants refuse it.
