@@ -32,7 +32,8 @@ deps() {
 }
 
 # The libraries installed into a fresh prefix, and the host example built against them twice:
-# through the CMake package and through pkg-config.  Both must print the expected decisions.
+# through the CMake package and through pkg-config.  Both must print the expected decisions; the
+# thermostat host (rules reaching a host class) must print its expected outcome.
 install_check() {
   local prefix
   prefix=$(mktemp -d)
@@ -41,6 +42,7 @@ install_check() {
   cmake -S examples/host -B build/host -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build build/host
   build/host/order_desk | diff - examples/host/expected_output.txt
+  build/host/thermostats | diff - examples/host/expected_thermostats.txt
   local pcdir
   pcdir=$(dirname "$(find "$prefix" -name ruleengine.pc)")
   # shellcheck disable=SC2046

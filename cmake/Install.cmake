@@ -15,6 +15,9 @@ set(RULE_PUBLIC_HEADERS
     core/engine/HostDialogs.h
     core/network/IERule.h
     fuzzy/FuzzyLogic.h
+    platform/Action.h
+    platform/Control.h
+    platform/ObjectWatch.h
     platform/PageArena.h)
 
 function(rule_header_closure OUT)

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -433,4 +434,54 @@ TEST(SeparateEngines, RunSideBySideOnTheirOwnThreads) {
       return Last;
     }));
   for (std::future<std::string>& Run : Runs) EXPECT_EQ(Run.get(), Expected);
+}
+
+// Host objects named by values on several threads at once: the watches of all of them live in
+// one table, and an object freed on one thread reads as no object from the values of engines
+// that ran on others.
+class TLink : public platform::TComponent {
+  PLATFORM_CLASS(TLink, platform::TComponent)
+ public:
+  using TComponent::TComponent;
+  static void DeclareProperties(platform::TPropertyList<TLink>& P) { P.AddField("Target", &TLink::Target); }
+  platform::TComponent* Target = nullptr;
+};
+
+TEST(SeparateEngines, ShareHostObjectsAndTheirWatches) {
+  auto* Common = new platform::TComponent;
+  const std::string Program =
+      "(defglobal ?*kept* = FALSE ?*mine* = FALSE)"
+      "(deftemplate seen (slot what))"
+      "(defrule look (seen (what ?w)) => (bind ?*kept* ?w))";
+  std::vector<std::future<std::unique_ptr<platform::TComponent>>> Runs;
+  for (int T = 0; T < 4; ++T)
+    Runs.push_back(std::async(std::launch::async, [&] {
+      auto Owner = std::make_unique<platform::TComponent>();
+      auto* Link = new TLink(Owner.get());
+      Link->SetName("Link");
+      Link->Target = Common;
+      auto* Engine = new TInferenceEngine(Owner.get());
+      Engine->Parse(Program, false);
+      for (int I = 0; I < 100; ++I) {
+        Engine->Reset();
+        // An object of its own, made and freed; the common one named by a fact and a global.
+        Engine->ParseNExecuteFunCall("(bind ?*mine* (create-component TComponent (get-component)))");
+        Engine->ParseNExecuteFunCall("(assert (seen (what (get-property (get-component Link) Target))))");
+        Engine->Run();
+        Engine->ParseNExecuteFunCall("(free-object ?*mine*)");
+      }
+      return Owner;
+    }));
+  std::vector<std::unique_ptr<platform::TComponent>> Owners;
+  for (auto& Run : Runs) Owners.push_back(Run.get());
+  delete Common;
+  for (const auto& Owner : Owners) {
+    EXPECT_EQ(Owner->GetComponentCount(), 2);  // the link and the engine: every made one is gone
+    auto* Engine = dynamic_cast<TInferenceEngine*>(Owner->GetComponent(1));
+    ASSERT_NE(Engine, nullptr);
+    EXPECT_EQ(Engine->ParseNExecuteFunCall("(nth$ 0 (create$ ?*kept*))")->GetToString(), "");
+    std::string Facts;
+    for (const IFact& Fact : Engine->GetFacts().Items()) Facts += Fact->GetToString() + ";";
+    EXPECT_EQ(Facts, "(Initial-Fact);(seen);") << "the fact naming the freed object prints without it";
+  }
 }
