@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Collection.h"
 #include "platform/ComponentStream.h"
 #include "platform/Properties.h"
 
@@ -145,14 +146,124 @@ void DefineSettings(TObject& Instance, TFiler& Filer) {
       !S.Lines.empty());
 }
 
+// A collection whose items hold collections of the same kind, as a tree of parts.  An item
+// publishes a label and a size, holds its children and stores a named list "Notes".
+class TParts;
+
+class TPart : public TCollectionItem {
+  PLATFORM_CLASS(TPart, TCollectionItem)
+ public:
+  TPart();
+  ~TPart() override;
+  const std::string& GetLabel() const noexcept { return Label_; }
+  void SetLabel(const std::string& Value) { Label_ = Value; }
+  int32_t GetSize() const noexcept { return Size_; }
+  void SetSize(int32_t Value) { Size_ = Value; }
+  TParts* GetChildren() const noexcept { return Children_.get(); }
+  std::vector<std::string> Notes;
+  static void DeclareProperties(TPropertyList<TPart>& P) {
+    P.Add("Label", &TPart::GetLabel, &TPart::SetLabel);
+    P.Add("Size", &TPart::GetSize, &TPart::SetSize, 1);
+    P.Add("Children", &TPart::GetChildren, nullptr);
+  }
+
+ private:
+  std::string Label_;
+  int32_t Size_ = 1;
+  std::unique_ptr<TParts> Children_;
+};
+
+class TBigPart : public TPart {
+  PLATFORM_CLASS(TBigPart, TPart)
+};
+
+class TParts : public TCollection {
+  PLATFORM_CLASS(TParts, TCollection)
+ public:
+  explicit TParts(TPersistent* Owner = nullptr) : TCollection(TPart::StaticClass(), Owner) {}
+  TPart* Item(int I) const { return static_cast<TPart*>(GetItem(I)); }
+  TPart* AddPart(const std::string& Label, int32_t Size = 1) {
+    auto* P = static_cast<TPart*>(Add());
+    P->SetLabel(Label);
+    P->SetSize(Size);
+    return P;
+  }
+  const std::string& GetTitle() const noexcept { return Title_; }
+  void SetTitle(const std::string& Value) { Title_ = Value; }
+  static void DeclareProperties(TPropertyList<TParts>& P) { P.Add("Title", &TParts::GetTitle, &TParts::SetTitle); }
+  int WholeChanges = 0;
+
+ protected:
+  void Update(TCollectionItem* Item) override {
+    if (!Item) ++WholeChanges;
+    TCollection::Update(Item);
+  }
+
+ private:
+  std::string Title_;
+};
+
+TPart::TPart() : Children_(std::make_unique<TParts>(this)) {}
+TPart::~TPart() = default;
+
+// Stores the labels of its parts itself, as a named list, and keeps its items out.
+class TLabelParts : public TParts {
+  PLATFORM_CLASS(TLabelParts, TParts)
+ public:
+  using TParts::TParts;
+};
+
+class TAssembly : public TComponent {
+  PLATFORM_CLASS(TAssembly, TComponent)
+ public:
+  explicit TAssembly(TComponent* Owner = nullptr) : TComponent(Owner) {}
+  TParts* GetParts() const noexcept { return Parts_.get(); }
+  TLabelParts* GetLabels() const noexcept { return Labels_.get(); }
+  static void DeclareProperties(TPropertyList<TAssembly>& P) {
+    P.Add("Parts", &TAssembly::GetParts, nullptr);
+    P.Add("Labels", &TAssembly::GetLabels, nullptr);
+  }
+
+ private:
+  std::unique_ptr<TParts> Parts_ = std::make_unique<TParts>(this);
+  std::unique_ptr<TLabelParts> Labels_ = std::make_unique<TLabelParts>(this);
+};
+
+void DefinePart(TObject& Instance, TFiler& Filer) {
+  auto& P = static_cast<TPart&>(Instance);
+  Filer.DefineProperty(
+      "Notes", [&P](TReader& R) { P.Notes = R.ReadStrings(); }, [&P](TWriter& W) { W.WriteStrings(P.Notes); },
+      !P.Notes.empty());
+}
+
+void DefineLabelParts(TObject& Instance, TFiler& Filer) {
+  auto& L = static_cast<TLabelParts&>(Instance);
+  Filer.DefineProperty(
+      "Names",
+      [&L](TReader& R) {
+        L.Clear();
+        for (const std::string& Name : R.ReadStrings()) L.AddPart(Name);
+      },
+      [&L](TWriter& W) {
+        std::vector<std::string> Names;
+        for (int I = 0; I < L.GetCount(); ++I) Names.push_back(L.Item(I)->GetLabel());
+        W.WriteStrings(Names);
+      },
+      !L.Empty());
+}
+
 struct TRegistration {
   TRegistration() {
     RegisterClass<TGadget>();
     RegisterClass<TGadgetSettings>();
     RegisterClass<TSealedGadget>();
+    RegisterClass<TAssembly>();
     RegisterDefineProperties(TGadget::StaticClass(), DefineGadget);
     RegisterDefineProperties(TGadgetSettings::StaticClass(), DefineSettings);
+    RegisterDefineProperties(TPart::StaticClass(), DefinePart);
+    RegisterDefineProperties(TLabelParts::StaticClass(), DefineLabelParts);
     RegisterStoresOwned(TSealedGadget::StaticClass(), false);
+    RegisterStoresItems(TLabelParts::StaticClass(), false);
   }
 };
 const TRegistration Registration;
@@ -413,4 +524,117 @@ TEST(ComponentStream, PersistentObjectsTravelByClassNameInAWrapper) {
   EXPECT_THROW(ReadPersistent(Trailing), EStreamError);
   TGadget G;
   EXPECT_THROW(WritePersistent(Stream, G), EStreamError);
+}
+
+// --- collections -------------------------------------------------------------------------------
+
+namespace {
+
+// Label, size, notes and children of every part, depth first, as one text.
+std::string Describe(const TParts& Parts) {
+  std::string R = "<" + Parts.GetTitle() + ">";
+  for (int I = 0; I < Parts.GetCount(); ++I) {
+    const TPart& P = *Parts.Item(I);
+    R += " (" + P.GetLabel() + " " + std::to_string(P.GetSize());
+    for (const std::string& Note : P.Notes) R += " #" + Note;
+    if (!P.GetChildren()->Empty()) R += " " + Describe(*P.GetChildren());
+    R += ")";
+  }
+  return R;
+}
+
+// An assembly with a titled tree of parts, three levels deep, and a label list.
+void Fill(TAssembly& A) {
+  TParts& Parts = *A.GetParts();
+  Parts.SetTitle("main");
+  Parts.AddPart("axle", 3)->Notes = {"steel", "\xff"};
+  TPart* Wheel = Parts.AddPart("wheel", 0);
+  Wheel->GetChildren()->AddPart("rim");
+  Wheel->GetChildren()->AddPart("hub")->GetChildren()->AddPart("bearing", 8);
+  Parts.AddPart("");  // every property at its default: an empty object keeps its place
+  A.GetLabels()->AddPart("left");
+  A.GetLabels()->AddPart("right");
+}
+
+}  // namespace
+
+TEST(ComponentStream, CollectionsStoreTheirItemsNestedAndReadThemBack) {
+  TAssembly A;
+  Fill(A);
+  const TJson Doc = Json(A);
+  const TJson& Parts = Doc["properties"]["Parts"];
+  EXPECT_EQ(Parts["properties"], (TJson{{"Title", "main"}}));
+  ASSERT_EQ(Parts["items"].size(), 3u);
+  EXPECT_EQ(Parts["items"][0], (TJson{{"Label", "axle"}, {"Size", 3}, {"Notes", {"steel", {{"latin1", "\xc3\xbf"}}}}}));
+  EXPECT_EQ(Parts["items"][1]["Children"]["items"][1]["Children"]["items"][0],
+            (TJson{{"Label", "bearing"}, {"Size", 8}}));
+  EXPECT_EQ(Parts["items"][2], TJson::object());
+  // A collection that stores its items itself: its own data only.
+  EXPECT_EQ(Doc["properties"]["Labels"], (TJson{{"properties", {{"Names", {"left", "right"}}}}}));
+  EXPECT_FALSE(Json(TAssembly()).contains("properties"));  // empty collections are left out
+
+  TAssembly Copy;
+  const std::string Text = WriteComponentStream(A);
+  ReadComponentStream(Text, Copy);
+  EXPECT_EQ(Describe(*Copy.GetParts()), Describe(*A.GetParts()));
+  EXPECT_EQ(Describe(*Copy.GetParts()),
+            "<main> (axle 3 #steel #\xff) (wheel 0 <> (rim 1) (hub 1 <> (bearing 8))) ( 1)");
+  EXPECT_EQ(Describe(*Copy.GetLabels()), "<> (left 1) (right 1)");
+  EXPECT_EQ(WriteComponentStream(Copy), Text);
+
+  // Reading into a collection that holds items replaces them, and its owner hears of it once.
+  TAssembly Used;
+  for (const char* Old : {"a", "b", "c", "d"}) Used.GetParts()->AddPart(Old)->GetChildren()->AddPart("x");
+  Used.GetParts()->WholeChanges = 0;
+  ReadComponentStream(Text, Used);
+  EXPECT_EQ(Describe(*Used.GetParts()), Describe(*A.GetParts()));
+  EXPECT_EQ(Used.GetParts()->WholeChanges, 1);
+  EXPECT_EQ(Used.GetParts()->GetUpdateCount(), 0);
+}
+
+TEST(ComponentStream, CollectionsRefuseWhatCannotComeBack) {
+  // An item of a class other than the collection's would come back as the collection's class.
+  TAssembly A;
+  A.GetParts()->AddPart("plain");
+  Ref<TBigPart> Big(new TBigPart);
+  Big->SetCollection(A.GetParts());
+  EXPECT_THROW(WriteComponentStream(A), EStreamError);
+
+  const std::string Deep = [] {
+    std::string Text = R"({"class":"TAssembly","properties":{"Parts":)";
+    for (int I = 0; I < 120; ++I) Text += R"({"items":[{"Children":)";
+    Text += "{}";
+    for (int I = 0; I < 120; ++I) Text += "}]}";
+    return Text + "}}";
+  }();
+  struct TCase {
+    std::string Text;
+    std::string Message;
+  };
+  const std::vector<TCase> Cases = {
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":{}}}})", "expected a list of items"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":[{}, 3]}}})",
+       "Parts[1]: expected an object of properties"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":[{"Size":"big"}]}}})",
+       "Parts[0].Size: expected an integer"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":[{"Children":{"items":[{"Wheels":1}]}}]}}})",
+       "Parts[0].Children[0]: a TPart has no property Wheels"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"Title":"t"}}})", "unknown entry \"Title\" in a collection"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"properties":[]}}})", "expected an object of properties"},
+      {R"({"class":"TAssembly","properties":{"Parts":[]}})", "read-only"},
+      {R"({"class":"TAssembly","properties":{"Labels":{"items":[{}]}}})", "a TLabelParts keeps its items out"},
+      {Deep, "nested too deeply"},
+  };
+  for (const TCase& Case : Cases) {
+    TAssembly Target;
+    try {
+      ReadComponentStream(Case.Text, Target);
+      ADD_FAILURE() << "accepted: " << Case.Text.substr(0, 200);
+    } catch (const EStreamError& Error) {
+      EXPECT_NE(std::string(Error.what()).find(Case.Message), std::string::npos)
+          << Error.what() << "\n  for: " << Case.Text.substr(0, 200);
+    }
+    EXPECT_FALSE(Target.IsLoading());
+    EXPECT_EQ(Target.GetParts()->GetUpdateCount(), 0);  // no bracket is left open
+  }
 }
