@@ -84,6 +84,11 @@ void TFuzzySetValue::Assign(const platform::TPersistent& Source) {
   TCollectionItem::Assign(Source);
 }
 
+void TFuzzySetValue::DeclareProperties(platform::TPropertyList<TFuzzySetValue>& P) {
+  P.Add("X", &TFuzzySetValue::GetX, &TFuzzySetValue::SetX);
+  P.Add("Y", &TFuzzySetValue::GetY, &TFuzzySetValue::SetY);
+}
+
 // --- TFuzzySetValues: list operations ------------------------------------------------------------
 
 TFuzzySetValues::TFuzzySetValues(TFuzzySet* FuzzySet)
@@ -112,9 +117,11 @@ std::vector<TFzyPoint> TFuzzySetValues::GetPoints() const {
   return R;
 }
 
+void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) { LoadPoints(Points, true); }
+
 // The same as adding each point through SetValue inside one bracket, without the per-point
 // bookkeeping: the order flags are worked out once at the end.
-void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) {
+void TFuzzySetValues::LoadPoints(std::span<const TFzyPoint> Points, bool ClampX) {
   TBracket Bracket(*this);
   Clear();
   const bool InSet = FuzzySet_ != nullptr;
@@ -123,7 +130,7 @@ void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) {
   try {
     for (const TFzyPoint& P : Points) {
       TFuzzySetValue* V = Add();
-      V->X_ = InSet ? std::min(std::max(P.X, Min), Max) : P.X;
+      V->X_ = InSet && ClampX ? std::min(std::max(P.X, Min), Max) : P.X;
       V->Y_ = InSet && P.Y < 0 ? 0 : P.Y;
     }
   } catch (...) {
