@@ -277,7 +277,9 @@ bool TFuzzySetValues::RemoveDuplicatesQuietly() {
   // Runs of more than three points at one X keep the three that define the membership there:
   // the first (left limit), the highest in between (the value at X) and the last (right limit).
   for (int S = 0; S < GetCount();) {
-    int E = SkipX(S, 1, GetXValue(S));
+    // The run is scanned from the point after S: a point at a position that is not a number
+    // equals nothing, not even itself, and the walk must still move on.
+    int E = SkipX(S + 1, 1, GetXValue(S));
     if (E < 0) E = GetCount();
     if (E - S > 3) {
       int Peak = S + 1;
