@@ -19,7 +19,8 @@ namespace vaguecore {
   X(SInvalidFuzzyOperation, "Invalid fuzzy operation: %s")\
   X(SReservedFuzzySetName, "Invalid fuzzy set name, \"%s\" is a reserved word")\
   X(SEmptyFuzzySet, "Invalid operation: %s.  Fuzzy set is empty")\
-  X(SFuzzyDivisionByZero, "Division by zero in fuzzy hedge %s")
+  X(SFuzzyDivisionByZero, "Division by zero in fuzzy hedge %s")\
+  X(SNonFiniteRange, "Invalid range value.  %s must be a finite number")
 // clang-format on
 
 enum TFzyMessage : uint8_t {

@@ -3,10 +3,13 @@
 #include "FuzzySet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
+#include <vector>
 
 #include "FuzzyInternal.h"
 #include "FuzzyMessages.h"
+#include "platform/ComponentStream.h"
 
 namespace vaguecore {
 
@@ -28,7 +31,10 @@ TFuzzySet::~TFuzzySet() = default;
 
 void TFuzzySet::SetSetType(TFuzzySetType Type) {
   if (Type == SetType_) return;
-  if (Type == fstUserDefined) {
+  // A set being read from a stream gets its points from the stream as well.  Making the shape
+  // would be wasted, and would make a shape of as many points as the stream asks for.
+  const IFuzzyUniverse* Universe = GetUniverse();
+  if (Type == fstUserDefined || (Universe && Universe->IsLoading())) {
     SetType_ = Type;
     Changed(false);
     return;
@@ -101,6 +107,74 @@ void TFuzzySet::CopyPropertiesFrom(const TFuzzySet& Other) {
   SetType_ = Other.SetType_;
   InflectionPoint_ = Other.InflectionPoint_;
   Expression_ = Other.Expression_;
+}
+
+// --- streaming ------------------------------------------------------------------------------------
+
+void TFuzzySet::DeclareProperties(platform::TPropertyList<TFuzzySet>& P) {
+  P.Add("SetType", &TFuzzySet::GetSetType, &TFuzzySet::SetSetType, fstUserDefined);
+  P.Add("Name", &TFuzzySet::GetName, &TFuzzySet::SetName);
+  P.Add("Values", &TFuzzySet::ValuesProp, nullptr);
+}
+
+// A stored set is read after its variable's range and its own type; its points come last and
+// are taken as stored.  Points that are not finite numbers are refused both ways: ordering such
+// points has no answer, and a stream that could be written but not read would fail late.
+void TFuzzySet::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
+  auto& S = static_cast<TFuzzySet&>(Instance);
+  Filer.DefineProperty(
+      "Points",
+      [&S](platform::TReader& R) {
+        std::vector<TFzyPoint> Points;
+        R.ReadListBegin();
+        while (!R.EndOfList()) {
+          R.ReadListBegin();
+          TFzyPoint P;
+          P.X = R.ReadFloat();
+          P.Y = R.ReadFloat();
+          R.ReadListEnd();
+          if (!std::isfinite(P.X) || !std::isfinite(P.Y))
+            throw platform::EStreamError("Invalid component stream: a point of a fuzzy set is not a finite number");
+          Points.push_back(P);
+        }
+        R.ReadListEnd();
+        S.ReadPoints(Points);
+      },
+      [&S](platform::TWriter& W) {
+        W.WriteListBegin();
+        for (const TFzyPoint& P : S.Values_->GetPoints()) {
+          if (!std::isfinite(P.X) || !std::isfinite(P.Y))
+            throw platform::EStreamError(platform::Format(
+                "Fuzzy set %s cannot be stored: one of its points is not a finite number", {S.GetDisplayName()}));
+          W.WriteListBegin();
+          W.WriteFloat(P.X);
+          W.WriteFloat(P.Y);
+          W.WriteListEnd();
+        }
+        W.WriteListEnd();
+      },
+      !S.Values_->Empty());
+  // A shape's parameter is stored even when it is 0: outside a component that is loading,
+  // reading the type makes the shape again, parameter included.
+  Filer.DefineProperty(
+      "InflectionPoint", [&S](platform::TReader& R) { S.InflectionPoint_ = R.ReadFloat(); },
+      [&S](platform::TWriter& W) { W.WriteFloat(S.InflectionPoint_); },
+      S.InflectionPoint_ != 0 || S.SetType_ != fstUserDefined);
+  Filer.DefineProperty(
+      "Expression", [&S](platform::TReader& R) { S.Expression_ = R.ReadString(); },
+      [&S](platform::TWriter& W) { W.WriteString(S.Expression_); }, !S.Expression_.empty());
+}
+
+void TFuzzySet::ReadPoints(std::span<const TFzyPoint> Points) {
+  const TFuzzySetType Type = SetType_;
+  std::string Expression = Expression_;
+  {
+    TQuietEdit Quiet(*this);
+    Values_->LoadPoints(Points, false);
+  }
+  SetType_ = Type;
+  Expression_ = std::move(Expression);
+  Changed(false);
 }
 
 void TFuzzySet::UpdateFuzzySetValue(TFuzzySetValue*) { PointsEdited(); }

@@ -26,7 +26,12 @@
 #include "FuzzyConsts.h"
 #include "FuzzySetValues.h"
 #include "platform/Collection.h"
+#include "platform/Properties.h"
 #include "platform/Ref.h"
+
+namespace platform {
+class TFiler;
+}
 
 namespace vaguecore {
 
@@ -39,6 +44,9 @@ class IFuzzyUniverse {
   virtual TFzyFloat GetMinimum() const = 0;
   virtual TFzyFloat GetMaximum() const = 0;
   virtual int32_t GetNumFunctionValues() const = 0;
+  // True while the universe is being read from a component stream: a set then takes its type
+  // as stored instead of generating the type's shape, since its points are stored too.
+  virtual bool IsLoading() const noexcept { return false; }
 
  protected:
   ~IFuzzyUniverse() = default;
@@ -88,6 +96,13 @@ class TFuzzySet : public platform::TCollectionItem {
 
   // From another set: name, points, type, inflection point and expression.
   void Assign(const platform::TPersistent& Source) override;
+
+  // --- streaming ----------------------------------------------------------------------------------
+  // Published: SetType, Name and Values.  Besides them a stored set keeps its points ("Points",
+  // a list of [x, y] pairs, taken back exactly as they were), its InflectionPoint and its
+  // Expression; the point list itself keeps its items out of the stream.
+  static void DeclareProperties(platform::TPropertyList<TFuzzySet>& P);
+  static void DefineProperties(platform::TObject& Instance, platform::TFiler& Filer);
 
   // --- membership and geometry --------------------------------------------------------------------
   TFzyFloat DegreeOfMembership(TFzyFloat X) const;
@@ -184,6 +199,10 @@ class TFuzzySet : public platform::TCollectionItem {
   void GenerateShape(TFuzzySetType Type);
   // The X of the single point that represents a constant result.
   TFzyFloat ConstantPointX() const;
+  // The published Values: the point list as an object.
+  TFuzzySetValues* ValuesProp() const noexcept { return Values_.get(); }
+  // Replaces the points by stored ones, keeping the type read with them.
+  void ReadPoints(std::span<const TFzyPoint> Points);
 
   TFuzzySetType SetType_ = fstUserDefined;
   std::string Name_;

@@ -84,6 +84,11 @@ void TFuzzySetValue::Assign(const platform::TPersistent& Source) {
   TCollectionItem::Assign(Source);
 }
 
+void TFuzzySetValue::DeclareProperties(platform::TPropertyList<TFuzzySetValue>& P) {
+  P.Add("X", &TFuzzySetValue::GetX, &TFuzzySetValue::SetX);
+  P.Add("Y", &TFuzzySetValue::GetY, &TFuzzySetValue::SetY);
+}
+
 // --- TFuzzySetValues: list operations ------------------------------------------------------------
 
 TFuzzySetValues::TFuzzySetValues(TFuzzySet* FuzzySet)
@@ -112,9 +117,11 @@ std::vector<TFzyPoint> TFuzzySetValues::GetPoints() const {
   return R;
 }
 
+void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) { LoadPoints(Points, true); }
+
 // The same as adding each point through SetValue inside one bracket, without the per-point
 // bookkeeping: the order flags are worked out once at the end.
-void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) {
+void TFuzzySetValues::LoadPoints(std::span<const TFzyPoint> Points, bool ClampX) {
   TBracket Bracket(*this);
   Clear();
   const bool InSet = FuzzySet_ != nullptr;
@@ -123,7 +130,7 @@ void TFuzzySetValues::SetPoints(std::span<const TFzyPoint> Points) {
   try {
     for (const TFzyPoint& P : Points) {
       TFuzzySetValue* V = Add();
-      V->X_ = InSet ? std::min(std::max(P.X, Min), Max) : P.X;
+      V->X_ = InSet && ClampX ? std::min(std::max(P.X, Min), Max) : P.X;
       V->Y_ = InSet && P.Y < 0 ? 0 : P.Y;
     }
   } catch (...) {
@@ -270,7 +277,9 @@ bool TFuzzySetValues::RemoveDuplicatesQuietly() {
   // Runs of more than three points at one X keep the three that define the membership there:
   // the first (left limit), the highest in between (the value at X) and the last (right limit).
   for (int S = 0; S < GetCount();) {
-    int E = SkipX(S, 1, GetXValue(S));
+    // The run is scanned from the point after S: a point at a position that is not a number
+    // equals nothing, not even itself, and the walk must still move on.
+    int E = SkipX(S + 1, 1, GetXValue(S));
     if (E < 0) E = GetCount();
     if (E - S > 3) {
       int Peak = S + 1;

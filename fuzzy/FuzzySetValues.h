@@ -16,6 +16,7 @@
 
 #include "FuzzyConsts.h"
 #include "platform/Collection.h"
+#include "platform/Properties.h"
 
 namespace vaguecore {
 
@@ -56,6 +57,9 @@ class TFuzzySetValue : public platform::TCollectionItem {
   bool Equals(const platform::TCloneable* Other) const override;
   // From another point: SetValue(Source.X, Source.Y).
   void Assign(const platform::TPersistent& Source) override;
+
+  // X and Y, without stored defaults (a new point's X depends on its list).
+  static void DeclareProperties(platform::TPropertyList<TFuzzySetValue>& P);
 
   // The list holding the point, nullptr for a free point (or one in another kind of collection).
   TFuzzySetValues* GetValues() const noexcept;
@@ -141,7 +145,12 @@ class TFuzzySetValues : public platform::TCollection {
 
  private:
   friend class TFuzzySetValue;
+  friend class TFuzzySet;
   class TQuiet;
+
+  // SetPoints; with ClampX false the X are kept even outside the set's range (Y is still never
+  // negative), which a stored set needs: its range may have narrowed after its points were placed.
+  void LoadPoints(std::span<const TFzyPoint> Points, bool ClampX);
 
   bool SortQuietly();
   bool RemoveDuplicatesQuietly();

@@ -4,7 +4,9 @@
 // floats as numbers (a float that is not finite as the string "NaN", "Infinity" or
 // "-Infinity"), text as strings, booleans as true/false, enumerations by enumerator name, sets
 // as lists of enumerator names, a persistent object as an object of its own properties, a
-// component reference as the list of names leading to it from the stream's root.  Text that is
+// collection as {"properties": {...}, "items": [{...}, ...]} (each left out when empty; an
+// item is the object of its properties), a component reference as the list of names leading
+// to it from the stream's root.  Text that is
 // not UTF-8 (the system's text is 8-bit) is written as {"latin1": "..."}: each byte as the
 // character of that code, so that it reads back byte for byte.
 //
@@ -24,6 +26,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Collection.h"
 #include "Format.h"
 #include "Properties.h"
 
@@ -63,6 +66,7 @@ struct THooks {
   std::mutex Lock;
   std::map<const TClass*, TDefinePropertiesProc> Define;
   std::map<const TClass*, bool> StoresOwned;
+  std::map<const TClass*, bool> StoresItems;
   std::map<const TClass*, TLoadingFailedProc> Failed;
 };
 
@@ -98,14 +102,25 @@ void EndFailedLoading(TComponent& Component) noexcept {
   for (TLoadingFailedProc Proc : Chain) Proc(Component);
 }
 
+// The setting of the nearest class of the chain that has one; true by default.
+bool NearestSetting(const std::map<const TClass*, bool>& Settings, const TClass& Class) {
+  for (const TClass* C = &Class; C; C = C->Parent) {
+    auto It = Settings.find(C);
+    if (It != Settings.end()) return It->second;
+  }
+  return true;
+}
+
 bool StoresOwned(const TClass& Class) {
   THooks& H = Hooks();
   std::lock_guard<std::mutex> G(H.Lock);
-  for (const TClass* C = &Class; C; C = C->Parent) {
-    auto It = H.StoresOwned.find(C);
-    if (It != H.StoresOwned.end()) return It->second;
-  }
-  return true;
+  return NearestSetting(H.StoresOwned, Class);
+}
+
+bool StoresItems(const TClass& Class) {
+  THooks& H = Hooks();
+  std::lock_guard<std::mutex> G(H.Lock);
+  return NearestSetting(H.StoresItems, Class);
 }
 
 // Components inside components and objects inside objects: a stream nested deeper than this
@@ -136,6 +151,12 @@ void RegisterStoresOwned(const TClass& Class, bool Value) {
   THooks& H = Hooks();
   std::lock_guard<std::mutex> G(H.Lock);
   H.StoresOwned[&Class] = Value;
+}
+
+void RegisterStoresItems(const TClass& CollectionClass, bool Value) {
+  THooks& H = Hooks();
+  std::lock_guard<std::mutex> G(H.Lock);
+  H.StoresItems[&CollectionClass] = Value;
 }
 
 // =============================================================================================
@@ -295,6 +316,9 @@ class TJsonWriter final : public TWriter {
           // when the stream is read: the reference is not written.
           if (!P->Set) continue;
           if (std::optional<TJson> Path = PathOf(*Component)) Properties[P->Name] = std::move(*Path);
+        } else if (const auto* Collection = dynamic_cast<const TCollection*>(Value)) {
+          TJson Nested = CollectionObject(*Collection);
+          if (!Nested.empty()) Properties[P->Name] = std::move(Nested);
         } else if (const auto* Object = dynamic_cast<const TPersistent*>(Value)) {
           TJson Nested = PropertiesObject(*Object);
           if (!Nested.empty()) Properties[P->Name] = std::move(Nested);
@@ -309,6 +333,29 @@ class TJsonWriter final : public TWriter {
     for (TDefinePropertiesProc Define : DefineChain(Instance.ClassType()))
       Define(const_cast<TObject&>(Instance), Filer);
     return Properties;
+  }
+
+  // A collection: its own properties, then its items.  Reading makes every item through the
+  // collection, that is of its item class, so an item of another class could not come back as
+  // it was: writing it fails instead of storing what cannot be read.
+  TJson CollectionObject(const TCollection& Collection) {
+    TDepth Level(*this);
+    TJson Object = TJson::object();
+    TJson Own = PropertiesObject(Collection);
+    if (!Own.empty()) Object["properties"] = std::move(Own);
+    if (!Collection.Empty() && StoresItems(Collection.ClassType())) {
+      TJson Items = TJson::array();
+      for (int I = 0; I < Collection.GetCount(); ++I) {
+        const TCollectionItem& Item = *Collection.GetItem(I);
+        if (&Item.ClassType() != &Collection.GetItemClass())
+          throw EStreamError(
+              Format("A %s in a collection of %s cannot be stored: reading makes items of the collection's class",
+                     {Item.ClassName(), Collection.GetItemClass().Name}));
+        Items.push_back(PropertiesObject(Item));
+      }
+      Object["items"] = std::move(Items);
+    }
+    return Object;
   }
 
  private:
@@ -487,7 +534,10 @@ class TJsonReader final : public TReader {
 
   [[noreturn]] void Fail(const std::string& Message) const {
     std::string Where;
-    for (const std::string& Part : Path_) Where += (Where.empty() ? "" : ".") + Part;
+    for (const std::string& Part : Path_) {
+      const bool Index = !Part.empty() && Part.front() == '[';  // "Items[2]", not "Items.[2]"
+      Where += (Where.empty() || Index ? "" : ".") + Part;
+    }
     throw EStreamError(Where.empty() ? "Invalid component stream: " + Message
                                      : "Invalid component stream at " + Where + ": " + Message);
   }
@@ -646,7 +696,10 @@ class TJsonReader final : public TReader {
         TObject* Current = std::get<TObject*>(P.Get(Instance));
         auto* Object = dynamic_cast<TPersistent*>(Current);
         if (!Object || dynamic_cast<TComponent*>(Current)) Fail("expected a reference to a component");
-        ReadProperties(Value, *Object);
+        if (auto* Collection = dynamic_cast<TCollection*>(Object))
+          ReadCollection(Value, *Collection);
+        else
+          ReadProperties(Value, *Object);
         return;
       }
       if (!Value.is_array()) Fail("expected an object or a component reference");
@@ -658,6 +711,38 @@ class TJsonReader final : public TReader {
     }
     if (!P.Set) Fail("the property is read-only");
     Assign(P, Instance, JsonToValue(P, Value));
+  }
+
+  // The stored items replace those the collection holds, all inside one update bracket, so
+  // that its owner hears of one change.  A failure leaves what was read so far, as it leaves
+  // the properties read before it.
+  void ReadCollection(const TJson& Object, TCollection& Collection) {
+    TDepth Level(*this);
+    if (!Object.is_object()) Fail("expected a collection object");
+    for (const auto& [Key, Value] : Object.items())
+      if (Key != "properties" && Key != "items") Fail("unknown entry \"" + Key + "\" in a collection");
+    if (auto Properties = Object.find("properties"); Properties != Object.end())
+      ReadProperties(*Properties, Collection);
+    auto Items = Object.find("items");
+    if (Items == Object.end()) return;
+    if (!Items->is_array()) Fail("expected a list of items");
+    if (!StoresItems(Collection.ClassType())) Fail("a " + Collection.ClassName() + " keeps its items out of a stream");
+    Collection.BeginUpdate();
+    try {
+      Collection.Clear();
+      for (size_t I = 0; I < Items->size(); ++I) {
+        TPathPart Part(*this, "[" + std::to_string(I) + "]");
+        ReadProperties((*Items)[I], *Collection.Add());
+      }
+    } catch (...) {
+      // The read's own error is the one to report; closing the bracket must not replace it.
+      try {
+        Collection.EndUpdate();
+      } catch (...) {
+      }
+      throw;
+    }
+    Collection.EndUpdate();
   }
 
   TPropValue JsonToValue(const TPropInfo& P, const TJson& Value) const {

@@ -5,15 +5,19 @@
 // What is written for an object:
 //   - every published property whose value differs from its stored default (events never; a
 //     property without a default when it is not empty, zero or false);
-//   - for a property holding a persistent object that is not a component (a collection), that
-//     object's own properties, nested;
+//   - for a property holding a persistent object that is not a component, that object's own
+//     properties, nested;
+//   - for a property holding a collection, its own properties and its items, each item as the
+//     object of its properties (collections inside items nest the same way), unless the
+//     collection's class says it stores its items some other way;
 //   - for a property referring to a component, the names leading to it from the stream's root;
 //   - the named data the class defines through its DefineProperties hook (lists of strings,
 //     numbers, nested lists), after the published properties;
 //   - the owned components, each the same way, unless the class says it keeps none in the
 //     stream (a component that builds its owned parts itself).
 // Reading sets the properties of an existing root, creates missing owned components by class
-// name (the class must be registered), resolves component references once the whole tree is
+// name (the class must be registered), replaces the items of each collection it holds by new
+// items of the collection's item class, resolves component references once the whole tree is
 // read, and then calls Loaded on every component read, in the order they were read.  Until
 // then each of them is in the loading state.  Malformed or hostile input raises EStreamError
 // (or the error of the setter or hook that refused a value); components the failed read
@@ -109,6 +113,10 @@ void RegisterDefineProperties(const TClass& Class, TDefinePropertiesProc Proc);
 // of the stream: StoresOwned false.  The nearest registered class of the chain decides; by
 // default owned components are stored.
 void RegisterStoresOwned(const TClass& Class, bool StoresOwned);
+// A collection whose items are stored by a class's own hook (or not at all) keeps them out of
+// the stream: StoresItems false.  The nearest registered class of the chain decides; by
+// default a collection's items are stored.
+void RegisterStoresItems(const TClass& CollectionClass, bool StoresItems);
 // After a failed read, each component the read put in the loading state and did not free
 // leaves that state without Loaded; the hooks of its class (ancestors first) are told, so that
 // a class that keeps what it read until Loaded can drop it.  They must not raise.

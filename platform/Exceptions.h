@@ -44,5 +44,7 @@ class EComponentError : public Exception {
 
 // Raises EListError "List index out of bounds (n)".
 [[noreturn]] void ListIndexError(long long Index);
+// The text of that error, for a library that reports a bad index with its own exception class.
+std::string ListIndexMessage(long long Index);
 
 }  // namespace platform

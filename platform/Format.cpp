@@ -271,8 +271,8 @@ std::string Trim(std::string_view S) {
   return std::string(S.substr(B, E - B));
 }
 
-void ListIndexError(long long Index) {
-  throw EListError(Format("List index out of bounds (%d)", {Index}));
-}
+std::string ListIndexMessage(long long Index) { return Format("List index out of bounds (%d)", {Index}); }
+
+void ListIndexError(long long Index) { throw EListError(ListIndexMessage(Index)); }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "FuzzyTestSupport.h"
@@ -43,6 +44,12 @@ TEST(FuzzySetValues, BracketDefersOrderingToItsEnd) {
   V.EndUpdate();
   EXPECT_TRUE(V.GetSorted() && V.GetUnique());
   EXPECT_TRUE(PointsAre(S, {{0, 1}, {10, 0}, {30, 0.1}, {30, 0.9}, {30, 0.2}}));
+
+  // A position that is not a number orders nowhere, but closing the bracket still ends.
+  V.BeginUpdate();
+  V.GetItem(1)->SetX(std::numeric_limits<TFzyFloat>::quiet_NaN());
+  V.EndUpdate();
+  EXPECT_EQ(V.GetCount(), 5);
 }
 
 TEST(FuzzySetValues, ClampingInsideAUniverse) {

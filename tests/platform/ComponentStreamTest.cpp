@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Collection.h"
 #include "platform/ComponentStream.h"
 #include "platform/Properties.h"
 
@@ -145,14 +146,106 @@ void DefineSettings(TObject& Instance, TFiler& Filer) {
       !S.Lines.empty());
 }
 
+// A tree of parts: a collection whose items hold collections of their own.  An item publishes a
+// label and a size and stores a named list "Notes".
+class TParts;
+
+class TPart : public TCollectionItem {
+  PLATFORM_CLASS(TPart, TCollectionItem)
+ public:
+  TPart();
+  ~TPart() override;
+  const std::string& GetLabel() const noexcept { return Label_; }
+  void SetLabel(const std::string& Value) { Label_ = Value; }
+  int32_t GetSize() const noexcept { return Size_; }
+  void SetSize(int32_t Value) { Size_ = Value; }
+  TParts* GetChildren() const noexcept { return Children_.get(); }
+  std::vector<std::string> Notes;
+  static void DeclareProperties(TPropertyList<TPart>& P) {
+    P.Add("Label", &TPart::GetLabel, &TPart::SetLabel);
+    P.Add("Size", &TPart::GetSize, &TPart::SetSize, 1);
+    P.Add("Children", &TPart::GetChildren, nullptr);
+  }
+
+ private:
+  std::string Label_;
+  int32_t Size_ = 1;
+  std::unique_ptr<TParts> Children_;
+};
+
+class TBigPart : public TPart {
+  PLATFORM_CLASS(TBigPart, TPart)
+};
+
+class TParts : public TCollection {
+  PLATFORM_CLASS(TParts, TCollection)
+ public:
+  explicit TParts(TPersistent* Owner = nullptr) : TCollection(TPart::StaticClass(), Owner) {}
+  TPart* Add(const std::string& Label, int32_t Size = 1) {
+    auto* P = static_cast<TPart*>(TCollection::Add());
+    P->SetLabel(Label);
+    P->SetSize(Size);
+    return P;
+  }
+  const std::string& GetTitle() const noexcept { return Title_; }
+  void SetTitle(const std::string& Value) { Title_ = Value; }
+  static void DeclareProperties(TPropertyList<TParts>& P) { P.Add("Title", &TParts::GetTitle, &TParts::SetTitle); }
+  int WholeChanges = 0;
+
+ protected:
+  void Update(TCollectionItem* Item) override {
+    if (!Item) ++WholeChanges;
+    TCollection::Update(Item);
+  }
+
+ private:
+  std::string Title_;
+};
+
+TPart::TPart() : Children_(std::make_unique<TParts>(this)) {}
+TPart::~TPart() = default;
+
+// Its items are stored by some other means.
+class TSealedParts : public TParts {
+  PLATFORM_CLASS(TSealedParts, TParts)
+ public:
+  using TParts::TParts;
+};
+
+class TAssembly : public TComponent {
+  PLATFORM_CLASS(TAssembly, TComponent)
+ public:
+  explicit TAssembly(TComponent* Owner = nullptr) : TComponent(Owner) {}
+  TParts* GetParts() const noexcept { return Parts_.get(); }
+  TSealedParts* GetSealed() const noexcept { return Sealed_.get(); }
+  static void DeclareProperties(TPropertyList<TAssembly>& P) {
+    P.Add("Parts", &TAssembly::GetParts, nullptr);
+    P.Add("Sealed", &TAssembly::GetSealed, nullptr);
+  }
+
+ private:
+  std::unique_ptr<TParts> Parts_ = std::make_unique<TParts>(this);
+  std::unique_ptr<TSealedParts> Sealed_ = std::make_unique<TSealedParts>(this);
+};
+
+void DefinePart(TObject& Instance, TFiler& Filer) {
+  auto& P = static_cast<TPart&>(Instance);
+  Filer.DefineProperty(
+      "Notes", [&P](TReader& R) { P.Notes = R.ReadStrings(); }, [&P](TWriter& W) { W.WriteStrings(P.Notes); },
+      !P.Notes.empty());
+}
+
 struct TRegistration {
   TRegistration() {
     RegisterClass<TGadget>();
     RegisterClass<TGadgetSettings>();
     RegisterClass<TSealedGadget>();
+    RegisterClass<TAssembly>();
     RegisterDefineProperties(TGadget::StaticClass(), DefineGadget);
     RegisterDefineProperties(TGadgetSettings::StaticClass(), DefineSettings);
+    RegisterDefineProperties(TPart::StaticClass(), DefinePart);
     RegisterStoresOwned(TSealedGadget::StaticClass(), false);
+    RegisterStoresItems(TSealedParts::StaticClass(), false);
   }
 };
 const TRegistration Registration;
@@ -413,4 +506,72 @@ TEST(ComponentStream, PersistentObjectsTravelByClassNameInAWrapper) {
   EXPECT_THROW(ReadPersistent(Trailing), EStreamError);
   TGadget G;
   EXPECT_THROW(WritePersistent(Stream, G), EStreamError);
+}
+
+// --- collections -------------------------------------------------------------------------------
+
+TEST(ComponentStream, CollectionsStoreTheirItemsNestedAndReadThemBack) {
+  TAssembly A;
+  TParts& Parts = *A.GetParts();
+  Parts.SetTitle("main");
+  Parts.Add("axle", 3)->Notes = {"steel", "\xff"};
+  TParts& Wheel = *Parts.Add("wheel", 0)->GetChildren();
+  Wheel.Add("rim");
+  Wheel.Add("hub")->GetChildren()->Add("bearing", 8);
+  Parts.Add("");  // everything at its default: an empty object keeps the item's place
+  A.GetSealed()->Add("kept out");
+  const std::string Text = WriteComponentStream(A);
+  const TJson Doc = TJson::parse(Text);
+  const TJson& Stored = Doc["properties"]["Parts"];
+  EXPECT_EQ(Stored["properties"], (TJson{{"Title", "main"}}));
+  ASSERT_EQ(Stored["items"].size(), 3u);
+  EXPECT_EQ(Stored["items"][0], (TJson{{"Label", "axle"}, {"Size", 3}, {"Notes", {"steel", {{"latin1", "\xc3\xbf"}}}}}));
+  EXPECT_EQ(Stored["items"][1]["Children"]["items"][1]["Children"]["items"][0],
+            (TJson{{"Label", "bearing"}, {"Size", 8}}));
+  EXPECT_EQ(Stored["items"][2], TJson::object());
+  EXPECT_FALSE(Doc["properties"].contains("Sealed"));
+  EXPECT_FALSE(Json(TAssembly()).contains("properties"));  // empty collections are left out
+
+  // Read into an assembly that holds other parts: the stored ones replace them, in one change.
+  TAssembly Copy;
+  for (const char* Old : {"a", "b", "c", "d"}) Copy.GetParts()->Add(Old)->GetChildren()->Add("x");
+  Copy.GetParts()->WholeChanges = 0;
+  ReadComponentStream(Text, Copy);
+  EXPECT_EQ(WriteComponentStream(Copy), Text);
+  EXPECT_EQ(Copy.GetParts()->WholeChanges, 1);
+}
+
+TEST(ComponentStream, CollectionsRefuseWhatCannotComeBack) {
+  // Reading makes items of the collection's class: an item of another class is not written.
+  TAssembly A;
+  Ref<TBigPart> Big(new TBigPart);
+  Big->SetCollection(A.GetParts());
+  EXPECT_THROW(WriteComponentStream(A), EStreamError);
+
+  std::string Deep = R"({"class":"TAssembly","properties":{"Parts":)";
+  for (int I = 0; I < 120; ++I) Deep += R"({"items":[{"Children":)";
+  Deep += "{}";
+  for (int I = 0; I < 120; ++I) Deep += "}]}";
+  Deep += "}}";
+  const std::vector<std::pair<std::string, std::string>> Cases = {
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":{}}}})", "expected a list of items"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":[{}, 3]}}})",
+       "Parts[1]: expected an object of properties"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"items":[{"Children":{"items":[{"Size":"big"}]}}]}}})",
+       "Parts[0].Children[0].Size: expected an integer"},
+      {R"({"class":"TAssembly","properties":{"Parts":{"Title":"t"}}})", "unknown entry \"Title\" in a collection"},
+      {R"({"class":"TAssembly","properties":{"Sealed":{"items":[{}]}}})", "a TSealedParts keeps its items out"},
+      {Deep, "nested too deeply"},
+  };
+  for (const auto& [Text, Message] : Cases) {
+    TAssembly Target;
+    try {
+      ReadComponentStream(Text, Target);
+      ADD_FAILURE() << "accepted: " << Text.substr(0, 200);
+    } catch (const EStreamError& Error) {
+      EXPECT_NE(std::string(Error.what()).find(Message), std::string::npos) << Error.what();
+    }
+    EXPECT_FALSE(Target.IsLoading());
+    EXPECT_EQ(Target.GetParts()->GetUpdateCount(), 0);  // no bracket is left open
+  }
 }
