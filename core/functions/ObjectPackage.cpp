@@ -27,6 +27,7 @@
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "platform/Action.h"
+#include "platform/Collection.h"
 #include "platform/Control.h"
 #include "platform/Format.h"
 #include "platform/Properties.h"
@@ -69,13 +70,14 @@ TComponent& ComponentToSearch(TComponent* Component, const TIEUserFunction& Func
   return *Component;
 }
 
-// What "free-object" must not free under an engine's feet: an engine and what owns it, what an
+// What "free-object" must not free under its holder's feet: an engine and what owns it, what an
 // engine owns (packages, rules, fact sets, the network), the packages serving this engine, the
-// collections an engine keeps its working memory and constructs in, and counted objects, which
-// their last reference frees (values, facts, collection items).
+// collections an engine keeps its working memory and constructs in, collections (always the
+// part of an object that holds them), and counted objects, which their last reference frees
+// (values, facts, collection items).
 bool MayNotBeFreed(TObject& Object, TInferenceEngine& Engine) {
   if (Object.RefCount() != 0 || dynamic_cast<const TBindingInfo*>(&Object)) return true;
-  if (dynamic_cast<const TFacts*>(&Object) || dynamic_cast<const TRules*>(&Object) ||
+  if (dynamic_cast<const platform::TCollection*>(&Object) || dynamic_cast<const TFacts*>(&Object) || dynamic_cast<const TRules*>(&Object) ||
       dynamic_cast<const TFactTemplates*>(&Object) || dynamic_cast<const TIEDefinedTypes*>(&Object) ||
       dynamic_cast<const TEngineVariables*>(&Object))
     return true;
@@ -156,10 +158,11 @@ class TFreeObjectFunction final : public TBuiltinFunction {
     for (int I = 0; I < Call.GetArgumentCount(); ++I) {
       IIEValue Value = ArgValue(Call, I, Context);
       if (Value->GetDType() != dtObject || !Value->GetAsObject()) continue;
-      if (MayNotBeFreed(*Value->GetAsObject(), Engine))
-        throw EIEException(platform::Format(
-            SFunctionError, {GetFunctionName(), "the inference engine, its owners and its parts cannot be freed: " +
-                                                    TextOf(*Value)}));
+      if (MayNotBeFreed(*Value->GetAsObject(), Engine)) {
+        const std::string Why =
+            "an inference engine, its owners and parts, and what another object holds cannot be freed: ";
+        throw EIEException(platform::Format(SFunctionError, {GetFunctionName(), Why + TextOf(*Value)}));
+      }
       Values.push_back(std::move(Value));
     }
     for (const IIEValue& Value : Values) {

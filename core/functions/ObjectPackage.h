@@ -5,8 +5,9 @@
 //
 // Objects travel as object values and classes as class values.  A value refers to its object
 // without owning it; an object freed meanwhile (by "free-object", its owner or the host) reads
-// as no object from every value that still names it.  "free-object" refuses the engine, the
-// components above it and its own parts.
+// as no object from every value that still names it.  "free-object" refuses engines, the
+// components above the engine, its parts, collections and counted objects: what their holders
+// free.
 #pragma once
 
 #include "IEPackages.h"

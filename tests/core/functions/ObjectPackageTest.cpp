@@ -15,6 +15,7 @@
 #include "core/functions/ObjectPackage.h"
 #include "core/values/IEValue.h"
 #include "core/values/ValueVector.h"
+#include "fuzzy/FuzzyLogic.h"
 #include "platform/Action.h"
 #include "platform/Control.h"
 #include "platform/Properties.h"
@@ -404,7 +405,9 @@ TEST_F(ObjectPackage, FreedObjectsReadAsNoObjectEverywhere) {
 }
 
 TEST_F(ObjectPackage, TheEngineAndItsPartsAreNotFreed) {
-  const std::string Refused = "free-object error: the inference engine, its owners and its parts cannot be freed: ";
+  const std::string Refused =
+      "free-object error: an inference engine, its owners and parts, and what another object holds cannot be freed: ";
+  (void)vaguecore::TFuzzyLogic::StaticClass();  // the fuzzy library's classes are registered
   EXPECT_EQ(Error("(free-object (get-component Engine))"), Refused + "<Object: TInferenceEngine>");
   EXPECT_EQ(Error("(free-object (get-component))"), Refused + "<Object: TComponent>");
   EXPECT_EQ(Error("(free-object (nth$ 0 (get-components (get-component Engine))))").rfind(Refused, 0), 0u);
@@ -415,6 +418,10 @@ TEST_F(ObjectPackage, TheEngineAndItsPartsAreNotFreed) {
   Other->SetName("Other");
   EXPECT_EQ(Error("(free-object (nth$ 0 (get-components (get-component (get-component Left) Other))))").rfind(Refused, 0), 0u);
   EXPECT_EQ(Error("(free-object (get-component (get-component Left) Other))"), Refused + "<Object: TInferenceEngine>");
+  // A collection belongs to the object that holds it, and a collection item to its collection.
+  Run("(defglobal ?*fuzzy* = (create-component TFuzzyLogic (get-component Left)))");
+  EXPECT_EQ(Error("(free-object (get-property ?*fuzzy* Items))"), Refused + "<Object: TFuzzyVariables>");
+  EXPECT_EQ(Text("(free-object ?*fuzzy*)"), "TRUE");
   // Nothing of a refused call is freed, not even the arguments before the refused one.
   Run("(defglobal ?*p* = (create-object TPlain))");
   EXPECT_NE(Error("(free-object ?*p* (get-component))"), "(no error)");
