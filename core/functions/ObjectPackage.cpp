@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "platform/Collection.h"
 #include "platform/Control.h"
 #include "platform/Format.h"
+#include "platform/ObjectWatch.h"
 #include "platform/Properties.h"
 
 namespace rulecore {
@@ -139,7 +141,11 @@ class TCreateObjectFunction final : public TBuiltinFunction {
     std::string Name;
     const TClass* Class = ClassArg(Call, 0, Context, Name);
     if (!Class) RaiseIE(SUnknownIEClassName, {Name});
-    Result = ObjectValue(Class->CreateInstance(nullptr));
+    TInferenceEngine& Engine = EngineFor(Call, Context, *this);
+    std::unique_ptr<TObject> Made(Class->CreateInstance(nullptr));
+    if (auto* Package = dynamic_cast<TObjectPackage*>(platform::FindComponentType(&Engine, TObjectPackage::StaticClass())))
+      Package->Keep(*Made);
+    Result = ObjectValue(Made.release());
   }
 };
 
@@ -453,6 +459,39 @@ TObjectPackage::TObjectPackage(platform::TComponent* Owner) : TUserPackage(Owner
 namespace {
 const TPackageRegistration<TObjectPackage> Registered;
 }  // namespace
+
+TObjectPackage::~TObjectPackage() {
+  std::unordered_set<const TObject*> Left;
+  {
+    std::lock_guard Guard(KeptLock_);
+    Left.swap(Kept_);
+  }
+  for (const TObject* Object : Left) {
+    platform::UnwatchObject(*Object, this);
+    // A component someone has since taken into ownership is its owner's to free.
+    if (auto* Component = dynamic_cast<const TComponent*>(Object); Component && Component->GetOwner()) continue;
+    delete Object;
+  }
+}
+
+void TObjectPackage::Keep(TObject& Object) {
+  // The watch first, outside our lock: Forget runs under the watch table's lock and takes ours.
+  // Nobody else knows the new object yet, so it cannot go in between.
+  platform::WatchObject(Object, this, &TObjectPackage::Forget);
+  std::lock_guard Guard(KeptLock_);
+  Kept_.insert(&Object);
+}
+
+int TObjectPackage::KeptCount() const {
+  std::lock_guard Guard(KeptLock_);
+  return static_cast<int>(Kept_.size());
+}
+
+void TObjectPackage::Forget(void* Package, const TObject& Gone) noexcept {
+  auto* Self = static_cast<TObjectPackage*>(Package);
+  std::lock_guard Guard(Self->KeptLock_);
+  Self->Kept_.erase(&Gone);
+}
 
 void TObjectPackage::CreateFunctions() {
   TUserPackage::CreateFunctions();

@@ -218,9 +218,13 @@ TIEValue::TExtraTable& TIEValue::Extras() {
 }
 
 TIEValue::~TIEValue() {
-  if (TExtra* X = FindExtra()) X->OnChange = nullptr;
+  if (!(SubclassFlags_ & HasExtra)) [[likely]] {
+    Reset();
+    return;
+  }
+  if (TExtra* X = LookUpExtra()) X->OnChange = nullptr;
   Reset();
-  if (SubclassFlags_ & HasExtra) {
+  {
     std::unique_ptr<TExtra> Gone;
     TExtraTable& Table = Extras();
     {
@@ -252,8 +256,7 @@ TIEValue::TExtra& TIEValue::Extra() {
   return X;
 }
 
-TIEValue::TExtra* TIEValue::FindExtra() const noexcept {
-  if (!(SubclassFlags_ & HasExtra)) return nullptr;
+TIEValue::TExtra* TIEValue::LookUpExtra() const noexcept {
   TExtraTable& Table = Extras();
   std::lock_guard Guard(Table.Lock);
   const auto It = Table.ByValue.find(this);

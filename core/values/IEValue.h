@@ -358,7 +358,9 @@ class TIEValue final : public platform::TCloneable {
   struct TExtraTable;
   static TExtraTable& Extras();
   TExtra& Extra();
-  TExtra* FindExtra() const noexcept;
+  // Inline: every value asks on its way out, and almost none has an extra.
+  TExtra* FindExtra() const noexcept { return (SubclassFlags_ & HasExtra) ? LookUpExtra() : nullptr; }
+  TExtra* LookUpExtra() const noexcept;
   // Every change of a value passes here first: the shared constants refuse it.
   void CheckMutable() const {
     if (IsImmortal()) [[unlikely]]

@@ -454,4 +454,39 @@ TEST_F(ObjectPackage, RulesChangingTheirOwnEngineStaySafe) {
   EXPECT_FALSE(Engine->ContainsUserFunction("get-component"));
 }
 
+// What "create-object" makes has no owner: the engine's object package keeps it until it is
+// freed, by a rule or the host, and frees the rest when it goes with its engine.
+TEST(ObjectPackageOwnership, ObjectsMadeWithoutAnOwnerDoNotOutliveTheirEngine) {
+  const int Before = TPlain::Alive;
+  TPlain* HostFreed = nullptr;
+  TComponent Keeper;
+  {
+    TInferenceEngine Engine;
+    TObjectPackage* Package = nullptr;
+    for (int I = 0; I < Engine.GetComponentCount(); ++I)
+      if (auto* P = dynamic_cast<TObjectPackage*>(Engine.GetComponent(I))) Package = P;
+    ASSERT_NE(Package, nullptr);
+    Engine.Parse("(defglobal ?*a* = (create-object TPlain) ?*b* = (create-object TPlain))"
+                 "(defglobal ?*c* = (create-object TComponent))",
+                 true);
+    Engine.ParseNExecuteFunCall("(create-object TPlain)");  // dropped at once: still kept
+    EXPECT_EQ(TPlain::Alive, Before + 3);
+    EXPECT_EQ(Package->KeptCount(), 4);
+    Engine.ParseNExecuteFunCall("(free-object ?*a*)");
+    EXPECT_EQ(Package->KeptCount(), 3);
+    // Freed by the host: the package forgets it too.
+    HostFreed = dynamic_cast<TPlain*>(Engine.ParseNExecuteFunCall("(nth$ 0 (create$ ?*b*))")->GetAsObject());
+    ASSERT_NE(HostFreed, nullptr);
+    delete HostFreed;
+    EXPECT_EQ(Package->KeptCount(), 2);
+    EXPECT_EQ(Engine.ParseNExecuteFunCall("(nth$ 0 (create$ ?*b*))")->GetToString(), "");
+    // A component made so and then given an owner is that owner's.
+    auto* Adopted = dynamic_cast<TComponent*>(Engine.ParseNExecuteFunCall("(nth$ 0 (create$ ?*c*))")->GetAsObject());
+    ASSERT_NE(Adopted, nullptr);
+    Keeper.InsertComponent(Adopted);
+  }
+  EXPECT_EQ(TPlain::Alive, Before);  // the rest went with the engine; LeakSanitizer agrees
+  EXPECT_EQ(Keeper.GetComponentCount(), 1);
+}
+
 }  // namespace
