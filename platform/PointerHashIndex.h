@@ -49,8 +49,10 @@ class TPointerHashIndex {
       if (Entries_[I].Object == Object) return Drop(I);
     return false;
   }
+  // Gives the table's memory back: an index emptied whole (working memory cleared) is usually
+  // refilled to another size, if at all.
   void Clear() noexcept {
-    Entries_.clear();
+    std::vector<TEntry>().swap(Entries_);
     Count_ = 0;
   }
   size_t Size() const noexcept { return Count_; }

@@ -307,7 +307,7 @@ void TFacts::Assign(const platform::TPersistent& Source) {
         RaiseIE(SFactTemplatesDifferent, {Template->GetToString(), Mine ? Mine->GetToString() : std::string()});
       Template = Mine;
     }
-    Add(platform::MakeRef<TFact>(Template, *Fact));
+    Add(TFact::Create(Template, *Fact));
   }
 }
 

@@ -1,5 +1,8 @@
 #include "Fact.h"
 
+#include <type_traits>
+#include <utility>
+
 #include "FactsHost.h"
 #include "core/values/FuzzyExpression.h"
 #include "core/values/IEException.h"
@@ -122,7 +125,92 @@ TFact::TFact(const IFactTemplate& Template) : Template_(Template) {}
 
 TFact::TFact(const IFactTemplate& Template, const TFact& Source) : Template_(Template) { CopyFrom(Source, false); }
 
+TFact::TFact(TBuffered Buffered, const IFactTemplate& Template)
+    : Values_(Room(), Buffered.Capacity), Template_(Template) {
+  SubclassFlags_ = static_cast<uint8_t>(Buffered.Capacity);
+}
+
 TFact::~TFact() = default;
+
+// --- blocks sized to the template ---------------------------------------------------------------
+
+namespace {
+
+// Templates of up to this many slots get their entries in the fact's block; wider ones keep
+// them on the heap.
+constexpr uint32_t MaxRoom = 8;
+
+template <uint32_t Room>
+using TFactPool = platform::TBlockPool<sizeof(TFact) + Room * sizeof(TFactValues::TEntry)>;
+
+template <uint32_t Room>
+constexpr size_t BlockBytes = sizeof(TFact) + Room * sizeof(TFactValues::TEntry);
+
+// Calls F with the compile-time room equal to Room (0 to MaxRoom).
+template <class F, uint32_t... Rooms>
+decltype(auto) WithRoom(uint32_t Room, F&& Fn, std::integer_sequence<uint32_t, Rooms...>) {
+  using TResult = decltype(Fn(std::integral_constant<uint32_t, 0>{}));
+  if constexpr (std::is_void_v<TResult>) {
+    ((Room == Rooms ? (Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
+  } else {
+    TResult Result{};
+    ((Room == Rooms ? (Result = Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
+    return Result;
+  }
+}
+
+template <class F>
+decltype(auto) WithRoom(uint32_t Room, F&& Fn) {
+  return WithRoom(Room, std::forward<F>(Fn), std::make_integer_sequence<uint32_t, MaxRoom + 1>{});
+}
+
+}  // namespace
+
+void* TFact::TakeBlock(uint32_t Capacity) {
+  return WithRoom(Capacity, [](auto Room) {
+    constexpr uint32_t K = decltype(Room)::value;
+    return TFactPool<K>::Take(BlockBytes<K>);
+  });
+}
+
+void TFact::GiveBlock(void* Block, uint32_t Capacity) noexcept {
+  WithRoom(Capacity, [Block](auto Room) {
+    constexpr uint32_t K = decltype(Room)::value;
+    TFactPool<K>::Give(Block, BlockBytes<K>);
+  });
+}
+
+void* TFact::operator new(size_t Bytes) { return TFactPool<0>::Take(Bytes); }
+
+void TFact::operator delete(void* Block, size_t Bytes) noexcept { TFactPool<0>::Give(Block, Bytes); }
+
+void TFact::operator delete(TFact* Fact, std::destroying_delete_t) noexcept {
+  const uint32_t Capacity = Fact->SubclassFlags_;
+  Fact->~TFact();
+  GiveBlock(Fact, Capacity);
+}
+
+IFact TFact::Create(const IFactTemplate& Template) {
+  const uint32_t Slots = Template ? static_cast<uint32_t>(Template->GetSlotCount()) : 0;
+  const uint32_t Capacity = Slots <= MaxRoom ? Slots : 0;
+  void* Block = TakeBlock(Capacity);
+  TFact* Made;
+  try {
+    Made = new (Block) TFact(TBuffered{Capacity}, Template);
+  } catch (...) {
+    GiveBlock(Block, Capacity);
+    throw;
+  }
+  IFact Fact(Made);
+  if (Slots > Capacity) Fact->Values_.Reserve(static_cast<int>(Slots));
+  return Fact;
+}
+
+IFact TFact::Create(const IFactTemplate& Template, const TFact& Source) {
+  IFact Fact = Create(Template);
+  Fact->CopyFrom(Source, false);
+  return Fact;
+}
 
 int TFact::EntryFor(std::string_view Name, bool Raise) {
   if (!Template_) RaiseIE(SNoTemplate);
@@ -340,7 +428,7 @@ void TFact::Assign(const platform::ICloneable& Source) {
 }
 
 IFact TFact::Clone() const {
-  IFact Result = platform::MakeRef<TFact>(Template_);
+  IFact Result = Create(Template_);
   Result->Assign(*this);
   return Result;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,8 @@ class TFactValues {
   };
   using TChangeEvent = std::function<void()>;
 
-  TFactValues() = default;
+  // Buffer: room for Capacity entries that the owner placed beside the values (nullptr: none).
+  explicit TFactValues(TEntry* Buffer = nullptr, uint32_t Capacity = 0) noexcept : Entries_(Buffer, Capacity) {}
   TFactValues(const TFactValues&) = delete;
   TFactValues& operator=(const TFactValues&) = delete;
 
@@ -60,10 +62,10 @@ class TFactValues {
     Entries_.assign(std::make_move_iterator(Entries.begin()), std::make_move_iterator(Entries.end()));
     Changed();
   }
-  // Up to this many entries live inside the fact itself: matching reads a slot from the fact's
-  // own block instead of following a pointer to a separate array.
-  static constexpr size_t InlineEntries = 6;
-  using TEntries = platform::TSmallVector<TEntry, InlineEntries>;
+  // A fact made for its template keeps its entries in its own block, right after itself, as
+  // many as the template has slots: matching reads a slot without following a pointer to a
+  // separate array, and a fact takes no more room than its template needs.
+  using TEntries = platform::TBufferVector<TEntry>;
   TEntries& Entries() noexcept { return Entries_; }
   const TEntries& Entries() const noexcept { return Entries_; }
 
@@ -129,15 +131,27 @@ class TFactValueHashtableEnumerator {
 class TFact final : public platform::TCloneable {
   PLATFORM_CLASS(TFact, platform::TCloneable)
  public:
-  PLATFORM_POOLED(TFact)
   static constexpr TIEType ValueKind = dtFact;
 
-  explicit TFact(const IFactTemplate& Template = nullptr);
+  // A fact of Template, in a block with room for the template's slots.  The constructors make
+  // facts that keep their entries on the heap instead; both behave alike.
+  static IFact Create(const IFactTemplate& Template);
   // A fact of Template that copies Source (see Assign).
+  static IFact Create(const IFactTemplate& Template, const TFact& Source);
+
+  explicit TFact(const IFactTemplate& Template = nullptr);
   TFact(const IFactTemplate& Template, const TFact& Source);
   ~TFact() override;
   TFact(const TFact&) = delete;
   TFact& operator=(const TFact&) = delete;
+
+  // Facts come from pools of blocks sized by the number of entries placed after them.
+  static void* operator new(size_t Bytes);
+  static void* operator new(size_t, void* Place) noexcept { return Place; }
+  static void operator delete(TFact* Fact, std::destroying_delete_t) noexcept;
+  // For a constructor that fails inside a new-expression.
+  static void operator delete(void* Block, size_t Bytes) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 
   int32_t GetID() const noexcept { return ID_; }
   void SetID(int32_t Value) noexcept { ID_ = Value; }
@@ -182,6 +196,15 @@ class TFact final : public platform::TCloneable {
   // Value as Slot stores it: converted where the template checks values and Slot asks for it.
   IIEValue Checked(const TFactSlot& Slot, IIEValue Value) const;
   void CopyFrom(const TFact& Source, bool InterfaceForm);
+  struct TBuffered {
+    uint32_t Capacity;
+  };
+  // The room after the fact: its size is kept in the object header's spare byte.
+  TFact(TBuffered Buffered, const IFactTemplate& Template);
+  // The room placed after a fact made by Create, for Capacity entries.
+  TFactValues::TEntry* Room() noexcept { return reinterpret_cast<TFactValues::TEntry*>(this + 1); }
+  static void* TakeBlock(uint32_t Capacity);
+  static void GiveBlock(void* Block, uint32_t Capacity) noexcept;
 
   // The identifier first: it fits in the base's tail padding.
   int32_t ID_ = -1;

@@ -473,7 +473,7 @@ void TFactTemplate::FillFactWithDefaults(TFact& Fact) const {
 }
 
 IFact TFactTemplate::NewFact() {
-  IFact Fact = platform::MakeRef<TFact>(IFactTemplate(this));
+  IFact Fact = TFact::Create(IFactTemplate(this));
   FillFactWithDefaults(*Fact);
   return Fact;
 }

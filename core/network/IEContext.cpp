@@ -293,7 +293,7 @@ IFact TIEContext::ResolvedCopy(const TFact& Written) {
     Resolve(*Copy);
     return Copy;
   }
-  IFact Copy = platform::MakeRef<TFact>(Template);
+  IFact Copy = TFact::Create(Template);
   TFactValues& Values = Copy->GetSlotValues();
   Values.Reserve(static_cast<int>(Entries.size()));
   for (const TFactValues::TEntry& E : Entries) {

@@ -403,7 +403,7 @@ bool TPatternMatchNode::ExpandMultiField(const IReteToken& Token, TFact& Fact) {
     for (int I = S; I < N - K; ++I) Part->Add(List->Get(I));
     Fields->Add(platform::MakeRef<TIEValue>(Part));
     for (int I = N - K; I < N; ++I) Fields->Add(List->Get(I));
-    IFact Variant = platform::MakeRef<TFact>(Fact.GetTemplate());
+    IFact Variant = TFact::Create(Fact.GetTemplate());
     Variant->AssignValues(Fact);
     Variant->SetID(Fact.GetID());
     Variant->GetSlotValues().Put(Fact.GetTemplate()->GetSlot(SlotA_), platform::MakeRef<TIEValue>(Fields));

@@ -138,6 +138,35 @@ TEST(StringList, EntriesObjectsAndText) {
   EXPECT_THROW(Root.Child(1), EListError);
 }
 
+TEST(BufferVector, FillsItsOwnersBufferThenSpillsToTheHeap) {
+  auto Probe = std::make_shared<int>(7);
+  alignas(std::shared_ptr<int>) unsigned char Room[2 * sizeof(std::shared_ptr<int>)];
+  {
+    TBufferVector<std::shared_ptr<int>> V(reinterpret_cast<std::shared_ptr<int>*>(Room), 2);
+    V.push_back(Probe);
+    V.push_back(Probe);
+    EXPECT_EQ(static_cast<void*>(V.data()), static_cast<void*>(Room));
+    V.push_back(V[1]);  // grows while its argument is one of its own elements
+    EXPECT_NE(static_cast<void*>(V.data()), static_cast<void*>(Room));
+    EXPECT_EQ(Probe.use_count(), 4);
+    V.erase(V.begin());
+    EXPECT_EQ(V.size(), 2u);
+    EXPECT_EQ(Probe.use_count(), 3);
+    V.clear();
+    EXPECT_EQ(Probe.use_count(), 1);
+    std::vector<std::shared_ptr<int>> Source(6, Probe);
+    V.assign(Source.begin(), Source.end());
+    EXPECT_EQ(Probe.use_count(), 13);
+    EXPECT_THROW(V.at(6), std::out_of_range);
+  }
+  EXPECT_EQ(Probe.use_count(), 1);  // the heap block and its elements went with the vector
+  // Without a buffer, the first element goes to the heap.
+  TBufferVector<std::shared_ptr<int>> Bare(nullptr, 5);
+  EXPECT_EQ(Bare.capacity(), 0u);
+  Bare.push_back(Probe);
+  EXPECT_EQ(*Bare.at(0), 7);
+}
+
 TEST(SmallVector, SpillsToTheHeapAndMovesBothWays) {
   // Shared pointers count their owners: every element must be destroyed exactly once.
   auto Probe = std::make_shared<int>(7);

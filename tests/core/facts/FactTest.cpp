@@ -263,6 +263,49 @@ TEST(FactCopying, IntoAnotherEngineTakesItsTemplate) {
   EXPECT_TRUE(Copy->GetTemplate()->Equals(Mine.get()));
 }
 
+// A fact made for its template has room for its slots in its own block; a wider template, a
+// fact made by its constructor or a template changed later spill to the heap, and all of them
+// read, compare and copy alike.
+TEST(FactValues, RoomForTheTemplatesSlotsWhateverTheWidth) {
+  for (int Width : {0, 1, 3, 8, 9, 20}) {
+    IFactTemplate T = MakeRef<TFactTemplate>(nullptr, "wide" + std::to_string(Width));
+    for (int S = 0; S < Width; ++S) T->AddSlot("s" + std::to_string(S), NewInteger(S));
+    IFact Made = TFact::Create(T);
+    IFact Plain = MakeRef<TFact>(T);
+    for (int S = 0; S < Width; ++S) {
+      Made->SetValue("s" + std::to_string(S), NewInteger(100 + S));
+      Plain->SetValue("s" + std::to_string(S), NewInteger(100 + S));
+    }
+    EXPECT_EQ(Made->GetSlotValues().Count(), Width);
+    EXPECT_TRUE(Made->Equals(Plain.get())) << Width;
+    EXPECT_EQ(Made->GetHashCode(), Plain->GetHashCode()) << Width;
+    const auto* Data = Made->GetSlotValues().Entries().data();
+    const auto* Block = reinterpret_cast<const unsigned char*>(Made.get());
+    if (Width > 0 && Width <= 8) {  // the entries right after the fact
+      EXPECT_EQ(reinterpret_cast<const unsigned char*>(Data), Block + sizeof(TFact)) << Width;
+    }
+    IFact Copy = Made->Clone();
+    EXPECT_TRUE(Copy->Equals(Made.get())) << Width;
+    IFact Again = TFact::Create(T, *Made);
+    EXPECT_TRUE(Again->Equals(Made.get())) << Width;
+    if (Width > 0) {
+      EXPECT_EQ(Again->GetValue("s0")->GetAsInteger(), 100);
+    }
+  }
+  // A fact given a wider template later keeps working past its room.
+  IFactTemplate Narrow = MakeRef<TFactTemplate>(nullptr, "narrow");
+  Narrow->AddSlot("a", NewInteger(1));
+  IFactTemplate Wide = MakeRef<TFactTemplate>(nullptr, "narrow");
+  for (const char* Name : {"a", "b", "c", "d"}) Wide->AddSlot(Name, NewInteger(2));
+  IFact Fact = TFact::Create(Narrow);
+  Fact->SetValue("a", NewInteger(5));
+  Fact->SetTemplate(Wide);
+  for (const char* Name : {"b", "c", "d"}) Fact->SetValue(Name, NewInteger(9));
+  EXPECT_EQ(Fact->GetSlotValues().Count(), 4);
+  EXPECT_EQ(Fact->GetValue("a")->GetAsInteger(), 5);
+  EXPECT_EQ(Fact->GetValue("d")->GetAsInteger(), 9);
+}
+
 TEST(FactValues, EnumerationVisitsEveryEntryOnce) {
   IFact F = Reading()->NewFact();
   int Changes = 0;
