@@ -21,9 +21,7 @@ void TComponent::Destroying() {
   State_.Include(csDestroying);
   // Tell every partner; each one is unlinked before it hears of it, so a partner that frees
   // itself (or other partners) while handling the notice finds consistent lists.
-  while (!FreeNotifies_.empty()) {
-    TComponent* Partner = FreeNotifies_.back();
-    FreeNotifies_.pop_back();
+  while (TComponent* Partner = FreeNotifies_.TakeLast()) {
     Partner->Unlink(this);
     Partner->Notification(this, opRemove);
   }
@@ -60,13 +58,24 @@ void TComponent::InsertComponent(TComponent* Component) {
 }
 
 void TComponent::RemoveComponent(TComponent* Component) {
-  auto It = std::find(Components_.begin(), Components_.end(), Component);
-  if (It == Components_.end()) return;
+  // Components mostly leave newest first (an owner freeing what it owns, a clear): the search
+  // starts at the back, so that n of them leave in time linear in n.
+  auto Last = [this, Component] { return std::find(Components_.rbegin(), Components_.rend(), Component); };
+  if (Last() == Components_.rend()) return;
   NotifyAll(Component, opRemove);
   // The notice may have changed the list; look the component up again.
-  It = std::find(Components_.begin(), Components_.end(), Component);
-  if (It != Components_.end()) Components_.erase(It);
+  if (const auto It = Last(); It != Components_.rend()) Components_.erase(std::next(It).base());
   Component->Owner_ = nullptr;
+}
+
+void TComponent::FreeRemoved(TComponent* Component) noexcept {
+  Component->Owner_ = nullptr;
+  try {
+    NotifyAll(Component, opRemove);
+  } catch (...) {
+    // A notice that fails cannot keep the component: it goes all the same.
+  }
+  delete Component;
 }
 
 void TComponent::DestroyComponents() {
@@ -89,11 +98,8 @@ void TComponent::Loaded() { State_.Exclude(csLoading); }
 
 void TComponent::FreeNotification(TComponent* Component) {
   if (!Component || Component == this) return;
-  if (std::find(FreeNotifies_.begin(), FreeNotifies_.end(), Component) == FreeNotifies_.end())
-    FreeNotifies_.push_back(Component);
-  if (std::find(Component->FreeNotifies_.begin(), Component->FreeNotifies_.end(), this) ==
-      Component->FreeNotifies_.end())
-    Component->FreeNotifies_.push_back(this);
+  FreeNotifies_.Add(Component);
+  Component->FreeNotifies_.Add(this);
   State_.Include(csFreeNotification);
 }
 
@@ -104,16 +110,81 @@ void TComponent::RemoveFreeNotification(TComponent* Component) {
 }
 
 void TComponent::Unlink(TComponent* Partner) noexcept {
-  auto It = std::find(FreeNotifies_.begin(), FreeNotifies_.end(), Partner);
-  if (It != FreeNotifies_.end()) FreeNotifies_.erase(It);
-  if (FreeNotifies_.empty()) State_.Exclude(csFreeNotification);
+  FreeNotifies_.Remove(Partner);
+  if (FreeNotifies_.Empty()) State_.Exclude(csFreeNotification);
+}
+
+// --- the partner list -------------------------------------------------------------------------
+
+size_t TComponent::TPartners::Find(TComponent* Partner) const noexcept {
+  if (Index_) {
+    const auto It = Index_->find(Partner);
+    return It == Index_->end() ? NotFound : It->second;
+  }
+  const auto It = std::find(Items_.begin(), Items_.end(), Partner);
+  return It == Items_.end() ? NotFound : static_cast<size_t>(It - Items_.begin());
+}
+
+void TComponent::TPartners::Add(TComponent* Partner) {
+  if (Find(Partner) != NotFound) return;
+  Items_.push_back(Partner);
+  try {
+    if (Index_) {
+      Index_->emplace(Partner, Items_.size() - 1);
+    } else if (Items_.size() >= IndexFrom) {
+      auto Index = std::make_unique<std::unordered_map<TComponent*, size_t>>();
+      for (size_t I = 0; I < Items_.size(); ++I) Index->emplace(Items_[I], I);
+      Index_ = std::move(Index);
+    }
+  } catch (...) {
+    Items_.pop_back();
+    throw;
+  }
+  ++Live_;
+}
+
+void TComponent::TPartners::Remove(TComponent* Partner) noexcept {
+  const size_t At = Find(Partner);
+  if (At == NotFound) return;
+  --Live_;
+  if (!Index_) {
+    Items_.erase(Items_.begin() + static_cast<std::ptrdiff_t>(At));
+    return;
+  }
+  Index_->erase(Partner);
+  Items_[At] = nullptr;
+  while (!Items_.empty() && !Items_.back()) Items_.pop_back();
+  if (Items_.size() > 2 * Live_ + IndexFrom) Compact();
+}
+
+TComponent* TComponent::TPartners::TakeLast() noexcept {
+  while (!Items_.empty() && !Items_.back()) Items_.pop_back();
+  if (Items_.empty()) return nullptr;
+  TComponent* Partner = Items_.back();
+  Items_.pop_back();
+  if (Index_) Index_->erase(Partner);
+  --Live_;
+  return Partner;
+}
+
+// Closes the holes, keeping the order; the index is updated in place (nothing is allocated).
+void TComponent::TPartners::Compact() noexcept {
+  size_t To = 0;
+  for (size_t From = 0; From < Items_.size(); ++From) {
+    TComponent* Partner = Items_[From];
+    if (!Partner) continue;
+    Items_[To] = Partner;
+    Index_->find(Partner)->second = To;
+    ++To;
+  }
+  Items_.resize(To);
 }
 
 void TComponent::Notification(TComponent* Component, TOperation Operation) {
   if (Operation == opRemove && Component) RemoveFreeNotification(Component);
   // An owner being destroyed frees all its components: they need no news of each other (and
   // passing it on would make freeing n components cost n squared notices).
-  if (IsDestroying()) return;
+  if (IsDestroying() || QuietRemovals_ > 0) return;
   // Insertions concern the owner alone: passing them on would make adding n components cost n
   // squared notices, and no component acts on a sibling's arrival.
   if (Operation == opInsert) return;

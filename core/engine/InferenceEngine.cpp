@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -121,7 +122,9 @@ TInferenceEngine::~TInferenceEngine() {
   DestroyComponents();
   Parser_ = nullptr;
   Network_ = nullptr;
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_->Items())) Set->SetEngineNoParse(nullptr);
+  // Newest first: the list gives up its last entry without moving the others.
+  const std::vector<TFactSet*> Sets(FactSets_->Items());
+  for (auto It = Sets.rbegin(); It != Sets.rend(); ++It) (*It)->SetEngineNoParse(nullptr);
   // Functions entered here by others (packages elsewhere, host code) forget this engine.
   for (int I = 0; I < UserFunctions_->Count(); ++I) UserFunctions_->ValueAt(I)->ForgetReasoner(this);
   UserFunctions_->Clear();
@@ -448,6 +451,22 @@ void TInferenceEngine::DropRule(TRule* Rule) {
   }
   if (Network_) Network_->RemoveRule(*Rule);
   if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
+}
+
+void TInferenceEngine::DropRules(const std::vector<TRule*>& Rules) {
+  std::unordered_set<const platform::TComponent*> Owned;
+  for (TRule* Rule : Rules) {
+    if (Rule == FiringRule_) {
+      FiringRuleGone_ = Rule->GetRuleName();
+      FiringRule_ = nullptr;
+    }
+    if (Network_) Network_->RemoveRule(*Rule);
+    if (Rule->GetOwner() == this && !Rule->IsDestroying()) Owned.insert(Rule);
+  }
+  // The network has let go of them; nothing else the engine owns refers to a rule except
+  // through free-notification, which still reaches it.
+  TQuietRemovals Quiet(*this);
+  DestroyComponentsWhere([&Owned](platform::TComponent* C) { return Owned.count(C) > 0; });
 }
 
 void TInferenceEngine::ClearRules() {

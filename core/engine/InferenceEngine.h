@@ -422,6 +422,9 @@ class TInferenceEngine : public platform::TComponent,
   // RemoveRule without the event: the rule leaves the network and is freed when the engine
   // owns it.
   void DropRule(TRule* Rule);
+  // DropRule for many rules at once: the engine's own ones leave its list of components in one
+  // pass.
+  void DropRules(const std::vector<TRule*>& Rules);
   // The rule table was emptied: rule numbering starts again.
   void ClearRules();
   TNotifyEvent OnClearRules;

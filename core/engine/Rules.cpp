@@ -57,7 +57,7 @@ void TRules::Clear() {
   for (const auto& [Name, Rule] : *this) Gone.push_back(Rule);
   TStringHashTable::Clear();
   if (!Engine_) return;
-  for (TRule* Rule : Gone) Engine_->DropRule(Rule);
+  Engine_->DropRules(Gone);
   Engine_->ClearRules();
 }
 

@@ -196,17 +196,18 @@ void TInferenceEngine::Clear() {
   while (Agenda_->Count() > 0) RemoveActivation(Agenda_->Count() - 1);
   Network_->Clear();
   Rules_->Clear();
-  for (TComponent* C = nullptr; (C = [this]() -> TComponent* {
-         for (int I = GetComponentCount() - 1; I >= 0; --I)
-           if (auto* Rule = dynamic_cast<TRule*>(GetComponent(I))) return Rule;
-         return nullptr;
-       }());)
-    delete C;
+  // The rules and fact sets freed below are the engine's own parts, and the network and the
+  // rule list are empty already: nothing else it owns needs to hear of each one going.
+  TQuietRemovals Quiet(*this);
+  DestroyComponentsWhere([](TComponent* C) { return dynamic_cast<TRule*>(C) != nullptr; });
   FactTemplates_->Clear();
   GlobalVariables_->Clear();
   Context_->Root().Clear();
   DefinedTypes_->Clear();
-  for (TFactSet* Set : std::vector<TFactSet*>(FactSets_->Items())) {
+  // Newest first: the list gives up its last entry without moving the others.
+  const std::vector<TFactSet*> Sets(FactSets_->Items());
+  for (auto It = Sets.rbegin(); It != Sets.rend(); ++It) {
+    TFactSet* Set = *It;
     RemoveFactSet(Set);
     if (Set->GetOwner() == this)
       delete Set;

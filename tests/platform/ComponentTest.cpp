@@ -137,3 +137,61 @@ TEST(Components, StatesAndLoading) {
   Child->Loaded();
   EXPECT_FALSE(Child->IsLoading());
 }
+
+// A hub many components watch (an engine and its fact sets and rules): partners unlinked in
+// any order and the rest told once when the hub goes, whatever the length of the list.
+TEST(Components, LongPartnerListsUnlinkInAnyOrderAndTellEachOnce) {
+  std::vector<std::string> Events;
+  Log = &Events;
+  auto* Hub = new TProbe(nullptr, "hub");
+  std::vector<TProbe*> Partners;
+  for (int I = 0; I < 100; ++I) {
+    auto* P = new TProbe(nullptr, "p" + std::to_string(I));
+    P->Watched = Hub;
+    P->FreeNotification(Hub);
+    P->FreeNotification(Hub);  // twice: still one link
+    Partners.push_back(P);
+  }
+  // Every third one goes first, from the middle of the list; every third but one unlinks.
+  for (int I = 0; I < 100; I += 3) {
+    delete Partners[static_cast<size_t>(I)];
+    Partners[static_cast<size_t>(I)] = nullptr;
+  }
+  for (int I = 1; I < 100; I += 3) Partners[static_cast<size_t>(I)]->RemoveFreeNotification(Hub);
+  Events.clear();
+  delete Hub;
+  int Told = 0;
+  for (const std::string& E : Events) Told += E.find("saw removal") != std::string::npos;
+  EXPECT_EQ(Told, 33);  // 2, 5, 8, ... 98
+  for (int I = 2; I < 100; I += 3) EXPECT_EQ(Partners[static_cast<size_t>(I)]->Watched, nullptr) << I;
+  for (int I = 1; I < 100; I += 3) EXPECT_NE(Partners[static_cast<size_t>(I)]->Watched, nullptr) << I;
+  Log = nullptr;
+  for (TProbe* P : Partners) delete P;
+}
+
+// Freeing many owned components at once: newest first, the owner hears of each, the others
+// keep their order; while removals are quiet the owned components do not hear of them.
+TEST(Components, ManyOwnedComponentsGoInOnePassAndQuietly) {
+  std::vector<std::string> Events;
+  Log = &Events;
+  TProbe Owner(nullptr, "owner");
+  auto* Sibling = new TProbe(&Owner, "sibling");
+  std::vector<TProbe*> Made;
+  for (int I = 0; I < 6; ++I) Made.push_back(new TProbe(&Owner, "c" + std::to_string(I)));
+  Sibling->Watched = Made[1];  // without free-notification: only the owner's broadcast tells it
+  {
+    TComponent::TQuietRemovals Quiet(Owner);
+    Owner.DestroyComponentsWhere([&](TComponent* C) { return C == Made[1] || C == Made[4]; });
+  }
+  EXPECT_EQ(Events, (std::vector<std::string>{"free c4", "free c1"}));
+  EXPECT_NE(Sibling->Watched, nullptr);  // quiet: not passed on
+  ASSERT_EQ(Owner.GetComponentCount(), 5);
+  EXPECT_EQ(Owner.GetComponent(1), Made[0]);
+  EXPECT_EQ(Owner.GetComponent(4), Made[5]);
+  Events.clear();
+  Sibling->Watched = Made[2];
+  delete Made[2];  // not quiet: the owner passes the removal on
+  EXPECT_EQ(Sibling->Watched, nullptr);
+  EXPECT_EQ(Events, (std::vector<std::string>{"free c2", "sibling saw removal"}));
+  Log = nullptr;
+}
