@@ -140,13 +140,11 @@ void TComponent::TPartners::Add(TComponent* Partner) {
     Items_.pop_back();
     throw;
   }
-  ++Live_;
 }
 
 void TComponent::TPartners::Remove(TComponent* Partner) noexcept {
   const size_t At = Find(Partner);
   if (At == NotFound) return;
-  --Live_;
   if (!Index_) {
     Items_.erase(Items_.begin() + static_cast<std::ptrdiff_t>(At));
     return;
@@ -154,7 +152,7 @@ void TComponent::TPartners::Remove(TComponent* Partner) noexcept {
   Index_->erase(Partner);
   Items_[At] = nullptr;
   while (!Items_.empty() && !Items_.back()) Items_.pop_back();
-  if (Items_.size() > 2 * Live_ + IndexFrom) Compact();
+  if (Items_.size() > 2 * Index_->size() + IndexFrom) Compact();
 }
 
 TComponent* TComponent::TPartners::TakeLast() noexcept {
@@ -163,7 +161,6 @@ TComponent* TComponent::TPartners::TakeLast() noexcept {
   TComponent* Partner = Items_.back();
   Items_.pop_back();
   if (Index_) Index_->erase(Partner);
-  --Live_;
   return Partner;
 }
 

@@ -107,7 +107,7 @@ class TComponent : public TPersistent {
   // time linear in n.
   class TPartners {
    public:
-    bool Empty() const noexcept { return Live_ == 0; }
+    bool Empty() const noexcept { return Index_ ? Index_->empty() : Items_.empty(); }
     void Add(TComponent* Partner);  // nothing when Partner is there already
     void Remove(TComponent* Partner) noexcept;
     // The newest partner, taken out of the list; nullptr when there is none.
@@ -119,8 +119,7 @@ class TComponent : public TPersistent {
     size_t Find(TComponent* Partner) const noexcept;  // its position, or NotFound
     void Compact() noexcept;
     std::vector<TComponent*> Items_;  // nullptr: a hole, only while indexed
-    std::unique_ptr<std::unordered_map<TComponent*, size_t>> Index_;
-    size_t Live_ = 0;
+    std::unique_ptr<std::unordered_map<TComponent*, size_t>> Index_;  // the live entries
   };
   TPartners FreeNotifies_;
   TComponentState State_;

@@ -117,11 +117,11 @@ const TEnumInfo& NamesOf(const TPropInfo& Info, TPropKind Kind) {
   return *Info.EnumType;
 }
 
-[[noreturn]] void RaiseInvalidElement(std::string_view Name) {
-  throw EPropertyConvertError(Format("Invalid property element: %s", {Name}));
-}
-
 }  // namespace
+
+void RaiseInvalidPropertyElement(std::string_view Text) {
+  throw EPropertyConvertError(Format("Invalid property element: %s", {Text}));
+}
 
 std::string GetEnumProp(const TObject& Instance, const TPropInfo& Info) {
   const TEnumInfo& Names = NamesOf(Info, pkEnumeration);
@@ -131,7 +131,7 @@ std::string GetEnumProp(const TObject& Instance, const TPropInfo& Info) {
 void SetEnumProp(TObject& Instance, const TPropInfo& Info, std::string_view Name) {
   const TEnumInfo& Names = NamesOf(Info, pkEnumeration);
   const std::optional<unsigned> Ordinal = Names.OrdinalOf(Name);
-  if (!Ordinal) RaiseInvalidElement(Name);
+  if (!Ordinal) RaiseInvalidPropertyElement(Name);
   if (!Info.Set) throw EPropertyError(Format("Property %s is read-only", {Info.Name}));
   Info.Set(Instance, static_cast<int64_t>(*Ordinal));
 }
@@ -155,7 +155,7 @@ uint64_t StringToSet(const TEnumInfo& Info, std::string_view Text) {
   };
   std::string_view Rest = Trim(Text);
   if (!Rest.empty() && Rest.front() == '[') {
-    if (Rest.back() != ']') RaiseInvalidElement(Text);
+    if (Rest.back() != ']') RaiseInvalidPropertyElement(Text);
     Rest = Trim(Rest.substr(1, Rest.size() - 2));
   }
   uint64_t Mask = 0;
@@ -163,11 +163,11 @@ uint64_t StringToSet(const TEnumInfo& Info, std::string_view Text) {
     const size_t Comma = Rest.find(',');
     const std::string_view Name = Trim(Rest.substr(0, Comma));
     const std::optional<unsigned> Ordinal = Name.empty() ? std::nullopt : Info.OrdinalOf(Name);
-    if (!Ordinal || *Ordinal >= 64) RaiseInvalidElement(Name);
+    if (!Ordinal || *Ordinal >= 64) RaiseInvalidPropertyElement(Name);
     Mask |= uint64_t(1) << *Ordinal;
     if (Comma == std::string_view::npos) break;
     Rest = Rest.substr(Comma + 1);
-    if (Trim(Rest).empty()) RaiseInvalidElement(Text);  // a trailing comma
+    if (Trim(Rest).empty()) RaiseInvalidPropertyElement(Text);  // a trailing comma
   }
   return Mask;
 }

@@ -263,6 +263,8 @@ class EPropertyConvertError : public Exception {
 std::vector<std::string> GetPropNames(const TClass& Class);
 // "Invalid property type: pkRecord": the error for a kind a caller has no conversion for.
 [[noreturn]] void RaiseInvalidPropertyType(TPropKind Kind);
+// "Invalid property element: maybe" (EPropertyConvertError): a text naming no value.
+[[noreturn]] void RaiseInvalidPropertyElement(std::string_view Text);
 // The name of an enumeration property's value ("mdCalm").
 std::string GetEnumProp(const TObject& Instance, const TPropInfo& Info);
 // Sets an enumeration property by value name, in any case; an unknown name raises

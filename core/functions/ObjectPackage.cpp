@@ -355,7 +355,7 @@ class TSetPropertyFunction final : public TBuiltinFunction {
   static bool BooleanOf(const std::string& Text) {
     if (platform::SameText(Text, FCTrue->GetText())) return true;
     if (platform::SameText(Text, FCFalse->GetText())) return false;
-    throw platform::EPropertyConvertError(platform::Format("Invalid property element: %s", {Text}));
+    platform::RaiseInvalidPropertyElement(Text);
   }
 
   // The object of an object value, which must be of the class the property holds.
