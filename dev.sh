@@ -6,6 +6,11 @@
 #                    the threading tests under ThreadSanitizer, then the whole suite on the
 #                    optimised (Release) build, then installs it and builds the host example
 #                    (examples/host) against the installed package
+#   ./dev.sh workbench [FILE...]
+#                    build optimised and open the console window (ruleworkbench) on FILE
+#   ./dev.sh screenshots [DIR]
+#                    build optimised and render the console and editor windows offscreen to PNG
+#                    files in DIR (default build/screenshots)
 #   ./dev.sh bench   build optimised (Release) and run the micro-benchmarks
 #   ./dev.sh fuzz [SECONDS] [parser|program]
 #                    build the fuzz targets with clang + libFuzzer and run one (default: parser,
@@ -15,7 +20,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS="${JOBS:-2}"
-PACKAGES=(cmake ninja-build g++ pkgconf libgtest-dev libgmock-dev libbenchmark-dev libedit-dev nlohmann-json3-dev)
+# Qt 6 Widgets for the editors and the workbench; the DejaVu fonts so that windows rendered
+# offscreen (tests, screenshots) have text.
+PACKAGES=(cmake ninja-build g++ pkgconf libgtest-dev libgmock-dev libbenchmark-dev libedit-dev nlohmann-json3-dev
+          qt6-base-dev fonts-dejavu-core)
 
 deps() {
   local missing=()
@@ -88,6 +96,18 @@ case "${1:-test}" in
       build/release/bin/ruleconsole examples/diagnosis.clp
     fi
     ;;
+  workbench)
+    deps
+    configure build/release Release OFF
+    cmake --build build/release -j "$JOBS" --target ruleworkbench
+    build/release/bin/ruleworkbench "${@:2}"
+    ;;
+  screenshots)
+    deps
+    configure build/release Release OFF
+    cmake --build build/release -j "$JOBS" --target ruleworkbench
+    QT_QPA_PLATFORM=offscreen build/release/bin/ruleworkbench --screenshots "${2:-build/screenshots}"
+    ;;
   bench)
     deps
     configure build/release Release OFF
@@ -122,5 +142,5 @@ case "${1:-test}" in
         ;;
     esac
     ;;
-  *) echo "usage: $0 [run|test|bench|fuzz|deps]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|test|workbench|screenshots|bench|fuzz|deps]" >&2; exit 2 ;;
 esac

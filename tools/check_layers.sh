@@ -94,6 +94,13 @@ while IFS= read -r -d '' file; do
            sed -E 's/^([0-9]+):[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)".*/\1:\2/')
 done < <(find platform fuzzy core -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z)
 
+# Qt belongs to the editors and the desktop program alone: the engine's libraries stay usable by
+# hosts without it.
+while IFS=: read -r file line _; do
+  echo "$file:$line: includes a Qt header (only editors/ and tools/ may)"
+  found=1
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q[A-Za-z]*>' platform fuzzy core || true)
+
 if [ "$found" -ne 0 ]; then
   echo "Layering broken: a file may include only headers of its own layer and of the layers below it." >&2
   exit 1

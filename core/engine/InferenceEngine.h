@@ -574,6 +574,8 @@ class TInferenceEngine : public platform::TComponent,
   // the engine's own, which prints through the console routing and reads the answer there.
   IHostDialogs& GetDialogs();
   void SetDialogs(IHostDialogs* Value) noexcept { Dialogs_ = Value; }
+  // The service a host installed (nullptr for the engine's own).
+  IHostDialogs* GetDialogsService() const noexcept { return Dialogs_; }
 
   // --- component streaming (EngineStreaming.cpp) ---
   // The engine as a JSON component stream (platform/ComponentStream.h): the settings that
