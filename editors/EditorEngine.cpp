@@ -25,9 +25,8 @@ std::unique_ptr<rulecore::TInferenceEngine> CopyEngine(const rulecore::TInferenc
   auto Copy = NewEngineLike(Source);
   rulecore::TReteNetwork& Network = Copy->GetReteNetwork();
   Network.SetEnabled(false);
-  Copy->Assign(Source);
-  if (What != TCopyWhat::WithRules && What != TCopyWhat::Everything) Copy->GetRules().Clear();
-  if (What != TCopyWhat::WithFacts && What != TCopyWhat::Everything) Copy->GetFacts().Clear();
+  Copy->AssignParts(Source, What == TCopyWhat::WithFacts || What == TCopyWhat::Everything,
+                    What == TCopyWhat::WithRules || What == TCopyWhat::Everything);
   Network.SetEnabled(true);
   Copy->SetDuplicateConstructs(rulecore::dcOverwrite);
   return Copy;

@@ -75,6 +75,11 @@ void TInferenceEngine::SetExpertSystem(const std::string& Text) {
 void TInferenceEngine::Assign(const platform::TPersistent& Source) {
   const auto* From = dynamic_cast<const TInferenceEngine*>(&Source);
   if (!From) return TComponent::Assign(Source);
+  AssignParts(*From, true, true);
+}
+
+void TInferenceEngine::AssignParts(const TInferenceEngine& Source, bool WithFacts, bool WithRules) {
+  const TInferenceEngine* From = &Source;
   if (From == this) return;
   Clear();
   SetParserType(From->ParserType_);
@@ -111,9 +116,11 @@ void TInferenceEngine::Assign(const platform::TPersistent& Source) {
   if (!FunctionsRead || FactTemplates_->Count() != TemplatesBefore)
     FunctionsRead = UserFunctions_->Assign(*From->UserFunctions_, true);
   GlobalVariables_->Assign(*From->GlobalVariables_);
-  FactSets_->Assign(*From->FactSets_);
-  Facts_->Assign(*From->Facts_);
-  Rules_->Assign(*From->Rules_);
+  if (WithFacts) {
+    FactSets_->Assign(*From->FactSets_);
+    Facts_->Assign(*From->Facts_);
+  }
+  if (WithRules) Rules_->Assign(*From->Rules_);
 }
 
 }  // namespace rulecore

@@ -609,6 +609,9 @@ class TInferenceEngine : public platform::TComponent,
   // A copy of another engine's whole expert system: settings, host functions, constructs and
   // facts.
   void Assign(const platform::TPersistent& Source) override;
+  // As Assign, leaving out the source's facts and fact sets (this engine's working memory ends
+  // empty) or its rules: a copy that holds only what its user needs.
+  void AssignParts(const TInferenceEngine& Source, bool WithFacts, bool WithRules);
 
   // --- published properties (what streaming, editors and the object package see) ---
   static void DeclareProperties(platform::TPropertyList<TInferenceEngine>& P);

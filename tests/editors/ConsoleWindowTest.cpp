@@ -10,6 +10,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 
 #include "ModalDriver.h"
@@ -348,4 +351,65 @@ TEST(ConsoleWindow, AUserSessionFromLoadToAnEditedFact) {
   std::ifstream Expected(EDITOR_TEST_DATA "/diagnosis_session.txt", std::ios::binary);
   const std::string Text((std::istreambuf_iterator<char>(Expected)), std::istreambuf_iterator<char>());
   EXPECT_EQ(C.Window->OutputText() + "\n", Text);
+}
+
+TEST(ConsoleWindow, DialogFunctionsUseQtDialogsWhileTheConsoleRuns) {
+  TInferenceEngine Engine;
+  TOpenConsole C(Engine);
+  bool Shown = false;
+  OnNextModal<QMessageBox>(
+      [](QMessageBox& Box) {
+        EXPECT_EQ(Box.text().toStdString(), "Saved");
+        Box.accept();
+      },
+      &Shown);
+  C.Type("(show-message \"Saved\")");
+  EXPECT_TRUE(Shown);
+
+  OnNextModal<QMessageBox>([](QMessageBox& Box) {
+    EXPECT_EQ(Box.windowTitle().toStdString(), "Confirmation");
+    ASSERT_NE(Box.button(QMessageBox::No), nullptr);
+    EXPECT_EQ(Box.button(QMessageBox::Cancel), nullptr);
+    Box.button(QMessageBox::No)->click();
+  });
+  C.Type("(printout t (message-dlg \"Go on?\" mtConfirmation \"[mbYes, mbNo]\") crlf)");
+  EXPECT_EQ(C.Window->LastLine(), "mrNo");
+
+  OnNextModal<QInputDialog>([](QInputDialog& Box) {
+    EXPECT_EQ(Box.windowTitle().toStdString(), "Name");
+    EXPECT_EQ(Box.textValue().toStdString(), "x");
+    Box.setTextValue("Bo");
+    Box.accept();
+  });
+  C.Type("(printout t (input-query \"Name\" \"Who?\" \"x\") crlf)");
+  EXPECT_EQ(C.Window->LastLine(), "Bo");
+
+  // Closed, the console takes its dialogs with it.
+  delete C.Window.data();
+  EXPECT_EQ(Engine.GetDialogsService(), nullptr);
+}
+
+TEST(ConsoleWindow, ViewsGetTheirHeightsBackWhenAllAreShownAgain) {
+  TInferenceEngine Engine;
+  TOpenConsole C(Engine);
+  C.Window->resize(1000, 800);
+  QApplication::processEvents();
+  QSplitter* Views = nullptr;
+  for (QSplitter* S : C.Window->findChildren<QSplitter*>())
+    if (S->count() == 4) Views = S;
+  ASSERT_NE(Views, nullptr);
+  Views->setSizes({120, 260, 90, 180});
+  QApplication::processEvents();
+  int Before[4];
+  for (int V = 0; V < 4; ++V) Before[V] = C.Window->ViewHeight(static_cast<TValidView>(V));
+  EXPECT_LT(Before[0], Before[1]);
+
+  C.Window->SetValidViews(TValidViews{vvRules});
+  QApplication::processEvents();
+  EXPECT_EQ(C.Window->ViewHeight(vvFacts), 0);
+  EXPECT_GE(C.Window->ViewHeight(vvRules), Before[0] + Before[1] + Before[2] + Before[3] - 40);
+
+  C.Window->SetValidViews(TValidViews::All());
+  QApplication::processEvents();
+  for (int V = 0; V < 4; ++V) EXPECT_EQ(C.Window->ViewHeight(static_cast<TValidView>(V)), Before[V]) << V;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <QApplication>
+#include <QPushButton>
 
 #include "ModalDriver.h"
 #include "core/engine/InferenceEngine.h"
@@ -253,4 +254,46 @@ TEST(EditorDialogs, FunctionsEditorCommitsTheEditedList) {
   EXPECT_EQ(Package->GetFunctions().Count(), Before - 1);
   EXPECT_EQ(Package->GetFunctions().Item(0)->GetComment(), "edited help");
   EXPECT_EQ(Package->IndexOf(First), -1);
+}
+
+namespace {
+QPushButton* ButtonNamed(QWidget& Window, const char* Text) {
+  for (QPushButton* Button : Window.findChildren<QPushButton*>())
+    if (Button->text() == Text) return Button;
+  return nullptr;
+}
+}  // namespace
+
+TEST(EditorDialogs, NestedTemplateEditorWorksOnTheSameCopy) {
+  TInferenceEngine Engine;
+  Engine.Parse(Shop, false);
+  TFactsDialog Dialog;
+  Dialog.SetEngine(&Engine);
+  OnNextModal<TFactsEditor>([](TFactsEditor& Editor) {
+    QPushButton* Templates = ButtonNamed(Editor, "Te&mplates...");
+    ASSERT_NE(Templates, nullptr);
+    OnNextModal<TConstructEditor>([](TConstructEditor& Nested) {
+      Nested.Add("(deftemplate note (slot text (type STRING)))");
+      Nested.accept();
+    });
+    Templates->click();
+    const int Added = Editor.AddFact("note");
+    ASSERT_GE(Added, 0);
+    EXPECT_TRUE(Editor.SetSlotText(Added, "text", "\"hello\""));
+    Editor.accept();
+  });
+  EXPECT_TRUE(Dialog.Execute());
+  EXPECT_TRUE(Engine.FindFactTemplate("note"));
+  EXPECT_TRUE(HasFact(Engine, "(note (text \"hello\"))"));
+
+  // Without the template editor there is no way to it, and the templates are not committed.
+  Dialog.SetEnableFactTemplateEditor(false);
+  Dialog.SetEnableTypeEditor(false);
+  OnNextModal<TFactsEditor>([](TFactsEditor& Editor) {
+    EXPECT_EQ(ButtonNamed(Editor, "Te&mplates..."), nullptr);
+    EXPECT_EQ(ButtonNamed(Editor, "&Types..."), nullptr);
+    Editor.accept();
+  });
+  EXPECT_TRUE(Dialog.Execute());
+  EXPECT_TRUE(HasFact(Engine, "(note (text \"hello\"))"));
 }
