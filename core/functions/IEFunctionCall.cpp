@@ -53,6 +53,18 @@ void TFunctionCall::Delete(int Index) {
   Arguments_.erase(Arguments_.begin() + Index);
 }
 
+const std::string& TFunctionCall::GetComment() const noexcept {
+  static const std::string None;
+  return Comment_ ? *Comment_ : None;
+}
+
+void TFunctionCall::SetComment(const std::string& Value) {
+  if (Comment_)
+    *Comment_ = Value;
+  else if (!Value.empty())
+    Comment_ = std::make_unique<std::string>(Value);
+}
+
 void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
   Function_ = Function;
   Name_ = Function ? Function->GetFunctionName() : std::string();
@@ -153,7 +165,7 @@ void TFunctionCall::Assign(const platform::TPersistent& Source) {
   if (!From) return TFunCallBase::Assign(Source);
   if (From == this) return;
   Name_ = From->Name_;
-  Comment_ = From->Comment_;
+  SetComment(From->GetComment());
   SetTag(From->GetTag());
   std::vector<IIEValue> Copies;
   Copies.reserve(From->Arguments_.size());
