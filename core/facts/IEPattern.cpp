@@ -350,7 +350,8 @@ TIEPatternMatchTest* TSlotTests::Insert(int Index, std::unique_ptr<TIEPatternMat
   if (!Test) return nullptr;
   if (Index < 0 || Index > Count()) platform::ListIndexError(Index);
   TIEPatternMatchTest* Raw = Test.get();
-  Items_.insert(Items_.begin() + Index, std::move(Test));
+  Items_.push_back(std::move(Test));
+  std::rotate(Items_.begin() + Index, Items_.end() - 1, Items_.end());
   Adopt(*Raw);
   return Raw;
 }
@@ -401,12 +402,39 @@ TIEPattern::~TIEPattern() {
   Slots_.clear();
 }
 
+TIEPattern::TRare& TIEPattern::Rare() {
+  if (!Rare_) Rare_ = std::make_unique<TRare>();
+  return *Rare_;
+}
+
+const std::string& TIEPattern::GetComment() const noexcept {
+  static const std::string None;
+  return Rare_ ? Rare_->Comment : None;
+}
+
+void TIEPattern::SetComment(const std::string& Value) {
+  if (Rare_ || !Value.empty()) Rare().Comment = Value;
+}
+
+const TNotifyEvent& TIEPattern::GetOnChange() const noexcept {
+  static const TNotifyEvent None;
+  return Rare_ ? Rare_->OnChange : None;
+}
+
+void TIEPattern::SetOnChange(TNotifyEvent Value) {
+  if (Rare_ || Value) Rare().OnChange = std::move(Value);
+}
+
 void TIEPattern::AddTemplateSlots() {
   if (!Template_) return;
+  // Exactly the room the template's slots need: growing by doubling left a quarter or more of
+  // every pattern's slot list unused.
+  if (Slots_.empty()) Slots_.reserve(Template_->GetSlots().size());
   for (const IFactSlot& S : Template_->GetSlots()) EntryFor(S->GetName());
 }
 
 void TIEPattern::CopyTestsFrom(const TIEPattern& Source, ISymbolGenerator* Symbols) {
+  if (Slots_.empty()) Slots_.reserve(Source.Slots_.size());
   for (const TPatternSlot& From : Source.Slots_) {
     TPatternSlot& To = EntryFor(From.Name);
     To.Length = From.Length;
@@ -485,7 +513,7 @@ void TIEPattern::EndUpdate() {
 void TIEPattern::Change() {
   if (UpdateCount_ > 0 || Destroying_) return;
   if (auto* Rule = dynamic_cast<IPatternOwner*>(Owner_)) Rule->Change(*this);
-  if (OnChange_) OnChange_(this);
+  if (Rare_ && Rare_->OnChange) Rare_->OnChange(this);
 }
 
 void TIEPattern::TestAdded(const TIEPatternMatchTest& Test) {
@@ -726,7 +754,7 @@ void TIEPattern::FixTests() {
 // =============================================================================================
 
 void TIEPattern::AssignFrom(const TIEPattern& Source) {
-  Comment_ = Source.Comment_;
+  SetComment(Source.GetComment());
   BoundName_ = Source.BoundName_;
   Unique_ = Source.Unique_;
   Explicit_ = Source.Explicit_;

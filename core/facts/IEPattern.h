@@ -29,6 +29,7 @@
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/IEValue.h"
 #include "platform/Object.h"
+#include "platform/SmallVector.h"
 
 namespace platform {
 class TComponent;
@@ -275,7 +276,8 @@ class TSlotTests {
   void Released(TIEPatternMatchTest& Test);
 
   TIEPattern* Pattern_;
-  std::vector<std::unique_ptr<TIEPatternMatchTest>> Items_;
+  // Most slots carry one test: it stays in the list's own block.
+  platform::TSmallVector<std::unique_ptr<TIEPatternMatchTest>, 1> Items_;
 };
 
 // --- 4. the pattern -----------------------------------------------------------------------------
@@ -299,8 +301,8 @@ class TIEPattern : public platform::TPersistent {
   ~TIEPattern() override;
 
   // --- properties ---
-  const std::string& GetComment() const noexcept { return Comment_; }
-  void SetComment(const std::string& Value) { Comment_ = Value; }
+  const std::string& GetComment() const noexcept;
+  void SetComment(const std::string& Value);
   const IFactTemplate& GetFactTemplate() const noexcept { return Template_; }
   // Slots of the new template get entries; entries (and tests) of the old slots stay.
   void SetFactTemplate(const IFactTemplate& Value);
@@ -319,8 +321,8 @@ class TIEPattern : public platform::TPersistent {
   void SetExplicit(bool Value);
   platform::TComponent* GetOwner() const noexcept { return Owner_; }
   void SetOwner(platform::TComponent* Value);
-  const TNotifyEvent& GetOnChange() const noexcept { return OnChange_; }
-  void SetOnChange(TNotifyEvent Value) { OnChange_ = std::move(Value); }
+  const TNotifyEvent& GetOnChange() const noexcept;
+  void SetOnChange(TNotifyEvent Value);
 
   // --- slots (sorted by name, as the template sorts them) ---
   int GetSlotCount() const noexcept { return static_cast<int>(Slots_.size()); }
@@ -404,8 +406,13 @@ class TIEPattern : public platform::TPersistent {
   platform::TComponent* Owner_ = nullptr;
   int TestCount_ = 0;
   int DisjunctionCount_ = 0;
-  TNotifyEvent OnChange_;
-  std::string Comment_;
+  // Rarely set: one pointer in every pattern instead of the two fields, made on first use.
+  struct TRare {
+    TNotifyEvent OnChange;
+    std::string Comment;
+  };
+  std::unique_ptr<TRare> Rare_;
+  TRare& Rare();
 };
 
 }  // namespace rulecore
