@@ -50,10 +50,26 @@ TRule::TRule(platform::TComponent* Owner) : TComponent(Owner), SalienceValue_(Ne
 TRule::~TRule() {
   Destroying();
   if (Host_) Host_->RuleLeft(this);
+  // A network the host did not take the rule out of must not keep a terminal node for it.
+  if (NetworkPart_.Network) NetworkPart_.Network->RemoveRule(*this);
   Patterns_.clear();
 }
 
+TRule::TRare& TRule::Rare() {
+  if (!Rare_) Rare_ = std::make_unique<TRare>();
+  return *Rare_;
+}
+
 // --- properties ----------------------------------------------------------------------------
+
+const std::string& TRule::GetComment() const noexcept {
+  static const std::string None;
+  return Rare_ ? Rare_->Comment : None;
+}
+
+void TRule::SetComment(const std::string& Value) {
+  if (Rare_ || !Value.empty()) Rare().Comment = Value;
+}
 
 void TRule::SetRuleName(const std::string& Value) {
   if (Value == RuleName_) return;
@@ -439,7 +455,7 @@ void TRule::Assign(const platform::TPersistent& Source) {
   } End{*this};
   SetRuleName(From->RuleName_);
   Enabled_ = From->Enabled_;
-  Comment_ = From->Comment_;
+  SetComment(From->GetComment());
   OneShot_ = From->OneShot_;
   SetPatterns(*From);
   Actions_.clear();
@@ -467,7 +483,7 @@ void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
 void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
   auto& Rule = static_cast<TRule&>(Instance);
   Filer.DefineProperty(
-      "Text", [&Rule](platform::TReader& Reader) { Rule.StoredText_ = Reader.ReadString(); },
+      "Text", [&Rule](platform::TReader& Reader) { Rule.Rare().StoredText = Reader.ReadString(); },
       [&Rule](platform::TWriter& Writer) {
         const TExactNumbers Exact;  // what is stored must read back to the same numbers
         Writer.WriteString(Rule.GetToString());
@@ -475,11 +491,14 @@ void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& File
       Rule.Host_ && (!Rule.Patterns_.empty() || !Rule.Actions_.empty()));
 }
 
-void TRule::LoadingFailed(platform::TComponent& Instance) noexcept { static_cast<TRule&>(Instance).StoredText_.clear(); }
+void TRule::LoadingFailed(platform::TComponent& Instance) noexcept {
+  auto& Rule = static_cast<TRule&>(Instance);
+  if (Rule.Rare_) Rule.Rare_->StoredText.clear();
+}
 
 void TRule::Loaded() {
   TComponent::Loaded();
-  const std::string Text = std::exchange(StoredText_, std::string());
+  const std::string Text = Rare_ ? std::exchange(Rare_->StoredText, std::string()) : std::string();
   if (!Host_) return;
   if (!Text.empty()) {
     const std::unique_ptr<TRule> Parsed(Host_->ParseRule(Text));

@@ -25,6 +25,8 @@ namespace rulecore {
 
 class INetworkHost;
 class TInferenceEngine;
+class TReteNetwork;
+class TReteNode;
 class TRule;
 
 using TRuleFireEvent = std::function<void(TRule* Sender, TIEContext* Context)>;
@@ -40,8 +42,8 @@ class TRule : public platform::TComponent, public IPatternOwner {
   // --- properties ---
   const std::string& GetRuleName() const noexcept { return RuleName_; }
   void SetRuleName(const std::string& Value);
-  const std::string& GetComment() const noexcept { return Comment_; }
-  void SetComment(const std::string& Value) { Comment_ = Value; }
+  const std::string& GetComment() const noexcept;
+  void SetComment(const std::string& Value);
   bool GetEnabled() const noexcept { return Enabled_; }
   void SetEnabled(bool Value);
   bool GetOneShot() const noexcept { return OneShot_; }
@@ -137,7 +139,6 @@ class TRule : public platform::TComponent, public IPatternOwner {
   IIEValue RuleNameValue_;  // the value the "__RULE" binding copies
   // The local bindings of the last firing, one per rule binding and one for "__RULE".
   std::vector<IBinding> FiringBindings_;
-  std::string Comment_;
   bool Enabled_ = true;
   bool OneShot_ = false;
   bool Fired_ = false;
@@ -150,7 +151,25 @@ class TRule : public platform::TComponent, public IPatternOwner {
   std::vector<IFunCall> Actions_;
   std::vector<IBinding> Bindings_;
   int UpdateCount_ = 0;
-  std::string StoredText_;  // the "Text" read from a stream, until Loaded
+  // Rarely set: one pointer in every rule instead of the strings themselves, made on first use.
+  struct TRare {
+    std::string Comment;
+    std::string StoredText;  // the "Text" read from a stream, until Loaded
+  };
+  std::unique_ptr<TRare> Rare_;
+  TRare& Rare();
+
+  // What the network that compiled the rule keeps of it.  It lives here rather than in tables
+  // of the network keyed by rule: that cost two hash nodes and four heap blocks per rule.
+  friend class TReteNetwork;
+  struct TNetworkPart {
+    TReteNetwork* Network = nullptr;  // the network holding the rule; nullptr when none
+    size_t Position = 0;              // in that network's list of rules
+    std::vector<TReteNode*> Nodes;    // the nodes the rule uses, in the order compiling met them
+    std::vector<int32_t> Patterns;    // per node, the pattern it was made or reused for
+    std::string Trace;                // the compile trace, "name: +1=1+2+t"
+  };
+  TNetworkPart NetworkPart_;
 };
 
 }  // namespace rulecore

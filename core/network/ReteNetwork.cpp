@@ -1028,20 +1028,31 @@ void TReteNetwork::Clear() {
   RootsByTemplate_.clear();
   RootsOfNoTemplate_.clear();
   RootsIndexed_ = true;
-  RuleNodes_.clear();
-  Traces_.clear();
+  for (TRule* Rule : Rules_) Rule->NetworkPart_ = TRule::TNetworkPart();
+  Rules_.clear();
 }
 
+bool TReteNetwork::ContainsRule(const TRule& Rule) const noexcept { return Rule.NetworkPart_.Network == this; }
+
 const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule& Rule) const {
-  auto It = RuleNodes_.find(&Rule);
-  return It == RuleNodes_.end() ? nullptr : &It->second.Nodes;
+  return ContainsRule(Rule) ? &Rule.NetworkPart_.Nodes : nullptr;
+}
+
+void TReteNetwork::ForgetRule(TRule& Rule) noexcept {
+  const size_t Position = Rule.NetworkPart_.Position;
+  TRule* Last = Rules_.back();
+  Rules_[Position] = Last;
+  Last->NetworkPart_.Position = Position;
+  Rules_.pop_back();
+  Rule.NetworkPart_ = TRule::TNetworkPart();
 }
 
 std::string TReteNetwork::DescribeMatch(const TReteNode& Node) const {
   // Only an error takes this path: a walk over the rules' node lists costs nothing that counts.
   const TRule* Found = nullptr;
   int32_t Pattern = -1;
-  for (const auto& [Rule, List] : RuleNodes_) {
+  for (const TRule* Rule : Rules_) {
+    const TRule::TNetworkPart& List = Rule->NetworkPart_;
     const auto It = std::find(List.Nodes.begin(), List.Nodes.end(), &Node);
     if (It == List.Nodes.end() || (Found && Found->GetRuleName() <= Rule->GetRuleName())) continue;
     Found = Rule;
@@ -1052,16 +1063,13 @@ std::string TReteNetwork::DescribeMatch(const TReteNode& Node) const {
 }
 
 std::string TReteNetwork::GetCompileTrace(const TRule& Rule) const {
-  auto It = Traces_.find(&Rule);
-  return It == Traces_.end() ? std::string() : It->second;
+  return ContainsRule(Rule) ? Rule.NetworkPart_.Trace : std::string();
 }
 
 void TReteNetwork::RemoveRule(TRule& Rule) {
-  auto It = RuleNodes_.find(&Rule);
-  if (It == RuleNodes_.end()) return;
-  const std::vector<TReteNode*> Nodes = std::move(It->second.Nodes);
-  RuleNodes_.erase(It);
-  Traces_.erase(&Rule);
+  if (!ContainsRule(Rule)) return;
+  const std::vector<TReteNode*> Nodes = std::move(Rule.NetworkPart_.Nodes);
+  ForgetRule(Rule);
   for (auto N = Nodes.rbegin(); N != Nodes.rend(); ++N) {
     TReteNode* Node = *N;
     if (!Nodes_.count(Node)) continue;
@@ -1217,16 +1225,23 @@ void TReteNetwork::AddRule(TRule& Rule) {
     ~TCompiling() { Flag = false; }
   } Compiling{Compiling_ = true};
   if (Rule.GetPatternCount() == 0 && Host_) Rule.AddPattern(Host_->GetInitialFactPattern().Clone(&Rule));
-  std::string& Trace = Traces_[&Rule];
-  Trace = Rule.GetRuleName() + ": ";
-  TRuleNodes& Nodes = RuleNodes_[&Rule];
-  Nodes = TRuleNodes();
+  // A rule is compiled into one network at a time.
+  if (Rule.NetworkPart_.Network) Rule.NetworkPart_.Network->RemoveRule(Rule);
+  TRule::TNetworkPart& Part = Rule.NetworkPart_;
+  Part.Network = this;
+  Part.Position = Rules_.size();
+  Rules_.push_back(&Rule);
+  Part.Trace = Rule.GetRuleName() + ": ";
+  TRuleNodes Nodes{Part.Nodes, Part.Patterns};
   try {
-    Compile(Rule, Nodes, Trace);
+    Compile(Rule, Nodes, Part.Trace);
   } catch (...) {
     RemoveRule(Rule);
     throw;
   }
+  // Most rules use a handful of nodes: a list exactly as long saves what doubling left over.
+  Part.Nodes.shrink_to_fit();
+  Part.Patterns.shrink_to_fit();
 }
 
 void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {

@@ -319,7 +319,7 @@ class TReteNetwork : public platform::TComponent {
   // --- rules ---
   void AddRule(TRule& Rule);
   void RemoveRule(TRule& Rule);
-  bool ContainsRule(const TRule& Rule) const { return RuleNodes_.count(&Rule) > 0; }
+  bool ContainsRule(const TRule& Rule) const noexcept;
   const std::vector<TReteNode*>* GetRuleNodesList(const TRule& Rule) const;
   // Where a node tests, as a user wrote it: "<pattern> in rule <name>" for a rule that uses the
   // node (the first by name when several share it).
@@ -378,11 +378,11 @@ class TReteNetwork : public platform::TComponent {
   // Passes the clear token to every node reachable from the roots, once each.
   void ClearAll(const IReteToken& Token);
   friend class TReteNode;
-  // The nodes a rule uses, in the order its compilation met them, each with the position of the
-  // rule's pattern it was made or reused for.
+  // Records, while a rule compiles, the nodes it uses in the order compiling meets them, each
+  // with the position of the rule's pattern it was made or reused for (kept in the rule).
   struct TRuleNodes {
-    std::vector<TReteNode*> Nodes;
-    std::vector<int32_t> Patterns;
+    std::vector<TReteNode*>& Nodes;
+    std::vector<int32_t>& Patterns;
     int32_t Pattern = 0;  // the pattern being compiled
     void Add(TReteNode* Node) {
       Nodes.push_back(Node);
@@ -423,8 +423,11 @@ class TReteNetwork : public platform::TComponent {
   void IndexRoot(TReteNode* Node);
   // The roots a fact of the named template passes through (see RootsByTemplate_).
   const std::vector<TReteNode*>& RootsOf(std::string_view TemplateName);
-  std::unordered_map<const TRule*, TRuleNodes> RuleNodes_;
-  std::unordered_map<const TRule*, std::string> Traces_;
+  // The rules compiled into the network, in no particular order: each rule keeps its nodes, its
+  // trace and its position here (TRule::TNetworkPart), so that leaving is a swap with the last.
+  std::vector<TRule*> Rules_;
+  // Takes the rule out of Rules_ and clears what it keeps of this network.
+  void ForgetRule(TRule& Rule) noexcept;
 };
 
 }  // namespace rulecore
