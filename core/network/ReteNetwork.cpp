@@ -151,9 +151,12 @@ IIEValue BindingValue(const TBindingInfo& Info) {
 // TReteNode
 // =============================================================================================
 
-TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {
-  TIEContext* Root = Rete.GetHost() ? Rete.GetHost()->GetContext() : nullptr;
+TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {}
+
+TIEContext& TReteNode::MakeContext() const {
+  TIEContext* Root = Rete_.GetHost() ? Rete_.GetHost()->GetContext() : nullptr;
   Context_.reset(Root ? Root->Push() : new TIEContext());
+  return *Context_;
 }
 
 TReteNode::~TReteNode() = default;
@@ -1009,7 +1012,8 @@ void TReteNetwork::FreeNode(TReteNode* Node) {
   }
   for (const TReteEdge& E : Node->Children_) {
     auto& P = E.Node->Parents_;
-    P.erase(std::remove(P.begin(), P.end(), Node), P.end());
+    for (size_t I = P.size(); I-- > 0;)
+      if (P[I] == Node) P.erase(P.begin() + I);
     if (P.empty() && !E.Node->Root_) AddRoot(E.Node);
   }
   if (Node->Root_) EraseRoot(Node);

@@ -22,6 +22,7 @@
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
 #include "platform/PointerHashIndex.h"
+#include "platform/SmallVector.h"
 
 namespace rulecore {
 
@@ -58,9 +59,11 @@ class TReteNode : public platform::TObject {
   TReteNetwork& GetRete() const noexcept { return Rete_; }
   int32_t GetRuleUseCount() const noexcept { return RuleUseCount_; }
   void SetRuleUseCount(int32_t Value) noexcept { RuleUseCount_ = Value < 0 ? 0 : Value; }
-  TIEContext& GetContext() const noexcept { return *Context_; }
+  // The context the node's tests run in, made when a test first needs one: most nodes (every
+  // rule's terminal node, constant tests) never do.
+  TIEContext& GetContext() const { return Context_ ? *Context_ : MakeContext(); }
   const std::vector<TReteEdge>& GetChildren() const noexcept { return Children_; }
-  const std::vector<TReteNode*>& GetParents() const noexcept { return Parents_; }
+  const platform::TSmallVector<TReteNode*, 1>& GetParents() const noexcept { return Parents_; }
   int GetInDegree() const noexcept { return static_cast<int>(Parents_.size()); }
   int GetOutDegree() const noexcept { return static_cast<int>(Children_.size()); }
 
@@ -79,12 +82,14 @@ class TReteNode : public platform::TObject {
 
  private:
   friend class TReteNetwork;
+  TIEContext& MakeContext() const;
   TReteNetwork& Rete_;
   int32_t RuleUseCount_ = 1;
-  std::unique_ptr<TIEContext> Context_;
-  std::vector<TReteEdge> Children_;
-  std::vector<TReteNode*> Parents_;
   bool Root_ = false;  // listed in the network's roots
+  mutable std::unique_ptr<TIEContext> Context_;
+  std::vector<TReteEdge> Children_;
+  // One parent but for join nodes: the usual one stays in the node's own block.
+  platform::TSmallVector<TReteNode*, 1> Parents_;
 };
 
 // How many elements may follow a multifield segment, as the fields after it demand (see
@@ -289,12 +294,12 @@ class TPatternMatchTerminalNode final : public TReteNode {
     bool operator()(const TActivation* A, const TActivation* B) const noexcept;
   };
   TRule* Rule_;
-  bool Initialized_ = false;
   // In order of creation (a list linked through the activations), and by their token's sort
   // code, so that withdrawing one does not scan every activation of the rule.
   TActivation* First_ = nullptr;
   TActivation* Last_ = nullptr;
   int Count_ = 0;
+  bool Initialized_ = false;
   uint64_t Created_ = 0;
   platform::TPointerHashIndex<TActivation, TOlder> BySortCode_;
 };
