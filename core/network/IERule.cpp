@@ -170,7 +170,8 @@ TIEPattern* TRule::InsertPattern(int Index, std::unique_ptr<TIEPattern> Pattern)
   if (!Host_) RaiseIE(SUnknownEngine);
   if (Index < 0 || Index > GetPatternCount()) platform::ListIndexError(Index);
   TIEPattern* Added = Pattern.get();
-  Patterns_.insert(Patterns_.begin() + Index, std::move(Pattern));
+  Patterns_.push_back(std::move(Pattern));
+  std::rotate(Patterns_.begin() + Index, Patterns_.end() - 1, Patterns_.end());
   try {
     CompilePattern(*Added);
   } catch (...) {
@@ -261,7 +262,7 @@ void TRule::SetPatterns(const TRule& Source) {
     }
     SkipNext = StartsWith(Pattern->GetName(), SBackChainPrefix);
     // The initial-fact pattern is put back by compiling the first pattern when it is needed.
-    if (Pattern.get() == Source.Patterns_.front().get() && Pattern->GetName() == SInitialFactPattern &&
+    if (Pattern.get() == Source.Patterns_[0].get() && Pattern->GetName() == SInitialFactPattern &&
         Source.Patterns_.size() > 1)
       continue;
     AddPattern(Pattern->Clone(Host_->GetNetworkComponent()));
@@ -320,7 +321,7 @@ TBinding& TRule::AddBinding(std::string_view Name, int32_t FactIndex, std::strin
     if (B->Name == Name && B->FactIndex == FactIndex && B->SlotIndex == SlotIndex && B->SubIndex == SubIndex)
       return *B;
   Bindings_.push_back(platform::MakeRef<TBinding>(std::string(Name), FactIndex, std::string(SlotIndex), SubIndex));
-  return *Bindings_.back();
+  return *Bindings_[Bindings_.size() - 1];
 }
 
 // --- firing --------------------------------------------------------------------------------
@@ -473,8 +474,11 @@ void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
   P.Add("Comment", &TRule::GetComment, &TRule::SetComment);
   P.Add("Enabled", &TRule::GetEnabled, &TRule::SetEnabled, true);
   P.Add("Engine", &TRule::GetEngineComponent, &TRule::SetEngineComponent);
-  P.AddField("OnChange", &TRule::OnChange);
-  P.AddField("OnFire", &TRule::OnFire);
+  // Reading an event gives the handler without making room for one.
+  P.AddRef<TNotifyEvent>("OnChange", [](TRule& R) -> TNotifyEvent& { return R.OnChange.Storage(); }).Get =
+      [](const platform::TObject& O) -> platform::TPropValue { return std::any(static_cast<const TRule&>(O).OnChange.Get()); };
+  P.AddRef<TRuleFireEvent>("OnFire", [](TRule& R) -> TRuleFireEvent& { return R.OnFire.Storage(); }).Get =
+      [](const platform::TObject& O) -> platform::TPropValue { return std::any(static_cast<const TRule&>(O).OnFire.Get()); };
   P.Add("OneShot", &TRule::GetOneShot, &TRule::SetOneShot, false);
   P.Add("RuleName", &TRule::GetRuleName, &TRule::SetRuleName);
   P.Add("Salience", &TRule::GetSalience, &TRule::SetSalienceInteger, 0);

@@ -16,6 +16,8 @@
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
 #include "platform/Properties.h"
+#include "platform/RareFunction.h"
+#include "platform/SmallVector.h"
 
 namespace platform {
 class TFiler;
@@ -55,8 +57,9 @@ class TRule : public platform::TComponent, public IPatternOwner {
   // The published "Engine": the engine as a component (any other component counts as none).
   platform::TComponent* GetEngineComponent() const noexcept;
   void SetEngineComponent(platform::TComponent* Value);
-  TNotifyEvent OnChange;
-  TRuleFireEvent OnFire;
+  // Events behind a pointer each: few hosts set them, and an engine holds thousands of rules.
+  platform::TRareFunction<TNotifyEvent> OnChange;
+  platform::TRareFunction<TRuleFireEvent> OnFire;
 
   // --- salience ---
   int32_t GetSalience() const noexcept { return Salience_; }
@@ -147,9 +150,10 @@ class TRule : public platform::TComponent, public IPatternOwner {
   INetworkHost* Host_ = nullptr;
   TInferenceEngine* Engine_ = nullptr;  // Host_'s engine
   void SetHost(INetworkHost* Value);
-  std::vector<std::unique_ptr<TIEPattern>> Patterns_;
-  std::vector<IFunCall> Actions_;
-  std::vector<IBinding> Bindings_;
+  // The first pattern, action and binding stay in the rule's own block (many rules have one).
+  platform::TSmallVector<std::unique_ptr<TIEPattern>, 1> Patterns_;
+  platform::TSmallVector<IFunCall, 1> Actions_;
+  platform::TSmallVector<IBinding, 1> Bindings_;
   int UpdateCount_ = 0;
   // Rarely set: one pointer in every rule instead of the strings themselves, made on first use.
   struct TRare {

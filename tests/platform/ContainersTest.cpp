@@ -10,6 +10,7 @@
 #include "platform/InterfaceList.h"
 #include "platform/Object.h"
 #include "platform/PointerHashIndex.h"
+#include "platform/RareFunction.h"
 #include "platform/Set.h"
 #include "platform/SmallVector.h"
 #include "platform/TieredVector.h"
@@ -121,6 +122,24 @@ TEST(StringHashTable, AgreesWithAnOrderedListThroughPutsRemovalsAndRehashes) {
   EXPECT_EQ(T.Get(Model.empty() ? "k1" : Model[0].first), 0);
   EXPECT_EQ(T.Put("k1", 5), 0);
   EXPECT_EQ(T.Get("k1"), 5);
+}
+
+TEST(RareFunction, AssignsTestsAndCallsLikeTheFunctionItHolds) {
+  TRareFunction<std::function<int(int)>> F;
+  EXPECT_FALSE(F);
+  EXPECT_FALSE(F.Get());
+  EXPECT_THROW(F(1), std::bad_function_call);
+  F = nullptr;  // clearing what was never set makes no room
+  EXPECT_FALSE(F);
+  F = [](int X) { return X + 1; };
+  EXPECT_TRUE(F);
+  EXPECT_EQ(F(1), 2);
+  EXPECT_EQ(F.Get()(2), 3);
+  F = std::function<int(int)>();
+  EXPECT_FALSE(F);
+  EXPECT_THROW(F(1), std::bad_function_call);
+  F.Storage() = [](int X) { return X * 2; };
+  EXPECT_EQ(F(4), 8);
 }
 
 TEST(StringHashTable, NotifiesAndBatchesChanges) {
