@@ -28,6 +28,7 @@
 #include "core/values/IEConsts.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/IEValue.h"
+#include "platform/BlockPool.h"
 #include "platform/Object.h"
 #include "platform/SmallVector.h"
 
@@ -123,6 +124,7 @@ class TIESlotTest : public platform::TPersistent {
 class TIEPatternMatchTest : public TIESlotTest {
   PLATFORM_CLASS(TIEPatternMatchTest, TIESlotTest)
  public:
+  PLATFORM_POOLED(TIEPatternMatchTest)
   explicit TIEPatternMatchTest(TIEPattern* Pattern = nullptr) noexcept : Pattern_(Pattern) {}
   TIEPatternMatchTest(TIEPattern* Pattern, const IIEValue& Value, TSlotTestType SlotTestType);
   TIEPatternMatchTest(TIEPattern* Pattern, const IIEValue& Value, int32_t SubIndex, TSlotTestType SlotTestType);
@@ -247,6 +249,7 @@ class TIEJoinTest : public TIESlotTest {
 // extracting hands it to the caller.
 class TSlotTests {
  public:
+  PLATFORM_POOLED(TSlotTests)
   explicit TSlotTests(TIEPattern* Pattern = nullptr) noexcept : Pattern_(Pattern) {}
   ~TSlotTests();
   TSlotTests(const TSlotTests&) = delete;
@@ -293,6 +296,9 @@ using TPatternSlots = std::vector<TPatternSlot>;
 class TIEPattern : public platform::TPersistent {
   PLATFORM_CLASS(TIEPattern, platform::TPersistent)
  public:
+  // A rule base holds thousands of patterns, tests and test lists: pooled blocks carry no
+  // allocator header.
+  PLATFORM_POOLED(TIEPattern)
   explicit TIEPattern(platform::TComponent* Owner = nullptr, int32_t NegatedCount = 0,
                       const IFactTemplate& Template = nullptr, const TIEName& Name = {});
   // A pattern on Source's template with a copy of every test of Source.  Anonymous variables

@@ -11,6 +11,7 @@
 
 #include "IEUserFunction.h"
 #include "core/values/IEValue.h"
+#include "platform/BlockPool.h"
 
 namespace rulecore {
 
@@ -20,6 +21,8 @@ using IFunCall = platform::Ref<TFunctionCall>;
 class TFunctionCall final : public TFunCallBase {
   PLATFORM_CLASS(TFunctionCall, TFunCallBase)
  public:
+  // Every rule holds several calls: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TFunctionCall)
   TFunctionCall() = default;
   TFunctionCall(IReasoner* Reasoner, std::string Name);
   ~TFunctionCall() override;

@@ -14,6 +14,7 @@
 #include "IEContext.h"
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
+#include "platform/BlockPool.h"
 #include "platform/Component.h"
 #include "platform/Properties.h"
 #include "platform/RareFunction.h"
@@ -38,6 +39,8 @@ using TVariableRenames = std::vector<std::pair<std::string, std::string>>;
 class TRule : public platform::TComponent, public IPatternOwner {
   PLATFORM_CLASS(TRule, platform::TComponent)
  public:
+  // Rules and their parts come in thousands: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TRule)
   explicit TRule(platform::TComponent* Owner = nullptr);
   ~TRule() override;
 

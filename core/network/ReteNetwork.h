@@ -21,6 +21,7 @@
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
+#include "platform/BlockPool.h"
 #include "platform/PointerHashIndex.h"
 #include "platform/SmallVector.h"
 
@@ -104,6 +105,7 @@ struct TTailRange {
 class TPatternMatchNode final : public TReteNode {
   PLATFORM_CLASS(TPatternMatchNode, TReteNode)
  public:
+  PLATFORM_POOLED(TPatternMatchNode)
   TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA, std::string SlotB,
                     int32_t ArgA, int32_t ArgB, TTailRange Tail = {});
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
@@ -272,6 +274,8 @@ class TJoinNode final : public TTestNode {
 class TPatternMatchTerminalNode final : public TReteNode {
   PLATFORM_CLASS(TPatternMatchTerminalNode, TReteNode)
  public:
+  // One per rule: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TPatternMatchTerminalNode)
   TPatternMatchTerminalNode(TReteNetwork& Rete, TRule* Rule) : TReteNode(Rete), Rule_(Rule) {}
   ~TPatternMatchTerminalNode() override;
   TRule* GetRule() const noexcept { return Rule_; }
