@@ -381,12 +381,12 @@ void TSlotTests::Clear() {
 // =============================================================================================
 
 TIEPattern::TIEPattern(TComponent* Owner, int32_t NegatedCount, const IFactTemplate& Template, const TIEName& Name)
-    : Template_(Template), NegatedCount_(NegatedCount), Name_(Name), Owner_(Owner) {
+    : NegatedCount_(NegatedCount), Template_(Template), Name_(Name), Owner_(Owner) {
   AddTemplateSlots();
 }
 
 TIEPattern::TIEPattern(TComponent* Owner, int32_t NegatedCount, const TIEName& Name, const TIEPattern& Source)
-    : Template_(Source.Template_), NegatedCount_(NegatedCount), Name_(Name), Owner_(Owner) {
+    : NegatedCount_(NegatedCount), Template_(Source.Template_), Name_(Name), Owner_(Owner) {
   // A pattern being made tells nobody about the tests it receives.  (Virtual calls reach this
   // class's CreatePatternMatchTest here, as in any constructor.)
   ++UpdateCount_;

@@ -400,16 +400,17 @@ class TIEPattern : public platform::TPersistent {
   void TestRemoved(const TIEPatternMatchTest& Test);
   void ConjunctionChanged(bool Conjunction);
 
+  // Ordered so that the small fields fill the holes the large ones leave.
   bool Unique_ = false;
   bool Explicit_ = false;
   bool Destroying_ = false;
-  IFactTemplate Template_;
   int32_t NegatedCount_ = 0;
+  IFactTemplate Template_;
   TIEName BoundName_;
   TIEName Name_;
   TPatternSlots Slots_;
-  int UpdateCount_ = 0;
   platform::TComponent* Owner_ = nullptr;
+  int UpdateCount_ = 0;
   int TestCount_ = 0;
   int DisjunctionCount_ = 0;
   // Rarely set: one pointer in every pattern instead of the two fields, made on first use.

@@ -873,7 +873,8 @@ void TPatternMatchTerminalNode::DeactivateAll() {
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
   // Only an activation this node made and still lists is in the index (a copy of one is not).
   const IReteToken& Token = Activation->GetToken();
-  if (!Token || !BySortCode_.Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation)) return;
+  if (!Token || !BySortCode_ || !BySortCode_->Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation))
+    return;
   (Activation->NodePrev_ ? Activation->NodePrev_->NodeNext_ : First_) = Activation->NodeNext_;
   (Activation->NodeNext_ ? Activation->NodeNext_->NodePrev_ : Last_) = Activation->NodePrev_;
   Activation->NodePrev_ = Activation->NodeNext_ = nullptr;
@@ -895,8 +896,9 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       return false;
     case taRemove: {
       // The first activation (oldest) whose token equals the arriving one.
-      TActivation* Oldest = BySortCode_.Find(static_cast<uint32_t>(Token->GetSortCode()),
-                                             [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
+      if (!BySortCode_) return false;
+      TActivation* Oldest = BySortCode_->Find(static_cast<uint32_t>(Token->GetSortCode()),
+                                              [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
       if (!Oldest) return false;
       Deactivate(Oldest);
       return true;
@@ -908,13 +910,14 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       if (Initialized_) return false;
       break;
   }
+  if (!BySortCode_) BySortCode_ = std::make_unique<platform::TPointerHashIndex<TActivation, TOlder>>();
   auto* A = new TActivation(Rule_, Token, this, Token->GetStrength());
   A->NodeOrder_ = ++Created_;
   A->NodePrev_ = Last_;
   (Last_ ? Last_->NodeNext_ : First_) = A;
   Last_ = A;
   ++Count_;
-  BySortCode_.Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
+  BySortCode_->Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
   GetRete().Activate(A);
   return true;
 }

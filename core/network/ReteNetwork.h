@@ -305,7 +305,8 @@ class TPatternMatchTerminalNode final : public TReteNode {
   int Count_ = 0;
   bool Initialized_ = false;
   uint64_t Created_ = 0;
-  platform::TPointerHashIndex<TActivation, TOlder> BySortCode_;
+  // Made with the node's first activation: the terminal nodes of most rules never hold one.
+  std::unique_ptr<platform::TPointerHashIndex<TActivation, TOlder>> BySortCode_;
 };
 
 class TReteNetwork : public platform::TComponent {
