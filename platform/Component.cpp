@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// Every rule is a component: growth is a decision, not an accident.
+static_assert(sizeof(TComponent) <= 40, "TComponent grew: keep rarely used fields in its block of rare fields");
+
 TComponent::TComponent(TComponent* Owner) {
   if (Owner) Owner->InsertComponent(this);
 }

@@ -11,6 +11,10 @@
 
 namespace rulecore {
 
+// A rule base holds thousands of patterns: growth is a decision, not an accident.
+static_assert(sizeof(TIEPattern) <= 152, "TIEPattern grew: keep rarely used fields in its block of rare fields");
+static_assert(sizeof(TSlotTests) <= 32, "TSlotTests grew");
+
 using platform::TComponent;
 using platform::TObject;
 using platform::TPersistent;

@@ -11,6 +11,9 @@
 
 namespace rulecore {
 
+// Every rule holds several calls: growth is a decision, not an accident.
+static_assert(sizeof(TFunctionCall) <= 104, "TFunctionCall grew: keep rarely used fields behind a pointer");
+
 TFunctionCall::TFunctionCall(IReasoner* Reasoner, std::string Name) : Reasoner_(Reasoner), Name_(std::move(Name)) {}
 
 TFunctionCall::~TFunctionCall() = default;

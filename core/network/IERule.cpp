@@ -13,6 +13,9 @@
 
 namespace rulecore {
 
+// A rule base holds thousands of rules: growth is a decision, not an accident.
+static_assert(sizeof(TRule) <= 344, "TRule grew: keep rarely used fields in its block of rare fields");
+
 namespace {
 
 bool StartsWith(std::string_view Text, std::string_view Prefix) {

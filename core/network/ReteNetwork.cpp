@@ -14,6 +14,9 @@
 
 namespace rulecore {
 
+// One per rule: growth is a decision, not an accident.
+static_assert(sizeof(TPatternMatchTerminalNode) <= 136, "the terminal node grew: make rarely used parts on first use");
+
 namespace {
 
 // Points a node's context at a match for the length of its tests, and away from it afterwards,
