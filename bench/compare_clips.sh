@@ -76,6 +76,8 @@ make_whole context-retract-100000 extremes.py retract 100000
 make_whole rules-10000 many_templates.py 200 10000 20000
 make_whole facts-0 extremes.py facts 0
 make_whole facts-1000000 extremes.py facts 1000000
+make_whole rule-mem-0 extremes.py rules 0
+make_whole rule-mem-10000 extremes.py rules 10000
 printf '(printout t (+ 1 2) crlf)\n(exit)\n' >"$DATA/clips/startup.clp"
 
 # measure ENGINE NAME COMMAND...: one timed run; appends "seconds kilobytes stopped" to
@@ -125,7 +127,7 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
   waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
   templates-200-50000 templates-200-100000 templates-200-200000 rule-work agenda-1000000
-  context-retract-100000 rules-10000 facts-0 facts-1000000)
+  context-retract-100000 rules-10000 facts-0 facts-1000000 rule-mem-0 rule-mem-10000)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"
@@ -175,6 +177,11 @@ per_fact() {  # ENGINE: median peak memory of a million facts less that of none,
     'BEGIN { printf "%.0f", (a - b) * 1024 / 1000000 }'
 }
 echo "memory per fact (three-slot template, 1,000,000 facts): ours $(per_fact ours) bytes, CLIPS $(per_fact clips) bytes"
+per_rule() {  # ENGINE: median peak memory of 10,000 one-pattern rules less that of none, per rule
+  awk -v a="$(median 2 "$DATA/$1/rule-mem-10000.samples")" -v b="$(median 2 "$DATA/$1/rule-mem-0.samples")" \
+    'BEGIN { printf "%.0f", (a - b) * 1024 / 10000 }'
+}
+echo "memory per rule (one pattern, one test, one action, 10,000 rules): ours $(per_rule ours) bytes, CLIPS $(per_rule clips) bytes"
 echo
 echo "check lines (ours | CLIPS):"
 for name in "${programs[@]}"; do

@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// Every rule is a component: growth is a decision, not an accident.
+static_assert(sizeof(TComponent) <= 40, "TComponent grew: keep rarely used fields in its block of rare fields");
+
 TComponent::TComponent(TComponent* Owner) {
   if (Owner) Owner->InsertComponent(this);
 }
@@ -21,38 +24,48 @@ void TComponent::Destroying() {
   State_.Include(csDestroying);
   // Tell every partner; each one is unlinked before it hears of it, so a partner that frees
   // itself (or other partners) while handling the notice finds consistent lists.
-  while (TComponent* Partner = FreeNotifies_.TakeLast()) {
+  while (TComponent* Partner = Rare_ ? Rare_->FreeNotifies.TakeLast() : nullptr) {
     Partner->Unlink(this);
     Partner->Notification(this, opRemove);
   }
 }
 
+TComponent::TRare& TComponent::Rare() {
+  if (!Rare_) Rare_ = std::make_unique<TRare>();
+  return *Rare_;
+}
+
+const std::string& TComponent::GetName() const noexcept {
+  static const std::string None;
+  return Rare_ ? Rare_->Name : None;
+}
+
 void TComponent::SetName(const std::string& NewName) {
-  if (NewName == Name_) return;
+  if (NewName == GetName()) return;
   if (!NewName.empty() && Owner_) {
     TComponent* Existing = Owner_->FindComponent(NewName);
     if (Existing && Existing != this)
       throw EComponentError(Format("A component named %s already exists", {NewName}));
   }
-  Name_ = NewName;
+  Rare().Name = NewName;
 }
 
 TComponent* TComponent::GetComponent(int Index) const {
   if (Index < 0 || Index >= GetComponentCount()) ListIndexError(Index);
-  return Components_[static_cast<size_t>(Index)];
+  return Rare_->Components[static_cast<size_t>(Index)];
 }
 
 TComponent* TComponent::FindComponent(std::string_view Name) const noexcept {
-  if (Name.empty()) return nullptr;
-  for (TComponent* C : Components_)
-    if (SameText(C->Name_, Name)) return C;
+  if (Name.empty() || !Rare_) return nullptr;
+  for (TComponent* C : Rare_->Components)
+    if (SameText(C->GetName(), Name)) return C;
   return nullptr;
 }
 
 void TComponent::InsertComponent(TComponent* Component) {
   if (!Component || Component->Owner_ == this) return;
   if (Component->Owner_) Component->Owner_->RemoveComponent(Component);
-  Components_.push_back(Component);
+  Rare().Components.push_back(Component);
   Component->Owner_ = this;
   NotifyAll(Component, opInsert);
 }
@@ -60,11 +73,13 @@ void TComponent::InsertComponent(TComponent* Component) {
 void TComponent::RemoveComponent(TComponent* Component) {
   // Components mostly leave newest first (an owner freeing what it owns, a clear): the search
   // starts at the back, so that n of them leave in time linear in n.
-  auto Last = [this, Component] { return std::find(Components_.rbegin(), Components_.rend(), Component); };
-  if (Last() == Components_.rend()) return;
+  if (!Rare_) return;
+  std::vector<TComponent*>& Components = Rare_->Components;
+  auto Last = [&Components, Component] { return std::find(Components.rbegin(), Components.rend(), Component); };
+  if (Last() == Components.rend()) return;
   NotifyAll(Component, opRemove);
   // The notice may have changed the list; look the component up again.
-  if (const auto It = Last(); It != Components_.rend()) Components_.erase(std::next(It).base());
+  if (const auto It = Last(); It != Components.rend()) Components.erase(std::next(It).base());
   Component->Owner_ = nullptr;
 }
 
@@ -79,8 +94,8 @@ void TComponent::FreeRemoved(TComponent* Component) noexcept {
 }
 
 void TComponent::DestroyComponents() {
-  while (!Components_.empty()) {
-    TComponent* C = Components_.back();
+  while (GetComponentCount() > 0) {
+    TComponent* C = Rare_->Components.back();
     RemoveComponent(C);
     delete C;
   }
@@ -89,7 +104,7 @@ void TComponent::DestroyComponents() {
 void TComponent::SetDesigning(bool Value, bool SetChildren) {
   SetState(csDesigning, Value);
   if (SetChildren)
-    for (TComponent* C : Components_) C->SetDesigning(Value, true);
+    for (int I = 0; I < GetComponentCount(); ++I) GetComponent(I)->SetDesigning(Value, true);
 }
 
 void TComponent::BeginLoading() { State_.Include(csLoading); }
@@ -98,8 +113,13 @@ void TComponent::Loaded() { State_.Exclude(csLoading); }
 
 void TComponent::FreeNotification(TComponent* Component) {
   if (!Component || Component == this) return;
-  FreeNotifies_.Add(Component);
-  Component->FreeNotifies_.Add(this);
+  Rare().FreeNotifies.Add(Component);
+  try {
+    Component->Rare().FreeNotifies.Add(this);
+  } catch (...) {
+    Rare_->FreeNotifies.Remove(Component);
+    throw;
+  }
   State_.Include(csFreeNotification);
 }
 
@@ -110,8 +130,9 @@ void TComponent::RemoveFreeNotification(TComponent* Component) {
 }
 
 void TComponent::Unlink(TComponent* Partner) noexcept {
-  FreeNotifies_.Remove(Partner);
-  if (FreeNotifies_.Empty()) State_.Exclude(csFreeNotification);
+  if (!Rare_) return;
+  Rare_->FreeNotifies.Remove(Partner);
+  if (Rare_->FreeNotifies.Empty()) State_.Exclude(csFreeNotification);
 }
 
 // --- the partner list -------------------------------------------------------------------------
@@ -186,13 +207,15 @@ void TComponent::Notification(TComponent* Component, TOperation Operation) {
   // squared notices, and no component acts on a sibling's arrival.
   if (Operation == opInsert) return;
   // Copy: a child may leave the list while handling the notice.
-  const std::vector<TComponent*> Children = Components_;
+  if (!Rare_ || Rare_->Components.empty()) return;
+  const std::vector<TComponent*> Children = Rare_->Components;
+  const std::vector<TComponent*>& Components = Rare_->Components;
   for (size_t I = 0; I < Children.size(); ++I) {
     TComponent* C = Children[I];
     // Still ours?  While nobody left the list, the child is where it was; only after a change
     // is the list searched.
-    const bool Present = (I < Components_.size() && Components_[I] == C) ||
-                         std::find(Components_.begin(), Components_.end(), C) != Components_.end();
+    const bool Present = (I < Components.size() && Components[I] == C) ||
+                         std::find(Components.begin(), Components.end(), C) != Components.end();
     if (Present) C->Notification(Component, Operation);
   }
 }

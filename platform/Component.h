@@ -27,11 +27,11 @@ class TComponent : public TPersistent {
   ~TComponent() override;
 
   TComponent* GetOwner() const noexcept { return Owner_; }
-  const std::string& GetName() const noexcept { return Name_; }
+  const std::string& GetName() const noexcept;
   // A non-empty name must be unique among the owner's components (case-insensitive).
   virtual void SetName(const std::string& NewName);
 
-  int GetComponentCount() const noexcept { return static_cast<int>(Components_.size()); }
+  int GetComponentCount() const noexcept { return Rare_ ? static_cast<int>(Rare_->Components.size()) : 0; }
   TComponent* GetComponent(int Index) const;
   TComponent* FindComponent(std::string_view Name) const noexcept;
   void InsertComponent(TComponent* Component);
@@ -43,12 +43,14 @@ class TComponent : public TPersistent {
   // RemoveComponent.  The selected components must not free one another.
   template <class TWhich>
   void DestroyComponentsWhere(TWhich&& Which) {
+    if (!Rare_) return;
+    std::vector<TComponent*>& Components = Rare_->Components;
     std::vector<TComponent*> Going;
     std::vector<TComponent*> Staying;
-    Staying.reserve(Components_.size());
-    for (TComponent* C : Components_) (Which(C) ? Going : Staying).push_back(C);
+    Staying.reserve(Components.size());
+    for (TComponent* C : Components) (Which(C) ? Going : Staying).push_back(C);
     if (Going.empty()) return;
-    Components_.swap(Staying);
+    Components.swap(Staying);
     for (auto It = Going.rbegin(); It != Going.rend(); ++It) FreeRemoved(*It);
   }
 
@@ -99,8 +101,6 @@ class TComponent : public TPersistent {
   void Unlink(TComponent* Partner) noexcept;
 
   TComponent* Owner_ = nullptr;
-  std::string Name_;
-  std::vector<TComponent*> Components_;
   // The free-notification partners.  An engine hears of every fact set and rule it holds, so
   // a list can be long: past a handful of entries it is indexed, and a partner that leaves
   // leaves a hole instead of moving the rest, so that linking and unlinking n partners costs
@@ -121,7 +121,16 @@ class TComponent : public TPersistent {
     std::vector<TComponent*> Items_;  // nullptr: a hole, only while indexed
     std::unique_ptr<std::unordered_map<TComponent*, size_t>> Index_;  // the live entries
   };
-  TPartners FreeNotifies_;
+  // What many components never use - a name, components of their own, free-notification
+  // partners - lives in a block made on first use: an engine holds thousands of rules, each a
+  // component, and these fields made up half of a bare component.
+  struct TRare {
+    std::string Name;
+    std::vector<TComponent*> Components;
+    TPartners FreeNotifies;
+  };
+  std::unique_ptr<TRare> Rare_;
+  TRare& Rare();
   TComponentState State_;
   uint16_t QuietRemovals_ = 0;
 };

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -35,7 +35,7 @@ class TStringHashTable {
 
   explicit TStringHashTable(int Capacity = DefaultCapacity, double LoadFactor = 0.75,
                             THashType HashType = htSparse)
-      : Index_(0, THasher{HashType}), Capacity_(Capacity), LoadFactor_(LoadFactor), HashType_(HashType) {
+      : Index_(0, THasher{HashType, &Entries_}, TEqual{&Entries_}), Capacity_(Capacity), LoadFactor_(LoadFactor), HashType_(HashType) {
     Configure();
   }
   TStringHashTable(const TStringHashTable&) = delete;
@@ -72,33 +72,38 @@ class TStringHashTable {
 
   // Stores Value under Key and returns the value it replaced (an empty V when new).
   V Put(const std::string& Key, V Value) {
-    auto It = Index_.find(Key);
+    auto It = Index_.find(std::string_view(Key));
     if (It != Index_.end()) {
-      V Old = std::exchange(Entries_[It->second].second, std::move(Value));
+      V Old = std::exchange(Entries_[*It].second, std::move(Value));
       Notify(Key, Old, tnDeleted);
-      Notify(Key, Entries_[It->second].second, tnAdded);
+      Notify(Key, Entries_[*It].second, tnAdded);
       Changed();
       return Old;
     }
     Entries_.emplace_back(Key, std::move(Value));
-    Index_.emplace(Key, Entries_.size() - 1);
+    try {
+      Index_.insert(Entries_.size() - 1);
+    } catch (...) {
+      Entries_.pop_back();
+      throw;
+    }
     Notify(Key, Entries_.back().second, tnAdded);
     Changed();
     return V();
   }
 
   V Get(std::string_view Key) const {
-    auto It = Index_.find(std::string(Key));
-    return It == Index_.end() ? V() : Entries_[It->second].second;
+    auto It = Index_.find(Key);
+    return It == Index_.end() ? V() : Entries_[*It].second;
   }
   // Pointer to the stored value, or nullptr.
   const V* Find(std::string_view Key) const {
-    auto It = Index_.find(std::string(Key));
-    return It == Index_.end() ? nullptr : &Entries_[It->second].second;
+    auto It = Index_.find(Key);
+    return It == Index_.end() ? nullptr : &Entries_[*It].second;
   }
   V* Find(std::string_view Key) {
-    auto It = Index_.find(std::string(Key));
-    return It == Index_.end() ? nullptr : &Entries_[It->second].second;
+    auto It = Index_.find(Key);
+    return It == Index_.end() ? nullptr : &Entries_[*It].second;
   }
   bool ContainsKey(std::string_view Key) const { return Find(Key) != nullptr; }
   bool ContainsKey(std::string_view Key, V& Found) const {
@@ -111,14 +116,16 @@ class TStringHashTable {
 
   // Removes Key and returns its value (an empty V when absent).
   V Remove(std::string_view Key) {
-    auto It = Index_.find(std::string(Key));
+    auto It = Index_.find(Key);
     if (It == Index_.end()) return V();
-    const size_t Pos = It->second;
+    const size_t Pos = *It;
     Index_.erase(It);
     std::pair<std::string, V> Gone = std::move(Entries_[Pos]);
     Entries_.erase(Entries_.begin() + static_cast<std::ptrdiff_t>(Pos));
-    for (auto& [K, I] : Index_)
-      if (I > Pos) --I;
+    // Each later entry moved one place down: its position in the index follows.  The hash of a
+    // position is its key's, which did not change, so the index stays valid.
+    for (const size_t& I : Index_)
+      if (I > Pos) --const_cast<size_t&>(I);
     Notify(Gone.first, Gone.second, tnDeleted);
     Changed();
     return std::move(Gone.second);
@@ -157,9 +164,22 @@ class TStringHashTable {
   TChangeEvent OnChange;
 
  private:
+  using TEntries = std::vector<std::pair<std::string, V>>;
+  // The index holds positions in Entries_ and finds them by key, so that each key is stored
+  // once (a table of thousands of rules kept every name twice).
   struct THasher {
+    using is_transparent = void;
     THashType Type;
-    size_t operator()(const std::string& K) const noexcept { return HashKey(K, Type); }
+    const TEntries* Entries;
+    size_t operator()(std::string_view K) const noexcept { return HashKey(K, Type); }
+    size_t operator()(size_t I) const noexcept { return HashKey((*Entries)[I].first, Type); }
+  };
+  struct TEqual {
+    using is_transparent = void;
+    const TEntries* Entries;
+    bool operator()(size_t A, size_t B) const noexcept { return A == B; }
+    bool operator()(std::string_view K, size_t I) const noexcept { return (*Entries)[I].first == K; }
+    bool operator()(size_t I, std::string_view K) const noexcept { return (*Entries)[I].first == K; }
   };
 
   size_t Checked(int I) const {
@@ -171,9 +191,9 @@ class TStringHashTable {
     Index_.reserve(static_cast<size_t>(Capacity_));
   }
   void Rebuild() {
-    Index_ = std::unordered_map<std::string, size_t, THasher>(0, THasher{HashType_});
+    Index_ = TIndex(0, THasher{HashType_, &Entries_}, TEqual{&Entries_});
     Configure();
-    for (size_t I = 0; I < Entries_.size(); ++I) Index_.emplace(Entries_[I].first, I);
+    for (size_t I = 0; I < Entries_.size(); ++I) Index_.insert(I);
   }
   void Notify(const std::string& Key, const V& Value, TTableNotification What) {
     if (OnNotify) OnNotify(Key, Value, What);
@@ -185,8 +205,9 @@ class TStringHashTable {
       OnChange();
   }
 
-  std::vector<std::pair<std::string, V>> Entries_;
-  std::unordered_map<std::string, size_t, THasher> Index_;
+  using TIndex = std::unordered_set<size_t, THasher, TEqual>;
+  TEntries Entries_;
+  TIndex Index_;
   int Capacity_;
   double LoadFactor_;
   THashType HashType_;

@@ -8,6 +8,9 @@
               retracts it at once and asserts the next one, ten times over.
   facts N     N facts of a three-slot template asserted by one rule (N = 0 gives the baseline
               for memory per fact: peak memory at N minus that at 0, divided by N).
+  rules N     N rules of one pattern each over five three-slot templates, each pattern with a
+              constant test and a variable, each action a call; then (reset) and no facts
+              (N = 0 gives the baseline for memory per rule, as for facts).
 The whole program comes from here; it is the same text for CLIPS."""
 import sys
 
@@ -54,8 +57,20 @@ FACTS = """(deftemplate reading (slot id (type INTEGER)) (slot room) (slot value
 (printout t "asserted {n}" crlf)
 """
 
+def rules(n):
+    lines = ["(defglobal ?*hits* = 0)"]
+    for t in range(5):
+        lines.append(f"(deftemplate t{t} (slot a (type INTEGER)) (slot b (type INTEGER)) (slot c (type SYMBOL)))")
+    for r in range(n):
+        lines.append(f"(defrule r{r} (t{r % 5} (a {r % 20}) (b ?b)) => (bind ?*hits* (+ ?*hits* ?b)))")
+    lines += ["(reset)", "(run)", f'(printout t "rules {n}" crlf)']
+    return "\n".join(lines) + "\n"
+
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
+    if kind == "rules":
+        print(rules(n), end="")
+        return
     print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS}[kind].format(n=n), end="")
 
 if __name__ == "__main__":

@@ -11,6 +11,10 @@
 
 namespace rulecore {
 
+// A rule base holds thousands of patterns: growth is a decision, not an accident.
+static_assert(sizeof(TIEPattern) <= 152, "TIEPattern grew: keep rarely used fields in its block of rare fields");
+static_assert(sizeof(TSlotTests) <= 32, "TSlotTests grew");
+
 using platform::TComponent;
 using platform::TObject;
 using platform::TPersistent;
@@ -350,7 +354,8 @@ TIEPatternMatchTest* TSlotTests::Insert(int Index, std::unique_ptr<TIEPatternMat
   if (!Test) return nullptr;
   if (Index < 0 || Index > Count()) platform::ListIndexError(Index);
   TIEPatternMatchTest* Raw = Test.get();
-  Items_.insert(Items_.begin() + Index, std::move(Test));
+  Items_.push_back(std::move(Test));
+  std::rotate(Items_.begin() + Index, Items_.end() - 1, Items_.end());
   Adopt(*Raw);
   return Raw;
 }
@@ -380,12 +385,12 @@ void TSlotTests::Clear() {
 // =============================================================================================
 
 TIEPattern::TIEPattern(TComponent* Owner, int32_t NegatedCount, const IFactTemplate& Template, const TIEName& Name)
-    : Template_(Template), NegatedCount_(NegatedCount), Name_(Name), Owner_(Owner) {
+    : NegatedCount_(NegatedCount), Template_(Template), Name_(Name), Owner_(Owner) {
   AddTemplateSlots();
 }
 
 TIEPattern::TIEPattern(TComponent* Owner, int32_t NegatedCount, const TIEName& Name, const TIEPattern& Source)
-    : Template_(Source.Template_), NegatedCount_(NegatedCount), Name_(Name), Owner_(Owner) {
+    : NegatedCount_(NegatedCount), Template_(Source.Template_), Name_(Name), Owner_(Owner) {
   // A pattern being made tells nobody about the tests it receives.  (Virtual calls reach this
   // class's CreatePatternMatchTest here, as in any constructor.)
   ++UpdateCount_;
@@ -401,12 +406,39 @@ TIEPattern::~TIEPattern() {
   Slots_.clear();
 }
 
+TIEPattern::TRare& TIEPattern::Rare() {
+  if (!Rare_) Rare_ = std::make_unique<TRare>();
+  return *Rare_;
+}
+
+const std::string& TIEPattern::GetComment() const noexcept {
+  static const std::string None;
+  return Rare_ ? Rare_->Comment : None;
+}
+
+void TIEPattern::SetComment(const std::string& Value) {
+  if (Rare_ || !Value.empty()) Rare().Comment = Value;
+}
+
+const TNotifyEvent& TIEPattern::GetOnChange() const noexcept {
+  static const TNotifyEvent None;
+  return Rare_ ? Rare_->OnChange : None;
+}
+
+void TIEPattern::SetOnChange(TNotifyEvent Value) {
+  if (Rare_ || Value) Rare().OnChange = std::move(Value);
+}
+
 void TIEPattern::AddTemplateSlots() {
   if (!Template_) return;
+  // Exactly the room the template's slots need: growing by doubling left a quarter or more of
+  // every pattern's slot list unused.
+  if (Slots_.empty()) Slots_.reserve(Template_->GetSlots().size());
   for (const IFactSlot& S : Template_->GetSlots()) EntryFor(S->GetName());
 }
 
 void TIEPattern::CopyTestsFrom(const TIEPattern& Source, ISymbolGenerator* Symbols) {
+  if (Slots_.empty()) Slots_.reserve(Source.Slots_.size());
   for (const TPatternSlot& From : Source.Slots_) {
     TPatternSlot& To = EntryFor(From.Name);
     To.Length = From.Length;
@@ -485,7 +517,7 @@ void TIEPattern::EndUpdate() {
 void TIEPattern::Change() {
   if (UpdateCount_ > 0 || Destroying_) return;
   if (auto* Rule = dynamic_cast<IPatternOwner*>(Owner_)) Rule->Change(*this);
-  if (OnChange_) OnChange_(this);
+  if (Rare_ && Rare_->OnChange) Rare_->OnChange(this);
 }
 
 void TIEPattern::TestAdded(const TIEPatternMatchTest& Test) {
@@ -726,7 +758,7 @@ void TIEPattern::FixTests() {
 // =============================================================================================
 
 void TIEPattern::AssignFrom(const TIEPattern& Source) {
-  Comment_ = Source.Comment_;
+  SetComment(Source.GetComment());
   BoundName_ = Source.BoundName_;
   Unique_ = Source.Unique_;
   Explicit_ = Source.Explicit_;

@@ -28,7 +28,9 @@
 #include "core/values/IEConsts.h"
 #include "core/values/IESymbolGenerator.h"
 #include "core/values/IEValue.h"
+#include "platform/BlockPool.h"
 #include "platform/Object.h"
+#include "platform/SmallVector.h"
 
 namespace platform {
 class TComponent;
@@ -122,6 +124,7 @@ class TIESlotTest : public platform::TPersistent {
 class TIEPatternMatchTest : public TIESlotTest {
   PLATFORM_CLASS(TIEPatternMatchTest, TIESlotTest)
  public:
+  PLATFORM_POOLED(TIEPatternMatchTest)
   explicit TIEPatternMatchTest(TIEPattern* Pattern = nullptr) noexcept : Pattern_(Pattern) {}
   TIEPatternMatchTest(TIEPattern* Pattern, const IIEValue& Value, TSlotTestType SlotTestType);
   TIEPatternMatchTest(TIEPattern* Pattern, const IIEValue& Value, int32_t SubIndex, TSlotTestType SlotTestType);
@@ -246,6 +249,7 @@ class TIEJoinTest : public TIESlotTest {
 // extracting hands it to the caller.
 class TSlotTests {
  public:
+  PLATFORM_POOLED(TSlotTests)
   explicit TSlotTests(TIEPattern* Pattern = nullptr) noexcept : Pattern_(Pattern) {}
   ~TSlotTests();
   TSlotTests(const TSlotTests&) = delete;
@@ -275,7 +279,8 @@ class TSlotTests {
   void Released(TIEPatternMatchTest& Test);
 
   TIEPattern* Pattern_;
-  std::vector<std::unique_ptr<TIEPatternMatchTest>> Items_;
+  // Most slots carry one test: it stays in the list's own block.
+  platform::TSmallVector<std::unique_ptr<TIEPatternMatchTest>, 1> Items_;
 };
 
 // --- 4. the pattern -----------------------------------------------------------------------------
@@ -291,6 +296,9 @@ using TPatternSlots = std::vector<TPatternSlot>;
 class TIEPattern : public platform::TPersistent {
   PLATFORM_CLASS(TIEPattern, platform::TPersistent)
  public:
+  // A rule base holds thousands of patterns, tests and test lists: pooled blocks carry no
+  // allocator header.
+  PLATFORM_POOLED(TIEPattern)
   explicit TIEPattern(platform::TComponent* Owner = nullptr, int32_t NegatedCount = 0,
                       const IFactTemplate& Template = nullptr, const TIEName& Name = {});
   // A pattern on Source's template with a copy of every test of Source.  Anonymous variables
@@ -299,8 +307,8 @@ class TIEPattern : public platform::TPersistent {
   ~TIEPattern() override;
 
   // --- properties ---
-  const std::string& GetComment() const noexcept { return Comment_; }
-  void SetComment(const std::string& Value) { Comment_ = Value; }
+  const std::string& GetComment() const noexcept;
+  void SetComment(const std::string& Value);
   const IFactTemplate& GetFactTemplate() const noexcept { return Template_; }
   // Slots of the new template get entries; entries (and tests) of the old slots stay.
   void SetFactTemplate(const IFactTemplate& Value);
@@ -319,8 +327,8 @@ class TIEPattern : public platform::TPersistent {
   void SetExplicit(bool Value);
   platform::TComponent* GetOwner() const noexcept { return Owner_; }
   void SetOwner(platform::TComponent* Value);
-  const TNotifyEvent& GetOnChange() const noexcept { return OnChange_; }
-  void SetOnChange(TNotifyEvent Value) { OnChange_ = std::move(Value); }
+  const TNotifyEvent& GetOnChange() const noexcept;
+  void SetOnChange(TNotifyEvent Value);
 
   // --- slots (sorted by name, as the template sorts them) ---
   int GetSlotCount() const noexcept { return static_cast<int>(Slots_.size()); }
@@ -392,20 +400,26 @@ class TIEPattern : public platform::TPersistent {
   void TestRemoved(const TIEPatternMatchTest& Test);
   void ConjunctionChanged(bool Conjunction);
 
+  // Ordered so that the small fields fill the holes the large ones leave.
   bool Unique_ = false;
   bool Explicit_ = false;
   bool Destroying_ = false;
-  IFactTemplate Template_;
   int32_t NegatedCount_ = 0;
+  IFactTemplate Template_;
   TIEName BoundName_;
   TIEName Name_;
   TPatternSlots Slots_;
-  int UpdateCount_ = 0;
   platform::TComponent* Owner_ = nullptr;
+  int UpdateCount_ = 0;
   int TestCount_ = 0;
   int DisjunctionCount_ = 0;
-  TNotifyEvent OnChange_;
-  std::string Comment_;
+  // Rarely set: one pointer in every pattern instead of the two fields, made on first use.
+  struct TRare {
+    TNotifyEvent OnChange;
+    std::string Comment;
+  };
+  std::unique_ptr<TRare> Rare_;
+  TRare& Rare();
 };
 
 }  // namespace rulecore

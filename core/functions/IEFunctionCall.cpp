@@ -11,6 +11,9 @@
 
 namespace rulecore {
 
+// Every rule holds several calls: growth is a decision, not an accident.
+static_assert(sizeof(TFunctionCall) <= 104, "TFunctionCall grew: keep rarely used fields behind a pointer");
+
 TFunctionCall::TFunctionCall(IReasoner* Reasoner, std::string Name) : Reasoner_(Reasoner), Name_(std::move(Name)) {}
 
 TFunctionCall::~TFunctionCall() = default;
@@ -51,6 +54,18 @@ void TFunctionCall::SetArgument(int Index, const IIEValue& Value) {
 void TFunctionCall::Delete(int Index) {
   if (Index < 0 || Index >= GetArgumentCount()) platform::ListIndexError(Index);
   Arguments_.erase(Arguments_.begin() + Index);
+}
+
+const std::string& TFunctionCall::GetComment() const noexcept {
+  static const std::string None;
+  return Comment_ ? *Comment_ : None;
+}
+
+void TFunctionCall::SetComment(const std::string& Value) {
+  if (Comment_)
+    *Comment_ = Value;
+  else if (!Value.empty())
+    Comment_ = std::make_unique<std::string>(Value);
 }
 
 void TFunctionCall::SetUserFunction(const IUserFunction& Function) {
@@ -153,7 +168,7 @@ void TFunctionCall::Assign(const platform::TPersistent& Source) {
   if (!From) return TFunCallBase::Assign(Source);
   if (From == this) return;
   Name_ = From->Name_;
-  Comment_ = From->Comment_;
+  SetComment(From->GetComment());
   SetTag(From->GetTag());
   std::vector<IIEValue> Copies;
   Copies.reserve(From->Arguments_.size());

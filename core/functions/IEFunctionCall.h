@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "IEUserFunction.h"
 #include "core/values/IEValue.h"
+#include "platform/BlockPool.h"
 
 namespace rulecore {
 
@@ -19,6 +21,8 @@ using IFunCall = platform::Ref<TFunctionCall>;
 class TFunctionCall final : public TFunCallBase {
   PLATFORM_CLASS(TFunctionCall, TFunCallBase)
  public:
+  // Every rule holds several calls: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TFunctionCall)
   TFunctionCall() = default;
   TFunctionCall(IReasoner* Reasoner, std::string Name);
   ~TFunctionCall() override;
@@ -45,8 +49,8 @@ class TFunctionCall final : public TFunCallBase {
   // --- identity ---
   const std::string& GetName() const noexcept { return Name_; }
   void SetName(const std::string& Value) { Name_ = Value; }
-  const std::string& GetComment() const noexcept { return Comment_; }
-  void SetComment(const std::string& Value) { Comment_ = Value; }
+  const std::string& GetComment() const noexcept;
+  void SetComment(const std::string& Value);
   IReasoner* GetReasoner() const noexcept { return Reasoner_; }
   void SetReasoner(IReasoner* Value) noexcept { Reasoner_ = Value; }
   const IUserFunction& GetUserFunction() const noexcept { return Function_; }
@@ -87,7 +91,8 @@ class TFunctionCall final : public TFunCallBase {
   std::vector<IIEValue> Arguments_;
   IUserFunction Function_;
   std::string Name_;
-  std::string Comment_;
+  // Hardly any call has a comment: a pointer in every call rather than a string.
+  std::unique_ptr<std::string> Comment_;
 };
 
 // The text of a call that belongs to no reasoner: the rule language's printer registers itself

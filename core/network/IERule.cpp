@@ -13,6 +13,9 @@
 
 namespace rulecore {
 
+// A rule base holds thousands of rules: growth is a decision, not an accident.
+static_assert(sizeof(TRule) <= 344, "TRule grew: keep rarely used fields in its block of rare fields");
+
 namespace {
 
 bool StartsWith(std::string_view Text, std::string_view Prefix) {
@@ -50,10 +53,26 @@ TRule::TRule(platform::TComponent* Owner) : TComponent(Owner), SalienceValue_(Ne
 TRule::~TRule() {
   Destroying();
   if (Host_) Host_->RuleLeft(this);
+  // A network the host did not take the rule out of must not keep a terminal node for it.
+  if (NetworkPart_.Network) NetworkPart_.Network->RemoveRule(*this);
   Patterns_.clear();
 }
 
+TRule::TRare& TRule::Rare() {
+  if (!Rare_) Rare_ = std::make_unique<TRare>();
+  return *Rare_;
+}
+
 // --- properties ----------------------------------------------------------------------------
+
+const std::string& TRule::GetComment() const noexcept {
+  static const std::string None;
+  return Rare_ ? Rare_->Comment : None;
+}
+
+void TRule::SetComment(const std::string& Value) {
+  if (Rare_ || !Value.empty()) Rare().Comment = Value;
+}
 
 void TRule::SetRuleName(const std::string& Value) {
   if (Value == RuleName_) return;
@@ -154,7 +173,8 @@ TIEPattern* TRule::InsertPattern(int Index, std::unique_ptr<TIEPattern> Pattern)
   if (!Host_) RaiseIE(SUnknownEngine);
   if (Index < 0 || Index > GetPatternCount()) platform::ListIndexError(Index);
   TIEPattern* Added = Pattern.get();
-  Patterns_.insert(Patterns_.begin() + Index, std::move(Pattern));
+  Patterns_.push_back(std::move(Pattern));
+  std::rotate(Patterns_.begin() + Index, Patterns_.end() - 1, Patterns_.end());
   try {
     CompilePattern(*Added);
   } catch (...) {
@@ -245,7 +265,7 @@ void TRule::SetPatterns(const TRule& Source) {
     }
     SkipNext = StartsWith(Pattern->GetName(), SBackChainPrefix);
     // The initial-fact pattern is put back by compiling the first pattern when it is needed.
-    if (Pattern.get() == Source.Patterns_.front().get() && Pattern->GetName() == SInitialFactPattern &&
+    if (Pattern.get() == Source.Patterns_[0].get() && Pattern->GetName() == SInitialFactPattern &&
         Source.Patterns_.size() > 1)
       continue;
     AddPattern(Pattern->Clone(Host_->GetNetworkComponent()));
@@ -304,7 +324,7 @@ TBinding& TRule::AddBinding(std::string_view Name, int32_t FactIndex, std::strin
     if (B->Name == Name && B->FactIndex == FactIndex && B->SlotIndex == SlotIndex && B->SubIndex == SubIndex)
       return *B;
   Bindings_.push_back(platform::MakeRef<TBinding>(std::string(Name), FactIndex, std::string(SlotIndex), SubIndex));
-  return *Bindings_.back();
+  return *Bindings_[Bindings_.size() - 1];
 }
 
 // --- firing --------------------------------------------------------------------------------
@@ -439,7 +459,7 @@ void TRule::Assign(const platform::TPersistent& Source) {
   } End{*this};
   SetRuleName(From->RuleName_);
   Enabled_ = From->Enabled_;
-  Comment_ = From->Comment_;
+  SetComment(From->GetComment());
   OneShot_ = From->OneShot_;
   SetPatterns(*From);
   Actions_.clear();
@@ -457,8 +477,11 @@ void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
   P.Add("Comment", &TRule::GetComment, &TRule::SetComment);
   P.Add("Enabled", &TRule::GetEnabled, &TRule::SetEnabled, true);
   P.Add("Engine", &TRule::GetEngineComponent, &TRule::SetEngineComponent);
-  P.AddField("OnChange", &TRule::OnChange);
-  P.AddField("OnFire", &TRule::OnFire);
+  // Reading an event gives the handler without making room for one.
+  P.AddRef<TNotifyEvent>("OnChange", [](TRule& R) -> TNotifyEvent& { return R.OnChange.Storage(); }).Get =
+      [](const platform::TObject& O) -> platform::TPropValue { return std::any(static_cast<const TRule&>(O).OnChange.Get()); };
+  P.AddRef<TRuleFireEvent>("OnFire", [](TRule& R) -> TRuleFireEvent& { return R.OnFire.Storage(); }).Get =
+      [](const platform::TObject& O) -> platform::TPropValue { return std::any(static_cast<const TRule&>(O).OnFire.Get()); };
   P.Add("OneShot", &TRule::GetOneShot, &TRule::SetOneShot, false);
   P.Add("RuleName", &TRule::GetRuleName, &TRule::SetRuleName);
   P.Add("Salience", &TRule::GetSalience, &TRule::SetSalienceInteger, 0);
@@ -467,7 +490,7 @@ void TRule::DeclareProperties(platform::TPropertyList<TRule>& P) {
 void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& Filer) {
   auto& Rule = static_cast<TRule&>(Instance);
   Filer.DefineProperty(
-      "Text", [&Rule](platform::TReader& Reader) { Rule.StoredText_ = Reader.ReadString(); },
+      "Text", [&Rule](platform::TReader& Reader) { Rule.Rare().StoredText = Reader.ReadString(); },
       [&Rule](platform::TWriter& Writer) {
         const TExactNumbers Exact;  // what is stored must read back to the same numbers
         Writer.WriteString(Rule.GetToString());
@@ -475,11 +498,14 @@ void TRule::DefineProperties(platform::TObject& Instance, platform::TFiler& File
       Rule.Host_ && (!Rule.Patterns_.empty() || !Rule.Actions_.empty()));
 }
 
-void TRule::LoadingFailed(platform::TComponent& Instance) noexcept { static_cast<TRule&>(Instance).StoredText_.clear(); }
+void TRule::LoadingFailed(platform::TComponent& Instance) noexcept {
+  auto& Rule = static_cast<TRule&>(Instance);
+  if (Rule.Rare_) Rule.Rare_->StoredText.clear();
+}
 
 void TRule::Loaded() {
   TComponent::Loaded();
-  const std::string Text = std::exchange(StoredText_, std::string());
+  const std::string Text = Rare_ ? std::exchange(Rare_->StoredText, std::string()) : std::string();
   if (!Host_) return;
   if (!Text.empty()) {
     const std::unique_ptr<TRule> Parsed(Host_->ParseRule(Text));

@@ -14,8 +14,11 @@
 #include "IEContext.h"
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
+#include "platform/BlockPool.h"
 #include "platform/Component.h"
 #include "platform/Properties.h"
+#include "platform/RareFunction.h"
+#include "platform/SmallVector.h"
 
 namespace platform {
 class TFiler;
@@ -25,6 +28,8 @@ namespace rulecore {
 
 class INetworkHost;
 class TInferenceEngine;
+class TReteNetwork;
+class TReteNode;
 class TRule;
 
 using TRuleFireEvent = std::function<void(TRule* Sender, TIEContext* Context)>;
@@ -34,14 +39,16 @@ using TVariableRenames = std::vector<std::pair<std::string, std::string>>;
 class TRule : public platform::TComponent, public IPatternOwner {
   PLATFORM_CLASS(TRule, platform::TComponent)
  public:
+  // Rules and their parts come in thousands: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TRule)
   explicit TRule(platform::TComponent* Owner = nullptr);
   ~TRule() override;
 
   // --- properties ---
   const std::string& GetRuleName() const noexcept { return RuleName_; }
   void SetRuleName(const std::string& Value);
-  const std::string& GetComment() const noexcept { return Comment_; }
-  void SetComment(const std::string& Value) { Comment_ = Value; }
+  const std::string& GetComment() const noexcept;
+  void SetComment(const std::string& Value);
   bool GetEnabled() const noexcept { return Enabled_; }
   void SetEnabled(bool Value);
   bool GetOneShot() const noexcept { return OneShot_; }
@@ -53,8 +60,9 @@ class TRule : public platform::TComponent, public IPatternOwner {
   // The published "Engine": the engine as a component (any other component counts as none).
   platform::TComponent* GetEngineComponent() const noexcept;
   void SetEngineComponent(platform::TComponent* Value);
-  TNotifyEvent OnChange;
-  TRuleFireEvent OnFire;
+  // Events behind a pointer each: few hosts set them, and an engine holds thousands of rules.
+  platform::TRareFunction<TNotifyEvent> OnChange;
+  platform::TRareFunction<TRuleFireEvent> OnFire;
 
   // --- salience ---
   int32_t GetSalience() const noexcept { return Salience_; }
@@ -137,7 +145,6 @@ class TRule : public platform::TComponent, public IPatternOwner {
   IIEValue RuleNameValue_;  // the value the "__RULE" binding copies
   // The local bindings of the last firing, one per rule binding and one for "__RULE".
   std::vector<IBinding> FiringBindings_;
-  std::string Comment_;
   bool Enabled_ = true;
   bool OneShot_ = false;
   bool Fired_ = false;
@@ -146,11 +153,30 @@ class TRule : public platform::TComponent, public IPatternOwner {
   INetworkHost* Host_ = nullptr;
   TInferenceEngine* Engine_ = nullptr;  // Host_'s engine
   void SetHost(INetworkHost* Value);
-  std::vector<std::unique_ptr<TIEPattern>> Patterns_;
-  std::vector<IFunCall> Actions_;
-  std::vector<IBinding> Bindings_;
+  // The first pattern, action and binding stay in the rule's own block (many rules have one).
+  platform::TSmallVector<std::unique_ptr<TIEPattern>, 1> Patterns_;
+  platform::TSmallVector<IFunCall, 1> Actions_;
+  platform::TSmallVector<IBinding, 1> Bindings_;
   int UpdateCount_ = 0;
-  std::string StoredText_;  // the "Text" read from a stream, until Loaded
+  // Rarely set: one pointer in every rule instead of the strings themselves, made on first use.
+  struct TRare {
+    std::string Comment;
+    std::string StoredText;  // the "Text" read from a stream, until Loaded
+  };
+  std::unique_ptr<TRare> Rare_;
+  TRare& Rare();
+
+  // What the network that compiled the rule keeps of it.  It lives here rather than in tables
+  // of the network keyed by rule: that cost two hash nodes and four heap blocks per rule.
+  friend class TReteNetwork;
+  struct TNetworkPart {
+    TReteNetwork* Network = nullptr;  // the network holding the rule; nullptr when none
+    size_t Position = 0;              // in that network's list of rules
+    std::vector<TReteNode*> Nodes;    // the nodes the rule uses, in the order compiling met them
+    std::vector<int32_t> Patterns;    // per node, the pattern it was made or reused for
+    std::string Trace;                // the compile trace, "name: +1=1+2+t"
+  };
+  TNetworkPart NetworkPart_;
 };
 
 }  // namespace rulecore

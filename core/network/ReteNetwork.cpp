@@ -14,6 +14,9 @@
 
 namespace rulecore {
 
+// One per rule: growth is a decision, not an accident.
+static_assert(sizeof(TPatternMatchTerminalNode) <= 136, "the terminal node grew: make rarely used parts on first use");
+
 namespace {
 
 // Points a node's context at a match for the length of its tests, and away from it afterwards,
@@ -151,9 +154,12 @@ IIEValue BindingValue(const TBindingInfo& Info) {
 // TReteNode
 // =============================================================================================
 
-TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {
-  TIEContext* Root = Rete.GetHost() ? Rete.GetHost()->GetContext() : nullptr;
+TReteNode::TReteNode(TReteNetwork& Rete) : Rete_(Rete) {}
+
+TIEContext& TReteNode::MakeContext() const {
+  TIEContext* Root = Rete_.GetHost() ? Rete_.GetHost()->GetContext() : nullptr;
   Context_.reset(Root ? Root->Push() : new TIEContext());
+  return *Context_;
 }
 
 TReteNode::~TReteNode() = default;
@@ -870,7 +876,8 @@ void TPatternMatchTerminalNode::DeactivateAll() {
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
   // Only an activation this node made and still lists is in the index (a copy of one is not).
   const IReteToken& Token = Activation->GetToken();
-  if (!Token || !BySortCode_.Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation)) return;
+  if (!Token || !BySortCode_ || !BySortCode_->Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation))
+    return;
   (Activation->NodePrev_ ? Activation->NodePrev_->NodeNext_ : First_) = Activation->NodeNext_;
   (Activation->NodeNext_ ? Activation->NodeNext_->NodePrev_ : Last_) = Activation->NodePrev_;
   Activation->NodePrev_ = Activation->NodeNext_ = nullptr;
@@ -892,8 +899,9 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       return false;
     case taRemove: {
       // The first activation (oldest) whose token equals the arriving one.
-      TActivation* Oldest = BySortCode_.Find(static_cast<uint32_t>(Token->GetSortCode()),
-                                             [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
+      if (!BySortCode_) return false;
+      TActivation* Oldest = BySortCode_->Find(static_cast<uint32_t>(Token->GetSortCode()),
+                                              [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
       if (!Oldest) return false;
       Deactivate(Oldest);
       return true;
@@ -905,13 +913,14 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       if (Initialized_) return false;
       break;
   }
+  if (!BySortCode_) BySortCode_ = std::make_unique<platform::TPointerHashIndex<TActivation, TOlder>>();
   auto* A = new TActivation(Rule_, Token, this, Token->GetStrength());
   A->NodeOrder_ = ++Created_;
   A->NodePrev_ = Last_;
   (Last_ ? Last_->NodeNext_ : First_) = A;
   Last_ = A;
   ++Count_;
-  BySortCode_.Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
+  BySortCode_->Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
   GetRete().Activate(A);
   return true;
 }
@@ -1009,7 +1018,8 @@ void TReteNetwork::FreeNode(TReteNode* Node) {
   }
   for (const TReteEdge& E : Node->Children_) {
     auto& P = E.Node->Parents_;
-    P.erase(std::remove(P.begin(), P.end(), Node), P.end());
+    for (size_t I = P.size(); I-- > 0;)
+      if (P[I] == Node) P.erase(P.begin() + I);
     if (P.empty() && !E.Node->Root_) AddRoot(E.Node);
   }
   if (Node->Root_) EraseRoot(Node);
@@ -1028,20 +1038,31 @@ void TReteNetwork::Clear() {
   RootsByTemplate_.clear();
   RootsOfNoTemplate_.clear();
   RootsIndexed_ = true;
-  RuleNodes_.clear();
-  Traces_.clear();
+  for (TRule* Rule : Rules_) Rule->NetworkPart_ = TRule::TNetworkPart();
+  Rules_.clear();
 }
 
+bool TReteNetwork::ContainsRule(const TRule& Rule) const noexcept { return Rule.NetworkPart_.Network == this; }
+
 const std::vector<TReteNode*>* TReteNetwork::GetRuleNodesList(const TRule& Rule) const {
-  auto It = RuleNodes_.find(&Rule);
-  return It == RuleNodes_.end() ? nullptr : &It->second.Nodes;
+  return ContainsRule(Rule) ? &Rule.NetworkPart_.Nodes : nullptr;
+}
+
+void TReteNetwork::ForgetRule(TRule& Rule) noexcept {
+  const size_t Position = Rule.NetworkPart_.Position;
+  TRule* Last = Rules_.back();
+  Rules_[Position] = Last;
+  Last->NetworkPart_.Position = Position;
+  Rules_.pop_back();
+  Rule.NetworkPart_ = TRule::TNetworkPart();
 }
 
 std::string TReteNetwork::DescribeMatch(const TReteNode& Node) const {
   // Only an error takes this path: a walk over the rules' node lists costs nothing that counts.
   const TRule* Found = nullptr;
   int32_t Pattern = -1;
-  for (const auto& [Rule, List] : RuleNodes_) {
+  for (const TRule* Rule : Rules_) {
+    const TRule::TNetworkPart& List = Rule->NetworkPart_;
     const auto It = std::find(List.Nodes.begin(), List.Nodes.end(), &Node);
     if (It == List.Nodes.end() || (Found && Found->GetRuleName() <= Rule->GetRuleName())) continue;
     Found = Rule;
@@ -1052,16 +1073,13 @@ std::string TReteNetwork::DescribeMatch(const TReteNode& Node) const {
 }
 
 std::string TReteNetwork::GetCompileTrace(const TRule& Rule) const {
-  auto It = Traces_.find(&Rule);
-  return It == Traces_.end() ? std::string() : It->second;
+  return ContainsRule(Rule) ? Rule.NetworkPart_.Trace : std::string();
 }
 
 void TReteNetwork::RemoveRule(TRule& Rule) {
-  auto It = RuleNodes_.find(&Rule);
-  if (It == RuleNodes_.end()) return;
-  const std::vector<TReteNode*> Nodes = std::move(It->second.Nodes);
-  RuleNodes_.erase(It);
-  Traces_.erase(&Rule);
+  if (!ContainsRule(Rule)) return;
+  const std::vector<TReteNode*> Nodes = std::move(Rule.NetworkPart_.Nodes);
+  ForgetRule(Rule);
   for (auto N = Nodes.rbegin(); N != Nodes.rend(); ++N) {
     TReteNode* Node = *N;
     if (!Nodes_.count(Node)) continue;
@@ -1217,16 +1235,23 @@ void TReteNetwork::AddRule(TRule& Rule) {
     ~TCompiling() { Flag = false; }
   } Compiling{Compiling_ = true};
   if (Rule.GetPatternCount() == 0 && Host_) Rule.AddPattern(Host_->GetInitialFactPattern().Clone(&Rule));
-  std::string& Trace = Traces_[&Rule];
-  Trace = Rule.GetRuleName() + ": ";
-  TRuleNodes& Nodes = RuleNodes_[&Rule];
-  Nodes = TRuleNodes();
+  // A rule is compiled into one network at a time.
+  if (Rule.NetworkPart_.Network) Rule.NetworkPart_.Network->RemoveRule(Rule);
+  TRule::TNetworkPart& Part = Rule.NetworkPart_;
+  Part.Network = this;
+  Part.Position = Rules_.size();
+  Rules_.push_back(&Rule);
+  Part.Trace = Rule.GetRuleName() + ": ";
+  TRuleNodes Nodes{Part.Nodes, Part.Patterns};
   try {
-    Compile(Rule, Nodes, Trace);
+    Compile(Rule, Nodes, Part.Trace);
   } catch (...) {
     RemoveRule(Rule);
     throw;
   }
+  // Most rules use a handful of nodes: a list exactly as long saves what doubling left over.
+  Part.Nodes.shrink_to_fit();
+  Part.Patterns.shrink_to_fit();
 }
 
 void TReteNetwork::Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace) {

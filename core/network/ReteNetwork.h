@@ -21,7 +21,9 @@
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
+#include "platform/BlockPool.h"
 #include "platform/PointerHashIndex.h"
+#include "platform/SmallVector.h"
 
 namespace rulecore {
 
@@ -58,9 +60,11 @@ class TReteNode : public platform::TObject {
   TReteNetwork& GetRete() const noexcept { return Rete_; }
   int32_t GetRuleUseCount() const noexcept { return RuleUseCount_; }
   void SetRuleUseCount(int32_t Value) noexcept { RuleUseCount_ = Value < 0 ? 0 : Value; }
-  TIEContext& GetContext() const noexcept { return *Context_; }
+  // The context the node's tests run in, made when a test first needs one: most nodes (every
+  // rule's terminal node, constant tests) never do.
+  TIEContext& GetContext() const { return Context_ ? *Context_ : MakeContext(); }
   const std::vector<TReteEdge>& GetChildren() const noexcept { return Children_; }
-  const std::vector<TReteNode*>& GetParents() const noexcept { return Parents_; }
+  const platform::TSmallVector<TReteNode*, 1>& GetParents() const noexcept { return Parents_; }
   int GetInDegree() const noexcept { return static_cast<int>(Parents_.size()); }
   int GetOutDegree() const noexcept { return static_cast<int>(Children_.size()); }
 
@@ -79,12 +83,14 @@ class TReteNode : public platform::TObject {
 
  private:
   friend class TReteNetwork;
+  TIEContext& MakeContext() const;
   TReteNetwork& Rete_;
   int32_t RuleUseCount_ = 1;
-  std::unique_ptr<TIEContext> Context_;
-  std::vector<TReteEdge> Children_;
-  std::vector<TReteNode*> Parents_;
   bool Root_ = false;  // listed in the network's roots
+  mutable std::unique_ptr<TIEContext> Context_;
+  std::vector<TReteEdge> Children_;
+  // One parent but for join nodes: the usual one stays in the node's own block.
+  platform::TSmallVector<TReteNode*, 1> Parents_;
 };
 
 // How many elements may follow a multifield segment, as the fields after it demand (see
@@ -99,6 +105,7 @@ struct TTailRange {
 class TPatternMatchNode final : public TReteNode {
   PLATFORM_CLASS(TPatternMatchNode, TReteNode)
  public:
+  PLATFORM_POOLED(TPatternMatchNode)
   TPatternMatchNode(TReteNetwork& Rete, TPatternMatchTest Kind, IIEValue Value, std::string SlotA, std::string SlotB,
                     int32_t ArgA, int32_t ArgB, TTailRange Tail = {});
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
@@ -267,6 +274,8 @@ class TJoinNode final : public TTestNode {
 class TPatternMatchTerminalNode final : public TReteNode {
   PLATFORM_CLASS(TPatternMatchTerminalNode, TReteNode)
  public:
+  // One per rule: pooled blocks carry no allocator header.
+  PLATFORM_POOLED(TPatternMatchTerminalNode)
   TPatternMatchTerminalNode(TReteNetwork& Rete, TRule* Rule) : TReteNode(Rete), Rule_(Rule) {}
   ~TPatternMatchTerminalNode() override;
   TRule* GetRule() const noexcept { return Rule_; }
@@ -289,14 +298,15 @@ class TPatternMatchTerminalNode final : public TReteNode {
     bool operator()(const TActivation* A, const TActivation* B) const noexcept;
   };
   TRule* Rule_;
-  bool Initialized_ = false;
   // In order of creation (a list linked through the activations), and by their token's sort
   // code, so that withdrawing one does not scan every activation of the rule.
   TActivation* First_ = nullptr;
   TActivation* Last_ = nullptr;
   int Count_ = 0;
+  bool Initialized_ = false;
   uint64_t Created_ = 0;
-  platform::TPointerHashIndex<TActivation, TOlder> BySortCode_;
+  // Made with the node's first activation: the terminal nodes of most rules never hold one.
+  std::unique_ptr<platform::TPointerHashIndex<TActivation, TOlder>> BySortCode_;
 };
 
 class TReteNetwork : public platform::TComponent {
@@ -319,7 +329,7 @@ class TReteNetwork : public platform::TComponent {
   // --- rules ---
   void AddRule(TRule& Rule);
   void RemoveRule(TRule& Rule);
-  bool ContainsRule(const TRule& Rule) const { return RuleNodes_.count(&Rule) > 0; }
+  bool ContainsRule(const TRule& Rule) const noexcept;
   const std::vector<TReteNode*>* GetRuleNodesList(const TRule& Rule) const;
   // Where a node tests, as a user wrote it: "<pattern> in rule <name>" for a rule that uses the
   // node (the first by name when several share it).
@@ -378,11 +388,11 @@ class TReteNetwork : public platform::TComponent {
   // Passes the clear token to every node reachable from the roots, once each.
   void ClearAll(const IReteToken& Token);
   friend class TReteNode;
-  // The nodes a rule uses, in the order its compilation met them, each with the position of the
-  // rule's pattern it was made or reused for.
+  // Records, while a rule compiles, the nodes it uses in the order compiling meets them, each
+  // with the position of the rule's pattern it was made or reused for (kept in the rule).
   struct TRuleNodes {
-    std::vector<TReteNode*> Nodes;
-    std::vector<int32_t> Patterns;
+    std::vector<TReteNode*>& Nodes;
+    std::vector<int32_t>& Patterns;
     int32_t Pattern = 0;  // the pattern being compiled
     void Add(TReteNode* Node) {
       Nodes.push_back(Node);
@@ -423,8 +433,11 @@ class TReteNetwork : public platform::TComponent {
   void IndexRoot(TReteNode* Node);
   // The roots a fact of the named template passes through (see RootsByTemplate_).
   const std::vector<TReteNode*>& RootsOf(std::string_view TemplateName);
-  std::unordered_map<const TRule*, TRuleNodes> RuleNodes_;
-  std::unordered_map<const TRule*, std::string> Traces_;
+  // The rules compiled into the network, in no particular order: each rule keeps its nodes, its
+  // trace and its position here (TRule::TNetworkPart), so that leaving is a swap with the last.
+  std::vector<TRule*> Rules_;
+  // Takes the rule out of Rules_ and clears what it keeps of this network.
+  void ForgetRule(TRule& Rule) noexcept;
 };
 
 }  // namespace rulecore

@@ -68,6 +68,33 @@ TEST(Components, NamesAreUniqueAmongSiblings) {
   EXPECT_EQ(FindComponentType(&Owner, TComponent::StaticClass()), A);
 }
 
+TEST(Components, ABareComponentAnswersEveryQuestionWithNothing) {
+  // A component that never had a name, components of its own or partners keeps none of their
+  // storage: each question and each removal must still answer as for empty lists.
+  TComponent Bare;
+  TComponent Other;
+  EXPECT_EQ(Bare.GetName(), "");
+  EXPECT_EQ(Bare.GetComponentCount(), 0);
+  EXPECT_THROW(Bare.GetComponent(0), EListError);
+  EXPECT_EQ(Bare.FindComponent("x"), nullptr);
+  EXPECT_EQ(FindComponentType(&Bare, TComponent::StaticClass()), nullptr);
+  Bare.RemoveComponent(&Other);
+  Bare.RemoveFreeNotification(&Other);
+  Bare.DestroyComponents();
+  Bare.DestroyComponentsWhere([](TComponent*) { return true; });
+  Bare.SetName("");
+  EXPECT_EQ(Bare.GetName(), "");
+  EXPECT_FALSE(Bare.GetComponentState().Contains(csFreeNotification));
+  // Lists made later behave as they always did.
+  auto* Child = new TProbe(&Bare, "child");
+  Child->SetName("Child");
+  EXPECT_EQ(Bare.FindComponent("CHILD"), Child);
+  Bare.FreeNotification(&Other);
+  EXPECT_TRUE(Bare.GetComponentState().Contains(csFreeNotification));
+  Bare.RemoveFreeNotification(&Other);
+  EXPECT_FALSE(Bare.GetComponentState().Contains(csFreeNotification));
+}
+
 TEST(Components, FreeNotificationWorksInBothDirections) {
   std::vector<std::string> Events;
   Log = &Events;

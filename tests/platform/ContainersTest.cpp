@@ -10,6 +10,7 @@
 #include "platform/InterfaceList.h"
 #include "platform/Object.h"
 #include "platform/PointerHashIndex.h"
+#include "platform/RareFunction.h"
 #include "platform/Set.h"
 #include "platform/SmallVector.h"
 #include "platform/TieredVector.h"
@@ -69,6 +70,76 @@ TEST(StringHashTable, PutReturnsPreviousAndKeepsInsertionOrder) {
   T.SetHashType(htFull);  // rehashing keeps every entry reachable
   EXPECT_EQ(T.Get("a"), 20);
   EXPECT_EQ(T.Get("c"), 3);
+}
+
+TEST(StringHashTable, AgreesWithAnOrderedListThroughPutsRemovalsAndRehashes) {
+  // The index holds positions into the entry list and finds them by the entries' keys: after
+  // any mix of puts, removals (which move later entries down), growth and changes of hashing,
+  // every key must lead to its own value and the order must stay the order of first insertion.
+  TStringHashTable<int> T(3, 0.75);
+  std::vector<std::pair<std::string, int>> Model;
+  std::mt19937 Random(7);
+  auto KeyOf = [](unsigned N) {
+    // Short keys and keys too long to sit inside a string object.
+    return N % 3 ? "k" + std::to_string(N) : "a-rather-long-key-number-" + std::to_string(N);
+  };
+  for (int Step = 0; Step < 4000; ++Step) {
+    const std::string Key = KeyOf(Random() % 300);
+    const auto In = std::find_if(Model.begin(), Model.end(), [&](const auto& E) { return E.first == Key; });
+    switch (Random() % 7) {
+      case 0:
+      case 1: {
+        const int Old = In == Model.end() ? 0 : In->second;
+        ASSERT_EQ(T.Remove(Key), Old) << Key;
+        if (In != Model.end()) Model.erase(In);
+        break;
+      }
+      case 2:
+        if (Step % 500 == 0) T.SetHashType(T.GetHashType() == htSparse ? htFull : htSparse);
+        if (Step % 700 == 0) T.SetCapacity(static_cast<int>(Random() % 1000));
+        break;
+      default: {
+        const int Old = In == Model.end() ? 0 : In->second;
+        ASSERT_EQ(T.Put(Key, Step + 1), Old) << Key;
+        if (In == Model.end())
+          Model.emplace_back(Key, Step + 1);
+        else
+          In->second = Step + 1;
+      }
+    }
+  }
+  ASSERT_EQ(T.Count(), static_cast<int>(Model.size()));
+  for (size_t I = 0; I < Model.size(); ++I) {
+    EXPECT_EQ(T.KeyAt(static_cast<int>(I)), Model[I].first);
+    EXPECT_EQ(T.Get(Model[I].first), Model[I].second);
+  }
+  for (unsigned N = 0; N < 300; ++N) {
+    const std::string Key = KeyOf(N);
+    const bool Held = std::any_of(Model.begin(), Model.end(), [&](const auto& E) { return E.first == Key; });
+    EXPECT_EQ(T.ContainsKey(Key), Held) << Key;
+  }
+  T.Clear();
+  EXPECT_EQ(T.Get(Model.empty() ? "k1" : Model[0].first), 0);
+  EXPECT_EQ(T.Put("k1", 5), 0);
+  EXPECT_EQ(T.Get("k1"), 5);
+}
+
+TEST(RareFunction, AssignsTestsAndCallsLikeTheFunctionItHolds) {
+  TRareFunction<std::function<int(int)>> F;
+  EXPECT_FALSE(F);
+  EXPECT_FALSE(F.Get());
+  EXPECT_THROW(F(1), std::bad_function_call);
+  F = nullptr;  // clearing what was never set makes no room
+  EXPECT_FALSE(F);
+  F = [](int X) { return X + 1; };
+  EXPECT_TRUE(F);
+  EXPECT_EQ(F(1), 2);
+  EXPECT_EQ(F.Get()(2), 3);
+  F = std::function<int(int)>();
+  EXPECT_FALSE(F);
+  EXPECT_THROW(F(1), std::bad_function_call);
+  F.Storage() = [](int X) { return X * 2; };
+  EXPECT_EQ(F(4), 8);
 }
 
 TEST(StringHashTable, NotifiesAndBatchesChanges) {

@@ -40,7 +40,20 @@ constexpr const char* Usage =
 bool ReadFile(const std::string& Name, std::string& Text) {
   std::ifstream In(Name, std::ios::binary);
   if (!In) return false;
-  Text.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+  // Room for the whole file at once where its size is known: growing the text by doubling left
+  // up to as much again unused while the file was parsed.
+  In.seekg(0, std::ios::end);
+  const std::streamoff Size = In.tellg();
+  In.seekg(0, std::ios::beg);
+  if (Size > 0 && In) {
+    Text.resize(static_cast<size_t>(Size));
+    In.read(Text.data(), Size);
+    Text.resize(static_cast<size_t>(In.gcount()));
+    if (In.gcount() < Size) return true;
+  }
+  // What follows (all of a stream without a known size): read to the end.
+  In.clear();
+  Text.append(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
   return true;
 }
 

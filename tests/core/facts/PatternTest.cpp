@@ -11,6 +11,7 @@
 #include "core/language/IEPrettyPrinter.h"
 #include "core/values/ValueVector.h"
 #include "platform/Component.h"
+#include "platform/Exceptions.h"
 
 using namespace rulecore;
 using platform::MakeRef;
@@ -177,6 +178,40 @@ TEST(PatternCounts, FollowInsertionsRemovalsAndConjunctionChanges) {
   EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: green", "= SubIdx: -1 Slot: blue"}));
   P.GetSlotTests(0)->Clear();
   EXPECT_EQ(P.GetTestCount(), 0);
+}
+
+TEST(PatternSlotTests, InsertAndRemoveKeepTheOrderInsideAndBeyondTheFirstTest) {
+  // A slot's list holds its first test in its own block and moves to the heap from the second:
+  // insertions at every position, and removals back to one and none, keep order and counts.
+  TIEPattern P(nullptr, 0, PTemplate(), "p");
+  TSlotTests* Tests = nullptr;
+  P.AddTest("a", NewAtom("two"), true, false);
+  Tests = P.GetSlotTests(P.IndexOfSlotName("a"));
+  ASSERT_TRUE(Tests);
+  auto Make = [&P](const char* Text) { return P.CreatePatternMatchTest(&P, sttEquals, NewAtom(Text), NoSubIndex); };
+  Tests->Insert(0, Make("one"));
+  Tests->Insert(2, Make("four"));
+  Tests->Insert(2, Make("three"));
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: one", "= SubIdx: -1 Slot: two",
+                                        "= SubIdx: -1 Slot: three", "= SubIdx: -1 Slot: four"}));
+  EXPECT_EQ(P.GetTestCount(), 4);
+  EXPECT_EQ(Tests->IndexOf(Tests->Get(2)), 2);
+  EXPECT_THROW(Tests->Insert(5, Make("six")), platform::EListError);
+  EXPECT_EQ(P.GetTestCount(), 4);
+  Tests->Delete(0);
+  Tests->Delete(2);
+  std::unique_ptr<TIEPatternMatchTest> Two = Tests->Extract(0);
+  EXPECT_EQ(Two->GetSlotTests(), nullptr);
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: three"}));
+  EXPECT_EQ(P.GetTestCount(), 1);
+  Tests->Put(0, std::move(Two));
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: two"}));
+  EXPECT_EQ(Tests->Get(0)->GetSlotTests(), Tests);
+  Tests->Delete(0);
+  EXPECT_EQ(Tests->Count(), 0);
+  EXPECT_EQ(P.GetTestCount(), 0);
+  Tests->Add(Make("again"));
+  EXPECT_EQ(TestTexts(P, "a"), (TTexts{"= SubIdx: -1 Slot: again"}));
 }
 
 TEST(PatternChanges, ReachTheRuleAndOnChangeOutsideUpdatesOnly) {

@@ -372,3 +372,57 @@ TEST(ReteCompilation, ARuleWithoutPatternsCompilesOnce) {
   EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
   EXPECT_EQ(W.Engine.GetReteNetwork().GetNodeCount(), 0);
 }
+
+TEST(ReteCompilation, RulesLeaveTheNetworkInAnyOrder) {
+  // Each rule keeps its own node list and trace; a rule leaving the network's list of rules
+  // hands its place to another, which must keep its nodes, its trace and its matches.
+  TWatched W;
+  W.Engine.Parse("(deftemplate p (slot a))"
+                 "(defrule one (p (a 1)) =>) (defrule two (p (a 2)) =>) (defrule three (p (a 3)) =>)",
+                 false);
+  TReteNetwork& Network = W.Engine.GetReteNetwork();
+  TRules& Rules = W.Engine.GetRules();
+  TRule* Two = Rules.GetItem("two");
+  TRule* Three = Rules.GetItem("three");
+  for (const char* Name : {"one", "two", "three"}) {
+    const TRule* Rule = Rules.GetItem(Name);
+    EXPECT_TRUE(Network.ContainsRule(*Rule)) << Name;
+    ASSERT_TRUE(Network.GetRuleNodesList(*Rule)) << Name;
+    EXPECT_EQ(Network.GetRuleNodesList(*Rule)->size(), 3u) << Name;  // root, constant test, terminal
+  }
+  Rules.Remove("one");
+  EXPECT_EQ(Network.GetCompileTrace(*Two), "two: +1+t");
+  EXPECT_EQ(Network.GetCompileTrace(*Three), "three: +1+t");
+  W.Engine.Assert("(p (a 3))");
+  W.Engine.Assert("(p (a 2))");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"two:f-2", "three:f-1"}));
+  Rules.Remove("three");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"two:f-2"}));
+  EXPECT_TRUE(Network.ContainsRule(*Two));
+  EXPECT_EQ(Network.GetRuleNodesList(*Two)->size(), 3u);
+  Rules.Remove("two");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+  EXPECT_EQ(Network.GetNodeCount(), 0);
+}
+
+TEST(ReteCompilation, AFreedRuleLeavesTheNetworkItWasCompiledInto) {
+  // A host may compile a rule of its own into the engine's network.  Freeing the rule must take
+  // its terminal node and activations with it: the agenda would otherwise hold a freed rule.
+  TWatched W;
+  W.Engine.Parse("(deftemplate p (slot a)) (defrule kept (p (a 1)) =>)", false);
+  TReteNetwork& Network = W.Engine.GetReteNetwork();
+  const int Nodes = Network.GetNodeCount();
+  std::unique_ptr<TRule> Own(W.Engine.ParseRule("(defrule own (p (a 1)) =>)"));
+  Network.AddRule(*Own);
+  EXPECT_TRUE(Network.ContainsRule(*Own));
+  EXPECT_EQ(Network.GetNodeCount(), Nodes + 1);
+  W.Engine.Assert("(p (a 1))");
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 2);
+  Own.reset();
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"kept:f-1"}));
+  EXPECT_EQ(Network.GetNodeCount(), Nodes);
+  W.Engine.Assert("(p (a 1) )");
+  W.Engine.Reset();
+  W.Engine.Assert("(p (a 1))");
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"kept:f-1"}));
+}

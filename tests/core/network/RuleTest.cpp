@@ -223,6 +223,30 @@ TEST(RuleFiring, BindingsKeptFromAFiringKeepTheirValues) {
   EXPECT_EQ(First[1]->Name, "__RULE");
 }
 
+TEST(RuleEvents, SetAndReadThroughThePropertyTable) {
+  // The events are published properties: a host may read and swap them by name.
+  TWorld W;
+  auto* Rule = new TRule(&W.Engine);
+  const platform::TPropValue Unset = platform::GetPropValue(*Rule, "OnFire");
+  ASSERT_TRUE(std::holds_alternative<std::any>(Unset));
+  EXPECT_FALSE(std::any_cast<TRuleFireEvent>(std::get<std::any>(Unset)));
+  int Fired = 0;
+  int Changed = 0;
+  platform::SetPropValue(*Rule, "OnFire", std::any(TRuleFireEvent([&](TRule*, TIEContext*) { ++Fired; })));
+  platform::SetPropValue(*Rule, "OnChange", std::any(TNotifyEvent([&](platform::TObject*) { ++Changed; })));
+  EXPECT_TRUE(Rule->OnFire);
+  const auto Read = std::any_cast<TRuleFireEvent>(std::get<std::any>(platform::GetPropValue(*Rule, "OnFire")));
+  ASSERT_TRUE(Read);
+  Read(Rule, nullptr);
+  EXPECT_EQ(Fired, 1);
+  Rule->SetEnabled(false);
+  EXPECT_EQ(Changed, 1);
+  Rule->OnChange = nullptr;
+  Rule->SetEnabled(true);
+  EXPECT_EQ(Changed, 1);
+  EXPECT_FALSE(std::any_cast<TNotifyEvent>(std::get<std::any>(platform::GetPropValue(*Rule, "OnChange"))));
+}
+
 TEST(RuleNames, CheckedRegisteredAndRenamed) {
   TWorld W;
   auto* A = new TRule(&W.Engine);
