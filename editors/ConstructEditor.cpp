@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "EditorEngine.h"
+#include "EditorLayout.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/network/IERule.h"
 #include "core/values/IEException.h"
@@ -141,16 +142,7 @@ void TConstructEditor::Build(const TConstructEditorOptions& Options) {
     Nested(TConstructKind::DefinedTypes, "&Types...");
   if (Kind_ == TConstructKind::Rules && Options.EnableFactTemplateEditor)
     Nested(TConstructKind::FactTemplates, "Te&mplates...");
-  Buttons->addStretch();
-  auto* Box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(Box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(Box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  Buttons->addWidget(Box);
-
-  auto* Layout = new QVBoxLayout(this);
-  Layout->addWidget(Split, 1);
-  Layout->addLayout(Buttons);
-  resize(760, 480);
+  LayOutEditor(*this, Split, nullptr, Buttons);
 
   connect(List_, &QListWidget::currentRowChanged, this, [this](int Row) {
     if (!Showing_) Select(Row);

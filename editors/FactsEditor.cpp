@@ -13,6 +13,7 @@
 
 #include "ConstructEditor.h"
 #include "EditorEngine.h"
+#include "EditorLayout.h"
 #include "core/engine/InferenceEngine.h"
 #include "core/facts/FactSet.h"
 #include "core/values/IEException.h"
@@ -84,17 +85,7 @@ void TFactsEditor::Build(const TFactsEditorOptions& Options) {
     connect(Templates, &QPushButton::clicked, this, [this, Options] { Nested(false, Options.EnableTypeEditor); });
     Buttons->addWidget(Templates);
   }
-  Buttons->addStretch();
-  auto* Box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(Box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(Box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  Buttons->addWidget(Box);
-
-  auto* Layout = new QVBoxLayout(this);
-  Layout->addWidget(Split, 1);
-  Layout->addWidget(ErrorLabel_);
-  Layout->addLayout(Buttons);
-  resize(760, 480);
+  LayOutEditor(*this, Split, ErrorLabel_, Buttons);
 
   connect(Tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* Item) {
     if (Filling_ || !Item) return;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "EditorEngine.h"
+#include "EditorLayout.h"
 #include "core/functions/IEPackages.h"
 
 namespace ruleeditors {
@@ -34,16 +35,7 @@ TFunctionsEditor::TFunctionsEditor(const rulecore::TUserPackage& Package, QWidge
     if (Table_->currentRow() >= 0) Delete(Table_->currentRow());
   });
   Buttons->addWidget(Remove);
-  Buttons->addStretch();
-  auto* Box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(Box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(Box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  Buttons->addWidget(Box);
-
-  auto* Layout = new QVBoxLayout(this);
-  Layout->addWidget(Table_, 1);
-  Layout->addLayout(Buttons);
-  resize(760, 480);
+  LayOutEditor(*this, Table_, nullptr, Buttons);
   Refill();
 }
 
