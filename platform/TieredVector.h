@@ -5,6 +5,12 @@
 // reading by index descends it and a change of one count updates it, both in logarithmic
 // time, however many chunks follow the position.  A long agenda, where activations come and go
 // anywhere, is the case it is made for: a plain array or deque moves half the agenda each time.
+//
+// A Tracker lets values that are objects find their own index: it is told the chunk each value
+// is placed in (Placed(value, chunk)) and answers it back (ChunkOf(value)); IndexOf then looks in
+// that one chunk instead of the whole sequence.  The chunk a value names is only an opaque
+// number: it is looked up among the vector's live chunks before it is used, so a value placed
+// since in another vector, or one whose chunk has gone, is still found (by a scan) or not.
 #pragma once
 
 #include <algorithm>
@@ -13,14 +19,26 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
 
-template <class T, size_t ChunkSize = 256>
+// The tracker of values that do not keep their place.
+struct TNoTracking {
+  template <class T>
+  static void Placed(const T&, uintptr_t) noexcept {}
+  template <class T>
+  static uintptr_t ChunkOf(const T&) noexcept {
+    return 0;
+  }
+};
+
+template <class T, size_t ChunkSize = 256, class Tracker = TNoTracking>
 class TTieredVector {
   static_assert(std::is_trivially_copyable_v<T>, "values move by memmove between positions");
   static_assert(ChunkSize >= 8 && ChunkSize % 2 == 0, "a chunk splits into two halves");
+  static constexpr bool Tracking = !std::is_same_v<Tracker, TNoTracking>;
 
  public:
   TTieredVector() = default;
@@ -30,24 +48,27 @@ class TTieredVector {
   size_t size() const noexcept { return Size_; }
   bool empty() const noexcept { return Size_ == 0; }
 
-  T& operator[](size_t Index) noexcept {
-    const TPlace P = Locate(Index);
-    return Chunks_[P.Chunk]->At(P.Offset);
-  }
+  // Values are written through set(), which tells the tracker.
   const T& operator[](size_t Index) const noexcept {
     const TPlace P = Locate(Index);
     return Chunks_[P.Chunk]->At(P.Offset);
   }
-  T& front() noexcept { return Chunks_.front()->At(0); }
   const T& front() const noexcept { return Chunks_.front()->At(0); }
 
   void push_back(const T& Value) { insert(Size_, Value); }
+
+  void set(size_t Index, const T& Value) noexcept {
+    const TPlace P = Locate(Index);
+    Chunks_[P.Chunk]->At(P.Offset) = Value;
+    Tracker::Placed(Value, Id(*Chunks_[P.Chunk]));
+  }
 
   // Inserts before the value at Index (Index == size() appends).
   void insert(size_t Index, const T& Value) {
     if (Chunks_.empty()) {
       Chunks_.push_back(std::make_unique<TChunk>());
       Rebuild();
+      Enlist(*Chunks_.back());
     }
     TPlace P = Index == Size_ ? TPlace{Chunks_.size() - 1, Chunks_.back()->Count()} : Locate(Index);
     if (Chunks_[P.Chunk]->Count() == ChunkSize) {
@@ -59,6 +80,7 @@ class TTieredVector {
       }
     }
     Chunks_[P.Chunk]->Insert(P.Offset, Value);
+    Tracker::Placed(Value, Id(*Chunks_[P.Chunk]));
     AddToCount(P.Chunk, +1);
     ++Size_;
   }
@@ -84,6 +106,7 @@ class TTieredVector {
   void clear() noexcept {
     Chunks_.clear();
     Tree_.clear();
+    Live_.clear();
     Size_ = 0;
   }
 
@@ -123,6 +146,26 @@ class TTieredVector {
     return Size_;
   }
 
+  // The index of Value, or size(): looked for first in the chunk its tracker names.
+  size_t IndexOf(const T& Value) const noexcept {
+    const size_t At = IndexInPlace(Value);
+    return At != Size_ ? At : Find(Value);
+  }
+  // The same, without the scan: size() unless the value is in the chunk its tracker names.
+  size_t IndexInPlace(const T& Value) const noexcept {
+    if constexpr (Tracking) {
+      const auto Chunk = Live_.find(Tracker::ChunkOf(Value));
+      if (Chunk != Live_.end()) {
+        const TChunk& C = *Chunk->second;
+        const T* First = C.Items + C.Begin;
+        const T* Last = C.Items + C.End;
+        const T* It = std::find(First, Last, Value);
+        if (It != Last) return StartOf(C.Index) + static_cast<size_t>(It - First);
+      }
+    }
+    return Size_;
+  }
+
   // The index of the first value for which Before fails, for a Before that holds on a prefix
   // of the sequence and fails on the rest (as std::partition_point).
   template <class F>
@@ -148,6 +191,7 @@ class TTieredVector {
     // Values occupy Items[Begin, End); a fresh chunk starts empty in the middle.
     uint32_t Begin = ChunkSize / 2;
     uint32_t End = ChunkSize / 2;
+    size_t Index = 0;  // its place in Chunks_, kept by Rebuild
     T Items[ChunkSize];
 
     size_t Count() const noexcept { return End - Begin; }
@@ -223,6 +267,7 @@ class TTieredVector {
     const size_t N = Chunks_.size();
     Tree_.assign(N + 1, 0);
     for (size_t I = 1; I <= N; ++I) {
+      Chunks_[I - 1]->Index = I - 1;
       Tree_[I] += Chunks_[I - 1]->Count();
       const size_t Parent = I + (I & (0 - I));
       if (Parent <= N) Tree_[Parent] += Tree_[I];
@@ -240,8 +285,11 @@ class TTieredVector {
     T Lower[ChunkSize / 2];
     std::memcpy(Lower, Full.Items + Full.Begin, Half * sizeof(T));
     Full.Fill(Lower, Half);
+    TChunk& Moved = *Upper;
     Chunks_.insert(Chunks_.begin() + static_cast<ptrdiff_t>(C) + 1, std::move(Upper));
     Rebuild();
+    Enlist(Moved);
+    TellPlaced(Moved, 0, Moved.Count());
   }
 
   // Moves chunk C + 1's values to the end of chunk C and drops C + 1; together they fit in
@@ -254,12 +302,25 @@ class TTieredVector {
     std::memcpy(Joined, Into.Items + Into.Begin, A * sizeof(T));
     std::memcpy(Joined + A, From.Items + From.Begin, B * sizeof(T));
     Into.Fill(Joined, A + B);
+    TellPlaced(Into, A, A + B);
     Drop(C + 1);
   }
 
   void Drop(size_t C) {
+    if constexpr (Tracking) Live_.erase(Id(*Chunks_[C]));
     Chunks_.erase(Chunks_.begin() + static_cast<ptrdiff_t>(C));
     Rebuild();
+  }
+
+  // A chunk's name for the tracker: its address as a number, which is never followed unless
+  // Live_ lists it.
+  static uintptr_t Id(const TChunk& Chunk) noexcept { return reinterpret_cast<uintptr_t>(&Chunk); }
+  void Enlist(TChunk& Chunk) {
+    if constexpr (Tracking) Live_.emplace(Id(Chunk), &Chunk);
+  }
+  void TellPlaced(const TChunk& Chunk, size_t From, size_t To) noexcept {
+    if constexpr (Tracking)
+      for (size_t I = From; I < To; ++I) Tracker::Placed(Chunk.At(I), Id(Chunk));
   }
 
   std::vector<std::unique_ptr<TChunk>> Chunks_;
@@ -268,6 +329,8 @@ class TTieredVector {
   std::vector<size_t> Tree_;
   size_t TopStep_ = 1;
   size_t Size_ = 0;
+  // The live chunks by their names (kept only with a tracker).
+  std::unordered_map<uintptr_t, TChunk*> Live_;
 };
 
 }  // namespace platform

@@ -61,9 +61,15 @@ class TActivation final : public platform::TPersistent {
   TActivation* NodePrev_ = nullptr;
   TActivation* NodeNext_ = nullptr;
   uint64_t NodeOrder_ = 0;
-  // Rises along the agenda that placed the activation last, so that the agenda finds it by
-  // bisection instead of a scan.
-  uint64_t AgendaKey_ = 0;
+  // The part of the agenda that placed the activation last, so that the agenda finds it by a
+  // look into that part instead of a scan (see TTieredVector's tracker).
+  uintptr_t AgendaChunk_ = 0;
+  struct TAgendaPlace {
+    static void Placed(TActivation* A, uintptr_t Chunk) noexcept {
+      if (A) A->AgendaChunk_ = Chunk;
+    }
+    static uintptr_t ChunkOf(const TActivation* A) noexcept { return A ? A->AgendaChunk_ : 0; }
+  };
 };
 
 class TActivationAgenda : public platform::TObject {
@@ -82,13 +88,9 @@ class TActivationAgenda : public platform::TObject {
   void SetActivations(int Index, TActivation* Activation);
   // The entry's text (the activation's text form).
   std::string GetText(int Index) const;
-  // The activation's index, or -1.  Finds it by its key in logarithmic time; an activation
-  // placed since by another agenda is still found, by a scan.
+  // The activation's index, or -1.  Finds it in the part of the agenda it was placed in, in
+  // logarithmic time; an activation placed since by another agenda is still found, by a scan.
   int IndexOf(const TActivation* Activation) const noexcept;
-  // Whether the keys rise strictly along the agenda, so that IndexOf finds every entry by
-  // bisection (a consistency check for tests; an agenda sharing activations with another may
-  // answer false and still finds them, by a scan).
-  bool KeysRise() const noexcept;
   // Removes the entry; its activation is freed while the agenda owns its objects.
   void Delete(int Index);
   // Removes the entry without freeing its activation.
@@ -98,11 +100,7 @@ class TActivationAgenda : public platform::TObject {
   void SetOwnsObjects(bool Value) noexcept { OwnsObjects_ = Value; }
 
  private:
-  // Gives the entry at Index a key between its neighbours' keys, spreading the keys of a few
-  // entries around it anew when they leave no room.
-  void PlaceKey(size_t Index) noexcept;
-  bool SpreadAround(size_t Index, uint64_t Anchor) noexcept;
-  platform::TTieredVector<TActivation*> Items_;
+  platform::TTieredVector<TActivation*, 256, TActivation::TAgendaPlace> Items_;
   bool OwnsObjects_ = true;
 };
 

@@ -341,6 +341,50 @@ TEST(TieredVector, FindsValuesAndPartitionPoints) {
   EXPECT_EQ(Tiered[0], 1);
 }
 
+// Values that remember their chunk are found there, through splits, merges, replacement and a
+// second vector placing them since (and going away); a value never placed is not found.
+TEST(TieredVector, TrackedValuesAreFoundWhereverTheyMoved) {
+  struct TNode {
+    uintptr_t Chunk = 0;
+  };
+  struct TTrack {
+    static void Placed(TNode* N, uintptr_t Chunk) noexcept { N->Chunk = Chunk; }
+    static uintptr_t ChunkOf(const TNode* N) noexcept { return N->Chunk; }
+  };
+  std::vector<TNode> Nodes(8000);
+  TTieredVector<TNode*, 8, TTrack> Tiered;
+  std::vector<TNode*> Plain;
+  std::mt19937 Random(3);
+  size_t Next = 0;
+  for (int Step = 0; Step < 6000; ++Step) {
+    const bool Grow = (Step / 700) % 2 == 0 ? Random() % 4 != 0 : Random() % 4 == 0;
+    if ((Grow || Plain.empty()) && Next < Nodes.size()) {
+      const size_t At = Random() % (Plain.size() + 1);
+      Tiered.insert(At, &Nodes[Next]);
+      Plain.insert(Plain.begin() + static_cast<long>(At), &Nodes[Next++]);
+    } else if (!Plain.empty() && Next < Nodes.size() && Random() % 5 == 0) {
+      const size_t At = Random() % Plain.size();
+      Tiered.set(At, &Nodes[Next]);
+      Plain[At] = &Nodes[Next++];
+    } else if (!Plain.empty()) {
+      const size_t At = Random() % Plain.size();
+      Tiered.erase(At);
+      Plain.erase(Plain.begin() + static_cast<long>(At));
+    }
+    for (size_t I = 0; I < Plain.size(); ++I) ASSERT_EQ(Tiered.IndexInPlace(Plain[I]), I) << "step " << Step;
+  }
+  // Another vector places every third value for a while and goes: those are found by a scan.
+  {
+    TTieredVector<TNode*, 8, TTrack> Other;
+    for (size_t I = 0; I < Plain.size(); I += 3) Other.insert(0, Plain[I]);
+    ASSERT_EQ(Other.IndexInPlace(Plain[0]), Other.size() - 1);
+    ASSERT_EQ(Tiered.IndexInPlace(Plain[0]), Tiered.size());
+  }
+  for (size_t I = 0; I < Plain.size(); ++I) ASSERT_EQ(Tiered.IndexOf(Plain[I]), I);
+  TNode Stranger;
+  EXPECT_EQ(Tiered.IndexOf(&Stranger), Tiered.size());
+}
+
 // Objects made one after another carry neighbouring codes, which build long runs of entries;
 // removals in any order must leave every other object reachable under its code, and the
 // first-in-order rule must pick among objects that share a code.

@@ -71,13 +71,12 @@ TEST(ActivationAgenda, ManyInsertionsAtOnePlaceKeepTheOrderFindable) {
     Agenda.Add(Added.back());
   }
   for (int I = 0; I < 200; ++I) EXPECT_EQ(Agenda.IndexOf(Added[static_cast<size_t>(I)]), 200 - I);
-  EXPECT_TRUE(Agenda.KeysRise());
 }
 
 TEST(ActivationAgenda, MatchesPilingUpInTheMiddleWhileTheFrontFiresStayInOrder) {
   // The shape of a run where a rule of higher salience makes matches of a lower one: every new
-  // activation goes to the middle of the agenda, where the keys run out again and again and are
-  // spread anew around the spot, while firings take activations off the front.
+  // activation goes to the middle of the agenda, splitting the part there again and again,
+  // while firings take activations off the front.
   std::mt19937 Random(11);
   TPlacingAgenda Agenda;
   std::vector<TActivation*> Order;  // what the agenda must hold, in order
@@ -95,7 +94,6 @@ TEST(ActivationAgenda, MatchesPilingUpInTheMiddleWhileTheFrontFiresStayInOrder) 
     Order.insert(Order.begin() + Agenda.Place, A);
   }
   ASSERT_EQ(Agenda.Count(), static_cast<int>(Order.size()));
-  EXPECT_TRUE(Agenda.KeysRise());
   for (size_t I = 0; I < Order.size(); I += 97) {
     ASSERT_EQ(Agenda.GetActivations(static_cast<int>(I)), Order[I]) << I;
     ASSERT_EQ(Agenda.IndexOf(Order[I]), static_cast<int>(I)) << I;
@@ -107,7 +105,7 @@ TEST(ActivationAgenda, MatchesPilingUpInTheMiddleWhileTheFrontFiresStayInOrder) 
     Agenda.Delete(static_cast<int>(At));
     Order.erase(Order.begin() + static_cast<long>(At));
   }
-  EXPECT_TRUE(Agenda.KeysRise());
+  for (size_t I = 0; I < Order.size(); I += 13) ASSERT_EQ(Agenda.IndexOf(Order[I]), static_cast<int>(I)) << I;
 }
 
 TEST(ActivationAgenda, EmptyEntriesAHostPutsInDoNotBreakPlacement) {
@@ -140,7 +138,7 @@ TEST(ActivationAgenda, ActivationsSharedWithAnotherAgendaAreStillFound) {
     Owner.Place = -1;
     Owner.Add(All.back());
   }
-  View.Place = 0;  // the reverse order: keys fall along Owner's list
+  View.Place = 0;  // the reverse order of Owner's list
   for (TActivation* A : All) View.Add(A);
   for (int I = 0; I < 50; ++I) {
     EXPECT_EQ(Owner.IndexOf(All[static_cast<size_t>(I)]), I);
@@ -153,4 +151,33 @@ TEST(ActivationAgenda, ActivationsSharedWithAnotherAgendaAreStillFound) {
   EXPECT_EQ(Owner.IndexOf(Newcomer), 10);
   EXPECT_EQ(Owner.IndexOf(Old), -1);
   delete Old;
+}
+
+TEST(ActivationAgenda, AnAgendaThatWentAwayLeavesItsActivationsFindableElsewhere) {
+  // The activations remember where the last agenda to place them put them; once that agenda
+  // is gone, the place they remember must not be followed.
+  TPlacingAgenda Owner;
+  std::vector<TActivation*> All;
+  for (int I = 0; I < 600; ++I) {
+    All.push_back(new TActivation());
+    Owner.Add(All.back());
+  }
+  {
+    TPlacingAgenda View;
+    View.SetOwnsObjects(false);
+    View.Place = 0;
+    for (TActivation* A : All) View.Add(A);
+    EXPECT_EQ(View.IndexOf(All[7]), 592);
+  }
+  for (int I = 0; I < 600; I += 11) EXPECT_EQ(Owner.IndexOf(All[static_cast<size_t>(I)]), I);
+  // Taken off and put back elsewhere: found at the new place, gone from the old.
+  TActivation* Moved = Owner.Extract(300);
+  Owner.Place = 5;
+  Owner.Add(Moved);
+  EXPECT_EQ(Owner.IndexOf(Moved), 5);
+  EXPECT_EQ(Owner.IndexOf(All[299]), 300);
+  EXPECT_EQ(Owner.IndexOf(All[301]), 301);
+  TActivation Stranger;
+  EXPECT_EQ(Owner.IndexOf(&Stranger), -1);
+  EXPECT_EQ(Owner.IndexOf(nullptr), -1);
 }
