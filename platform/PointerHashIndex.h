@@ -63,12 +63,14 @@ class TPointerHashIndex {
     T* Object;  // nothing: a free entry
   };
   size_t Mask() const noexcept { return Entries_.size() - 1; }
-  // Where the run of a code starts.  Codes that differ only in their low bits (the sort codes
-  // of tokens made one after another) get neighbouring spots, so that objects stored and
-  // looked up in the order they were made touch few cache lines; the high bits are scrambled
-  // in, as codes such as token sort codes also differ mostly there.
+  // Where the run of a code starts.  Codes that differ only in their low eight bits (the sort
+  // codes of tokens made one after another) get neighbouring spots, so that objects stored and
+  // looked up in the order they were made touch few cache lines; the higher bits are scrambled
+  // in, as codes such as token sort codes also differ mostly there.  Wider series of
+  // neighbouring spots pile up into runs thousands long wherever two of them meet, and every
+  // insertion there walks the run: 256 keeps the locality and the runs short.
   size_t Spot(uint32_t Hash) const noexcept {
-    return (Hash + (Hash >> 12) * 0x9E3779B1u) & Mask();
+    return (Hash + (Hash >> 8) * 0x9E3779B1u) & Mask();
   }
   // How far entry I (in use) lies past its spot.
   size_t DistanceAt(size_t I) const noexcept { return (I - Spot(Entries_[I].Hash)) & Mask(); }
