@@ -106,6 +106,11 @@ class TStringHashTable {
     return It == Index_.end() ? nullptr : &Entries_[*It].second;
   }
   bool ContainsKey(std::string_view Key) const { return Find(Key) != nullptr; }
+  // The position of Key (as KeyAt counts), or -1.
+  int IndexOf(std::string_view Key) const {
+    auto It = Index_.find(Key);
+    return It == Index_.end() ? -1 : static_cast<int>(*It);
+  }
   bool ContainsKey(std::string_view Key, V& Found) const {
     if (const V* P = Find(Key)) {
       Found = *P;

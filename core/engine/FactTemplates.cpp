@@ -34,14 +34,8 @@ std::string ParentsFirstText(const platform::TStringHashTable<V>& Table, TParent
     for (int I = 0; I < N; ++I) {
       if (Done[static_cast<size_t>(I)]) continue;
       const std::string Parent = ParentName(Table.ValueAt(I));
-      if (!Parent.empty() && Table.ContainsKey(Parent)) {
-        const int P = [&] {
-          for (int J = 0; J < N; ++J)
-            if (Table.KeyAt(J) == Parent) return J;
-          return -1;
-        }();
-        if (P >= 0 && !Done[static_cast<size_t>(P)]) continue;
-      }
+      const int P = Parent.empty() ? -1 : Table.IndexOf(Parent);
+      if (P >= 0 && !Done[static_cast<size_t>(P)]) continue;
       Text += Table.ValueAt(I)->GetToString();
       Text += NL;
       Done[static_cast<size_t>(I)] = true;
