@@ -1,5 +1,7 @@
 #include "FactsEditor.h"
 
+#include <unordered_map>
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -152,24 +154,30 @@ std::vector<rulecore::IFact> TFactsEditor::Facts() const {
 void TFactsEditor::Refill() {
   Filling_ = true;
   Tree_->clear();
-  std::vector<std::pair<std::string, QTreeWidgetItem*>> Branches;
+  std::unordered_map<std::string, QTreeWidgetItem*> Branches;
   auto BranchOf = [&](const std::string& Name) {
-    for (auto& [Known, Item] : Branches)
-      if (Known == Name) return Item;
-    auto* Item = new QTreeWidgetItem(Tree_, {ToQt(Name)});
-    Branches.emplace_back(Name, Item);
-    return Item;
+    QTreeWidgetItem*& Branch = Branches[Name];
+    if (!Branch) Branch = new QTreeWidgetItem(Tree_, {ToQt(Name)});
+    return Branch;
   };
   for (const auto& [Name, Template] : Engine_->GetFactTemplates())
     if (!Template->IsOrdered()) BranchOf(Name);
-  QTreeWidgetItem* Selected = nullptr;
+  Rows_.clear();
+  Rows_.reserve(Facts_.size());
   for (size_t I = 0; I < Facts_.size(); ++I) {
     auto* Item = new QTreeWidgetItem(BranchOf(Facts_[I].Template), {ToQt(TextOf(Facts_[I]))});
     Item->setData(0, Qt::UserRole, static_cast<int>(I));
-    if (static_cast<int>(I) == Current_) Selected = Item;
+    Rows_.push_back(Item);
   }
   Tree_->expandAll();
-  if (Selected) Tree_->setCurrentItem(Selected);
+  Filling_ = false;
+  ShowCurrent();
+}
+
+void TFactsEditor::ShowCurrent() {
+  Filling_ = true;
+  if (Current_ >= 0 && static_cast<size_t>(Current_) < Rows_.size())
+    Tree_->setCurrentItem(Rows_[static_cast<size_t>(Current_)]);
   Filling_ = false;
   ShowGrid();
 }
@@ -193,7 +201,7 @@ void TFactsEditor::ShowGrid() {
 void TFactsEditor::Select(int Index) {
   if (Index < -1 || Index >= Count()) return;
   Current_ = Index;
-  Refill();
+  ShowCurrent();
 }
 
 int TFactsEditor::AddFact(const std::string& TemplateName) {
@@ -248,8 +256,10 @@ bool TFactsEditor::SetSlotText(int Index, const std::string& Slot, const std::st
   Facts_[static_cast<size_t>(Index)] = std::move(Changed);
   Error_.clear();
   ErrorLabel_->clear();
+  // The template stays, so only the fact's own row changes.
+  Rows_[static_cast<size_t>(Index)]->setText(0, ToQt(TextOf(Facts_[static_cast<size_t>(Index)])));
   Current_ = Index;
-  Refill();
+  ShowCurrent();
   return true;
 }
 

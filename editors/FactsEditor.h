@@ -71,12 +71,15 @@ class TFactsEditor : public QDialog {
   TFactEntry EntryOf(const rulecore::TFact& Fact) const;
   std::string TextOf(const TFactEntry& Entry) const;
   void Refill();
+  // Selects the current fact's row in the tree and shows its grid, without rebuilding the tree.
+  void ShowCurrent();
   void ShowGrid();
   void ShowError(const std::string& Message);
   void Nested(bool Types, bool EnableTypeEditor);
 
   std::unique_ptr<rulecore::TInferenceEngine> Engine_;
   std::vector<TFactEntry> Facts_;
+  std::vector<QTreeWidgetItem*> Rows_;  // each fact's row in the tree, by index
   int Current_ = -1;
   bool Filling_ = false;
   std::string Error_;

@@ -1,10 +1,13 @@
 // The dialog components: their errors, their references, and what OK commits from each editor.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "ModalDriver.h"
 #include "core/engine/InferenceEngine.h"
@@ -116,10 +119,23 @@ TEST(EditorDialogs, FactsEditorCommitsOnOkOnly) {
   OnNextModal<TFactsEditor>([](TFactsEditor& Editor) {
     ASSERT_EQ(Editor.Count(), 3);
     EXPECT_EQ(Editor.FactText(1), "(item (cost 2.5000) (name pen))");
+    // The rows of the tree by fact index.
+    auto RowsOf = [&Editor] {
+      std::map<int, QTreeWidgetItem*> Rows;
+      auto* Tree = Editor.findChild<QTreeWidget*>();
+      for (QTreeWidgetItemIterator It(Tree); *It; ++It)
+        if ((*It)->data(0, Qt::UserRole).isValid()) Rows[(*It)->data(0, Qt::UserRole).toInt()] = *It;
+      return Rows;
+    };
+    const auto Before = RowsOf();
     EXPECT_TRUE(Editor.SetSlotText(1, "cost", "3.0"));
     EXPECT_FALSE(Editor.SetSlotText(1, "cost", "cheap"));  // not a price: refused, with the reason
     EXPECT_FALSE(Editor.ErrorText().empty());
     EXPECT_EQ(Editor.FactText(1), "(item (cost 3.0000) (name pen))");
+    // An edit rewrites its own row's text and leaves the tree standing (no rebuild per cell).
+    EXPECT_EQ(RowsOf(), Before);
+    EXPECT_EQ(Before.at(1)->text(0).toStdString(), "(item (cost 3.0000) (name pen))");
+    EXPECT_TRUE(Before.at(1)->isSelected());
     Editor.DeleteFact(2);
     EXPECT_EQ(Editor.AddFact("nosuch"), -1);
     const int Added = Editor.AddFact("item");
