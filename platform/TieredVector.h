@@ -122,6 +122,11 @@ class TTieredVector {
     }
   }
 
+  template <class F>
+  void ForEachIn(size_t From, size_t To, F&& Visit) const {
+    const_cast<TTieredVector*>(this)->ForEachIn(From, To, [&Visit](const T& V) { Visit(V); });
+  }
+
   // Calls Visit(value) for each value in order.
   template <class F>
   void ForEach(F&& Visit) {

@@ -187,6 +187,7 @@ int32_t TInferenceEngine::Run(int32_t MaxRules) {
     if (Agenda_->Count() == 0) break;
     {
       TActivation* Activation = Agenda_->GetActivations(0);
+      Agenda_->WarmUpNext();
       Current_ = Activation;
       CurrentOnAgenda_ = true;
       struct TFree {

@@ -6,6 +6,7 @@
 #include "IEToken.h"
 #include "ReteNetwork.h"
 #include "NetworkHost.h"
+#include "core/facts/Fact.h"
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 
@@ -86,6 +87,30 @@ int TActivationAgenda::IndexOf(const TActivation* Activation) const noexcept {
   if (Activation && !Items_.empty() && Items_.front() == Activation) return 0;
   const size_t At = Items_.IndexOf(const_cast<TActivation*>(Activation));
   return At == Items_.size() ? -1 : static_cast<int>(At);
+}
+
+void TActivationAgenda::WarmUpNext() const noexcept {
+  constexpr size_t Ahead = 4;  // entry I gets link Ahead - I + 1: 4 the activation, 1 the values
+  constexpr int Links = 4;     // tokens of a chain followed, newest first
+  TActivation* Next[Ahead + 1] = {};
+  size_t Taken = 0;
+  Items_.ForEachIn(0, std::min(Items_.size(), Ahead + 1), [&](TActivation* A) { Next[Taken++] = A; });
+  if (Next[4]) __builtin_prefetch(Next[4]);
+  if (Next[3]) __builtin_prefetch(Next[3]->Token_.get());
+  if (Next[2]) {
+    int Left = Links;
+    for (const TIEToken* T = Next[2]->Token_.get(); T && Left-- > 0; T = T->GetParent().get())
+      __builtin_prefetch(T->GetFact().get());
+  }
+  if (Next[1]) {
+    int Left = Links;
+    for (const TIEToken* T = Next[1]->Token_.get(); T && Left-- > 0; T = T->GetParent().get()) {
+      const TFact* Fact = T->GetFact().get();
+      if (!Fact) continue;
+      const TFactValues& Values = Fact->GetSlotValues();
+      for (int I = 0, N = std::min(Values.Count(), 4); I < N; ++I) __builtin_prefetch(Values.Entry(I).Value.get());
+    }
+  }
 }
 
 TActivation* TActivationAgenda::Extract(int Index) {

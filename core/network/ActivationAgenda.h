@@ -91,6 +91,10 @@ class TActivationAgenda : public platform::TObject {
   // The activation's index, or -1.  Finds it in the part of the agenda it was placed in, in
   // logarithmic time; an activation placed since by another agenda is still found, by a scan.
   int IndexOf(const TActivation* Activation) const noexcept;
+  // Fetches into the cache, one link further on each call, what firing the next few entries
+  // will read: their activations, token chains, facts and slot values.  Matches that waited on
+  // the agenda went cold; called before each firing, the misses overlap the firings between.
+  void WarmUpNext() const noexcept;
   // Removes the entry; its activation is freed while the agenda owns its objects.
   void Delete(int Index);
   // Removes the entry without freeing its activation.
