@@ -29,7 +29,7 @@ namespace platform {
 
 namespace {
 
-// Regions are one huge page each, placed on huge-page boundaries, so that a block's region is
+// Regions are 2 MiB each, placed on 2 MiB boundaries, so that a block's region is
 // its address rounded down.
 constexpr size_t RegionBytes = size_t{2} << 20;
 // A region given up with at least this much room waits for the next thread that needs one;
@@ -51,7 +51,6 @@ struct TArena {
   // Regions no thread carves from that have room, the one given up last at the end.  Its
   // capacity is always that of Regions, so that giving a region up cannot fail.
   std::vector<TRegionRecord*> Spares;
-  uint32_t EverMapped = 0;  // the first region keeps ordinary pages
 };
 // Threads end (and give their regions up) at any time, after static destructors too.
 constinit TNoDestroy<TArena> Arena;
@@ -89,8 +88,9 @@ TRegionRecord* MapRegionLocked(TArena& A) {
   if (Aligned > Start) munmap(Start, static_cast<size_t>(Aligned - Start));
   char* const After = Aligned + RegionBytes;
   if (Start + 2 * RegionBytes > After) munmap(After, static_cast<size_t>(Start + 2 * RegionBytes - After));
-  // Advice only: without transparent huge pages the regions work with ordinary pages.
-  (void)madvise(Aligned, RegionBytes, A.EverMapped++ == 0 ? MADV_NOHUGEPAGE : MADV_HUGEPAGE);
+  // Ordinary pages even where the system backs every mapping with huge pages (see PageArena.h);
+  // advice only.
+  (void)madvise(Aligned, RegionBytes, MADV_NOHUGEPAGE);
   Record->Base = Record->Next = Aligned;
   A.Regions.push_back(Record.get());
   return Record.release();

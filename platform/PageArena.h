@@ -1,12 +1,13 @@
 // Where pooled blocks come from, and how they go back to the system.  A matching engine keeps
 // tens of megabytes of small objects (tokens, values, memory buckets) and walks them in no
-// particular order, so the cost of a walk is the processor's page-table misses as much as its
-// cache misses.  ArenaTake carves blocks from regions of 2 MiB mapped for the purpose, on
-// 2 MiB boundaries; after the first region the kernel is asked to back them with huge pages,
-// so that a few translations cover the whole network.  The first region keeps ordinary pages,
-// so that a small program stays small.  Arrays up to 256 KiB (join memories' buckets, token
-// backlogs) take blocks of a power of two through TakeArray or the standard allocator
-// TArenaAllocator.
+// particular order.  ArenaTake carves blocks from regions of 2 MiB mapped for the purpose, on
+// 2 MiB boundaries, so that a block's region is its address rounded down.  The regions keep
+// ordinary pages: huge pages would spare page-table misses on walks, but the kernel clears a
+// whole huge page at its first touch, and where fresh memory is costly to come by (a virtual
+// machine backing its memory lazily) that made the system time of a program growing to a few
+// hundred megabytes vary between a tenth and twice its user time.  Arrays up to 256 KiB (join
+// memories' buckets, token backlogs) take blocks of a power of two through TakeArray or the
+// standard allocator TArenaAllocator.
 //
 // A thread carves from a region of its own.  When the thread ends, the rest of its region
 // waits for the next thread that needs one, and its free blocks go to the shared lists

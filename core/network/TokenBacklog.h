@@ -55,7 +55,7 @@ class TTokenBacklog {
   // Sets the fences anew from the codes (after codes moved).
   void SetFences() noexcept;
 
-  // Long arrays searched at random: they live in the page arena's huge pages.
+  // Long arrays searched at random: they live in the page arena, beside the tokens.
   template <class T>
   using TArray = std::vector<T, platform::TArenaAllocator<T>>;
   TArray<int32_t> Fences_;
