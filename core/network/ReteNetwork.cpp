@@ -223,6 +223,20 @@ bool TPatternMatchNode::SameTest(TPatternMatchTest Kind, const IIEValue& Value, 
   return ValueHash == ValueHash_ && Value_->Equals(Value);
 }
 
+size_t TPatternMatchNode::TestHash(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash,
+                                   const std::string& SlotA, const std::string& SlotB, int32_t ArgA, int32_t ArgB,
+                                   TTailRange Tail) noexcept {
+  // Fuzzy values that SameTest finds the same may hash apart: they count by their type alone.
+  const uint64_t Of = !Value ? 0 : Value->GetDType() == dtFuzzy ? 1 : uint64_t{ValueHash} + 2;
+  uint64_t H = std::hash<std::string_view>{}(SlotA);
+  for (const uint64_t Part : {uint64_t{std::hash<std::string_view>{}(SlotB)}, static_cast<uint64_t>(Kind), Of,
+                              static_cast<uint64_t>(static_cast<uint32_t>(ArgA)) << 32 | static_cast<uint32_t>(ArgB),
+                              static_cast<uint64_t>(static_cast<uint32_t>(Tail.Min)) << 32 |
+                                  static_cast<uint32_t>(Tail.Max)})
+    H = (H ^ Part) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(H ^ (H >> 29));
+}
+
 std::string TPatternMatchNode::GetToString() const {
   std::string Text = TReteNode::GetToString() + " Value: " + (Value_ ? Value_->GetToString() : std::string()) +
                      " Test: " + platform::EnumName(Kind_);
@@ -1011,7 +1025,32 @@ void TReteNetwork::Connect(TReteNode* From, TReteNode* To, TCallType CallType) {
   To->Parents_.push_back(From);
 }
 
+size_t TReteNetwork::SuccessorKey(const TReteNode* Parent, size_t TestHash) noexcept {
+  return TestHash ^ (reinterpret_cast<uintptr_t>(Parent) * 0x9E3779B97F4A7C15ull);
+}
+
+void TReteNetwork::IndexSuccessors(TReteNode& Parent) {
+  for (const TReteEdge& E : Parent.Children_)
+    if (auto* Node = E.CallType == ctSingle ? dynamic_cast<TPatternMatchNode*>(E.Node) : nullptr)
+      Successors_.emplace(SuccessorKey(&Parent, Node->TestHash()), Node);
+  Parent.SuccessorsIndexed_ = true;
+}
+
+void TReteNetwork::ForgetSuccessor(const TReteNode& Parent, const TReteNode& Child) noexcept {
+  const auto* Node = dynamic_cast<const TPatternMatchNode*>(&Child);
+  if (!Parent.SuccessorsIndexed_ || !Node) return;
+  auto [It, End] = Successors_.equal_range(SuccessorKey(&Parent, Node->TestHash()));
+  for (; It != End; ++It)
+    if (It->second == Node) {
+      Successors_.erase(It);
+      return;
+    }
+}
+
 void TReteNetwork::FreeNode(TReteNode* Node) {
+  // Out of the index of its parent's children, and its own children out from under it.
+  for (TReteNode* Parent : Node->Parents_) ForgetSuccessor(*Parent, *Node);
+  for (const TReteEdge& E : Node->Children_) ForgetSuccessor(*Node, *E.Node);
   for (TReteNode* Parent : Node->Parents_) {
     auto& C = Parent->Children_;
     C.erase(std::remove_if(C.begin(), C.end(), [Node](const TReteEdge& E) { return E.Node == Node; }), C.end());
@@ -1033,6 +1072,7 @@ void TReteNetwork::FreeNode(TReteNode* Node) {
 void TReteNetwork::Clear() {
   for (auto& [Node, Owned] : Nodes_)
     if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->DeactivateAll();
+  Successors_.clear();
   Nodes_.clear();
   Roots_.clear();
   RootsByTemplate_.clear();
@@ -1205,7 +1245,14 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
     if (Parent) Trace += "=1";
     return true;
   };
-  if (Parent) {
+  if (Parent && !Parent->SuccessorsIndexed_ && Parent->Children_.size() >= IndexSuccessorsFrom)
+    IndexSuccessors(*Parent);
+  const size_t TestHash = TPatternMatchNode::TestHash(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB, Tail);
+  if (Parent && Parent->SuccessorsIndexed_) {
+    auto [It, End] = Successors_.equal_range(SuccessorKey(Parent, TestHash));
+    for (; It != End; ++It)
+      if (Reuse(It->second)) return It->second;
+  } else if (Parent) {
     for (const TReteEdge& E : Parent->Children_)
       if (E.CallType == ctSingle && Reuse(E.Node)) return E.Node;
   } else {
@@ -1217,10 +1264,13 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
   }
   TReteNode* Node =
       Own(std::make_unique<TPatternMatchNode>(*this, Kind, std::move(Value), SlotA, SlotB, ArgA, ArgB, Tail));
-  if (Parent)
+  if (Parent) {
     Connect(Parent, Node, ctSingle);
-  else
+    if (Parent->SuccessorsIndexed_)
+      Successors_.emplace(SuccessorKey(Parent, TestHash), static_cast<TPatternMatchNode*>(Node));
+  } else {
     AddRoot(Node);
+  }
   Nodes.Add(Node);
   Trace += "+1";
   return Node;

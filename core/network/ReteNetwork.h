@@ -87,6 +87,7 @@ class TReteNode : public platform::TObject {
   TReteNetwork& Rete_;
   int32_t RuleUseCount_ = 1;
   bool Root_ = false;  // listed in the network's roots
+  bool SuccessorsIndexed_ = false;  // its one-input children are in the network's index
   mutable std::unique_ptr<TIEContext> Context_;
   std::vector<TReteEdge> Children_;
   // One parent but for join nodes: the usual one stays in the node's own block.
@@ -114,6 +115,12 @@ class TPatternMatchNode final : public TReteNode {
   // computed once by the caller that compares one new test against many siblings.
   bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
                 const std::string& SlotB, int32_t ArgA, int32_t ArgB, TTailRange Tail) const;
+  // A hash of a test, alike for tests that SameTest finds the same.
+  static size_t TestHash(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
+                         const std::string& SlotB, int32_t ArgA, int32_t ArgB, TTailRange Tail) noexcept;
+  size_t TestHash() const noexcept {
+    return TestHash(Kind_, Value_, ValueHash_, SlotA_, SlotB_, ArgA_, ArgB_, Tail_);
+  }
   bool CallNode(const IReteToken& Token, TCallType CallType) override;
   std::string GetToString() const override;
 
@@ -404,6 +411,15 @@ class TReteNetwork : public platform::TComponent {
                              std::string& Trace, TTailRange Tail = {});
   TReteNode* Own(std::unique_ptr<TReteNode> Node);
   void Connect(TReteNode* From, TReteNode* To, TCallType CallType);
+  // A node with many one-input children (rules that differ in a constant: thousands of them on
+  // one template) has them indexed by test, so that compiling a pattern finds the one to share
+  // without comparing every sibling.  Keyed by parent and TestHash; built when a node's children
+  // reach IndexSuccessorsFrom, kept as children come and go.
+  static constexpr size_t IndexSuccessorsFrom = 16;
+  std::unordered_multimap<size_t, TPatternMatchNode*> Successors_;
+  static size_t SuccessorKey(const TReteNode* Parent, size_t TestHash) noexcept;
+  void IndexSuccessors(TReteNode& Parent);
+  void ForgetSuccessor(const TReteNode& Parent, const TReteNode& Child) noexcept;
   void FreeNode(TReteNode* Node);
   void Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace);
 

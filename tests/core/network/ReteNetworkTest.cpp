@@ -56,6 +56,44 @@ TEST(ReteCompilation, TracesShowSharedAndNewNodes) {
   EXPECT_EQ(W.Engine.GetReteNetwork().GetNodeCount(), Nodes - 1);  // only its terminal node goes
 }
 
+TEST(ReteCompilation, ManySiblingTestsAreSharedAsRulesComeAndGo) {
+  // Rules differing in one constant give one node thousands of children; a new rule must still
+  // find the child to share, also after rules (and with them nodes) went away.
+  TWatched W;
+  auto Rules = [](const std::string& Prefix, int From, int To) {
+    std::string Text;
+    for (int I = From; I < To; ++I)
+      Text += "(defrule " + Prefix + std::to_string(I) + " (p (a " + std::to_string(I) + ") (b ?x)) (q (b ?x)) =>)";
+    return Text;
+  };
+  W.Engine.Parse("(deftemplate p (slot a) (slot b)) (deftemplate q (slot b))" + Rules("one", 0, 100), false);
+  TReteNetwork& Rete = W.Engine.GetReteNetwork();
+  const int Nodes = Rete.GetNodeCount();
+  W.Engine.SetWatch({cwCompilation});
+  W.Engine.Parse(Rules("two", 0, 100), false);
+  EXPECT_EQ(Rete.GetNodeCount(), Nodes + 100);  // a terminal node each, every other node shared
+  EXPECT_NE(W.Output.find("two58: =1=2+t"), std::string::npos) << W.Output;
+  // Both rules of a constant gone: its nodes go; made again, they are found again.
+  for (int I = 0; I < 100; I += 3) {
+    W.Engine.GetRules().Remove("one" + std::to_string(I));
+    W.Engine.GetRules().Remove("two" + std::to_string(I));
+  }
+  const int Fewer = Rete.GetNodeCount();
+  EXPECT_LT(Fewer, Nodes);
+  W.Output.clear();
+  W.Engine.Parse(Rules("one", 0, 100), false);
+  EXPECT_EQ(Rete.GetNodeCount(), Nodes + 100 - 34);  // the "two" rules of every third constant stay gone
+  EXPECT_NE(W.Output.find("one58: =1=2+t"), std::string::npos) << W.Output;  // shares two58's nodes
+  EXPECT_NE(W.Output.find("one99: +1+2+t"), std::string::npos) << W.Output;  // its nodes went: made again
+  W.Engine.Assert("(q (b 5))");
+  W.Engine.Assert("(p (a 99) (b 5))");
+  W.Engine.Assert("(p (a 58) (b 5))");
+  EXPECT_EQ(W.Activations("one99"), 1);
+  EXPECT_EQ(W.Activations("one58"), 1);
+  EXPECT_EQ(W.Activations("two58"), 1);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 3);
+}
+
 TEST(ReteCompilation, SharedNodesKeepTheOtherRulesMatches) {
   TWatched W;
   W.Engine.Parse("(deftemplate p (slot a))"
