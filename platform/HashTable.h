@@ -136,6 +136,29 @@ class TStringHashTable {
     return std::move(Gone.second);
   }
 
+  // Removes every entry for which Remove(key, value) holds, in one pass that keeps the others'
+  // order, then tells of each as Remove(key) does; answers how many went.  Taking n entries out
+  // one by one moves the later ones n times over.  Remove must not throw.
+  template <class TPredicate>
+  int RemoveIf(TPredicate&& Remove) {
+    TEntries Gone;
+    size_t Kept = 0;
+    for (size_t I = 0; I < Entries_.size(); ++I) {
+      if (Remove(std::as_const(Entries_[I].first), std::as_const(Entries_[I].second)))
+        Gone.push_back(std::move(Entries_[I]));
+      else if (Kept++ != I)
+        Entries_[Kept - 1] = std::move(Entries_[I]);
+    }
+    if (Gone.empty()) return 0;
+    Entries_.resize(Kept);
+    Rebuild();
+    for (const auto& [Key, Value] : Gone) {
+      Notify(Key, Value, tnDeleted);
+      Changed();
+    }
+    return static_cast<int>(Gone.size());
+  }
+
   void Clear() {
     if (Entries_.empty()) return;
     std::vector<std::pair<std::string, V>> Old;

@@ -1,6 +1,7 @@
 #include "UserFunctions.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "InferenceEngine.h"
@@ -49,6 +50,25 @@ void TUserFunctions::Remove(const IUserFunction& Function) {
   if (Engine_) Engine_->RemoveFunction(Function);
   TStringHashTable::Remove(Function->GetFunctionName());
   Counted(*Function, -1);
+}
+
+void TUserFunctions::Remove(const std::vector<IUserFunction>& Functions) {
+  std::unordered_set<const TIEUserFunction*> Gone;
+  for (const IUserFunction& Function : Functions) {
+    IUserFunction Existing;
+    if (!Function || !ContainsKey(Function->GetFunctionName(), Existing) || Existing != Function) continue;
+    if (Gone.insert(Function.get()).second && Engine_) Engine_->RemoveFunction(Function);
+  }
+  if (Gone.empty()) return;
+  // Held here until the table let go of them and they were counted out.
+  std::vector<IUserFunction> Held;
+  Held.reserve(Gone.size());
+  RemoveIf([&](const std::string&, const IUserFunction& Function) {
+    if (!Gone.contains(Function.get())) return false;
+    Held.push_back(Function);
+    return true;
+  });
+  for (const IUserFunction& Function : Held) Counted(*Function, -1);
 }
 
 void TUserFunctions::Assign(const platform::TPersistent& Source) {

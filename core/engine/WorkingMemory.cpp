@@ -222,10 +222,8 @@ void TInferenceEngine::Clear() {
   for (int I = 0; I < UserFunctions_->Count(); ++I)
     if (dynamic_cast<TInterpretedFunction*>(UserFunctions_->ValueAt(I).get()))
       Interpreted.push_back(UserFunctions_->ValueAt(I));
-  for (const IUserFunction& F : Interpreted) {
-    F->ForgetReasoner(this);
-    UserFunctions_->Remove(F);
-  }
+  for (const IUserFunction& F : Interpreted) F->ForgetReasoner(this);
+  UserFunctions_->Remove(Interpreted);
   EngineVariables_->Clear();
   if (!IsDestroying()) {
     InitialFactPattern_ =

@@ -97,6 +97,14 @@ TEST(StringHashTable, AgreesWithAnOrderedListThroughPutsRemovalsAndRehashes) {
       case 2:
         if (Step % 500 == 0) T.SetHashType(T.GetHashType() == htSparse ? htFull : htSparse);
         if (Step % 700 == 0) T.SetCapacity(static_cast<int>(Random() % 1000));
+        if (Step % 300 == 7) {
+          // Every entry of a residue at once, the others keeping their order.
+          const int Residue = static_cast<int>(Random() % 5);
+          auto Gone = [&](const std::string&, int V) { return V % 5 == Residue; };
+          const auto Before = Model.size();
+          std::erase_if(Model, [&](const auto& E) { return Gone(E.first, E.second); });
+          ASSERT_EQ(T.RemoveIf(Gone), static_cast<int>(Before - Model.size()));
+        }
         break;
       default: {
         const int Old = In == Model.end() ? 0 : In->second;
@@ -159,9 +167,14 @@ TEST(StringHashTable, NotifiesAndBatchesChanges) {
   EXPECT_EQ(Changes, 1);
   T.EndUpdate();
   EXPECT_EQ(Changes, 2);
+  T.Put("z", 4);
+  T.Put("w", 5);
+  EXPECT_EQ(T.RemoveIf([](const std::string& K, int) { return K != "z"; }), 2);
+  EXPECT_EQ(Changes, 6);  // a change for each entry that went, as Remove tells
   T.Clear();
   EXPECT_EQ(Events, (std::vector<std::string>{"tnAdded:x=1", "tnDeleted:x=1", "tnAdded:x=2", "tnAdded:y=3",
-                                              "tnDeleted:x=2", "tnCleared:=0"}));
+                                              "tnDeleted:x=2", "tnAdded:z=4", "tnAdded:w=5", "tnDeleted:y=3",
+                                              "tnDeleted:w=5", "tnCleared:=0"}));
   EXPECT_EQ(T.Count(), 0);
 }
 
