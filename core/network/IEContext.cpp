@@ -58,25 +58,53 @@ bool SameName(const std::string& Held, std::string_view Name) noexcept {
 }  // namespace
 
 TBinding* TBindings::Find(std::string_view Name) const noexcept {
+  if (Index_) {
+    const auto It = Index_->find(Name);
+    return It == Index_->end() ? nullptr : Items_[It->second].get();
+  }
   for (const IBinding& B : Items_)
     if (SameName(B->Name, Name)) return B.get();
   return nullptr;
 }
 
 void TBindings::Put(const IBinding& Binding) {
+  if (Index_) {
+    const auto [It, Added] = Index_->try_emplace(Binding->Name, Items_.size());
+    if (!Added) {
+      Items_[It->second] = Binding;
+      return;
+    }
+    try {
+      Items_.push_back(Binding);
+    } catch (...) {
+      Index_->erase(It);
+      throw;
+    }
+    return;
+  }
   for (IBinding& B : Items_)
     if (SameName(B->Name, Binding->Name)) {
       B = Binding;
       return;
     }
   Items_.push_back(Binding);
+  if (Items_.size() >= IndexFrom) Reindex();
 }
 
 bool TBindings::Remove(std::string_view Name) {
   auto It = std::find_if(Items_.begin(), Items_.end(), [&](const IBinding& B) { return SameName(B->Name, Name); });
   if (It == Items_.end()) return false;
   Items_.erase(It);
+  if (Index_) Reindex();
   return true;
+}
+
+void TBindings::Reindex() {
+  auto Index = std::make_unique<std::unordered_map<std::string, size_t, TNameHash, std::equal_to<>>>();
+  Index->reserve(Items_.size());
+  // The first of equal names is the one found, as a scan finds it.
+  for (size_t I = 0; I < Items_.size(); ++I) Index->try_emplace(Items_[I]->Name, I);
+  Index_ = std::move(Index);
 }
 
 // =============================================================================================

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/facts/Fact.h"
@@ -50,12 +53,24 @@ class TBindings {
   TBinding* Find(std::string_view Name) const noexcept;
   void Put(const IBinding& Binding);
   bool Remove(std::string_view Name);
-  void Clear() noexcept { Items_.clear(); }
+  void Clear() noexcept {
+    Items_.clear();
+    Index_.reset();
+  }
   void Reserve(size_t Count) { Items_.reserve(Count); }
 
  private:
   // A firing's bindings mostly fit inside the context: no array to allocate per firing.
   platform::TSmallVector<IBinding, 8> Items_;
+  // The positions by name once there are many (the engine's globals, thousands in some
+  // programs, are looked up by every read of one).  Names are taken as bound.
+  static constexpr size_t IndexFrom = 24;
+  struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view Name) const noexcept { return std::hash<std::string_view>{}(Name); }
+  };
+  std::unique_ptr<std::unordered_map<std::string, size_t, TNameHash, std::equal_to<>>> Index_;
+  void Reindex();
 };
 
 // The facts of the match being tested or fired: position 0 is the oldest pattern's fact.

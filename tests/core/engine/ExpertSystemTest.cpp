@@ -129,3 +129,34 @@ TEST(EngineFactSets, ASetOfTheSameNameReplacesTheEarlierOne) {
   EXPECT_EQ(Engine.GetFacts().Count(), 3);  // the initial fact, (b 1) and (a 2)
   EXPECT_EQ(Engine.GetFacts().Get(2)->ToString(), "(a 2 )");
 }
+
+TEST(ExpertSystemText, ManyGlobalsAndDeffunctionsStayFoundAndClearOut) {
+  // Thousands of globals and deffunctions are a matter of a program's size, not of the time
+  // each read or the clearing takes; found by name, they must still be the right ones.
+  TInferenceEngine Engine;
+  const int BuiltIns = Engine.GetUserFunctions().Count();
+  std::string Text;
+  for (int I = 0; I < 300; ++I) {
+    Text += "(defglobal ?*g" + std::to_string(I) + "* = " + std::to_string(I) + ")";
+    Text += "(deffunction f" + std::to_string(I) + " (?x) (+ ?x ?*g" + std::to_string(I) + "*))";
+  }
+  // A deffunction with many locals of its own, rebinding one of them.
+  Text += "(deffunction locals () ";
+  for (int I = 0; I < 40; ++I) Text += "(bind ?v" + std::to_string(I) + " " + std::to_string(I * 2) + ")";
+  Text += "(bind ?v7 (+ ?v7 ?v39)) (+ ?v7 ?v38))";
+  Engine.Parse(Text, false);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(f217 1000)")->GetAsInteger(), 1217);
+  Engine.ParseNExecuteFunCall("(bind ?*g217* 5)");
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(f217 1000)")->GetAsInteger(), 1005);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(+ ?*g0* ?*g299*)")->GetAsInteger(), 299);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(locals)")->GetAsInteger(), 14 + 78 + 76);
+  EXPECT_EQ(Engine.GetUserFunctions().GetInterpretedCount(), 301);
+  Engine.Clear();
+  EXPECT_EQ(Engine.GetUserFunctions().GetInterpretedCount(), 0);
+  EXPECT_EQ(Engine.GetUserFunctions().Count(), BuiltIns);
+  EXPECT_FALSE(Engine.GetUserFunctions().ContainsKey("f3"));
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(+ 1 2)")->GetAsInteger(), 3);
+  // Defined again after the clear, a name leads to the new definition.
+  Engine.Parse("(defglobal ?*g5* = 50) (deffunction f5 (?x) (* ?x ?*g5*))", false);
+  EXPECT_EQ(Engine.ParseNExecuteFunCall("(f5 2)")->GetAsInteger(), 100);
+}
