@@ -176,7 +176,85 @@ void TReteNode::CallChildren(const IReteToken& Token) {
     if (platform::StackNearlyExhausted(Host ? Host->GetStackReserveBytes() : 0)) [[unlikely]]
       RaiseIE(SNestingTooDeep, {"pattern matching"});
   }
+  if (Children_.size() >= DispatchFrom && Token->GetFact()) {
+    CallChildrenDispatched(Token, *Token->GetFact());
+    return;
+  }
   for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
+}
+
+struct TReteNetwork::TDispatch {
+  // The children testing one slot against constants whose hash codes follow equality.
+  struct TGroup {
+    const std::string* Slot;
+    mutable TSlotPlace Place;
+    std::unordered_multimap<uint32_t, uint32_t> ByHash;  // constant's hash code -> child position
+    std::vector<uint32_t> All;                           // the group's child positions, in order
+  };
+  std::vector<TGroup> Groups;
+  std::vector<uint32_t> Others;  // the children given every fact, in order
+};
+
+namespace {
+
+// A constant (or a fact's value) whose equality with another such value implies equal hash
+// codes.  Fuzzy values, lists and missing values compare otherwise: every test gets them.
+bool HashesByEquality(const TIEValue* Value) noexcept {
+  return Value && TIETypes{dtInteger, dtFloat, dtAtom, dtString, dtFactId, dtDescriptor}.Contains(Value->GetDType());
+}
+
+}  // namespace
+
+std::shared_ptr<const TReteNetwork::TDispatch> TReteNetwork::DispatchOf(const TReteNode& Node) {
+  auto& Slot = Dispatches_[&Node];
+  if (Slot) return Slot;
+  auto Made = std::make_shared<TDispatch>();
+  constexpr size_t MaxGroups = 8;
+  const std::vector<TReteEdge>& Children = Node.GetChildren();
+  for (size_t I = 0; I < Children.size(); ++I) {
+    const auto* Test = Children[I].CallType == ctSingle ? dynamic_cast<TPatternMatchNode*>(Children[I].Node) : nullptr;
+    const bool Keyed = Test && Test->GetPatternMatchTest() == pmtTestEqual && HashesByEquality(Test->GetValue().get());
+    auto Group = std::find_if(Made->Groups.begin(), Made->Groups.end(),
+                              [&](const TDispatch::TGroup& G) { return Keyed && *G.Slot == Test->GetSlotA(); });
+    if (Keyed && Group == Made->Groups.end() && Made->Groups.size() < MaxGroups) {
+      Made->Groups.push_back({&Test->GetSlotA(), {}, {}, {}});
+      Group = Made->Groups.end() - 1;
+    }
+    if (!Keyed || Group == Made->Groups.end()) {
+      Made->Others.push_back(static_cast<uint32_t>(I));
+      continue;
+    }
+    Group->ByHash.emplace(Test->GetValue()->GetHashCode(), static_cast<uint32_t>(I));
+    Group->All.push_back(static_cast<uint32_t>(I));
+  }
+  Slot = std::move(Made);
+  return Slot;
+}
+
+void TReteNode::CallChildrenDispatched(const IReteToken& Token, TFact& Fact) {
+  // Held for the walk: code run by a child cannot change the network while a token propagates
+  // (it is busy), but nothing here relies on that.
+  const std::shared_ptr<const TReteNetwork::TDispatch> Dispatch = Rete_.DispatchOf(*this);
+  // The positions to call, merged in the order of the children (the order activations take).
+  platform::TSmallVector<uint32_t, 16> Called;
+  for (const TReteNetwork::TDispatch::TGroup& Group : Dispatch->Groups) {
+    const TIEValue* Value = PlaceValue(Fact, *Group.Slot, NoSubIndex, &Group.Place);
+    if (!Value) continue;  // no such slot: none of the group's tests passes
+    if (!HashesByEquality(Value)) {
+      for (const uint32_t I : Group.All) Called.push_back(I);
+      continue;
+    }
+    auto [It, End] = Group.ByHash.equal_range(Value->GetHashCode());
+    for (; It != End; ++It) Called.push_back(It->second);
+  }
+  std::sort(Called.begin(), Called.end());
+  const std::vector<uint32_t>& Others = Dispatch->Others;
+  size_t A = 0, B = 0;
+  while (A < Others.size() || B < Called.size()) {
+    const uint32_t I = B == Called.size() || (A < Others.size() && Others[A] < Called[B]) ? Others[A++] : Called[B++];
+    if (I >= Children_.size()) break;
+    Children_[I].Node->CallNode(Token, Children_[I].CallType);
+  }
 }
 
 void TReteNode::RaiseMatchError() const {
@@ -1021,6 +1099,7 @@ const std::vector<TReteNode*>& TReteNetwork::RootsOf(std::string_view TemplateNa
 
 void TReteNetwork::Connect(TReteNode* From, TReteNode* To, TCallType CallType) {
   if (To->Root_) EraseRoot(To);
+  ChildrenChanged(*From);
   From->Children_.push_back({To, CallType});
   To->Parents_.push_back(From);
 }
@@ -1049,9 +1128,11 @@ void TReteNetwork::ForgetSuccessor(const TReteNode& Parent, const TReteNode& Chi
 
 void TReteNetwork::FreeNode(TReteNode* Node) {
   // Out of the index of its parent's children, and its own children out from under it.
+  ChildrenChanged(*Node);  // its own dispatch goes with it
   for (TReteNode* Parent : Node->Parents_) ForgetSuccessor(*Parent, *Node);
   for (const TReteEdge& E : Node->Children_) ForgetSuccessor(*Node, *E.Node);
   for (TReteNode* Parent : Node->Parents_) {
+    ChildrenChanged(*Parent);
     auto& C = Parent->Children_;
     C.erase(std::remove_if(C.begin(), C.end(), [Node](const TReteEdge& E) { return E.Node == Node; }), C.end());
   }
@@ -1073,6 +1154,7 @@ void TReteNetwork::Clear() {
   for (auto& [Node, Owned] : Nodes_)
     if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->DeactivateAll();
   Successors_.clear();
+  Dispatches_.clear();
   Nodes_.clear();
   Roots_.clear();
   RootsByTemplate_.clear();

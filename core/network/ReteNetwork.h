@@ -84,6 +84,13 @@ class TReteNode : public platform::TObject {
  private:
   friend class TReteNetwork;
   TIEContext& MakeContext() const;
+  // A node with many children that compare one slot of the fact with a constant (rules that
+  // differ in a constant) gives a fact only those whose constant hashes as the fact's value
+  // does, and the children of other kinds; the rest could not pass it.  The network keeps the
+  // node's dispatch (TReteNetwork::Dispatches_), made when first needed with at least
+  // DispatchFrom children and dropped when the children change.
+  static constexpr size_t DispatchFrom = 16;
+  void CallChildrenDispatched(const IReteToken& Token, TFact& Fact);
   TReteNetwork& Rete_;
   int32_t RuleUseCount_ = 1;
   bool Root_ = false;  // listed in the network's roots
@@ -111,6 +118,7 @@ class TPatternMatchNode final : public TReteNode {
                     int32_t ArgA, int32_t ArgB, TTailRange Tail = {});
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
   const IIEValue& GetValue() const noexcept { return Value_; }
+  const std::string& GetSlotA() const noexcept { return SlotA_; }
   // Same test, same value and same arguments (a node to share). ValueHash is Value's hash code,
   // computed once by the caller that compares one new test against many siblings.
   bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
@@ -417,6 +425,13 @@ class TReteNetwork : public platform::TComponent {
   // reach IndexSuccessorsFrom, kept as children come and go.
   static constexpr size_t IndexSuccessorsFrom = 16;
   std::unordered_multimap<size_t, TPatternMatchNode*> Successors_;
+  // The dispatch of facts among the children of nodes with many (see TReteNode::DispatchFrom).
+  struct TDispatch;
+  std::unordered_map<const TReteNode*, std::shared_ptr<const TDispatch>> Dispatches_;
+  std::shared_ptr<const TDispatch> DispatchOf(const TReteNode& Node);
+  void ChildrenChanged(const TReteNode& Node) noexcept {
+    if (!Dispatches_.empty()) Dispatches_.erase(&Node);
+  }
   static size_t SuccessorKey(const TReteNode* Parent, size_t TestHash) noexcept;
   void IndexSuccessors(TReteNode& Parent);
   void ForgetSuccessor(const TReteNode& Parent, const TReteNode& Child) noexcept;

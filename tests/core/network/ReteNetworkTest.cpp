@@ -94,6 +94,45 @@ TEST(ReteCompilation, ManySiblingTestsAreSharedAsRulesComeAndGo) {
   EXPECT_EQ(W.Engine.GetAgendaCount(), 3);
 }
 
+TEST(ReteCompilation, FactsReachOnlyTheSiblingsTheyMayPassInTheirOrder) {
+  // The same rules, alone and spread among many siblings that test other constants: a fact
+  // must activate the same rules in the same order either way (the siblings it cannot pass are
+  // skipped by the constants' hash codes), and exactly the siblings whose constant it holds.
+  const std::vector<std::string> Mine = {
+      "(defrule m0 (p (a 5)) =>)",       "(defrule m1 (p (a ~4)) =>)",       "(defrule m2 (p (b x)) =>)",
+      "(defrule m3 (p (a 5.0)) =>)",     "(defrule m4 (p (a ?v&:(and (numberp ?v) (> ?v 4)))) =>)", "(defrule m5 (p (a 5) (b x)) =>)",
+      "(defrule m6 (p (b \"x\")) =>)", "(defrule m7 (p (a ~5)) =>)",      "(defrule m8 (p (a x)) =>)"};
+  std::string Small = "(deftemplate p (slot a) (slot b))", Big = Small;
+  for (size_t R = 0; R < Mine.size(); ++R) {
+    Small += Mine[R];
+    Big += Mine[R];
+    for (int F = 0; F < 8; ++F) {
+      const int N = static_cast<int>(R) * 8 + F;
+      Big += "(defrule fa" + std::to_string(N) + " (p (a " + std::to_string(N + 100) + ")) =>)";
+      Big += "(defrule fb" + std::to_string(N) + " (p (b y" + std::to_string(N) + ")) =>)";
+    }
+  }
+  auto Mines = [](TWatched& W) {
+    std::vector<std::string> Names;
+    for (const std::string& A : W.Agenda())
+      if (A[0] == 'm') Names.push_back(A.substr(0, A.find(':')));
+    return Names;
+  };
+  for (const std::string Fact : {"(p (a 5) (b x))", "(p (a 5.0) (b \"x\"))", "(p (a 104) (b y3))", "(p (b x))",
+                                 "(p (a x) (b 5))", "(p (a 130) (b y30))", "(p (a \"x\"))"}) {
+    TWatched One, Many;
+    One.Engine.Parse(Small, false);
+    Many.Engine.Parse(Big, false);
+    One.Engine.Assert(Fact);
+    Many.Engine.Assert(Fact);
+    EXPECT_EQ(Mines(Many), Mines(One)) << Fact;
+    int Siblings = 0;
+    for (const std::string& A : Many.Agenda()) Siblings += A[0] == 'f';
+    const int Expected = Fact == "(p (a 104) (b y3))" || Fact == "(p (a 130) (b y30))" ? 2 : 0;
+    EXPECT_EQ(Siblings, Expected) << Fact;
+  }
+}
+
 TEST(ReteCompilation, SharedNodesKeepTheOtherRulesMatches) {
   TWatched W;
   W.Engine.Parse("(deftemplate p (slot a))"
