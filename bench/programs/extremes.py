@@ -11,6 +11,10 @@
   rules N     N rules of one pattern each over five three-slot templates, each pattern with a
               constant test and a variable, each action a call; then (reset) and no facts
               (N = 0 gives the baseline for memory per rule, as for facts).
+  siblings N  N rules on one template that differ only in a constant, so that one node of the
+              network has N children, then N facts that each activate one of them.
+  names N     N templates, N deffunctions and N globals, each deffunction reading its global,
+              then calls of a few of them: definitions and name lookups at scale.
 The whole program comes from here; it is the same text for CLIPS."""
 import sys
 
@@ -66,10 +70,28 @@ def rules(n):
     lines += ["(reset)", "(run)", f'(printout t "rules {n}" crlf)']
     return "\n".join(lines) + "\n"
 
+def siblings(n):
+    lines = ["(defglobal ?*hits* = 0)", "(deftemplate reading (slot sensor (type INTEGER)) (slot value))"]
+    for r in range(n):
+        lines.append(f"(defrule r{r} (reading (sensor {r}) (value ?v)) => (bind ?*hits* (+ ?*hits* 1)))")
+    lines.append(f"(defrule fill (count ?n) => (bind ?i 0) (while (< ?i ?n) (assert (reading (sensor ?i) (value 1))) (bind ?i (+ ?i 1))))")
+    lines += [f"(deffacts start (count {n}))", "(reset)", "(run)", '(printout t "hits " ?*hits* crlf)']
+    return "\n".join(lines) + "\n"
+
+def names(n):
+    lines = []
+    for i in range(n):
+        lines.append(f"(deftemplate t{i} (slot a))")
+        lines.append(f"(defglobal ?*g{i}* = {i})")
+        lines.append(f"(deffunction f{i} (?x) (+ ?x ?*g{i}*))")
+    calls = " ".join(f"(f{i} 1)" for i in range(0, n, max(1, n // 10)))
+    lines += ["(reset)", f'(printout t "sum " (+ 0 {calls}) crlf)']
+    return "\n".join(lines) + "\n"
+
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
-    if kind == "rules":
-        print(rules(n), end="")
+    if kind in ("rules", "siblings", "names"):
+        print({"rules": rules, "siblings": siblings, "names": names}[kind](n), end="")
         return
     print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS}[kind].format(n=n), end="")
 
