@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -24,6 +25,15 @@ PLATFORM_ENUM(TTableNotification, tnAdded, tnDeleted, tnCleared)
 PLATFORM_ENUM(THashType, htSparse, htFull)
 
 uint32_t HashKey(std::string_view Key, THashType Type) noexcept;
+
+// The standard hash of texts, for standard maps keyed by std::string that are searched with a
+// std::string_view (with std::equal_to<>), without making a string for each search.
+struct TTextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view Text) const noexcept { return std::hash<std::string_view>{}(Text); }
+};
+template <class V>
+using TTextMap = std::unordered_map<std::string, V, TTextHash, std::equal_to<>>;
 
 template <class V>
 class TStringHashTable {

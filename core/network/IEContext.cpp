@@ -100,7 +100,7 @@ bool TBindings::Remove(std::string_view Name) {
 }
 
 void TBindings::Reindex() {
-  auto Index = std::make_unique<std::unordered_map<std::string, size_t, TNameHash, std::equal_to<>>>();
+  auto Index = std::make_unique<platform::TTextMap<size_t>>();
   Index->reserve(Items_.size());
   // The first of equal names is the one found, as a scan finds it.
   for (size_t I = 0; I < Items_.size(); ++I) Index->try_emplace(Items_[I]->Name, I);

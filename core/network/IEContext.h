@@ -5,11 +5,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/facts/Fact.h"
@@ -18,6 +16,7 @@
 #include "core/values/IEValue.h"
 #include "core/values/ValueVector.h"
 #include "platform/BlockPool.h"
+#include "platform/HashTable.h"
 #include "platform/SmallVector.h"
 
 namespace rulecore {
@@ -65,11 +64,7 @@ class TBindings {
   // The positions by name once there are many (the engine's globals, thousands in some
   // programs, are looked up by every read of one).  Names are taken as bound.
   static constexpr size_t IndexFrom = 24;
-  struct TNameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view Name) const noexcept { return std::hash<std::string_view>{}(Name); }
-  };
-  std::unique_ptr<std::unordered_map<std::string, size_t, TNameHash, std::equal_to<>>> Index_;
+  std::unique_ptr<platform::TTextMap<size_t>> Index_;
   void Reindex();
 };
 

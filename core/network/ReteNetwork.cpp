@@ -1329,8 +1329,10 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
   };
   if (Parent && !Parent->SuccessorsIndexed_ && Parent->Children_.size() >= IndexSuccessorsFrom)
     IndexSuccessors(*Parent);
-  const size_t TestHash = TPatternMatchNode::TestHash(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB, Tail);
-  if (Parent && Parent->SuccessorsIndexed_) {
+  const bool Indexed = Parent && Parent->SuccessorsIndexed_;
+  const size_t TestHash =
+      Indexed ? TPatternMatchNode::TestHash(Kind, Value, ValueHash, SlotA, SlotB, ArgA, ArgB, Tail) : 0;
+  if (Indexed) {
     auto [It, End] = Successors_.equal_range(SuccessorKey(Parent, TestHash));
     for (; It != End; ++It)
       if (Reuse(It->second)) return It->second;
@@ -1348,7 +1350,7 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
       Own(std::make_unique<TPatternMatchNode>(*this, Kind, std::move(Value), SlotA, SlotB, ArgA, ArgB, Tail));
   if (Parent) {
     Connect(Parent, Node, ctSingle);
-    if (Parent->SuccessorsIndexed_)
+    if (Indexed)
       Successors_.emplace(SuccessorKey(Parent, TestHash), static_cast<TPatternMatchNode*>(Node));
   } else {
     AddRoot(Node);

@@ -21,6 +21,7 @@
 #include "core/facts/IEPattern.h"
 #include "core/functions/IEFunctionCall.h"
 #include "platform/Component.h"
+#include "platform/HashTable.h"
 #include "platform/BlockPool.h"
 #include "platform/PointerHashIndex.h"
 #include "platform/SmallVector.h"
@@ -452,11 +453,7 @@ class TReteNetwork : public platform::TComponent {
   // and a new pattern looks for a root to share among them: each list holds, in the order of
   // Roots_, the roots that test that template and those that test none (RootsOfNoTemplate_).
   // Kept as roots are added; rebuilt when first needed after one was taken away.
-  struct TNameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view Name) const noexcept { return std::hash<std::string_view>{}(Name); }
-  };
-  std::unordered_map<std::string, std::vector<TReteNode*>, TNameHash, std::equal_to<>> RootsByTemplate_;
+  platform::TTextMap<std::vector<TReteNode*>> RootsByTemplate_;
   std::vector<TReteNode*> RootsOfNoTemplate_;
   bool RootsIndexed_ = true;
   void AddRoot(TReteNode* Node);
