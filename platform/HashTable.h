@@ -5,6 +5,7 @@
 // deletions and clearing (OnNotify) and batched changes (OnChange after EndUpdate).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -77,8 +78,8 @@ class TStringHashTable {
     SetHashType(Other.GetHashType());
   }
 
-  int Count() const noexcept { return static_cast<int>(Entries_.size()); }
-  bool Empty() const noexcept { return Entries_.empty(); }
+  int Count() const noexcept { return static_cast<int>(Entries_.size() - Holes_); }
+  bool Empty() const noexcept { return Count() == 0; }
 
   // Stores Value under Key and returns the value it replaced (an empty V when new).
   V Put(const std::string& Key, V Value) {
@@ -92,9 +93,12 @@ class TStringHashTable {
     }
     Entries_.emplace_back(Key, std::move(Value));
     try {
+      if (Holes_) AppendLive();
       Index_.insert(Entries_.size() - 1);
     } catch (...) {
       Entries_.pop_back();
+      if (Dead_.size() > Entries_.size()) Dead_.pop_back();
+      if (Live_.size() > Entries_.size() + 1) Live_.pop_back();
       throw;
     }
     Notify(Key, Entries_.back().second, tnAdded);
@@ -119,7 +123,7 @@ class TStringHashTable {
   // The position of Key (as KeyAt counts), or -1.
   int IndexOf(std::string_view Key) const {
     auto It = Index_.find(Key);
-    return It == Index_.end() ? -1 : static_cast<int>(*It);
+    return It == Index_.end() ? -1 : static_cast<int>(RankOf(*It));
   }
   bool ContainsKey(std::string_view Key, V& Found) const {
     if (const V* P = Find(Key)) {
@@ -134,13 +138,20 @@ class TStringHashTable {
     auto It = Index_.find(Key);
     if (It == Index_.end()) return V();
     const size_t Pos = *It;
+    const bool Last = Pos + 1 == Entries_.size() && Holes_ == 0;
+    if (!Last && Holes_ == 0) StartHoles();  // what may fail comes before any change
     Index_.erase(It);
     std::pair<std::string, V> Gone = std::move(Entries_[Pos]);
-    Entries_.erase(Entries_.begin() + static_cast<std::ptrdiff_t>(Pos));
-    // Each later entry moved one place down: its position in the index follows.  The hash of a
-    // position is its key's, which did not change, so the index stays valid.
-    for (const size_t& I : Index_)
-      if (I > Pos) --const_cast<size_t&>(I);
+    Entries_[Pos] = {};
+    // The entry leaves a hole, so that nothing moves: taking n entries out one by one (rules
+    // undefined in a loop) would otherwise move the later ones n times over.  The holes go
+    // when they make up half the list.
+    if (Last) {
+      Entries_.pop_back();
+    } else {
+      MarkHole(Pos);
+      if (Holes_ * 2 >= Entries_.size()) Compact();
+    }
     Notify(Gone.first, Gone.second, tnDeleted);
     Changed();
     return std::move(Gone.second);
@@ -151,6 +162,7 @@ class TStringHashTable {
   // one by one moves the later ones n times over.  Remove must not throw.
   template <class TPredicate>
   int RemoveIf(TPredicate&& Remove) {
+    Compact();
     TEntries Gone;
     size_t Kept = 0;
     for (size_t I = 0; I < Entries_.size(); ++I) {
@@ -174,21 +186,48 @@ class TStringHashTable {
     std::vector<std::pair<std::string, V>> Old;
     Old.swap(Entries_);
     Index_.clear();
+    DropHoles();
     Notify(std::string(), V(), tnCleared);
     Changed();
   }
 
-  const std::string& KeyAt(int I) const { return Entries_.at(Checked(I)).first; }
-  const V& ValueAt(int I) const { return Entries_.at(Checked(I)).second; }
-  V& ValueAt(int I) { return Entries_.at(Checked(I)).second; }
+  const std::string& KeyAt(int I) const { return Entries_[Checked(I)].first; }
+  const V& ValueAt(int I) const { return Entries_[Checked(I)].second; }
+  V& ValueAt(int I) { return Entries_[Checked(I)].second; }
 
   // Key cursor: Reset, then NextKey until EndOfTable.
   void Reset() const noexcept { Cursor_ = 0; }
-  bool EndOfTable() const noexcept { return Cursor_ >= Entries_.size(); }
-  const std::string& NextKey() const { return Entries_.at(Cursor_++).first; }
+  bool EndOfTable() const noexcept {
+    Cursor_ = NextLive(Cursor_);
+    return Cursor_ >= Entries_.size();
+  }
+  const std::string& NextKey() const {
+    Cursor_ = NextLive(Cursor_);
+    if (Cursor_ >= Entries_.size()) ListIndexError(Count());
+    return Entries_[Cursor_++].first;
+  }
 
-  auto begin() const noexcept { return Entries_.begin(); }
-  auto end() const noexcept { return Entries_.end(); }
+  // The entries in order, passing over holes.
+  class TIterator {
+   public:
+    using value_type = std::pair<std::string, V>;
+    using reference = const value_type&;
+    using difference_type = std::ptrdiff_t;
+    TIterator(const TStringHashTable& Table, size_t At) noexcept : Table_(&Table), At_(Table.NextLive(At)) {}
+    reference operator*() const noexcept { return Table_->Entries_[At_]; }
+    const value_type* operator->() const noexcept { return &Table_->Entries_[At_]; }
+    TIterator& operator++() noexcept {
+      At_ = Table_->NextLive(At_ + 1);
+      return *this;
+    }
+    bool operator==(const TIterator& Other) const noexcept { return At_ == Other.At_; }
+
+   private:
+    const TStringHashTable* Table_;
+    size_t At_;
+  };
+  TIterator begin() const noexcept { return TIterator(*this, 0); }
+  TIterator end() const noexcept { return TIterator(*this, Entries_.size()); }
 
   void BeginUpdate() noexcept { ++UpdateCount_; }
   void EndUpdate() {
@@ -220,9 +259,78 @@ class TStringHashTable {
     bool operator()(size_t I, std::string_view K) const noexcept { return (*Entries)[I].first == K; }
   };
 
+  // The position in Entries_ of the I-th entry.
   size_t Checked(int I) const {
     if (I < 0 || I >= Count()) ListIndexError(I);
-    return static_cast<size_t>(I);
+    return Holes_ ? PositionOf(static_cast<size_t>(I)) : static_cast<size_t>(I);
+  }
+
+  // Holes: removed entries not yet closed up.  While there are any, Dead_ marks them and Live_
+  // is a Fenwick tree counting the entries that are not holes, so that the I-th entry and an
+  // entry's rank are found in logarithmic time; both are empty when there are none.
+  size_t Holes_ = 0;
+  std::vector<uint8_t> Dead_;
+  std::vector<uint32_t> Live_;  // 1-based: Live_[I] counts positions (I - lowbit(I), I]
+  bool IsHole(size_t Pos) const noexcept { return Holes_ && Dead_[Pos]; }
+  void StartHoles() {
+    Dead_.assign(Entries_.size(), 0);
+    Live_.assign(Entries_.size() + 1, 0);
+    for (size_t I = 1; I < Live_.size(); ++I) {
+      Live_[I] += 1;
+      if (const size_t Up = I + (I & (0 - I)); Up < Live_.size()) Live_[Up] += Live_[I];
+    }
+  }
+  size_t NextLive(size_t Pos) const noexcept {
+    if (Holes_)
+      while (Pos < Entries_.size() && Dead_[Pos]) ++Pos;
+    return Pos < Entries_.size() ? Pos : Entries_.size();
+  }
+  // Entries that are not holes before position Pos.
+  size_t RankOf(size_t Pos) const noexcept {
+    if (!Holes_) return Pos;
+    size_t Sum = 0;
+    for (size_t I = Pos; I > 0; I &= I - 1) Sum += Live_[I];
+    return Sum;
+  }
+  // The position of the entry of rank Rank (0-based) among those that are not holes.
+  size_t PositionOf(size_t Rank) const noexcept {
+    size_t Pos = 0;
+    size_t Step = size_t{1} << (63 - __builtin_clzll(Live_.size()));
+    for (; Step; Step >>= 1)
+      if (Pos + Step < Live_.size() && Live_[Pos + Step] <= Rank) {
+        Pos += Step;
+        Rank -= Live_[Pos];
+      }
+    return Pos;  // 1-based Pos + 1 is the entry, so 0-based Pos
+  }
+  void MarkHole(size_t Pos) noexcept {
+    Dead_[Pos] = 1;
+    ++Holes_;
+    for (size_t I = Pos + 1; I < Live_.size(); I += I & (0 - I)) --Live_[I];
+  }
+  // An entry appended while there are holes joins the tree.
+  void AppendLive() {
+    const size_t I = Entries_.size();  // 1-based position of the new last entry
+    Dead_.push_back(0);
+    // Live_[I] covers (I - lowbit(I), I]: the new entry and those before it in that range.
+    Live_.push_back(static_cast<uint32_t>(1 + RankOf(I - 1) - RankOf(I - (I & (0 - I)))));
+  }
+  void DropHoles() noexcept {
+    Holes_ = 0;
+    Dead_.clear();
+    Live_.clear();
+  }
+  // Closes the holes, keeping the entries' order, and indexes the entries' new positions.
+  void Compact() {
+    if (!Holes_) return;
+    const size_t CursorRank = RankOf(std::min(Cursor_, Entries_.size()));
+    size_t Kept = 0;
+    for (size_t I = 0; I < Entries_.size(); ++I)
+      if (!Dead_[I] && Kept++ != I) Entries_[Kept - 1] = std::move(Entries_[I]);
+    Entries_.resize(Kept);
+    DropHoles();
+    Cursor_ = CursorRank;  // a key cursor goes on where it was
+    Rebuild();
   }
   void Configure() {
     Index_.max_load_factor(static_cast<float>(LoadFactor_));
@@ -231,7 +339,8 @@ class TStringHashTable {
   void Rebuild() {
     Index_ = TIndex(0, THasher{HashType_, &Entries_}, TEqual{&Entries_});
     Configure();
-    for (size_t I = 0; I < Entries_.size(); ++I) Index_.insert(I);
+    for (size_t I = 0; I < Entries_.size(); ++I)
+      if (!IsHole(I)) Index_.insert(I);
   }
   void Notify(const std::string& Key, const V& Value, TTableNotification What) {
     if (OnNotify) OnNotify(Key, Value, What);

@@ -450,7 +450,11 @@ void TInferenceEngine::DropRule(TRule* Rule) {
     FiringRule_ = nullptr;
   }
   if (Network_) Network_->RemoveRule(*Rule);
-  if (Rule->GetOwner() == this && !Rule->IsDestroying()) delete Rule;
+  if (Rule->GetOwner() == this && !Rule->IsDestroying()) {
+    // As for many rules at once (DropRules): only free-notification partners need the news.
+    TQuietRemovals Quiet(*this);
+    delete Rule;
+  }
 }
 
 void TInferenceEngine::DropRules(const std::vector<TRule*>& Rules) {
