@@ -151,10 +151,10 @@ template <class F, uint32_t... Rooms>
 decltype(auto) WithRoom(uint32_t Room, F&& Fn, std::integer_sequence<uint32_t, Rooms...>) {
   using TResult = decltype(Fn(std::integral_constant<uint32_t, 0>{}));
   if constexpr (std::is_void_v<TResult>) {
-    ((Room == Rooms ? (Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
+    (void)((Room == Rooms ? (Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
   } else {
     TResult Result{};
-    ((Room == Rooms ? (Result = Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
+    (void)((Room == Rooms ? (Result = Fn(std::integral_constant<uint32_t, Rooms>{}), true) : false) || ...);
     return Result;
   }
 }

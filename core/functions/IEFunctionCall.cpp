@@ -90,28 +90,53 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
   Function->Call(*this, Context, Result);
 }
 
-int TFunctionCall::Decide(platform::TObject* Context, int Depth) {
-  constexpr int MaxDecided = 8;  // longer calls are rare: they run as usual
-  constexpr int MaxDepth = 4;    // deeper nesting runs as usual (and meets the stack guard)
+bool TFunctionCall::DecidedArguments(platform::TObject* Context, int Depth, const TIEValue** Values,
+                                     TNumbers& Numbers) {
+  constexpr int MaxDepth = 4;  // deeper nesting runs as usual (and meets the stack guard)
   const TIEUserFunction* Function = Function_.get();
   const int Count = GetArgumentCount();
-  if (!Function || Count > MaxDecided) return -1;
-  if (Count < Function->GetMinArgumentCount() || Count > Function->GetMaxArgumentCount()) return -1;
-  const TIEValue* Values[MaxDecided];
+  if (!Function || Count > MaxDecided) return false;
+  if (Count < Function->GetMinArgumentCount() || Count > Function->GetMaxArgumentCount()) return false;
   for (int I = 0; I < Count; ++I) {
     const TIEValue* Argument = Arguments_[static_cast<size_t>(I)].get();
-    if (!Argument) return -1;
+    if (!Argument) return false;
     TFunctionCall* Nested = Argument->PeekFunCall();
     if (!Nested) {
-      if (!(Values[I] = Argument->Peek(Context))) return -1;
+      if (!(Values[I] = Argument->Peek(Context))) return false;
       continue;
     }
-    if (Depth >= MaxDepth || !Nested->Function_ || !Nested->Function_->DecidesTruth()) return -1;
-    const int Answer = Nested->Decide(Context, Depth + 1);
-    if (Answer < 0) return -1;
-    Values[I] = (Answer ? FCTrue : FCFalse).get();
+    if (Depth >= MaxDepth || !Nested->Function_) return false;
+    if (Nested->Function_->DecidesTruth()) {
+      const int Answer = Nested->Decide(Context, Depth + 1);
+      if (Answer < 0) return false;
+      Values[I] = (Answer ? FCTrue : FCFalse).get();
+    } else if (Nested->Function_->DecidesNumbers()) {
+      TIEUserFunction::TNumber Number;
+      if (!Nested->DecideNumber(Context, Depth + 1, Number)) return false;
+      if (Number.IsFloat)
+        Numbers[I].emplace(Number.Value);
+      else
+        Numbers[I].emplace(static_cast<int32_t>(Number.Value), dtInteger);
+      Values[I] = &*Numbers[I];
+    } else {
+      return false;
+    }
   }
-  return Function->Decide(Values, Count);
+  return true;
+}
+
+int TFunctionCall::Decide(platform::TObject* Context, int Depth) {
+  const TIEValue* Values[MaxDecided];
+  TNumbers Numbers;
+  if (!DecidedArguments(Context, Depth, Values, Numbers)) return -1;
+  return Function_->Decide(Values, GetArgumentCount());
+}
+
+bool TFunctionCall::DecideNumber(platform::TObject* Context, int Depth, TIEUserFunction::TNumber& Number) {
+  const TIEValue* Values[MaxDecided];
+  TNumbers Numbers;
+  if (!DecidedArguments(Context, Depth, Values, Numbers)) return false;
+  return Function_->DecideNumber(Values, GetArgumentCount(), Number);
 }
 
 void TFunctionCall::SimpleExecute(platform::TObject* Context, IIEValue& Result) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,8 +65,9 @@ class TFunctionCall final : public TFunCallBase {
   // Resolves the function through the reasoner on first use, then calls it.
   void Execute(platform::TObject* Context, IIEValue& Result) override;
   // Asks the resolved function, when every argument is a value that exists already (constants
-  // and bound slots, read without counting) or a nested call decided in turn whose function
-  // answers only TRUE or FALSE; -1 before the first run and for anything else.
+  // and bound slots, read without counting) or a nested call decided in turn: one whose function
+  // answers only TRUE or FALSE, or arithmetic on plain numbers (a join test's "(+ ?x 1)" then
+  // makes no value); -1 before the first run and for anything else.
   int Decide(platform::TObject* Context) override { return Decide(Context, 0); }
   // Runs the resolved function; any failure is reported as "<name> error: <message>".
   void SimpleExecute(platform::TObject* Context, IIEValue& Result);
@@ -86,6 +88,13 @@ class TFunctionCall final : public TFunCallBase {
 
  private:
   int Decide(platform::TObject* Context, int Depth);
+  // The number the call gives, decided as above; false when unknown.
+  bool DecideNumber(platform::TObject* Context, int Depth, TIEUserFunction::TNumber& Number);
+  // The arguments' values for a decision, in Values; a nested call decided to a number is made
+  // in Numbers[I].  False when some argument is not known without running it.
+  static constexpr int MaxDecided = 8;  // longer calls are rare: they run as usual
+  using TNumbers = std::optional<TIEValue>[MaxDecided];
+  bool DecidedArguments(platform::TObject* Context, int Depth, const TIEValue** Values, TNumbers& Numbers);
 
   IReasoner* Reasoner_ = nullptr;
   std::vector<IIEValue> Arguments_;

@@ -66,6 +66,20 @@ class TIEUserFunction : public platform::TPersistent {
   // Whether every answer of the function is the atom TRUE or the atom FALSE, so that a decided
   // call of it can stand for that atom among the arguments of another decision ("or" of "eq"s).
   virtual bool DecidesTruth() const noexcept { return false; }
+  // The number the function would give on these argument values when it is certain without
+  // running it; false when unknown.  Only arithmetic without effects answers, and only where
+  // running it would raise no error.
+  struct TNumber {
+    double Value = 0;
+    bool IsFloat = false;  // else an integer (Value is whole and fits 32 bits)
+  };
+  virtual bool DecideNumber(const TIEValue* const* Arguments, int Count, TNumber& Result) const {
+    (void)Arguments;
+    (void)Count;
+    (void)Result;
+    return false;
+  }
+  virtual bool DecidesNumbers() const noexcept { return false; }
   // What the network may compute in place of a call of the function, on values that exist:
   // a pattern's "a|b|c" is an "or" of strict "eq" tests of one slot, which a one-input node
   // answers by comparing the slot's value with each constant.  Only those built-ins say so.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -38,6 +39,7 @@ class TArithmeticFunction final : public TBuiltinFunction {
   PLATFORM_CLASS(TArithmeticFunction, TBuiltinFunction)
  public:
   TArithmeticFunction(const TFunctionSpec& Spec, TArithmetic Op) : TBuiltinFunction(Spec), Op_(Op) {}
+  bool DecidesNumbers() const noexcept override { return Op_ != arIntDivide; }
 
  protected:
   void Execute(TFunctionCall& FunCall, TIEContext* Context, IIEValue& Result) override {
@@ -45,14 +47,50 @@ class TArithmeticFunction final : public TBuiltinFunction {
       Result = NewInteger(IntegerQuotient(FunCall, Context));
       return;
     }
-    const int Count = FunCall.GetArgumentCount();
-    double Acc = Op_ == arMultiply ? 1 : 0;
-    bool IsFloat = Op_ == arDivide;
-    for (int I = 0; I < Count; ++I) {
+    bool IsFloat = false;
+    const std::optional<double> Folded = Fold(FunCall.GetArgumentCount(), IsFloat, [&](int I, bool& Float) {
       IIEValue Held;
       const TIEValue& Arg = PeekArg(FunCall, I, Context, Held);
-      const double X = Arg.GetAsNumeric();
-      IsFloat = IsFloat || Arg.GetDType() == dtFloat;
+      Float = Arg.GetDType() == dtFloat;
+      return Arg.GetAsNumeric();
+    });
+    if (!Folded) RaiseDivisionByZero(GetFunctionName());
+    const double Acc = CheckedFloat(*Folded, GetFunctionName());
+    Result = IsFloat ? NewFloat(Acc) : NewInteger(CheckedInteger(Acc, GetFunctionName()));
+  }
+
+  // The same on integers and floats that exist already, where Execute would raise nothing.
+  bool DecideNumber(const TIEValue* const* Arguments, int Count, TNumber& Result) const override {
+    if (Op_ == arIntDivide) return false;
+    for (int I = 0; I < Count; ++I)
+      if (Arguments[I]->GetDType() != dtInteger && Arguments[I]->GetDType() != dtFloat) return false;
+    const std::optional<double> Folded = Fold(Count, Result.IsFloat, [&](int I, bool& Float) {
+      Float = Arguments[I]->GetDType() == dtFloat;
+      return Arguments[I]->GetAsNumeric();
+    });
+    if (!Folded || !std::isfinite(*Folded)) return false;
+    if (Result.IsFloat) {
+      Result.Value = *Folded;
+      return true;
+    }
+    int32_t Whole = 0;
+    if (!TruncToInteger(*Folded, Whole)) return false;
+    Result.Value = Whole;
+    return true;
+  }
+
+ private:
+  // The operation over the arguments' numbers, Number(I, Float) reading argument I in turn (and
+  // telling whether it is a float); nothing at a division by zero, the later arguments unread.
+  // Sums, differences and products accumulate in 64-bit floats.
+  template <class TNumberOf>
+  std::optional<double> Fold(int Count, bool& IsFloat, TNumberOf&& Number) const {
+    double Acc = Op_ == arMultiply ? 1 : 0;
+    IsFloat = Op_ == arDivide;
+    for (int I = 0; I < Count; ++I) {
+      bool Float = false;
+      const double X = Number(I, Float);
+      IsFloat = IsFloat || Float;
       if (I == 0 && (Op_ == arSubtract || Op_ == arDivide)) {
         Acc = X;
         continue;
@@ -62,17 +100,15 @@ class TArithmeticFunction final : public TBuiltinFunction {
         case arSubtract: Acc -= X; break;
         case arMultiply: Acc *= X; break;
         case arDivide:
-          if (X == 0) RaiseDivisionByZero(GetFunctionName());
+          if (X == 0) return std::nullopt;
           Acc /= X;
           break;
         case arIntDivide: break;
       }
     }
-    Acc = CheckedFloat(Acc, GetFunctionName());
-    Result = IsFloat ? NewFloat(Acc) : NewInteger(CheckedInteger(Acc, GetFunctionName()));
+    return Acc;
   }
 
- private:
   int32_t IntegerQuotient(TFunctionCall& FunCall, TIEContext* Context) const {
     int32_t Acc = IntegerArg(FunCall, 0, Context);
     for (int I = 1; I < FunCall.GetArgumentCount(); ++I) {

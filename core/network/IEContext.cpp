@@ -226,9 +226,8 @@ const TIEValue* TIEContext::PeekPatternBinding(const TBindingInfo& Binding) {
   const TIEValue* Value = Fact->GetSlotValues().Entry(Entry).Value.get();
   if (!Value || Binding.SubIndex == NoSubIndex) return Value;
   // An element of a list: out of range is left to Resolve, which raises the list's error.
-  if (Value->GetDType() != dtList) return nullptr;
-  const IValueVector List = Value->GetAsList();
-  if (Binding.SubIndex < 0 || Binding.SubIndex >= List->GetValueCount()) return nullptr;
+  const TValueVector* List = PeekList(*Value);
+  if (!List || Binding.SubIndex < 0 || Binding.SubIndex >= List->GetValueCount()) return nullptr;
   return List->Get(Binding.SubIndex).get();
 }
 

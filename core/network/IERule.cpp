@@ -343,8 +343,9 @@ void TRule::Prepare(const ITokenFacts& Token, TIEContext& Context) {
       // Facts of one template keep a slot at one place: look there first.
       Value = GetPlacedValue(*Fact, B->SlotIndex, B->Place);
       if (B->SubIndex != NoSubIndex) {
-        const IValueVector List = Value->GetAsList();
-        if (B->SubIndex < 0 || B->SubIndex >= List->GetValueCount()) continue;  // the field is not there
+        const TValueVector* List = PeekList(*Value);
+        if (!List) Value->GetAsList();  // raises the error for a value that is not a list
+        if (!List || B->SubIndex < 0 || B->SubIndex >= List->GetValueCount()) continue;  // the field is not there
         Value = List->Get(B->SubIndex);
       }
     }

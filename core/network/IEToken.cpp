@@ -134,9 +134,8 @@ const TIEValue* PlaceValueSearched(TFact& Fact, const std::string& Slot, int32_t
   }
   if (!Value) return nullptr;
   if (SubIndex == NoSubIndex) return Value;
-  if (Value->GetDType() != dtList) return nullptr;
-  TValueVector* List = static_cast<TValueVector*>(Value->GetInterface());
-  if (SubIndex < 0 || SubIndex >= List->GetValueCount()) return nullptr;
+  const TValueVector* List = PeekList(*Value);
+  if (!List || SubIndex < 0 || SubIndex >= List->GetValueCount()) return nullptr;
   return List->Get(SubIndex).get();
 }
 

@@ -140,4 +140,11 @@ class TSingletonsVector final : public platform::TCloneable {
 
 inline IValueVector NewList() { return platform::MakeRef<TValueVector>(); }
 
+// The list a value holds, without a counted reference (nothing when it holds no list): matching
+// reads fields of lists for every comparison, and counting the list up and down each time is
+// two atomic steps more than the read.
+inline const TValueVector* PeekList(const TIEValue& Value) noexcept {
+  return Value.GetDType() == dtList ? static_cast<const TValueVector*>(Value.GetInterface()) : nullptr;
+}
+
 }  // namespace rulecore
