@@ -15,6 +15,9 @@
               network has N children, then N facts that each activate one of them.
   names N     N templates, N deffunctions and N globals, each deffunction reading its global,
               then calls of a few of them: definitions and name lookups at scale.
+  tests N     N facts, each paired with the next by a rule whose join is a test of a call
+              ("?b&:(= ?b (+ ?a 1))"), which no key can serve: N * N tests, N matches, each
+              withdrawn as the facts are retracted, last first.
 The whole program comes from here; it is the same text for CLIPS."""
 import sys
 
@@ -88,12 +91,25 @@ def names(n):
     lines += ["(reset)", f'(printout t "sum " (+ 0 {calls}) crlf)']
     return "\n".join(lines) + "\n"
 
+TESTS = """(defglobal ?*pairs* = 0)
+(defrule fill (declare (salience 10)) (count ?n)
+  =>
+  (bind ?i 0)
+  (while (< ?i ?n) (assert (x ?i)) (bind ?i (+ ?i 1))))
+(defrule pair (x ?a) (x ?b&:(= ?b (+ ?a 1))) => (bind ?*pairs* (+ ?*pairs* 1)))
+(defrule drain (declare (salience -10)) ?f <- (x ?) => (retract ?f))
+(deffacts start (count {n}))
+(reset)
+(run)
+(printout t "pairs " ?*pairs* crlf)
+"""
+
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
     if kind in ("rules", "siblings", "names"):
         print({"rules": rules, "siblings": siblings, "names": names}[kind](n), end="")
         return
-    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS}[kind].format(n=n), end="")
+    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS}[kind].format(n=n), end="")
 
 if __name__ == "__main__":
     main()

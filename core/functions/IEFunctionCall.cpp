@@ -90,6 +90,15 @@ void TFunctionCall::Execute(platform::TObject* Context, IIEValue& Result) {
   Function->Call(*this, Context, Result);
 }
 
+const TIEValue* TFunctionCall::TNumbers::Make(const TIEUserFunction::TNumber& Number) {
+  // At most one number per argument, and a call decided has at most MaxDecided of them.
+  void* Room = Room_[Made_];
+  TIEValue* Made = Number.IsFloat ? ::new (Room) TIEValue(Number.Value)
+                                  : ::new (Room) TIEValue(static_cast<int32_t>(Number.Value), dtInteger);
+  ++Made_;
+  return Made;
+}
+
 bool TFunctionCall::DecidedArguments(platform::TObject* Context, int Depth, const TIEValue** Values,
                                      TNumbers& Numbers) {
   constexpr int MaxDepth = 4;  // deeper nesting runs as usual (and meets the stack guard)
@@ -113,11 +122,7 @@ bool TFunctionCall::DecidedArguments(platform::TObject* Context, int Depth, cons
     } else if (Nested->Function_->DecidesNumbers()) {
       TIEUserFunction::TNumber Number;
       if (!Nested->DecideNumber(Context, Depth + 1, Number)) return false;
-      if (Number.IsFloat)
-        Numbers[I].emplace(Number.Value);
-      else
-        Numbers[I].emplace(static_cast<int32_t>(Number.Value), dtInteger);
-      Values[I] = &*Numbers[I];
+      Values[I] = Numbers.Make(Number);
     } else {
       return false;
     }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,9 +91,25 @@ class TFunctionCall final : public TFunCallBase {
   // The number the call gives, decided as above; false when unknown.
   bool DecideNumber(platform::TObject* Context, int Depth, TIEUserFunction::TNumber& Number);
   // The arguments' values for a decision, in Values; a nested call decided to a number is made
-  // in Numbers[I].  False when some argument is not known without running it.
+  // in Numbers.  False when some argument is not known without running it.
   static constexpr int MaxDecided = 8;  // longer calls are rare: they run as usual
-  using TNumbers = std::optional<TIEValue>[MaxDecided];
+  // Room on the stack for the numbers of decided nested calls, made as they come (a decision
+  // runs for every pair of facts a join test meets: nothing is made or cleared in advance).
+  class TNumbers {
+   public:
+    TNumbers() noexcept {}
+    ~TNumbers() {
+      for (uint8_t I = 0; I < Made_; ++I) At(I).~TIEValue();
+    }
+    TNumbers(const TNumbers&) = delete;
+    TNumbers& operator=(const TNumbers&) = delete;
+    const TIEValue* Make(const TIEUserFunction::TNumber& Number);
+
+   private:
+    TIEValue& At(uint8_t I) noexcept { return *std::launder(reinterpret_cast<TIEValue*>(Room_[I])); }
+    alignas(TIEValue) unsigned char Room_[MaxDecided][sizeof(TIEValue)];
+    uint8_t Made_ = 0;
+  };
   bool DecidedArguments(platform::TObject* Context, int Depth, const TIEValue** Values, TNumbers& Numbers);
 
   IReasoner* Reasoner_ = nullptr;

@@ -66,7 +66,7 @@ class TArithmeticFunction final : public TBuiltinFunction {
       if (Arguments[I]->GetDType() != dtInteger && Arguments[I]->GetDType() != dtFloat) return false;
     const std::optional<double> Folded = Fold(Count, Result.IsFloat, [&](int I, bool& Float) {
       Float = Arguments[I]->GetDType() == dtFloat;
-      return Arguments[I]->GetAsNumeric();
+      return Arguments[I]->GetPlainNumber();
     });
     if (!Folded || !std::isfinite(*Folded)) return false;
     if (Result.IsFloat) {

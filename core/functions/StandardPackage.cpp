@@ -260,15 +260,9 @@ class TCompareFunction final : public TSelectingFunction<TCompareKind> {
 
  private:
   static bool PlainNumber(const TIEValue& Value, double& Number) noexcept {
-    if (Value.GetDType() == dtInteger) {
-      Number = Value.GetAsInteger();
-      return true;
-    }
-    if (Value.GetDType() == dtFloat) {
-      Number = Value.GetAsFloat();
-      return true;
-    }
-    return false;
+    if (Value.GetDType() != dtInteger && Value.GetDType() != dtFloat) return false;
+    Number = Value.GetPlainNumber();
+    return true;
   }
 
   bool Holds(double Left, double Right) const noexcept {

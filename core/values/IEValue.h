@@ -179,6 +179,10 @@ class TIEValue final : public platform::TCloneable {
   int32_t GetAsInteger() const;
   double GetAsFloat() const;
   double GetAsNumeric() const { return GetAsFloat(); }
+  // The number of an integer or a float, read in place: decisions on plain numbers (a join
+  // test's comparison) read one for every pair of facts.  Other kinds give their raw payload:
+  // callers check the kind first.
+  double GetPlainNumber() const noexcept { return DType_ == dtFloat ? Payload_.Float : Payload_.Int; }
   int32_t GetAsFactId() const;
   int32_t GetAsDescriptor() const;
   void* GetAsExternalAddress() const;
