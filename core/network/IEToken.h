@@ -85,6 +85,35 @@ class TIEToken final : public platform::TCloneable, public ITokenFacts {
   float Strength_ = 1.0f;
 };
 
+// The facts of a token by position, read once.  A join scanning its right memory for one left
+// token tests every pair against the same left facts, and reaching a fact of a deep token walks
+// the chain from the newest fact each time (a rule of twenty patterns compares with facts
+// twenty links back).  Only tokens of more than two and at most MaxFacts facts are tabled.
+class TTokenFactTable final : public ITokenFacts {
+ public:
+  static constexpr int MaxFacts = 32;
+  explicit TTokenFactTable(const TIEToken& Token) noexcept {
+    const int Count = Token.GetCount();
+    if (Count <= 2 || Count > MaxFacts) return;
+    const TIEToken* T = &Token;
+    for (int I = Count - 1; I >= 0; --I) {
+      Facts_[I] = T ? T->GetFact().get() : nullptr;
+      if (T) T = T->GetParent().get();
+    }
+    Count_ = Count;
+  }
+  TTokenFactTable(const TTokenFactTable&) = delete;
+  TTokenFactTable& operator=(const TTokenFactTable&) = delete;
+  bool Usable() const noexcept { return Count_ > 0; }
+  int GetFactCount() const override { return Count_; }
+  TFact* GetFactAt(int Index) const override { return At(Index); }
+  TFact* At(int Index) const noexcept { return Index >= 0 && Index < Count_ ? Facts_[Index] : nullptr; }
+
+ private:
+  int Count_ = 0;
+  TFact* Facts_[MaxFacts];
+};
+
 // A token memory: buckets of tokens selected by a key - the token's sort code, a fact's id, or
 // the hash of a slot value of the fact at a given position.
 class TIETokenTree {

@@ -638,7 +638,7 @@ void TJoinNode::CreateMemories() {
   }
 }
 
-bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
+bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right, const TTokenFactTable* LeftFacts) {
   if (Chained_) {
     // A right token of a chained negation extends exactly one left token.
     const IReteToken& Prefix = Right->GetParent();
@@ -650,12 +650,12 @@ bool TJoinNode::Matches(const IReteToken& Left, const IReteToken& Right) {
     const TFact* const Placeholder = GetRete().GetHost()->GetPlaceholderFact().get();
     for (const auto& Test : GetTests()) {
       auto& Join = static_cast<TIEJoinTest&>(*Test);
-      TFact* LeftFact = Left->GetFacts(Join.GetTokenIndex());
+      TFact* LeftFact = LeftFacts ? LeftFacts->At(Join.GetTokenIndex()) : Left->GetFacts(Join.GetTokenIndex());
       if (!Join.Holds(LeftFact == Placeholder ? nullptr : LeftFact, *Fact)) return false;
     }
     return true;
   }
-  const TMatchScope Match(GetContext(), Left.get(), Fact);
+  const TMatchScope Match(GetContext(), LeftFacts ? const_cast<TTokenFactTable*>(LeftFacts) : static_cast<ITokenFacts*>(Left.get()), Fact);
   try {
     return RunTests(GetTests().size());
   } catch (const EIEException&) {
@@ -720,8 +720,10 @@ template <class TOnMatch>
 void TJoinNode::ScanRight(const IReteToken& Left, const TIETokenTree::TKeys& Keys, TOnMatch&& OnMatch) {
   // Walks as VaryLeft does; OnMatch answers false to end the scan.
   SettleRight();
+  const TTokenFactTable Table(*Left);
+  const TTokenFactTable* const LeftFacts = Table.Usable() ? &Table : nullptr;
   auto Visit = [&](TIETokenTree::TVisit& Tokens, int64_t Exact) {
-    return Tokens.Each(Exact, [&](size_t I) { return !Matches(Left, Tokens.At(I)) || OnMatch(Tokens.At(I)); });
+    return Tokens.Each(Exact, [&](size_t I) { return !Matches(Left, Tokens.At(I), LeftFacts) || OnMatch(Tokens.At(I)); });
   };
   if (!ShortCut_) return WalkMemory(*Right_, nullptr, TIETokenTree::WildKey, Visit);
   if (!Keys.HasFact) return;

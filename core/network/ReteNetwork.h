@@ -246,7 +246,8 @@ class TJoinNode final : public TTestNode {
     if (!RightBacklog_.Empty()) KeyRightBacklog();
   }
   void KeyRightBacklog() const;
-  bool Matches(const IReteToken& Left, const IReteToken& Right);
+  // LeftFacts, when given, holds Left's facts (a scan of the right memory tables them once).
+  bool Matches(const IReteToken& Left, const IReteToken& Right, const TTokenFactTable* LeftFacts = nullptr);
   // Whether a memory may already hold a token equal to an arriving one tagged Tag.
   bool MayBeStored(TTokenAction Tag) const noexcept;
   // The tag a stored left token of a negated node goes on with when its last blocking fact

@@ -232,3 +232,26 @@ TEST(TokenMemory, FilledBucketsFollowAddsRemovalsAndClear) {
   Memory.Add(TokenOf(1));
   EXPECT_EQ(Filled(), std::vector<int>{1});
 }
+
+// A join scanning its right memory reads the left token's facts from a table made once: the
+// table must give what the token gives at every position, a missing fact included.
+TEST(TokenFactTable, GivesEveryPositionAsTheTokenDoes) {
+  for (int Count : {1, 2, 3, 7, TTokenFactTable::MaxFacts, TTokenFactTable::MaxFacts + 1}) {
+    IReteToken Token = TokenOf(100);
+    for (int I = 1; I < Count; ++I) {
+      IFact Fact;
+      if (I % 3 != 2) {  // every third position without a fact, as a negated pattern leaves it
+        Fact = MakeRef<TFact>();
+        Fact->SetID(100 + I);
+      }
+      Token = MakeRef<TIEToken>(Token, Fact);
+    }
+    ASSERT_EQ(Token->GetCount(), Count);
+    const TTokenFactTable Table(*Token);
+    // Shallow tokens cost at most one link a read; the deepest are read as they are.
+    EXPECT_EQ(Table.Usable(), Count > 2 && Count <= TTokenFactTable::MaxFacts) << Count;
+    if (!Table.Usable()) continue;
+    EXPECT_EQ(Table.GetFactCount(), Count);
+    for (int I = -1; I <= Count; ++I) EXPECT_EQ(Table.GetFactAt(I), Token->GetFacts(I)) << Count << " at " << I;
+  }
+}
