@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -210,9 +211,12 @@ class TStringHashTable {
   // The entries in order, passing over holes.
   class TIterator {
    public:
+    using iterator_category = std::forward_iterator_tag;
     using value_type = std::pair<std::string, V>;
     using reference = const value_type&;
+    using pointer = const value_type*;
     using difference_type = std::ptrdiff_t;
+    TIterator() noexcept = default;
     TIterator(const TStringHashTable& Table, size_t At) noexcept : Table_(&Table), At_(Table.NextLive(At)) {}
     reference operator*() const noexcept { return Table_->Entries_[At_]; }
     const value_type* operator->() const noexcept { return &Table_->Entries_[At_]; }
@@ -220,11 +224,16 @@ class TStringHashTable {
       At_ = Table_->NextLive(At_ + 1);
       return *this;
     }
+    TIterator operator++(int) noexcept {
+      TIterator Before = *this;
+      ++*this;
+      return Before;
+    }
     bool operator==(const TIterator& Other) const noexcept { return At_ == Other.At_; }
 
    private:
-    const TStringHashTable* Table_;
-    size_t At_;
+    const TStringHashTable* Table_ = nullptr;
+    size_t At_ = 0;
   };
   TIterator begin() const noexcept { return TIterator(*this, 0); }
   TIterator end() const noexcept { return TIterator(*this, Entries_.size()); }

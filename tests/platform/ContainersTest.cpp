@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -62,6 +63,10 @@ TEST(StringHashTable, PutReturnsPreviousAndKeepsInsertionOrder) {
   EXPECT_EQ(T.Remove("b"), 0);
   EXPECT_EQ(T.KeyAt(0), "a");
   EXPECT_EQ(T.Get("c"), 3);  // index still right after the removal shifted entries
+  // The entries in order, for the standard algorithms too, passing over what was removed.
+  static_assert(std::forward_iterator<TStringHashTable<int>::TIterator>);
+  EXPECT_EQ(std::distance(T.begin(), T.end()), 2);
+  EXPECT_EQ(std::find_if(T.begin(), T.end(), [](const auto& E) { return E.second == 3; })->first, "c");
   int Found = 0;
   EXPECT_TRUE(T.ContainsKey("c", Found));
   EXPECT_EQ(Found, 3);
