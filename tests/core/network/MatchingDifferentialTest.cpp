@@ -49,6 +49,8 @@ const char* Program = R"(
 (defrule fn-alpha (a (x ?v&:(gt ?v 1))) =>)
 (defrule fn-join (a (x ?v)) (b (x ?w&:(gt ?w ?v))) =>)
 (defrule fn-test (a (x ?v) (y ?w)) (test (gt ?w (+ ?v 1))) =>)
+(defrule next (a (x ?v)) (a (x ?w&:(= ?w (+ ?v 1)))) =>)
+(defrule deep (a (x ?v) (y 1)) (b (x ?v)) (a (y ?w&:(< ?w (* ?v 2)))) (b (x ?z&:(= ?z (- ?w 1)))) =>)
 (defrule same-list (b (x ?v) (l $?m)) (b (x ~?v) (l $?n&$?m)) =>)
 (defrule other-list (b (x 0) (l $?m)) (b (x 1) (l $?n&~$?m)) =>)
 (defrule either-list (b (x 2) (l $?m)) (b (x 3) (l $?o)) (b (l $?n&$?m|$?o)) =>)
@@ -110,6 +112,16 @@ std::vector<TMatch> Expected(const std::vector<TA>& As, const std::vector<TB>& B
       if (B.X > A.X) M.push_back({"fn-join", {A.Id, B.Id}});
   for (const TA& A : As)
     if (A.Y > A.X + 1) M.push_back({"fn-test", {A.Id}});
+  // Arithmetic inside a join's comparison is decided on the facts' values; a deep left token's
+  // facts are read from the scan's table.
+  for (const TA& P : As)
+    for (const TA& Q : As)
+      if (Q.X == P.X + 1) M.push_back({"next", {P.Id, Q.Id}});
+  for (const TA& A : As)
+    for (const TB& B : Bs)
+      for (const TA& Q : As)
+        for (const TB& D : Bs)
+          if (A.Y == 1 && B.X == A.X && Q.Y < A.X * 2 && D.X == Q.Y - 1) M.push_back({"deep", {A.Id, B.Id, Q.Id, D.Id}});
   // Multifield variables constrained by multifield variables compare whole lists.
   for (const TB& B : Bs)
     for (const TB& D : Bs)
