@@ -70,16 +70,56 @@ void TComponent::InsertComponent(TComponent* Component) {
   NotifyAll(Component, opInsert);
 }
 
+void TComponent::TOwned::push_back(TComponent* Component) {
+  if (GapLength_ > 0 && GapStart_ + GapLength_ == Slots_.size()) {
+    Slots_[GapStart_++] = Component;  // the gap is at the end: fill it
+    --GapLength_;
+    return;
+  }
+  Slots_.push_back(Component);
+}
+
+void TComponent::TOwned::EraseAt(size_t Index) noexcept {
+  const auto At = [this](size_t Slot) { return Slots_.begin() + static_cast<std::ptrdiff_t>(Slot); };
+  if (GapLength_ == 0) {
+    GapStart_ = Index;
+  } else if (Index < GapStart_) {
+    // The components between it and the gap move to the gap's far end.
+    std::move_backward(At(Index + 1), At(GapStart_), At(GapStart_ + GapLength_));
+    GapStart_ = Index;
+  } else if (Index > GapStart_) {
+    // The components between the gap and it move to the gap's near end.
+    std::move(At(GapStart_ + GapLength_), At(Index + GapLength_), At(GapStart_));
+    GapStart_ = Index;
+  }
+  ++GapLength_;
+  if (GapLength_ * 2 > Slots_.size()) {
+    Slots_.erase(At(GapStart_), At(GapStart_ + GapLength_));
+    GapStart_ = GapLength_ = 0;
+  }
+}
+
+size_t TComponent::TOwned::IndexOf(const TComponent* Component) const noexcept {
+  // From both ends at once: components mostly leave newest first (an owner freeing what it
+  // owns, a clear) or oldest first (definitions removed in the order they were made), and either
+  // way n of them leave with a short search each.
+  size_t Low = 0;
+  size_t High = size();
+  while (Low < High) {
+    if ((*this)[--High] == Component) return High;
+    if (Low < High && (*this)[Low] == Component) return Low;
+    ++Low;
+  }
+  return size();
+}
+
 void TComponent::RemoveComponent(TComponent* Component) {
-  // Components mostly leave newest first (an owner freeing what it owns, a clear): the search
-  // starts at the back, so that n of them leave in time linear in n.
   if (!Rare_) return;
-  std::vector<TComponent*>& Components = Rare_->Components;
-  auto Last = [&Components, Component] { return std::find(Components.rbegin(), Components.rend(), Component); };
-  if (Last() == Components.rend()) return;
+  TOwned& Components = Rare_->Components;
+  if (Components.IndexOf(Component) == Components.size()) return;
   NotifyAll(Component, opRemove);
   // The notice may have changed the list; look the component up again.
-  if (const auto It = Last(); It != Components.rend()) Components.erase(std::next(It).base());
+  if (const size_t At = Components.IndexOf(Component); At < Components.size()) Components.EraseAt(At);
   Component->Owner_ = nullptr;
 }
 
@@ -208,14 +248,16 @@ void TComponent::Notification(TComponent* Component, TOperation Operation) {
   if (Operation == opInsert) return;
   // Copy: a child may leave the list while handling the notice.
   if (!Rare_ || Rare_->Components.empty()) return;
-  const std::vector<TComponent*> Children = Rare_->Components;
-  const std::vector<TComponent*>& Components = Rare_->Components;
+  const TOwned& Components = Rare_->Components;
+  std::vector<TComponent*> Children;
+  Children.reserve(Components.size());
+  for (TComponent* C : Components) Children.push_back(C);
   for (size_t I = 0; I < Children.size(); ++I) {
     TComponent* C = Children[I];
     // Still ours?  While nobody left the list, the child is where it was; only after a change
     // is the list searched.
     const bool Present = (I < Components.size() && Components[I] == C) ||
-                         std::find(Components.begin(), Components.end(), C) != Components.end();
+                         Components.IndexOf(C) < Components.size();
     if (Present) C->Notification(Component, Operation);
   }
 }

@@ -44,13 +44,13 @@ class TComponent : public TPersistent {
   template <class TWhich>
   void DestroyComponentsWhere(TWhich&& Which) {
     if (!Rare_) return;
-    std::vector<TComponent*>& Components = Rare_->Components;
+    TOwned& Components = Rare_->Components;
     std::vector<TComponent*> Going;
     std::vector<TComponent*> Staying;
     Staying.reserve(Components.size());
     for (TComponent* C : Components) (Which(C) ? Going : Staying).push_back(C);
     if (Going.empty()) return;
-    Components.swap(Staying);
+    Components.Assign(std::move(Staying));
     for (auto It = Going.rbegin(); It != Going.rend(); ++It) FreeRemoved(*It);
   }
 
@@ -121,12 +121,53 @@ class TComponent : public TPersistent {
     std::vector<TComponent*> Items_;  // nullptr: a hole, only while indexed
     std::unique_ptr<std::unordered_map<TComponent*, size_t>> Index_;  // the live entries
   };
+  // The owned components in order, kept around a gap: a component leaving next to the last one
+  // that left moves no others, so that definitions removed in the order they were made (or the
+  // reverse) leave in time linear in their number.  The gap closes when it is half the list.
+  class TOwned {
+   public:
+    class TIterator {
+     public:
+      TIterator(const TOwned& List, size_t Index) noexcept : List_(&List), Index_(Index) {}
+      TComponent* operator*() const noexcept { return (*List_)[Index_]; }
+      TIterator& operator++() noexcept {
+        ++Index_;
+        return *this;
+      }
+      bool operator==(const TIterator& Other) const noexcept { return Index_ == Other.Index_; }
+
+     private:
+      const TOwned* List_;
+      size_t Index_;
+    };
+    size_t size() const noexcept { return Slots_.size() - GapLength_; }
+    bool empty() const noexcept { return size() == 0; }
+    TComponent* operator[](size_t Index) const noexcept {
+      return Slots_[Index < GapStart_ ? Index : Index + GapLength_];
+    }
+    TComponent* back() const noexcept { return (*this)[size() - 1]; }
+    TIterator begin() const noexcept { return {*this, 0}; }
+    TIterator end() const noexcept { return {*this, size()}; }
+    void push_back(TComponent* Component);
+    void Assign(std::vector<TComponent*>&& Components) noexcept {
+      Slots_ = std::move(Components);
+      GapStart_ = GapLength_ = 0;
+    }
+    // The component's index, or size() when it is not in the list.
+    size_t IndexOf(const TComponent* Component) const noexcept;
+    void EraseAt(size_t Index) noexcept;
+
+   private:
+    std::vector<TComponent*> Slots_;
+    size_t GapStart_ = 0;  // where the gap stands in Slots_
+    size_t GapLength_ = 0;
+  };
   // What many components never use - a name, components of their own, free-notification
   // partners - lives in a block made on first use: an engine holds thousands of rules, each a
   // component, and these fields made up half of a bare component.
   struct TRare {
     std::string Name;
-    std::vector<TComponent*> Components;
+    TOwned Components;
     TPartners FreeNotifies;
   };
   std::unique_ptr<TRare> Rare_;

@@ -180,7 +180,8 @@ void TReteNode::CallChildren(const IReteToken& Token) {
     CallChildrenDispatched(Token, *Token->GetFact());
     return;
   }
-  for (size_t I = 0; I < Children_.size(); ++I) Children_[I].Node->CallNode(Token, Children_[I].CallType);
+  for (size_t I = 0; I < Children_.size(); ++I)
+    if (TReteNode* Child = Children_[I].Node) Child->CallNode(Token, Children_[I].CallType);
 }
 
 struct TReteNetwork::TDispatch {
@@ -212,6 +213,7 @@ std::shared_ptr<const TReteNetwork::TDispatch> TReteNetwork::DispatchOf(const TR
   constexpr size_t MaxGroups = 8;
   const std::vector<TReteEdge>& Children = Node.GetChildren();
   for (size_t I = 0; I < Children.size(); ++I) {
+    if (!Children[I].Node) continue;
     const auto* Test = Children[I].CallType == ctSingle ? dynamic_cast<TPatternMatchNode*>(Children[I].Node) : nullptr;
     const bool Keyed = Test && Test->GetPatternMatchTest() == pmtTestEqual && HashesByEquality(Test->GetValue().get());
     auto Group = std::find_if(Made->Groups.begin(), Made->Groups.end(),
@@ -253,7 +255,7 @@ void TReteNode::CallChildrenDispatched(const IReteToken& Token, TFact& Fact) {
   while (A < Others.size() || B < Called.size()) {
     const uint32_t I = B == Called.size() || (A < Others.size() && Others[A] < Called[B]) ? Others[A++] : Called[B++];
     if (I >= Children_.size()) break;
-    Children_[I].Node->CallNode(Token, Children_[I].CallType);
+    if (TReteNode* Child = Children_[I].Node) Child->CallNode(Token, Children_[I].CallType);
   }
 }
 
@@ -265,6 +267,11 @@ void TReteNode::RaiseMatchError() const {
   } catch (const EIEException& E) {
     throw EMatchError(std::string(E.what()) + MessageText(SPatternMatchError) + Rete_.DescribeMatch(*this));
   }
+}
+
+int TReteNode::GetOutDegree() const noexcept {
+  const auto Gaps = Rete_.Gaps_.find(this);
+  return static_cast<int>(Children_.size() - (Gaps == Rete_.Gaps_.end() ? 0 : Gaps->second.Holes));
 }
 
 std::string TReteNode::GetToString() const {
@@ -1128,22 +1135,67 @@ void TReteNetwork::ForgetSuccessor(const TReteNode& Parent, const TReteNode& Chi
     }
 }
 
+void TReteNetwork::DropEdge(TReteNode& Parent, const TReteNode& Child) {
+  std::vector<TReteEdge>& C = Parent.Children_;
+  const auto Found = Gaps_.find(&Parent);
+  TGaps Gaps = Found == Gaps_.end() ? TGaps{} : Found->second;
+  // From both ends of the stretch that may hold it: rules mostly go newest or oldest first.
+  size_t Low = Gaps.FirstLive;
+  size_t High = C.size();
+  size_t At = C.size();
+  while (Low < High) {
+    if (C[--High].Node == &Child) {
+      At = High;
+      break;
+    }
+    if (Low < High && C[Low].Node == &Child) {
+      At = Low;
+      break;
+    }
+    ++Low;
+  }
+  if (At == C.size()) return;
+  if (At + 1 == C.size()) {
+    C.pop_back();
+    while (!C.empty() && !C.back().Node) {
+      C.pop_back();
+      --Gaps.Holes;
+    }
+  } else {
+    C[At].Node = nullptr;
+    ++Gaps.Holes;
+  }
+  if (Gaps.Holes * 2 > C.size()) {
+    C.erase(std::remove_if(C.begin(), C.end(), [](const TReteEdge& E) { return !E.Node; }), C.end());
+    Gaps.Holes = 0;
+  }
+  if (Gaps.Holes == 0) {
+    if (Found != Gaps_.end()) Gaps_.erase(Found);
+    return;
+  }
+  while (Gaps.FirstLive < C.size() && !C[Gaps.FirstLive].Node) ++Gaps.FirstLive;
+  Gaps_[&Parent] = Gaps;
+}
+
 void TReteNetwork::FreeNode(TReteNode* Node) {
   // Out of the index of its parent's children, and its own children out from under it.
   ChildrenChanged(*Node);  // its own dispatch goes with it
   for (TReteNode* Parent : Node->Parents_) ForgetSuccessor(*Parent, *Node);
-  for (const TReteEdge& E : Node->Children_) ForgetSuccessor(*Node, *E.Node);
+  for (const TReteEdge& E : Node->Children_)
+    if (E.Node) ForgetSuccessor(*Node, *E.Node);
+  // One edge per listing of a parent (a join of two patterns of one kind lists it twice).
   for (TReteNode* Parent : Node->Parents_) {
     ChildrenChanged(*Parent);
-    auto& C = Parent->Children_;
-    C.erase(std::remove_if(C.begin(), C.end(), [Node](const TReteEdge& E) { return E.Node == Node; }), C.end());
+    DropEdge(*Parent, *Node);
   }
   for (const TReteEdge& E : Node->Children_) {
+    if (!E.Node) continue;
     auto& P = E.Node->Parents_;
     for (size_t I = P.size(); I-- > 0;)
       if (P[I] == Node) P.erase(P.begin() + I);
     if (P.empty() && !E.Node->Root_) AddRoot(E.Node);
   }
+  Gaps_.erase(Node);
   if (Node->Root_) EraseRoot(Node);
   auto It = Nodes_.find(Node);
   if (It != Nodes_.end()) {
@@ -1157,6 +1209,7 @@ void TReteNetwork::Clear() {
     if (auto* Terminal = dynamic_cast<TPatternMatchTerminalNode*>(Node)) Terminal->DeactivateAll();
   Successors_.clear();
   Dispatches_.clear();
+  Gaps_.clear();
   Nodes_.clear();
   Roots_.clear();
   RootsByTemplate_.clear();
@@ -1229,7 +1282,8 @@ void TReteNetwork::ClearAll(const IReteToken& Token) {
     if (!Seen.insert(Node).second) continue;
     Node->CallNode(Token, ctSingle);
     const std::vector<TReteEdge>& Children = Node->GetChildren();
-    for (auto It = Children.rbegin(); It != Children.rend(); ++It) Stack.push_back(It->Node);
+    for (auto It = Children.rbegin(); It != Children.rend(); ++It)
+      if (It->Node) Stack.push_back(It->Node);
   }
 }
 
@@ -1340,7 +1394,7 @@ TReteNode* TReteNetwork::CreateSuccessor(TReteNode* Parent, TPatternMatchTest Ki
       if (Reuse(It->second)) return It->second;
   } else if (Parent) {
     for (const TReteEdge& E : Parent->Children_)
-      if (E.CallType == ctSingle && Reuse(E.Node)) return E.Node;
+      if (E.CallType == ctSingle && E.Node && Reuse(E.Node)) return E.Node;
   } else {
     // Only a root of the same template (or another kind of root, for a test pattern) can share.
     const std::vector<TReteNode*>& Candidates =

@@ -64,10 +64,12 @@ class TReteNode : public platform::TObject {
   // The context the node's tests run in, made when a test first needs one: most nodes (every
   // rule's terminal node, constant tests) never do.
   TIEContext& GetContext() const { return Context_ ? *Context_ : MakeContext(); }
+  // The edges to the node's children, in order; an edge whose child was freed has no node until
+  // the list is closed up (TReteNetwork::FreeNode).
   const std::vector<TReteEdge>& GetChildren() const noexcept { return Children_; }
   const platform::TSmallVector<TReteNode*, 1>& GetParents() const noexcept { return Parents_; }
   int GetInDegree() const noexcept { return static_cast<int>(Parents_.size()); }
-  int GetOutDegree() const noexcept { return static_cast<int>(Children_.size()); }
+  int GetOutDegree() const noexcept;
 
   // What the node does with an arriving token; true when it passed something on.
   virtual bool CallNode(const IReteToken& Token, TCallType CallType) = 0;
@@ -438,6 +440,17 @@ class TReteNetwork : public platform::TComponent {
   void IndexSuccessors(TReteNode& Parent);
   void ForgetSuccessor(const TReteNode& Parent, const TReteNode& Child) noexcept;
   void FreeNode(TReteNode* Node);
+  // A freed child's edge is left without a node (a hole) rather than moving the rest of its
+  // parent's list: rules removed one by one, oldest first, would otherwise move a long list of
+  // siblings each time.  Per parent with holes: how many, and where the first edge that still
+  // has a node stands (every edge before it is a hole).  The list is closed up when half of it
+  // is holes.
+  struct TGaps {
+    uint32_t Holes = 0;
+    uint32_t FirstLive = 0;
+  };
+  std::unordered_map<const TReteNode*, TGaps> Gaps_;
+  void DropEdge(TReteNode& Parent, const TReteNode& Child);
   void Compile(TRule& Rule, TRuleNodes& Nodes, std::string& Trace);
 
   INetworkHost* Host_ = nullptr;

@@ -55,6 +55,46 @@ TEST(Components, OwnerFreesOwnedComponentsLastFirst) {
   EXPECT_EQ(Events, (std::vector<std::string>{"free b", "free owner", "free a"}));
 }
 
+TEST(Components, ComponentsLeaveFromAnyPlaceAndTheRestKeepTheirOrder) {
+  // Runs of neighbours leaving (oldest first, newest first), jumps either way and arrivals
+  // between them: the list answers as a plain ordered list would, at every step.
+  TComponent Owner;
+  std::vector<TComponent*> Model;
+  int Made = 0;
+  auto Add = [&] {
+    Model.push_back(new TProbe(&Owner));
+    Model.back()->SetName("c" + std::to_string(Made++));
+  };
+  auto Check = [&](int Step) {
+    ASSERT_EQ(Owner.GetComponentCount(), static_cast<int>(Model.size())) << Step;
+    for (size_t I = 0; I < Model.size(); ++I) ASSERT_EQ(Owner.GetComponent(static_cast<int>(I)), Model[I]) << Step;
+    for (TComponent* C : Model) ASSERT_EQ(Owner.FindComponent(C->GetName()), C) << Step;
+  };
+  for (int I = 0; I < 40; ++I) Add();
+  const std::vector<size_t> Leaving = {5, 5, 5, 5, 4, 3, 20, 20, 2, 25, 24, 23, 0, 0, 1};
+  int Step = 0;
+  for (const size_t At : Leaving) {
+    TComponent* Going = Model[At];
+    Model.erase(Model.begin() + static_cast<std::ptrdiff_t>(At));
+    delete Going;
+    Check(++Step);
+    if (Step % 4 == 0) {
+      Add();
+      Check(++Step);
+    }
+  }
+  while (!Model.empty()) {  // the rest, alternately from the back and the middle
+    const size_t At = Model.size() % 2 ? Model.size() - 1 : Model.size() / 2;
+    TComponent* Going = Model[At];
+    Model.erase(Model.begin() + static_cast<std::ptrdiff_t>(At));
+    delete Going;
+    Check(++Step);
+  }
+  TComponent Stranger;
+  Owner.RemoveComponent(&Stranger);  // not owned: nothing changes
+  EXPECT_EQ(Owner.GetComponentCount(), 0);
+}
+
 TEST(Components, NamesAreUniqueAmongSiblings) {
   TComponent Owner;
   auto* A = new TProbe(&Owner);

@@ -482,6 +482,54 @@ TEST(ReteCompilation, RulesLeaveTheNetworkInAnyOrder) {
   EXPECT_EQ(Network.GetNodeCount(), 0);
 }
 
+TEST(ReteCompilation, SiblingsOfRemovedRulesKeepTheirOrder) {
+  // Rules removed oldest first, newest first and from the middle leave their siblings' edges in
+  // order (with gaps closed up along the way): facts then reach the remaining rules, and rules
+  // added after them, exactly as in an engine that only ever had those rules (no two rules
+  // share a node, whose place would otherwise follow the first rule that made it).
+  auto Rule = [](int I) {
+    const std::string N = std::to_string(I);
+    const std::string Test = I % 3 == 0 ? "(a " + N + ")" : I % 3 == 1 ? "(b ~x" + N + ")" : "(a ?v&~" + N + ")";
+    return "(defrule r" + N + " (p " + Test + ") =>)";
+  };
+  std::vector<int> Order;
+  for (int I = 0; I < 80; ++I) Order.push_back(I);
+  std::vector<int> Going;
+  for (int I = 0; I < 20; ++I) Going.push_back(I);          // oldest first
+  for (int I = 79; I > 69; --I) Going.push_back(I);         // newest first
+  for (int I = 30; I < 60; I += 2) Going.push_back(I);      // from the middle, past half of the list
+  TWatched Changed, Fresh;
+  std::string All = "(deftemplate p (slot a) (slot b))", Kept = All;
+  for (const int I : Order) All += Rule(I);
+  for (const int I : Order)
+    if (std::find(Going.begin(), Going.end(), I) == Going.end()) Kept += Rule(I);
+  for (int I = 100; I < 120; ++I) Kept += Rule(I);
+  Changed.Engine.Parse(All, false);
+  for (const int I : Going) Changed.Engine.GetRules().Remove("r" + std::to_string(I));
+  std::string Added;
+  for (int I = 100; I < 120; ++I) Added += Rule(I);
+  Changed.Engine.Parse(Added, false);
+  Fresh.Engine.Parse(Kept, false);
+  EXPECT_EQ(Changed.Engine.GetReteNetwork().GetNodeCount(), Fresh.Engine.GetReteNetwork().GetNodeCount());
+  for (const std::string Fact : {"(p (a 21) (b y))", "(p (a 66) (b x31))", "(p (a 102))", "(p (a 64) (b x64))"}) {
+    Changed.Engine.Assert(Fact);
+    Fresh.Engine.Assert(Fact);
+    EXPECT_EQ(Changed.Agenda(), Fresh.Agenda()) << Fact;
+  }
+  EXPECT_GT(Fresh.Engine.GetAgendaCount(), 100);
+  // Every rule of the list removed, newest and oldest alternately: the network is empty.
+  std::vector<std::string> Names;
+  for (int I = 0; I < 120; ++I)
+    if ((I < 80 || I >= 100) && std::find(Going.begin(), Going.end(), I) == Going.end())
+      Names.push_back("r" + std::to_string(I));
+  for (size_t Low = 0, High = Names.size(); Low < High;) {
+    Changed.Engine.GetRules().Remove(Names[--High]);
+    if (Low < High) Changed.Engine.GetRules().Remove(Names[Low++]);
+  }
+  EXPECT_EQ(Changed.Engine.GetReteNetwork().GetNodeCount(), 0);
+  EXPECT_EQ(Changed.Engine.GetAgendaCount(), 0);
+}
+
 TEST(ReteCompilation, AFreedRuleLeavesTheNetworkItWasCompiledInto) {
   // A host may compile a rule of its own into the engine's network.  Freeing the rule must take
   // its terminal node and activations with it: the agenda would otherwise hold a freed rule.
