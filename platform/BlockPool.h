@@ -12,7 +12,8 @@
 // thread's worth each time threads come and go.  Under AddressSanitizer blocks come from and
 // go straight back to the allocator, so that a use after free is still reported; under
 // ThreadSanitizer too, so that it sees each object's memory pass from one thread to another
-// through the allocator, which it knows, not through a list it cannot follow.
+// through the allocator, which it knows, not through a list it cannot follow.  Defining
+// PLATFORM_NO_POOLS does the same in any build, for heap profilers to see every object.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,7 @@ template <size_t Size>
 class TBlockPool {
  public:
   static void* Take(size_t Bytes) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PLATFORM_NO_POOLS)
     return ::operator new(Bytes);
 #else
     if (Bytes != Size) return ::operator new(Bytes);
@@ -42,7 +43,7 @@ class TBlockPool {
   }
 
   static void Give(void* Block, size_t Bytes) noexcept {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(PLATFORM_NO_POOLS)
     (void)Bytes;
     ::operator delete(Block);
 #else

@@ -222,8 +222,8 @@ namespace {
 // Runs Body with the parser reading Text; the parser's previous stream comes back afterwards,
 // also when parsing fails.
 template <class TBody>
-auto WithText(TInferenceEngine& Engine, TIEClipsParser& Parser, const std::string& Text, TBody&& Body) {
-  const std::unique_ptr<TIEClipsStream> Stream = Engine.GetTokenizerType()->OnText(Text);
+auto WithText(TInferenceEngine& Engine, TIEClipsParser& Parser, std::string Text, TBody&& Body) {
+  const std::unique_ptr<TIEClipsStream> Stream = Engine.GetTokenizerType()->OnText(std::move(Text));
   Stream->SetSymbolGenerator(&Engine);
   struct TRestore {
     TIEClipsParser& Parser;
@@ -236,8 +236,8 @@ auto WithText(TInferenceEngine& Engine, TIEClipsParser& Parser, const std::strin
 
 }  // namespace
 
-void TInferenceEngine::Parse(const std::string& Text, bool Execute) {
-  WithText(*this, *Parser_, Text, [&](TIEClipsParser& P) { P.Parse(Execute); });
+void TInferenceEngine::Parse(std::string Text, bool Execute) {
+  WithText(*this, *Parser_, std::move(Text), [&](TIEClipsParser& P) { P.Parse(Execute); });
 }
 IIEValue TInferenceEngine::ParseNExecuteFunCall(const std::string& Text) {
   return WithText(*this, *Parser_, Text, [](TIEClipsParser& P) { return P.ParseNExecuteFunCall(); });

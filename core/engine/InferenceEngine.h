@@ -467,7 +467,9 @@ class TInferenceEngine : public platform::TComponent,
   int32_t GetParserMaxErrors() const noexcept { return ParserMaxErrors_; }
   void SetParserMaxErrors(int32_t Value);
   // Constructs and top-level items; with Execute, top-level calls run and non-nil results echo.
-  void Parse(const std::string& Text, bool Execute);
+  // The text is taken by value: a caller that moves a whole file in keeps no second copy of it
+  // while it is read.
+  void Parse(std::string Text, bool Execute);
   IIEValue ParseNExecuteFunCall(const std::string& Text);
   // A value of the given kind made from text (the parser only for calls, facts and lists).
   IIEValue Parse(const std::string& Text, TIEType Kind);

@@ -58,9 +58,9 @@ bool ReadFile(const std::string& Name, std::string& Text) {
 }
 
 // Runs Text; false when the text asked to leave ((exit)).
-bool Execute(TInferenceEngine& Engine, const std::string& Text) {
+bool Execute(TInferenceEngine& Engine, std::string Text) {
   try {
-    Engine.Parse(Text, true);
+    Engine.Parse(std::move(Text), true);
   } catch (const platform::EAbort&) {
     return false;
   }
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ruleconsole: cannot read %s\n", File.c_str());
         return 1;
       }
-      if (!Execute(Engine, Text)) return 0;
+      if (!Execute(Engine, std::move(Text))) return 0;
     }
     for (const std::string& Text : Texts)
       if (!Execute(Engine, Text)) return 0;
