@@ -34,35 +34,41 @@ TModel Drained(TTokenBacklog& Backlog) {
 
 TEST(TokenBacklog, RemovalsByEqualTokensKeepTheArrivalOrder) {
   // Ids never fall; a few repeat with another strength.  Removals come from anywhere, by equal
-  // tokens (not the held ones), and leave holes that later compactions close.
-  TTokenBacklog Backlog;
-  TModel Model;
-  std::mt19937 Random(3);
-  int32_t Id = 1;
-  for (int Step = 0; Step < 6000; ++Step) {
-    if (Model.empty() || Random() % 20 < 11) {
-      const bool Repeat = !Model.empty() && Random() % 4 == 0;
-      if (!Repeat) ++Id;
-      const float Strength = Repeat ? 0.5f + static_cast<float>(Random() % 4) / 10 : 1.0f;
-      if (Repeat && std::find(Model.begin(), Model.end(), std::make_pair(Id, Strength)) != Model.end()) continue;
-      ASSERT_TRUE(Backlog.Append(TokenOf(Id, Strength)));
-      Model.emplace_back(Id, Strength);
-    } else {
-      const size_t At = Random() % Model.size();
-      ASSERT_TRUE(Backlog.Remove(*TokenOf(Model[At].first, Model[At].second))) << "step " << Step;
-      EXPECT_FALSE(Backlog.Remove(*TokenOf(Model[At].first, Model[At].second)));
-      Model.erase(Model.begin() + static_cast<std::ptrdiff_t>(At));
+  // tokens (not the held ones), and leave holes that later compactions close.  Ids follow one
+  // another closely or jump far at random.
+  for (const bool Jumps : {false, true}) {
+    TTokenBacklog Backlog;
+    TModel Model;
+    std::mt19937 Random(Jumps ? 5 : 3);
+    int32_t Id = 1;
+    for (int Step = 0; Step < 6000; ++Step) {
+      if (Model.empty() || Random() % 20 < 11) {
+        const bool Repeat = !Model.empty() && Random() % 4 == 0;
+        if (!Repeat) Id += Jumps && Random() % 8 == 0 ? static_cast<int32_t>(Random() % 100000) + 1 : 1;
+        const float Strength = Repeat ? 0.5f + static_cast<float>(Random() % 4) / 10 : 1.0f;
+        if (Repeat && std::find(Model.begin(), Model.end(), std::make_pair(Id, Strength)) != Model.end()) continue;
+        ASSERT_TRUE(Backlog.Append(TokenOf(Id, Strength)));
+        Model.emplace_back(Id, Strength);
+      } else {
+        const size_t At = Random() % Model.size();
+        ASSERT_TRUE(Backlog.Remove(*TokenOf(Model[At].first, Model[At].second))) << "step " << Step;
+        EXPECT_FALSE(Backlog.Remove(*TokenOf(Model[At].first, Model[At].second)));
+        if (Jumps) {
+          EXPECT_FALSE(Backlog.Remove(*TokenOf(Model[At].first + 1, 0.25f)));  // no such token
+        }
+        Model.erase(Model.begin() + static_cast<std::ptrdiff_t>(At));
+      }
+      ASSERT_EQ(Backlog.Count(), Model.size());
+      if (Step % 500 == 499) {
+        ASSERT_EQ(Drained(Backlog), Model) << "step " << Step;
+        EXPECT_TRUE(Backlog.Empty());
+        for (const auto& [I, S] : Model) ASSERT_TRUE(Backlog.Append(TokenOf(I, S)));
+      }
     }
-    ASSERT_EQ(Backlog.Count(), Model.size());
-    if (Step % 500 == 499) {
-      ASSERT_EQ(Drained(Backlog), Model) << "step " << Step;
-      EXPECT_TRUE(Backlog.Empty());
-      for (const auto& [I, S] : Model) ASSERT_TRUE(Backlog.Append(TokenOf(I, S)));
-    }
+    EXPECT_FALSE(Backlog.Remove(*TokenOf(Id + 1)));
+    EXPECT_FALSE(Backlog.Remove(*TokenOf(0)));
+    EXPECT_EQ(Drained(Backlog), Model);
   }
-  EXPECT_FALSE(Backlog.Remove(*TokenOf(Id + 1)));
-  EXPECT_FALSE(Backlog.Remove(*TokenOf(0)));
-  EXPECT_EQ(Drained(Backlog), Model);
 }
 
 TEST(TokenBacklog, RefusesAFallingCodeAndKeepsWhatAFailedDrainLeft) {
