@@ -18,6 +18,9 @@
   tests N     N facts, each paired with the next by a rule whose join is a test of a call
               ("?b&:(= ?b (+ ?a 1))"), which no key can serve: N * N tests, N matches, each
               withdrawn as the facts are retracted, last first.
+  ordered N   2 N ordered facts, p and q, all with the same first field, and a rule joining
+              them by an inequality of those fields ("?y&~?x"): N * N tests of list fields,
+              none of which holds.
 The whole program comes from here; it is the same text for CLIPS."""
 import sys
 
@@ -104,12 +107,24 @@ TESTS = """(defglobal ?*pairs* = 0)
 (printout t "pairs " ?*pairs* crlf)
 """
 
+ORDERED = """(defglobal ?*pairs* = 0)
+(defrule fill (declare (salience 10)) (count ?n)
+  =>
+  (bind ?i 0)
+  (while (< ?i ?n) (assert (p 1 ?i)) (assert (q 1 ?i)) (bind ?i (+ ?i 1))))
+(defrule differ (p ?x ?i) (q ?y&~?x ?j) => (bind ?*pairs* (+ ?*pairs* 1)))
+(deffacts start (count {n}))
+(reset)
+(run)
+(printout t "pairs " ?*pairs* crlf)
+"""
+
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
     if kind in ("rules", "siblings", "names"):
         print({"rules": rules, "siblings": siblings, "names": names}[kind](n), end="")
         return
-    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS}[kind].format(n=n), end="")
+    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS, "ordered": ORDERED}[kind].format(n=n), end="")
 
 if __name__ == "__main__":
     main()
