@@ -75,6 +75,7 @@ make_whole agenda-1000000 extremes.py agenda 1000000
 make_whole retract-shuffled-100000 retract_shuffled.py 100000
 make_whole context-retract-100000 extremes.py retract 100000
 make_whole siblings-20000 extremes.py siblings 20000
+make_whole ordered-siblings-20000 extremes.py ordered-siblings 20000
 make_whole names-20000 extremes.py names 20000
 make_whole join-tests-4000 extremes.py tests 4000
 make_whole ordered-joins-3000 extremes.py ordered 3000
@@ -133,7 +134,7 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
   waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
   templates-200-50000 templates-200-100000 templates-200-200000 rule-work agenda-1000000
-  retract-shuffled-100000 context-retract-100000 rules-10000 siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 zebra-300 facts-0 facts-1000000 rule-mem-0 rule-mem-10000)
+  retract-shuffled-100000 context-retract-100000 rules-10000 siblings-20000 ordered-siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 zebra-300 facts-0 facts-1000000 rule-mem-0 rule-mem-10000)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"

@@ -13,6 +13,7 @@
               (N = 0 gives the baseline for memory per rule, as for facts).
   siblings N  N rules on one template that differ only in a constant, so that one node of the
               network has N children, then N facts that each activate one of them.
+  ordered-siblings N  the same with ordered facts, the constant a field of theirs.
   names N     N templates, N deffunctions and N globals, each deffunction reading its global,
               then calls of a few of them: definitions and name lookups at scale.
   tests N     N facts, each paired with the next by a rule whose join is a test of a call
@@ -84,6 +85,14 @@ def siblings(n):
     lines += [f"(deffacts start (count {n}))", "(reset)", "(run)", '(printout t "hits " ?*hits* crlf)']
     return "\n".join(lines) + "\n"
 
+def ordered_siblings(n):
+    lines = ["(defglobal ?*hits* = 0)"]
+    for r in range(n):
+        lines.append(f"(defrule r{r} (reading {r} ?v) => (bind ?*hits* (+ ?*hits* 1)))")
+    lines.append(f"(defrule fill (count ?n) => (bind ?i 0) (while (< ?i ?n) (assert (reading ?i 1)) (bind ?i (+ ?i 1))))")
+    lines += [f"(deffacts start (count {n}))", "(reset)", "(run)", '(printout t "hits " ?*hits* crlf)']
+    return "\n".join(lines) + "\n"
+
 def names(n):
     lines = []
     for i in range(n):
@@ -121,8 +130,8 @@ ORDERED = """(defglobal ?*pairs* = 0)
 
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
-    if kind in ("rules", "siblings", "names"):
-        print({"rules": rules, "siblings": siblings, "names": names}[kind](n), end="")
+    if kind in ("rules", "siblings", "ordered-siblings", "names"):
+        print({"rules": rules, "siblings": siblings, "ordered-siblings": ordered_siblings, "names": names}[kind](n), end="")
         return
     print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS, "ordered": ORDERED}[kind].format(n=n), end="")
 

@@ -185,9 +185,11 @@ void TReteNode::CallChildren(const IReteToken& Token) {
 }
 
 struct TReteNetwork::TDispatch {
-  // The children testing one slot against constants whose hash codes follow equality.
+  // The children testing one slot (or one field of a multislot: an ordered fact's) against
+  // constants whose hash codes follow equality.
   struct TGroup {
     const std::string* Slot;
+    int32_t SubIndex;  // the field, or NoSubIndex for the whole slot
     mutable TSlotPlace Place;
     std::unordered_multimap<uint32_t, uint32_t> ByHash;  // constant's hash code -> child position
     std::vector<uint32_t> All;                           // the group's child positions, in order
@@ -215,11 +217,14 @@ std::shared_ptr<const TReteNetwork::TDispatch> TReteNetwork::DispatchOf(const TR
   for (size_t I = 0; I < Children.size(); ++I) {
     if (!Children[I].Node) continue;
     const auto* Test = Children[I].CallType == ctSingle ? dynamic_cast<TPatternMatchNode*>(Children[I].Node) : nullptr;
-    const bool Keyed = Test && Test->GetPatternMatchTest() == pmtTestEqual && HashesByEquality(Test->GetValue().get());
-    auto Group = std::find_if(Made->Groups.begin(), Made->Groups.end(),
-                              [&](const TDispatch::TGroup& G) { return Keyed && *G.Slot == Test->GetSlotA(); });
+    const TPatternMatchTest Kind = Test ? Test->GetPatternMatchTest() : pmtUnknown;
+    const bool Keyed = (Kind == pmtTestEqual || Kind == pmtTestMultiSlotEqual) && HashesByEquality(Test->GetValue().get());
+    const int32_t SubIndex = Kind == pmtTestMultiSlotEqual ? Test->GetArgA() : NoSubIndex;
+    auto Group = std::find_if(Made->Groups.begin(), Made->Groups.end(), [&](const TDispatch::TGroup& G) {
+      return Keyed && G.SubIndex == SubIndex && *G.Slot == Test->GetSlotA();
+    });
     if (Keyed && Group == Made->Groups.end() && Made->Groups.size() < MaxGroups) {
-      Made->Groups.push_back({&Test->GetSlotA(), {}, {}, {}});
+      Made->Groups.push_back({&Test->GetSlotA(), SubIndex, {}, {}, {}});
       Group = Made->Groups.end() - 1;
     }
     if (!Keyed || Group == Made->Groups.end()) {
@@ -240,8 +245,8 @@ void TReteNode::CallChildrenDispatched(const IReteToken& Token, TFact& Fact) {
   // The positions to call, merged in the order of the children (the order activations take).
   platform::TSmallVector<uint32_t, 16> Called;
   for (const TReteNetwork::TDispatch::TGroup& Group : Dispatch->Groups) {
-    const TIEValue* Value = PlaceValue(Fact, *Group.Slot, NoSubIndex, &Group.Place);
-    if (!Value) continue;  // no such slot: none of the group's tests passes
+    const TIEValue* Value = PlaceValue(Fact, *Group.Slot, Group.SubIndex, &Group.Place);
+    if (!Value) continue;  // no such slot or field: none of the group's tests passes
     if (!HashesByEquality(Value)) {
       for (const uint32_t I : Group.All) Called.push_back(I);
       continue;

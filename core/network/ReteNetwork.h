@@ -87,9 +87,9 @@ class TReteNode : public platform::TObject {
  private:
   friend class TReteNetwork;
   TIEContext& MakeContext() const;
-  // A node with many children that compare one slot of the fact with a constant (rules that
-  // differ in a constant) gives a fact only those whose constant hashes as the fact's value
-  // does, and the children of other kinds; the rest could not pass it.  The network keeps the
+  // A node with many children that compare one slot of the fact, or one field of it, with a
+  // constant (rules that differ in a constant) gives a fact only those whose constant hashes as
+  // the fact's value does, and the children of other kinds; the rest could not pass it.  The network keeps the
   // node's dispatch (TReteNetwork::Dispatches_), made when first needed with at least
   // DispatchFrom children and dropped when the children change.
   static constexpr size_t DispatchFrom = 16;
@@ -122,6 +122,7 @@ class TPatternMatchNode final : public TReteNode {
   TPatternMatchTest GetPatternMatchTest() const noexcept { return Kind_; }
   const IIEValue& GetValue() const noexcept { return Value_; }
   const std::string& GetSlotA() const noexcept { return SlotA_; }
+  int32_t GetArgA() const noexcept { return ArgA_; }
   // Same test, same value and same arguments (a node to share). ValueHash is Value's hash code,
   // computed once by the caller that compares one new test against many siblings.
   bool SameTest(TPatternMatchTest Kind, const IIEValue& Value, uint32_t ValueHash, const std::string& SlotA,
