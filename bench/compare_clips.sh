@@ -79,6 +79,7 @@ make_whole ordered-siblings-20000 extremes.py ordered-siblings 20000
 make_whole names-20000 extremes.py names 20000
 make_whole join-tests-4000 extremes.py tests 4000
 make_whole ordered-joins-3000 extremes.py ordered 3000
+make_whole splits-5000 extremes.py splits 5000
 make_whole zebra-300 zebra.py 300
 make_whole rules-10000 many_templates.py 200 10000 20000
 make_whole facts-0 extremes.py facts 0
@@ -134,7 +135,7 @@ ratio() {  # A B: A / B with two decimals, keeping a ">" of A
 programs=(startup manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128
   waltz-25 waltz-50 retract-100k join-heavy agenda-pileup-10000 agenda-pileup-20000 agenda-pileup-40000
   templates-200-50000 templates-200-100000 templates-200-200000 rule-work agenda-1000000
-  retract-shuffled-100000 context-retract-100000 rules-10000 siblings-20000 ordered-siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 zebra-300 facts-0 facts-1000000 rule-mem-0 rule-mem-10000)
+  retract-shuffled-100000 context-retract-100000 rules-10000 siblings-20000 ordered-siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 splits-5000 zebra-300 facts-0 facts-1000000 rule-mem-0 rule-mem-10000)
 for name in "${programs[@]}"; do
   rm -f "$DATA/ours/$name.samples" "$DATA/clips/$name.samples" "$DATA/ours/$name.checks" \
     "$DATA/clips/$name.checks"

@@ -38,6 +38,7 @@ python3 bench/programs/extremes.py ordered-siblings 20000 >"$DATA/ordered-siblin
 python3 bench/programs/extremes.py names 20000 >"$DATA/names-20000.clp"
 python3 bench/programs/extremes.py tests 4000 >"$DATA/join-tests-4000.clp"
 python3 bench/programs/extremes.py ordered 3000 >"$DATA/ordered-joins-3000.clp"
+python3 bench/programs/extremes.py splits 5000 >"$DATA/splits-5000.clp"
 python3 bench/programs/zebra.py 300 >"$DATA/zebra-300.clp"
 python3 bench/programs/retract_shuffled.py 100000 >"$DATA/retract-shuffled-100000.clp"
 python3 bench/programs/many_templates.py 200 10000 20000 >"$DATA/rules-10000.clp"
@@ -46,7 +47,7 @@ LIMIT="${LIMIT:-120}"  # seconds per run; the classic Manners becomes a search u
 printf "%-24s %10s %12s  %s\n" program "median s" "peak MB" check
 for name in manners-16 manners-newest-16 manners-newest-32 manners-newest-64 manners-newest-128 retract-100k \
   join-heavy multifield agenda-pileup rule-work fuzzy-match crisp-match waltz-25 waltz-50 agenda-1000000 \
-  context-retract-100000 retract-shuffled-100000 rules-10000 siblings-20000 ordered-siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 zebra-300; do
+  context-retract-100000 retract-shuffled-100000 rules-10000 siblings-20000 ordered-siblings-20000 names-20000 join-tests-4000 ordered-joins-3000 splits-5000 zebra-300; do
   times=()
   mems=()
   check=""

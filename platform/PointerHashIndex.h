@@ -43,6 +43,17 @@ class TPointerHashIndex {
       if (Entries_[I].Object == Object) return Drop(I);
     return false;
   }
+  // Puts New in Old's place, stored under Hash; false when Old is not there.
+  bool Replace(uint32_t Hash, const T* Old, T* New) noexcept {
+    if (Entries_.empty()) return false;
+    for (size_t I = Spot(Hash), Distance = 0; Entries_[I].Object && DistanceAt(I) >= Distance;
+         I = (I + 1) & Mask(), ++Distance)
+      if (Entries_[I].Object == Old) {
+        Entries_[I].Object = New;
+        return true;
+      }
+    return false;
+  }
   // Removes Object wherever it is (its hash code changed since it was stored).
   bool EraseAnywhere(const T* Object) noexcept {
     for (size_t I = 0; I < Entries_.size(); ++I)

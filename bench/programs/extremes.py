@@ -22,6 +22,8 @@
   ordered N   2 N ordered facts, p and q, all with the same first field, and a rule joining
               them by an inequality of those fields ("?y&~?x"): N * N tests of list fields,
               none of which holds.
+  splits N    N ordered facts of twenty numbers and a rule matching each number of each by a
+              multifield pattern ($?before ?x $?after): twenty matches of every fact.
 The whole program comes from here; it is the same text for CLIPS."""
 import sys
 
@@ -128,12 +130,26 @@ ORDERED = """(defglobal ?*pairs* = 0)
 (printout t "pairs " ?*pairs* crlf)
 """
 
+SPLITS = """(defglobal ?*sum* = 0)
+(defrule fill (declare (salience 10)) (count ?n)
+  =>
+  (bind ?i 0)
+  (while (< ?i ?n)
+    (assert (lst ?i 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20))
+    (bind ?i (+ ?i 1))))
+(defrule each (lst ?i $?before ?x $?after) => (bind ?*sum* (+ ?*sum* ?x)))
+(deffacts start (count {n}))
+(reset)
+(run)
+(printout t "sum " ?*sum* crlf)
+"""
+
 def main():
     kind, n = sys.argv[1], int(sys.argv[2])
     if kind in ("rules", "siblings", "ordered-siblings", "names"):
         print({"rules": rules, "siblings": siblings, "ordered-siblings": ordered_siblings, "names": names}[kind](n), end="")
         return
-    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS, "ordered": ORDERED}[kind].format(n=n), end="")
+    print({"agenda": AGENDA, "retract": RETRACT, "facts": FACTS, "tests": TESTS, "ordered": ORDERED, "splits": SPLITS}[kind].format(n=n), end="")
 
 if __name__ == "__main__":
     main()

@@ -61,6 +61,10 @@ class TActivation final : public platform::TPersistent {
   TActivation* NodePrev_ = nullptr;
   TActivation* NodeNext_ = nullptr;
   uint64_t NodeOrder_ = 0;
+  // The next older of the node's activations whose token has the same sort code: the node's
+  // index holds the newest of each code, and a multifield pattern makes many matches of one
+  // fact (one per way of splitting it), all of one code.
+  TActivation* SameCode_ = nullptr;
   // The part of the agenda that placed the activation last, so that the agenda finds it by a
   // look into that part instead of a scan (see TTieredVector's tracker).
   uintptr_t AgendaChunk_ = 0;

@@ -979,11 +979,29 @@ void TPatternMatchTerminalNode::DeactivateAll() {
   while (Last_) Deactivate(Last_);
 }
 
+TActivation* TPatternMatchTerminalNode::NewestOfCode(uint32_t Code) const noexcept {
+  return BySortCode_ ? BySortCode_->Find(Code, [](const TActivation*) { return true; }) : nullptr;
+}
+
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
   // Only an activation this node made and still lists is in the index (a copy of one is not).
   const IReteToken& Token = Activation->GetToken();
-  if (!Token || !BySortCode_ || !BySortCode_->Erase(static_cast<uint32_t>(Token->GetSortCode()), Activation))
-    return;
+  if (!Token) return;
+  const auto Code = static_cast<uint32_t>(Token->GetSortCode());
+  TActivation* const Newest = NewestOfCode(Code);
+  if (!Newest) return;
+  if (Newest == Activation) {
+    if (Activation->SameCode_)
+      BySortCode_->Replace(Code, Activation, Activation->SameCode_);
+    else
+      BySortCode_->Erase(Code, Activation);
+  } else {
+    TActivation* Before = Newest;
+    while (Before->SameCode_ && Before->SameCode_ != Activation) Before = Before->SameCode_;
+    if (!Before->SameCode_) return;
+    Before->SameCode_ = Activation->SameCode_;
+  }
+  Activation->SameCode_ = nullptr;
   (Activation->NodePrev_ ? Activation->NodePrev_->NodeNext_ : First_) = Activation->NodeNext_;
   (Activation->NodeNext_ ? Activation->NodeNext_->NodePrev_ : Last_) = Activation->NodePrev_;
   Activation->NodePrev_ = Activation->NodeNext_ = nullptr;
@@ -1004,10 +1022,11 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       DeactivateAll();
       return false;
     case taRemove: {
-      // The first activation (oldest) whose token equals the arriving one.
-      if (!BySortCode_) return false;
-      TActivation* Oldest = BySortCode_->Find(static_cast<uint32_t>(Token->GetSortCode()),
-                                              [&](const TActivation* A) { return A->GetToken()->Equals(*Token); });
+      // The first activation (oldest) whose token equals the arriving one: the last such in the
+      // list of its code, which runs from the newest.
+      TActivation* Oldest = nullptr;
+      for (TActivation* A = NewestOfCode(static_cast<uint32_t>(Token->GetSortCode())); A; A = A->SameCode_)
+        if (A->GetToken()->Equals(*Token)) Oldest = A;
       if (!Oldest) return false;
       Deactivate(Oldest);
       return true;
@@ -1026,7 +1045,13 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
   (Last_ ? Last_->NodeNext_ : First_) = A;
   Last_ = A;
   ++Count_;
-  BySortCode_->Insert(static_cast<uint32_t>(Token->GetSortCode()), A);
+  const auto Code = static_cast<uint32_t>(Token->GetSortCode());
+  if (TActivation* Newest = NewestOfCode(Code)) {
+    A->SameCode_ = Newest;
+    BySortCode_->Replace(Code, Newest, A);
+  } else {
+    BySortCode_->Insert(Code, A);
+  }
   GetRete().Activate(A);
   return true;
 }

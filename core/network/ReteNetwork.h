@@ -327,6 +327,8 @@ class TPatternMatchTerminalNode final : public TReteNode {
   uint64_t Created_ = 0;
   // Made with the node's first activation: the terminal nodes of most rules never hold one.
   std::unique_ptr<platform::TPointerHashIndex<TActivation, TOlder>> BySortCode_;
+  // The newest activation whose token has sort code Code (the others follow it, SameCode_).
+  TActivation* NewestOfCode(uint32_t Code) const noexcept;
 };
 
 class TReteNetwork : public platform::TComponent {

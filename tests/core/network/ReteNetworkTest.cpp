@@ -417,6 +417,51 @@ TEST(RetePatterns, AlternativesOfOneSlotFollowTheFactThroughChanges) {
   EXPECT_EQ(W.Activations("kinds"), 2);
 }
 
+TEST(ReteJoins, EveryWayOfSplittingAFactIsWithdrawnWithIt) {
+  // A multifield pattern makes one match of a fact for each way of splitting it, all under the
+  // fact's id: firing one, withdrawing the others with their fact, and the matches of another
+  // fact of the same rule staying, whichever of them came first.
+  TWatched W;
+  W.Engine.Parse("(defrule split (lst ?i $?a ?x $?b) => (printout t ?x crlf))", false);
+  W.Engine.Assert("(lst 1 a b c d e)");
+  ASSERT_EQ(W.Engine.GetAgendaCount(), 5);
+  EXPECT_EQ(W.Engine.Run(1), 1);
+  EXPECT_EQ(W.Output, "a\r\n");
+  W.Engine.Assert("(lst 2 p q r)");
+  W.Engine.Assert("(lst 3 z z z)");
+  EXPECT_EQ(W.Activations("split"), 4 + 3 + 3);
+  W.Engine.Retract(2);  // the fact in the middle
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"split:f-3", "split:f-3", "split:f-3", "split:f-1", "split:f-1",
+                                                  "split:f-1", "split:f-1"}));
+  W.Engine.Retract(1);
+  EXPECT_EQ(W.Agenda(), (std::vector<std::string>{"split:f-3", "split:f-3", "split:f-3"}));
+  W.Output.clear();
+  EXPECT_EQ(W.Engine.Run(), 3);
+  EXPECT_EQ(W.Output, "z\r\nz\r\nz\r\n");
+  W.Engine.Retract(3);
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+}
+
+TEST(ReteJoins, MatchesOfOneSortCodeLeaveInAnyOrder) {
+  // Matches whose tokens share a sort code (the ways of splitting one fact) are kept together,
+  // the newest first; each must be found and withdrawn wherever it stands among them.
+  TWatched W;
+  W.Engine.Parse("(deftemplate p (slot a)) (defrule r (p (a ?x)) =>)", false);
+  TReteNode* Terminal = W.Engine.GetReteNetwork().GetRuleNodesList(*W.Engine.GetRules().GetItem("r"))->back();
+  auto TokenOf = [&](int Value, TTokenAction Tag) {
+    IFact Fact = W.Engine.ParseFact("(p (a " + std::to_string(Value) + "))");
+    Fact->SetID(7);
+    return platform::MakeRef<TIEToken>(Tag, Fact);
+  };
+  for (int V = 0; V < 5; ++V) ASSERT_TRUE(Terminal->CallNode(TokenOf(V, taAdd), ctSingle));
+  ASSERT_EQ(W.Engine.GetAgendaCount(), 5);
+  for (const int V : {2, 4, 0, 3, 1}) {  // the middle, the oldest, the newest, ...
+    EXPECT_TRUE(Terminal->CallNode(TokenOf(V, taRemove), ctSingle)) << V;
+    EXPECT_FALSE(Terminal->CallNode(TokenOf(V, taRemove), ctSingle)) << V;
+  }
+  EXPECT_EQ(W.Engine.GetAgendaCount(), 0);
+}
+
 TEST(ReteAgenda, StrategiesAndWatchLines) {
   TWatched W;
   W.Engine.Parse("(deftemplate go (slot n))"
