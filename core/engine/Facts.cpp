@@ -1,6 +1,7 @@
 #include "Facts.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "InferenceEngine.h"
 #include "core/values/IEException.h"
@@ -10,10 +11,30 @@ namespace rulecore {
 
 namespace {
 
+// A plain value's hash code, its kind mixed in (strictly equal values have equal codes).
+uint32_t StrictCode(const TIEValue& Value) noexcept {
+  return Value.GetHashCode() * 8u + static_cast<uint32_t>(Value.GetDType());
+}
+
+// A list of plain values (an ordered fact's fields) hashes by its elements, as lists equal
+// element by element; nothing when an element is of another kind.
+std::optional<uint32_t> PlainListCode(const TValueVector& List) noexcept {
+  uint32_t Code = 0x2545F491u + static_cast<uint32_t>(List.GetValueCount());
+  for (int I = 0; I < List.GetValueCount(); ++I) {
+    const TIEValue* Item = List.Get(I).get();
+    if (!Item) return std::nullopt;
+    const TIEType Kind = Item->GetDType();
+    if (Kind != dtNone && !IEStrictHashTypes.Contains(Kind)) return std::nullopt;
+    Code = (Code ^ StrictCode(*Item)) * 0x9E3779B1u;
+  }
+  return Code;
+}
+
 // The duplicate cache's own hash, made without writing any value as text.  Facts that
 // TFact::Equals finds equal hash alike: they share the template object, their slots hold
-// strictly equal values, and strictly equal numbers and texts have equal hash codes.  Values of
-// other kinds hash by their text, as equal values write alike.  Fuzzy slots, which Equals
+// strictly equal values, and strictly equal numbers and texts have equal hash codes.  Lists of
+// those hash by their elements; values of other kinds by their text, as equal values write
+// alike.  Fuzzy slots, which Equals
 // passes over, are left out: a fuzzy fact hashes as its crisp slots.
 uint32_t CacheHash(const TFact& Fact) {
   const IFactTemplate& Template = Fact.GetTemplate();
@@ -35,8 +56,11 @@ uint32_t CacheHash(const TFact& Fact) {
     uint32_t Code = 0;
     if (V) {
       const TIEType Kind = V->GetDType();
+      std::optional<uint32_t> ListCode;
       if (Kind == dtNone || IEStrictHashTypes.Contains(Kind))
-        Code = V->GetHashCode() * 8u + static_cast<uint32_t>(Kind);
+        Code = StrictCode(*V);
+      else if (const TValueVector* List = PeekList(*V); List && (ListCode = PlainListCode(*List)))
+        Code = *ListCode;
       else
         Code = CalculateHash(V->GetToString());
     }

@@ -155,3 +155,24 @@ TEST(FactList, DuplicateCheckFindsTheFirstEqualFact) {
   Probe->SetValue("v", NewInteger(1));
   EXPECT_EQ(Engine.GetFacts().FindFact(*Probe), First);
 }
+
+TEST(FactList, OrderedFactsAreDuplicatesExactlyWhenTheirFieldsAreEqual) {
+  // Fields of plain values hash one by one; fuzzy and nested values by their text.  Either way a
+  // fact equal to a stored one is refused and any other is not.
+  TInferenceEngine Engine;
+  Engine.Parse("(deftemplate f (multislot m))", false);
+  const std::vector<std::string> Distinct = {
+      "(o 1 a \"a\" 2.5)", "(o 1.0 a \"a\" 2.5)", "(o 1 \"a\" a 2.5)", "(o 1 a \"a\")", "(o)", "(o 1 a \"a\" 2.5 x)",
+      "(o a)", "(o \"a\")", "(f (m 1 2))", "(f (m 1 2.0))", "(f (m))", "(f (m 2 1))"};
+  std::vector<int32_t> Ids;
+  for (const std::string& Fact : Distinct) {
+    Ids.push_back(Engine.Assert(Fact));
+    EXPECT_GE(Ids.back(), 0) << Fact;
+  }
+  const int Count = Engine.GetFacts().Count();
+  for (const std::string& Fact : Distinct) EXPECT_EQ(Engine.Assert(Fact), -1) << Fact;
+  EXPECT_EQ(Engine.GetFacts().Count(), Count);
+  Engine.Retract(Ids[0]);
+  EXPECT_GE(Engine.Assert(Distinct[0]), 0);
+  EXPECT_EQ(Engine.Assert(Distinct[0]), -1);
+}
