@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "BothEnds.h"
 #include "Exceptions.h"
 #include "Format.h"
 
@@ -100,17 +101,7 @@ void TComponent::TOwned::EraseAt(size_t Index) noexcept {
 }
 
 size_t TComponent::TOwned::IndexOf(const TComponent* Component) const noexcept {
-  // From both ends at once: components mostly leave newest first (an owner freeing what it
-  // owns, a clear) or oldest first (definitions removed in the order they were made), and either
-  // way n of them leave with a short search each.
-  size_t Low = 0;
-  size_t High = size();
-  while (Low < High) {
-    if ((*this)[--High] == Component) return High;
-    if (Low < High && (*this)[Low] == Component) return Low;
-    ++Low;
-  }
-  return size();
+  return FindFromBothEnds(0, size(), [&](size_t I) { return (*this)[I] == Component; });
 }
 
 void TComponent::RemoveComponent(TComponent* Component) {

@@ -43,16 +43,15 @@ class TPointerHashIndex {
       if (Entries_[I].Object == Object) return Drop(I);
     return false;
   }
-  // Puts New in Old's place, stored under Hash; false when Old is not there.
-  bool Replace(uint32_t Hash, const T* Old, T* New) noexcept {
-    if (Entries_.empty()) return false;
+  // The place of the first object stored under Hash, or nothing: for an index that keeps one
+  // object per code, to look it up and put another in its place in one walk.  Valid until the
+  // next insertion or removal.
+  T** PlaceOf(uint32_t Hash) noexcept {
+    if (Entries_.empty()) return nullptr;
     for (size_t I = Spot(Hash), Distance = 0; Entries_[I].Object && DistanceAt(I) >= Distance;
          I = (I + 1) & Mask(), ++Distance)
-      if (Entries_[I].Object == Old) {
-        Entries_[I].Object = New;
-        return true;
-      }
-    return false;
+      if (Entries_[I].Hash == Hash) return &Entries_[I].Object;
+    return nullptr;
   }
   // Removes Object wherever it is (its hash code changed since it was stored).
   bool EraseAnywhere(const T* Object) noexcept {

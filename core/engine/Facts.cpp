@@ -1,7 +1,6 @@
 #include "Facts.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "InferenceEngine.h"
 #include "core/values/IEException.h"
@@ -16,18 +15,23 @@ uint32_t StrictCode(const TIEValue& Value) noexcept {
   return Value.GetHashCode() * 8u + static_cast<uint32_t>(Value.GetDType());
 }
 
-// A list of plain values (an ordered fact's fields) hashes by its elements, as lists equal
-// element by element; nothing when an element is of another kind.
-std::optional<uint32_t> PlainListCode(const TValueVector& List) noexcept {
-  uint32_t Code = 0x2545F491u + static_cast<uint32_t>(List.GetValueCount());
-  for (int I = 0; I < List.GetValueCount(); ++I) {
-    const TIEValue* Item = List.Get(I).get();
-    if (!Item) return std::nullopt;
-    const TIEType Kind = Item->GetDType();
-    if (Kind != dtNone && !IEStrictHashTypes.Contains(Kind)) return std::nullopt;
-    Code = (Code ^ StrictCode(*Item)) * 0x9E3779B1u;
+// A value's code for the duplicate cache: plain values by their hash codes; a list of plain
+// values (an ordered fact's fields) element by element, as lists compare; anything else by its
+// text, as equal values write alike.
+uint32_t CacheCode(const TIEValue& Value) {
+  const TIEType Kind = Value.GetDType();
+  if (Kind == dtNone || IEStrictHashTypes.Contains(Kind)) return StrictCode(Value);
+  if (const TValueVector* List = PeekList(Value)) {
+    uint32_t Code = 0x2545F491u + static_cast<uint32_t>(List->GetValueCount());
+    for (int I = 0; I < List->GetValueCount(); ++I) {
+      const TIEValue* Item = List->Get(I).get();
+      if (!Item || (Item->GetDType() != dtNone && !IEStrictHashTypes.Contains(Item->GetDType())))
+        return CalculateHash(Value.GetToString());
+      Code = (Code ^ StrictCode(*Item)) * 0x9E3779B1u;
+    }
+    return Code;
   }
-  return Code;
+  return CalculateHash(Value.GetToString());
 }
 
 // The duplicate cache's own hash, made without writing any value as text.  Facts that
@@ -53,18 +57,7 @@ uint32_t CacheHash(const TFact& Fact) {
       V = Values.Entry(I).Value.get();
     else
       V = Self.GetValue(Slot->GetName()).get();  // made from the default, as Equals would
-    uint32_t Code = 0;
-    if (V) {
-      const TIEType Kind = V->GetDType();
-      std::optional<uint32_t> ListCode;
-      if (Kind == dtNone || IEStrictHashTypes.Contains(Kind))
-        Code = StrictCode(*V);
-      else if (const TValueVector* List = PeekList(*V); List && (ListCode = PlainListCode(*List)))
-        Code = *ListCode;
-      else
-        Code = CalculateHash(V->GetToString());
-    }
-    Hash = (Hash ^ Code) * 0x9E3779B1u;
+    Hash = (Hash ^ (V ? CacheCode(*V) : 0u)) * 0x9E3779B1u;
   }
   return Hash;
 }

@@ -9,6 +9,7 @@
 #include "core/values/IEException.h"
 #include "core/values/ValueVector.h"
 #include "fuzzy/IFuzzyLogic.h"
+#include "platform/BothEnds.h"
 #include "platform/Format.h"
 #include "platform/StackGuard.h"
 
@@ -979,8 +980,8 @@ void TPatternMatchTerminalNode::DeactivateAll() {
   while (Last_) Deactivate(Last_);
 }
 
-TActivation* TPatternMatchTerminalNode::NewestOfCode(uint32_t Code) const noexcept {
-  return BySortCode_ ? BySortCode_->Find(Code, [](const TActivation*) { return true; }) : nullptr;
+TActivation** TPatternMatchTerminalNode::NewestOfCode(uint32_t Code) const noexcept {
+  return BySortCode_ ? BySortCode_->PlaceOf(Code) : nullptr;
 }
 
 void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
@@ -988,15 +989,15 @@ void TPatternMatchTerminalNode::Forget(TActivation* Activation) noexcept {
   const IReteToken& Token = Activation->GetToken();
   if (!Token) return;
   const auto Code = static_cast<uint32_t>(Token->GetSortCode());
-  TActivation* const Newest = NewestOfCode(Code);
+  TActivation** const Newest = NewestOfCode(Code);
   if (!Newest) return;
-  if (Newest == Activation) {
+  if (*Newest == Activation) {
     if (Activation->SameCode_)
-      BySortCode_->Replace(Code, Activation, Activation->SameCode_);
+      *Newest = Activation->SameCode_;
     else
       BySortCode_->Erase(Code, Activation);
   } else {
-    TActivation* Before = Newest;
+    TActivation* Before = *Newest;
     while (Before->SameCode_ && Before->SameCode_ != Activation) Before = Before->SameCode_;
     if (!Before->SameCode_) return;
     Before->SameCode_ = Activation->SameCode_;
@@ -1025,7 +1026,8 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
       // The first activation (oldest) whose token equals the arriving one: the last such in the
       // list of its code, which runs from the newest.
       TActivation* Oldest = nullptr;
-      for (TActivation* A = NewestOfCode(static_cast<uint32_t>(Token->GetSortCode())); A; A = A->SameCode_)
+      TActivation* const* Newest = NewestOfCode(static_cast<uint32_t>(Token->GetSortCode()));
+      for (TActivation* A = Newest ? *Newest : nullptr; A; A = A->SameCode_)
         if (A->GetToken()->Equals(*Token)) Oldest = A;
       if (!Oldest) return false;
       Deactivate(Oldest);
@@ -1046,9 +1048,9 @@ bool TPatternMatchTerminalNode::CallNode(const IReteToken& Token, TCallType) {
   Last_ = A;
   ++Count_;
   const auto Code = static_cast<uint32_t>(Token->GetSortCode());
-  if (TActivation* Newest = NewestOfCode(Code)) {
-    A->SameCode_ = Newest;
-    BySortCode_->Replace(Code, Newest, A);
+  if (TActivation** Newest = NewestOfCode(Code)) {
+    A->SameCode_ = *Newest;
+    *Newest = A;
   } else {
     BySortCode_->Insert(Code, A);
   }
@@ -1169,21 +1171,8 @@ void TReteNetwork::DropEdge(TReteNode& Parent, const TReteNode& Child) {
   std::vector<TReteEdge>& C = Parent.Children_;
   const auto Found = Gaps_.find(&Parent);
   TGaps Gaps = Found == Gaps_.end() ? TGaps{} : Found->second;
-  // From both ends of the stretch that may hold it: rules mostly go newest or oldest first.
-  size_t Low = Gaps.FirstLive;
-  size_t High = C.size();
-  size_t At = C.size();
-  while (Low < High) {
-    if (C[--High].Node == &Child) {
-      At = High;
-      break;
-    }
-    if (Low < High && C[Low].Node == &Child) {
-      At = Low;
-      break;
-    }
-    ++Low;
-  }
+  // Past the holes at the front: rules mostly go newest or oldest first.
+  const size_t At = platform::FindFromBothEnds(Gaps.FirstLive, C.size(), [&](size_t I) { return C[I].Node == &Child; });
   if (At == C.size()) return;
   if (At + 1 == C.size()) {
     C.pop_back();

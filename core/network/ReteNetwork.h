@@ -89,9 +89,9 @@ class TReteNode : public platform::TObject {
   TIEContext& MakeContext() const;
   // A node with many children that compare one slot of the fact, or one field of it, with a
   // constant (rules that differ in a constant) gives a fact only those whose constant hashes as
-  // the fact's value does, and the children of other kinds; the rest could not pass it.  The network keeps the
-  // node's dispatch (TReteNetwork::Dispatches_), made when first needed with at least
-  // DispatchFrom children and dropped when the children change.
+  // the fact's value does, and the children of other kinds; the rest could not pass it.  The
+  // network keeps the node's dispatch (TReteNetwork::Dispatches_), made when first needed with
+  // at least DispatchFrom children and dropped when the children change.
   static constexpr size_t DispatchFrom = 16;
   void CallChildrenDispatched(const IReteToken& Token, TFact& Fact);
   TReteNetwork& Rete_;
@@ -327,8 +327,9 @@ class TPatternMatchTerminalNode final : public TReteNode {
   uint64_t Created_ = 0;
   // Made with the node's first activation: the terminal nodes of most rules never hold one.
   std::unique_ptr<platform::TPointerHashIndex<TActivation, TOlder>> BySortCode_;
-  // The newest activation whose token has sort code Code (the others follow it, SameCode_).
-  TActivation* NewestOfCode(uint32_t Code) const noexcept;
+  // Where the index holds the newest activation whose token has sort code Code (the others
+  // follow it, SameCode_); nothing when there is none.
+  TActivation** NewestOfCode(uint32_t Code) const noexcept;
 };
 
 class TReteNetwork : public platform::TComponent {
